@@ -1,0 +1,221 @@
+#include "platform/common.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/errors.h"
+#include "platform/os.h"
+
+namespace setup {
+
+namespace {
+constexpr uint32_t kErrorCancelled = 1223;
+const char kRunKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// A program path for a command line: quoted when it holds a blank, so that the
+// system cannot split it and start a different program.
+std::string CommandProgram(const std::string& path) {
+    return path.find(' ') == std::string::npos ? path : Quoted(path);
+}
+}  // namespace
+
+std::string& WizardTitle() {
+    static std::string title;
+    return title;
+}
+
+std::string GetOSVersionText() {
+    std::optional<OsVersion> v = OS().System().GetVersion();
+    if (!v) return "0";
+    switch (v->platformId) {
+        case 0:
+            return "1";
+        case 1:
+            return "2";
+        case 2:
+            return std::to_string(v->major) + "." + std::to_string(v->minor);
+        default:
+            return "0";
+    }
+}
+
+double VersionNumber(const std::string& versionText) {
+    // Parsed by hand so that the user's locale (a decimal comma) plays no part.
+    double whole = 0;
+    size_t i = 0;
+    bool digits = false;
+    while (i < versionText.size() && versionText[i] >= '0' && versionText[i] <= '9') {
+        whole = whole * 10 + (versionText[i] - '0');
+        ++i;
+        digits = true;
+    }
+    double fraction = 0, scale = 0.1;
+    if (i < versionText.size() && versionText[i] == '.') {
+        ++i;
+        while (i < versionText.size() && versionText[i] >= '0' && versionText[i] <= '9') {
+            fraction += (versionText[i] - '0') * scale;
+            scale /= 10;
+            ++i;
+            digits = true;
+        }
+    }
+    if (!digits || i != versionText.size()) return 0;
+    return whole + fraction;
+}
+
+bool IsVistaOrLater(const std::string& versionText) { return VersionNumber(versionText) >= 6.0; }
+
+bool IsVistaOrLater() { return IsVistaOrLater(GetOSVersionText()); }
+
+void RunElevated(const std::string& program, const std::string& parameters) {
+    ShellExecuteRequest request;
+    request.verb = "runas";
+    request.file = program;
+    request.parameters = parameters;
+    request.show = kSwShowNormal;
+    request.mask = kSeeMaskNoCloseProcess | kSeeMaskFlagDdeWait | kSeeMaskFlagNoUi | kSeeMaskNoZoneChecks;
+    ShellExecuteResult result = OS().Shell().ShellExecuteEx(request);
+    if (!result.ok && result.lastError == kErrorCancelled) ThrowSilentAbort();
+}
+
+void ShowInfo(const std::string& message) {
+    OS().Dialogs().MessageBox(message, WizardTitle(), kMbIconInformation | kMbOk);
+}
+
+bool AskYesNo(const std::string& question) {
+    return OS().Dialogs().MessageBox(question, WizardTitle(), kMbIconQuestion | kMbYesNo) == kIdYes;
+}
+
+std::string FormatSize(int64_t bytes) {
+    struct Unit {
+        int64_t size;
+        const char* name;
+    };
+    static const Unit kUnits[] = {{1073741824, "GB"}, {1048576, "MB"}, {1024, "KB"}};
+    for (const Unit& unit : kUnits) {
+        if (bytes > unit.size) {
+            // Rounded half away from zero on the decimal value, as "0.00" does.
+            double quotient = static_cast<double>(bytes) / static_cast<double>(unit.size);
+            double rounded = std::floor(quotient * 100 + 0.5) / 100;
+            char text[64];
+            std::snprintf(text, sizeof text, "%.2f%s", rounded, unit.name);
+            return text;
+        }
+    }
+    return std::to_string(bytes);
+}
+
+int64_t DiskFreeBytes(char driveLetter) {
+    std::string root = std::string(1, driveLetter) + ":\\";
+    return OS().System().GetFreeBytes(root);
+}
+
+std::string GetSpecialFolder(int csidl) { return OS().System().GetSpecialFolderPath(csidl); }
+
+std::string GetProgramFilesFolder() { return GetSpecialFolder(kCsidlProgramFiles); }
+
+std::string GetTempFolder() { return OS().System().GetTempPath(); }
+
+std::string GetWindowsFolder() { return OS().System().GetWindowsDirectory(); }
+
+std::string Regsvr32Path() { return OS().System().GetSystemDirectory() + "\\regsvr32.exe"; }
+
+std::string RegeditPath() { return GetWindowsFolder() + "\\regedit.exe"; }
+
+void RegisterServer(const std::string& file, bool doRegister) {
+    if (IsVistaOrLater()) {
+        // No "/s" here: regsvr32 shows its own result message.
+        RunElevated(Regsvr32Path(), doRegister ? Quoted(file) : "/u " + Quoted(file));
+    } else {
+        std::string switches = doRegister ? " /s " : " /s/u ";
+        OS().Shell().WinExec(CommandProgram(Regsvr32Path()) + switches + Quoted(file), kSwShowNormal);
+    }
+}
+
+void InstallService(const std::string& program, bool install) {
+    OS().Shell().WinExec(program + (install ? " -Install" : " -unInstall"), kSwShowNormal);
+}
+
+void ImportRegFile(const std::string& regFile) {
+    OS().Shell().WinExec(CommandProgram(RegeditPath()) + " /s " + Quoted(regFile), kSwShowNormal);
+}
+
+uint32_t DateTimeToDosDateTime(double dateTime) {
+    if (!std::isfinite(dateTime) || std::fabs(dateTime) > 3e6) return 0;
+    // Whole milliseconds, rounded, as the date-time type resolves them.
+    int64_t ms = static_cast<int64_t>(std::llround(std::fabs(dateTime) * 86400000.0));
+    int64_t days = ms / 86400000;
+    int64_t msOfDay = ms % 86400000;
+    if (dateTime < 0) return 0;  // before 1899: far outside the DOS range
+
+    // Civil date from days since 1899-12-30 (day 0), via days since 1970-01-01.
+    int64_t z = days - 25569 + 719468;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    int64_t doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t year = yoe + era * 400;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    int64_t mp = (5 * doy + 2) / 153;
+    int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    if (month <= 2) ++year;
+    if (year < 1980 || year > 2107) return 0;
+
+    int64_t seconds = msOfDay / 1000;
+    int64_t hour = seconds / 3600, minute = (seconds / 60) % 60, second = seconds % 60;
+    uint32_t dosDate = static_cast<uint32_t>(((year - 1980) << 9) | (month << 5) | day);
+    uint32_t dosTime = static_cast<uint32_t>((hour << 11) | (minute << 5) | (second / 2));
+    return (dosDate << 16) | dosTime;
+}
+
+bool DosDateTimeToLocalFileTime(uint32_t dosDateTime, uint64_t& localFileTime) {
+    uint32_t dosDate = dosDateTime >> 16, dosTime = dosDateTime & 0xFFFF;
+    int64_t year = 1980 + (dosDate >> 9), month = (dosDate >> 5) & 0x0F, day = dosDate & 0x1F;
+    int64_t hour = dosTime >> 11, minute = (dosTime >> 5) & 0x3F, second = (dosTime & 0x1F) * 2;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) return false;
+    // Days since 1601-01-01 of the civil date.
+    int64_t y = month <= 2 ? year - 1 : year;
+    int64_t era = y / 400;
+    int64_t yoe = y - era * 400;
+    int64_t mp = (month + 9) % 12;
+    int64_t doy = (153 * mp + 2) / 5 + day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    int64_t daysSince1970 = era * 146097 + doe - 719468;
+    int64_t daysSince1601 = daysSince1970 + 134774;
+    int64_t secs = daysSince1601 * 86400 + hour * 3600 + minute * 60 + second;
+    localFileTime = static_cast<uint64_t>(secs) * 10000000ull;
+    return true;
+}
+
+void SetFileTimeOf(const std::string& file, int which, double dateTime) {
+    uint64_t local;
+    // A date outside the DOS range cannot be set; the file keeps its time.
+    if (!DosDateTimeToLocalFileTime(DateTimeToDosDateTime(dateTime), local)) return;
+    std::optional<FileTime> utc = OS().System().LocalFileTimeToUtc(local);
+    if (!utc) return;
+    FileTimeKind kind = which == 0 ? FileTimeKind::Creation : which == 1 ? FileTimeKind::LastAccess
+                                                                           : FileTimeKind::LastWrite;
+    // A file that cannot be opened is skipped silently.
+    OS().Files().SetFileTime(file, kind, *utc);
+}
+
+void SetAutoRun(const std::string& name, const std::string& command, bool add) {
+    RegistryApi& registry = OS().Registry();
+    // A Run key that cannot be opened or created is skipped silently.
+    if (!registry.CreateKey(kHkeyLocalMachine, kRunKey)) return;
+    if (add) {
+        registry.WriteString(kHkeyLocalMachine, kRunKey, name, command);
+    } else {
+        registry.DeleteValue(kHkeyLocalMachine, kRunKey, name);
+    }
+}
+
+void InvokeTaskbarVerb(const std::string& file, const std::string& verbText) {
+    OS().Shell().InvokeItemVerbs(file, verbText);
+}
+
+void PinToTaskbar(const std::string& file) { InvokeTaskbarVerb(file, "锁定到任务栏"); }
+
+}  // namespace setup

@@ -1,0 +1,87 @@
+// The system helpers: small free functions that build the exact command lines,
+// flags and texts the installer uses and then call one operation of the OS
+// seam. Logic elsewhere calls these by name and never the seam for these tasks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace setup {
+
+// Shell folder identifiers in use.
+enum Csidl : int {
+    kCsidlDesktop = 0,
+    kCsidlPrograms = 2,
+    kCsidlCommonPrograms = 23,
+    kCsidlAppData = 26,
+    kCsidlProgramFiles = 38,
+};
+
+// Caption of the information and yes/no boxes; set by the install session.
+std::string& WizardTitle();
+
+// "0" when the query fails or the platform is unknown, "1" Win32s, "2" the
+// Windows 9x family, "major.minor" for the NT family ("5.1", "6.1", "10.0").
+std::string GetOSVersionText();
+
+// The version text read as a decimal number with "." as the decimal point,
+// whatever the locale; text that is not a number reads as 0.
+double VersionNumber(const std::string& versionText);
+// True on Windows Vista (6.0) and later.
+bool IsVistaOrLater(const std::string& versionText);
+bool IsVistaOrLater();
+
+// Starts program elevated ("runas") with the parameters and returns without
+// waiting. Raises the silent abort when the user refuses the elevation prompt;
+// every other failure is ignored.
+void RunElevated(const std::string& program, const std::string& parameters);
+
+// Information box (OK) and question box (Yes/No) captioned with WizardTitle().
+void ShowInfo(const std::string& message);
+bool AskYesNo(const std::string& question);
+
+// Byte count as text: "1024", "1.00KB", "1024.00KB", "1.00MB", "5.00GB".
+std::string FormatSize(int64_t bytes);
+
+// Free bytes for the caller on the drive's root, -1 when the drive is missing
+// or not ready.
+int64_t DiskFreeBytes(char driveLetter);
+
+std::string GetSpecialFolder(int csidl);
+std::string GetProgramFilesFolder();
+std::string GetTempFolder();
+std::string GetWindowsFolder();
+
+// Registers (or unregisters) a COM server with regsvr32; on Vista and later
+// elevated and without "/s", earlier through WinExec with "/s".
+void RegisterServer(const std::string& file, bool doRegister);
+// Runs "<program> -Install" or "<program> -unInstall".
+void InstallService(const std::string& program, bool install);
+// Imports a .reg file silently with the system's registry editor.
+void ImportRegFile(const std::string& regFile);
+
+// Full paths of the system programs, so that a copy planted beside the setup
+// program is never started in their place.
+std::string Regsvr32Path();
+std::string RegeditPath();
+
+// Sets one time of a file (0 creation, 1 last access, 2 last write) from a
+// local date-time (days since 1899-12-30), through the DOS date-time format
+// (two-second resolution). A file that cannot be opened is skipped.
+void SetFileTimeOf(const std::string& file, int which, double dateTime);
+
+// Local DOS date (high word) and time (low word) of a date-time; 0 when the
+// date lies outside 1980..2107.
+uint32_t DateTimeToDosDateTime(double dateTime);
+// The local file time of a DOS date and time; false when they are invalid.
+bool DosDateTimeToLocalFileTime(uint32_t dosDateTime, uint64_t& localFileTime);
+
+// Adds or removes a value of the machine-wide Run key.
+void SetAutoRun(const std::string& name, const std::string& command, bool add);
+
+// Pins a program or shortcut to the taskbar through the shell's verbs; the
+// uninstaller unpins with the same procedure and another verb text.
+void PinToTaskbar(const std::string& file);
+void InvokeTaskbarVerb(const std::string& file, const std::string& verbText);
+
+}  // namespace setup

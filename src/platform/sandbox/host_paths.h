@@ -1,0 +1,61 @@
+// Maps the Windows paths of the simulated machine onto host paths: drive C:
+// lives in <root>/C, the host's own root is the read-only drive Z: (as Wine
+// maps it). Names match without regard to ASCII letter case, like NTFS; a
+// per-folder index keeps that lookup cheap when a folder holds many files.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+
+#include "platform/sandbox/machine_config.h"
+
+namespace setup::sandbox {
+
+struct HostPath {
+    bool valid = false;      // false: not an absolute path of an existing drive
+    std::string error;       // why it is not valid
+    std::string host;        // the host path (UTF-8)
+    bool writable = false;   // inside the sandbox root and not through a link
+    std::string drivePart;   // "C:" of the Windows path
+};
+
+class HostPaths {
+public:
+    HostPaths(std::string root, const MachineConfig& config);
+
+    // Resolves a GBK Windows path. Existing components are matched without
+    // regard to case; the rest keep the spelling given.
+    HostPath Resolve(const std::string& windowsPath);
+
+    // The Windows path of a host path: a path inside a drive folder maps to
+    // that drive, anything else to Z:.
+    std::string ToWindows(const std::string& hostPath) const;
+
+    // Keeps the folder index right after this process changed a folder.
+    void NoteAdded(const std::string& hostPath);
+    void NoteRemoved(const std::string& hostPath);
+
+    const std::string& Root() const { return root_; }
+
+private:
+    struct FolderIndex {
+        struct timespec mtime {};
+        std::unordered_map<std::string, std::string> byFoldedName;
+    };
+    // The actual name of an entry of folder matching name without case, or "".
+    std::string FindInFolder(const std::string& folder, const std::string& name);
+    FolderIndex* IndexOf(const std::string& folder, bool rescanIfStale);
+
+    std::string root_;
+    const MachineConfig& config_;
+    std::unordered_map<std::string, FolderIndex> indexes_;
+};
+
+// Splits a host path into folder and name at the last "/".
+std::string HostParent(const std::string& hostPath);
+std::string HostName(const std::string& hostPath);
+
+}  // namespace setup::sandbox

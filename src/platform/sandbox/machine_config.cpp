@@ -1,0 +1,169 @@
+#include "platform/sandbox/machine_config.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/errors.h"
+#include "platform/profile.h"
+#include "platform/text.h"
+
+namespace setup::sandbox {
+namespace {
+
+[[noreturn]] void Fail(const std::string& file, int line, const std::string& message) {
+    ThrowFormatError(file + ", line " + std::to_string(line) + ": " + message);
+}
+
+bool ParseInt64(std::string_view text, int64_t& out) {
+    if (text.empty()) return false;
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        if (value > (INT64_MAX - (c - '0')) / 10) return false;
+        value = value * 10 + (c - '0');
+    }
+    out = value;
+    return true;
+}
+
+bool IsVersionText(const std::string& text) {
+    if (text.empty()) return false;
+    int dots = 0;
+    for (char c : text) {
+        if (c == '.') {
+            ++dots;
+        } else if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return dots <= 1 && text.front() != '.' && text.back() != '.';
+}
+
+int ParseAnswer(std::string_view text) {
+    std::string a = AsciiLowerCase(text);
+    if (a == "ok") return kIdOk;
+    if (a == "cancel") return kIdCancel;
+    if (a == "yes") return kIdYes;
+    if (a == "no") return kIdNo;
+    return 0;
+}
+
+}  // namespace
+
+MachineConfig DefaultMachineConfig() {
+    MachineConfig config;
+    config.drives['C'] = DriveConfig{DriveType::Fixed, false, 100LL * 1024 * 1024 * 1024};
+    return config;
+}
+
+MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string& fileName) {
+    MachineConfig config = DefaultMachineConfig();
+    std::string text;
+    try {
+        text = Utf8ToGbk(utf8Text);
+    } catch (const Error&) {
+        ThrowFormatError(fileName + ": not valid UTF-8 text (or a character GBK cannot hold)");
+    }
+    IniDocument doc = ParseIni(text);
+    if (!doc.junkLines.empty()) Fail(fileName, doc.junkLines.front(), "expected [Section] or key=value");
+    for (const IniEntry& e : doc.entries) {
+        if (!e.hasEquals) Fail(fileName, e.line, "expected key=value");
+        if (EqualsNoCase(e.section, "Machine")) {
+            if (EqualsNoCase(e.key, "OsVersion")) {
+                if (!IsVersionText(e.value)) Fail(fileName, e.line, "OsVersion must be a version such as 5.1 or 6.1");
+                config.osVersion = e.value;
+            } else if (EqualsNoCase(e.key, "Elevation")) {
+                std::string v = AsciiLowerCase(e.value);
+                if (v == "accept") {
+                    config.elevation = Elevation::Accept;
+                } else if (v == "refuse") {
+                    config.elevation = Elevation::Refuse;
+                } else if (v == "fail") {
+                    config.elevation = Elevation::Fail;
+                } else {
+                    Fail(fileName, e.line, "Elevation must be accept, refuse or fail");
+                }
+            } else if (EqualsNoCase(e.key, "User")) {
+                if (e.value.empty() || e.value.find_first_of("\\/:*?\"<>|") != std::string::npos) {
+                    Fail(fileName, e.line, "User must be a valid folder name");
+                }
+                config.user = e.value;
+            } else if (EqualsNoCase(e.key, "UtcOffset")) {
+                // Minutes east of UTC, for example 480 or -300.
+                std::string_view v = e.value;
+                bool negative = !v.empty() && v[0] == '-';
+                if (!v.empty() && (v[0] == '-' || v[0] == '+')) v.remove_prefix(1);
+                int64_t minutes;
+                if (!ParseInt64(v, minutes) || minutes > 14 * 60) {
+                    Fail(fileName, e.line, "UtcOffset must be minutes east of UTC, from -840 to 840");
+                }
+                config.utcOffsetMinutes = static_cast<int>(negative ? -minutes : minutes);
+            } else {
+                Fail(fileName, e.line, "unknown key " + e.key + " in [Machine]");
+            }
+        } else if (EqualsNoCase(e.section, "Drives")) {
+            if (e.key.size() != 1 || !std::isalpha(static_cast<unsigned char>(e.key[0])) || EqualsNoCase(e.key, "Z")) {
+                Fail(fileName, e.line, "a drive is a letter from A to Y");
+            }
+            char letter = AsciiUpperCase(e.key)[0];
+            // "fixed 53687091200" or "fixed, 53687091200"; the free bytes may be left out.
+            std::string spec = e.value;
+            for (char& c : spec) {
+                if (c == ',') c = ' ';
+            }
+            std::istringstream words(spec);
+            std::string type, free, extra;
+            words >> type >> free >> extra;
+            DriveConfig drive;
+            type = AsciiLowerCase(type);
+            if (type == "fixed") {
+                drive.type = DriveType::Fixed;
+            } else if (type == "removable") {
+                drive.type = DriveType::Removable;
+            } else if (type == "cdrom") {
+                drive.type = DriveType::CdRom;
+            } else if (type == "network") {
+                drive.type = DriveType::Remote;
+            } else if (type == "missing") {
+                drive.type = DriveType::NoRootDir;
+                drive.missing = true;
+            } else {
+                Fail(fileName, e.line, "drive type must be fixed, removable, cdrom, network or missing");
+            }
+            if (!free.empty() && !ParseInt64(free, drive.freeBytes)) {
+                Fail(fileName, e.line, "free bytes must be a whole number");
+            }
+            if (!extra.empty()) Fail(fileName, e.line, "a drive is: type and free bytes");
+            config.drives[letter] = drive;
+        } else if (EqualsNoCase(e.section, "Answers")) {
+            int answer = ParseAnswer(e.value);
+            if (answer == 0) Fail(fileName, e.line, "an answer is ok, cancel, yes or no");
+            config.answers.push_back(AnswerRule{e.key, answer});
+        } else {
+            Fail(fileName, e.line, "unknown section [" + e.section + "]");
+        }
+    }
+    return config;
+}
+
+MachineConfig LoadMachineConfig(const std::string& root) {
+    std::string path = root + "/machine.ini";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return DefaultMachineConfig();
+    std::stringstream text;
+    text << in.rdbuf();
+    return ParseMachineConfig(text.str(), path);
+}
+
+std::optional<OsVersion> VersionFromText(const std::string& text) {
+    if (text == "0") return std::nullopt;
+    if (text == "1") return OsVersion{0, 3, 10};
+    if (text == "2") return OsVersion{1, 4, 10};
+    OsVersion v{2, 0, 0};
+    size_t dot = text.find('.');
+    v.major = static_cast<uint32_t>(std::stoul(text.substr(0, dot)));
+    v.minor = dot == std::string::npos ? 0 : static_cast<uint32_t>(std::stoul(text.substr(dot + 1)));
+    return v;
+}
+
+}  // namespace setup::sandbox

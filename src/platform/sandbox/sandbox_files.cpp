@@ -1,0 +1,360 @@
+#include "platform/sandbox/sandbox_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace setup::sandbox {
+
+namespace {
+
+constexpr int64_t kEpochDifference = 11644473600LL;  // seconds from 1601 to 1970
+
+// A file stream over a host file descriptor.
+class HostFileStream : public Stream {
+public:
+    HostFileStream(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    ~HostFileStream() override {
+        // A program written for the host (an ELF file) keeps it runnable.
+        char magic[4];
+        if (written_ && pread(fd_, magic, 4, 0) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0) fchmod(fd_, 0755);
+        close(fd_);
+    }
+
+    size_t Read(void* buffer, size_t count) override {
+        for (;;) {
+            ssize_t n = ::read(fd_, buffer, count);
+            if (n >= 0) return static_cast<size_t>(n);
+            if (errno != EINTR) ThrowOsError("Cannot read the file " + name_ + ": " + std::strerror(errno));
+        }
+    }
+    void Write(const void* buffer, size_t count) override {
+        written_ = true;
+        auto* p = static_cast<const char*>(buffer);
+        while (count > 0) {
+            ssize_t n = ::write(fd_, p, count);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ThrowOsError("Cannot write the file " + name_ + ": " + std::strerror(errno));
+            }
+            p += n;
+            count -= static_cast<size_t>(n);
+        }
+    }
+    int64_t Seek(int64_t offset, SeekOrigin origin) override {
+        int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+        off_t at = lseek(fd_, offset, whence);
+        if (at < 0) ThrowOsError("Cannot seek in the file " + name_ + ": " + std::strerror(errno));
+        return at;
+    }
+    int64_t Size() override {
+        struct stat st;
+        if (fstat(fd_, &st) != 0) ThrowOsError("Cannot read the size of the file " + name_);
+        return st.st_size;
+    }
+    void SetSize(int64_t size) override {
+        if (ftruncate(fd_, size) != 0) ThrowOsError("Cannot set the size of the file " + name_ + ": " + std::strerror(errno));
+    }
+
+private:
+    int fd_;
+    std::string name_;
+    bool written_ = false;
+};
+
+bool IsFolder(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+FileTime TimespecToFileTime(const struct timespec& ts) {
+    return static_cast<FileTime>((ts.tv_sec + kEpochDifference) * 10000000LL + ts.tv_nsec / 100);
+}
+
+struct timespec FileTimeToTimespec(FileTime ft) {
+    struct timespec ts;
+    ts.tv_sec = static_cast<time_t>(static_cast<int64_t>(ft / 10000000ULL) - kEpochDifference);
+    ts.tv_nsec = static_cast<long>((ft % 10000000ULL) * 100);
+    return ts;
+}
+
+SandboxFiles::SandboxFiles(HostPaths& paths, std::string metadataFile)
+    : paths_(paths), metadataFile_(std::move(metadataFile)) {
+    LoadMetadata();
+}
+
+HostPath SandboxFiles::ResolveExisting(const std::string& path) { return paths_.Resolve(path); }
+
+std::string SandboxFiles::Key(const std::string& hostPath) const {
+    const std::string& root = paths_.Root();
+    if (hostPath.compare(0, root.size() + 1, root + "/") == 0) return hostPath.substr(root.size() + 1);
+    return hostPath;
+}
+
+uint32_t SandboxFiles::AttributesOf(const std::string& hostPath, bool isFolder) const {
+    auto it = metadata_.find(Key(hostPath));
+    uint32_t attributes = it != metadata_.end() ? it->second.attributes : (isFolder ? 0 : kAttrArchive);
+    if (isFolder) attributes |= kAttrDirectory;
+    if (attributes == 0) attributes = kAttrNormal;
+    return attributes;
+}
+
+void SandboxFiles::Forget(const std::string& hostPath) {
+    std::string key = Key(hostPath);
+    bool changed = metadata_.erase(key) > 0;
+    // A removed folder takes the metadata of everything below it along.
+    std::string prefix = key + "/";
+    for (auto it = metadata_.lower_bound(prefix); it != metadata_.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
+        it = metadata_.erase(it);
+        changed = true;
+    }
+    if (changed) SaveMetadata();
+}
+
+void SandboxFiles::LoadMetadata() {
+    std::ifstream in(metadataFile_, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        // attributes <tab> creation time or "-" <tab> path
+        size_t tab1 = line.find('\t');
+        size_t tab2 = tab1 == std::string::npos ? std::string::npos : line.find('\t', tab1 + 1);
+        if (tab2 == std::string::npos) continue;
+        Metadata m;
+        m.attributes = static_cast<uint32_t>(std::strtoul(line.substr(0, tab1).c_str(), nullptr, 16));
+        std::string creation = line.substr(tab1 + 1, tab2 - tab1 - 1);
+        if (creation != "-") m.creation = std::strtoull(creation.c_str(), nullptr, 10);
+        metadata_[line.substr(tab2 + 1)] = m;
+    }
+}
+
+void SandboxFiles::SaveMetadata() {
+    std::string temp = metadataFile_ + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        for (const auto& [key, m] : metadata_) {
+            char attributes[16];
+            std::snprintf(attributes, sizeof attributes, "%02x", m.attributes);
+            out << attributes << '\t' << (m.creation ? std::to_string(*m.creation) : "-") << '\t' << key << '\n';
+        }
+    }
+    std::rename(temp.c_str(), metadataFile_.c_str());
+}
+
+bool SandboxFiles::FileExists(const std::string& path) {
+    HostPath hp = paths_.Resolve(path);
+    return hp.valid && IsFile(hp.host);
+}
+
+bool SandboxFiles::FolderExists(const std::string& path) {
+    HostPath hp = paths_.Resolve(path);
+    return hp.valid && IsFolder(hp.host);
+}
+
+bool SandboxFiles::CreateFolderTree(const std::string& path) {
+    // Walk down from the drive, creating what is missing, so that existing
+    // folders keep the spelling they have.
+    std::string prefix = path.substr(0, std::min<size_t>(path.size(), 3));
+    std::vector<std::string> parts = SplitOn(path.size() > 3 ? path.substr(3) : "", '\\');
+    std::string current = prefix;
+    HostPath hp = paths_.Resolve(current);
+    if (!hp.valid || !IsFolder(hp.host)) return false;
+    for (const std::string& part : parts) {
+        if (part.empty()) continue;
+        if (current.back() != '\\') current += '\\';
+        current += part;
+        hp = paths_.Resolve(current);
+        if (!hp.valid) return false;
+        if (IsFolder(hp.host)) continue;
+        if (!hp.writable) return false;
+        if (mkdir(hp.host.c_str(), 0755) != 0) return false;
+        paths_.NoteAdded(hp.host);
+    }
+    return true;
+}
+
+bool SandboxFiles::RemoveFolder(const std::string& path) {
+    HostPath hp = paths_.Resolve(path);
+    if (!hp.valid || !hp.writable || !IsFolder(hp.host)) return false;
+    if (AttributesOf(hp.host, true) & kAttrReadOnly) return false;
+    if (rmdir(hp.host.c_str()) != 0) return false;
+    paths_.NoteRemoved(hp.host);
+    Forget(hp.host);
+    return true;
+}
+
+bool SandboxFiles::DeleteFile(const std::string& path) {
+    HostPath hp = paths_.Resolve(path);
+    if (!hp.valid || !hp.writable || !IsFile(hp.host)) return false;
+    if (AttributesOf(hp.host, false) & kAttrReadOnly) return false;  // access denied, as on Windows
+    if (unlink(hp.host.c_str()) != 0) return false;
+    paths_.NoteRemoved(hp.host);
+    Forget(hp.host);
+    return true;
+}
+
+std::optional<uint32_t> SandboxFiles::GetAttributes(const std::string& path) {
+    HostPath hp = paths_.Resolve(path);
+    if (!hp.valid) return std::nullopt;
+    struct stat st;
+    if (stat(hp.host.c_str(), &st) != 0) return std::nullopt;
+    uint32_t attributes = AttributesOf(hp.host, S_ISDIR(st.st_mode));
+    if (!hp.writable) attributes |= kAttrReadOnly & (S_ISDIR(st.st_mode) ? 0 : 0xFF);
+    return attributes;
+}
+
+bool SandboxFiles::SetAttributes(const std::string& path, uint32_t attributes) {
+    HostPath hp = paths_.Resolve(path);
+    if (!hp.valid || !hp.writable) return false;
+    struct stat st;
+    if (stat(hp.host.c_str(), &st) != 0) return false;
+    uint32_t kept = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
+    Metadata& m = metadata_[Key(hp.host)];
+    m.attributes = kept;
+    if (!S_ISDIR(st.st_mode) && kept == kAttrArchive && !m.creation) metadata_.erase(Key(hp.host));
+    if (S_ISDIR(st.st_mode) && kept == 0 && !m.creation) metadata_.erase(Key(hp.host));
+    SaveMetadata();
+    return true;
+}
+
+bool SandboxFiles::SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) {
+    HostPath hp = paths_.Resolve(path);
+    // The file is opened for writing first: a missing or read-only file fails.
+    if (!hp.valid || !hp.writable || !IsFile(hp.host)) return false;
+    if (AttributesOf(hp.host, false) & kAttrReadOnly) return false;
+    if (kind == FileTimeKind::Creation) {
+        Metadata& m = metadata_[Key(hp.host)];
+        m.creation = utc;
+        SaveMetadata();
+        return true;
+    }
+    struct timespec times[2];
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_nsec = UTIME_OMIT;
+    times[kind == FileTimeKind::LastAccess ? 0 : 1] = FileTimeToTimespec(utc);
+    return utimensat(AT_FDCWD, hp.host.c_str(), times, 0) == 0;
+}
+
+std::optional<FileTime> SandboxFiles::GetFileTime(const std::string& path, FileTimeKind kind) {
+    HostPath hp = paths_.Resolve(path);
+    struct stat st;
+    if (!hp.valid || stat(hp.host.c_str(), &st) != 0) return std::nullopt;
+    switch (kind) {
+        case FileTimeKind::Creation: {
+            auto it = metadata_.find(Key(hp.host));
+            if (it != metadata_.end() && it->second.creation) return it->second.creation;
+            return TimespecToFileTime(st.st_ctim);
+        }
+        case FileTimeKind::LastAccess:
+            return TimespecToFileTime(st.st_atim);
+        case FileTimeKind::LastWrite:
+            return TimespecToFileTime(st.st_mtim);
+    }
+    return std::nullopt;
+}
+
+bool SandboxFiles::CopyFileNoReplace(const std::string& from, const std::string& to) {
+    HostPath source = paths_.Resolve(from);
+    HostPath target = paths_.Resolve(to);
+    if (!source.valid || !target.valid || !target.writable || !IsFile(source.host)) return false;
+    struct stat st;
+    if (lstat(target.host.c_str(), &st) == 0) return false;
+    if (!IsFolder(HostParent(target.host))) return false;
+    try {
+        std::unique_ptr<Stream> in = Open(from, OpenMode::Read);
+        std::unique_ptr<Stream> out = Open(to, OpenMode::Create);
+        out->CopyFrom(*in, -1);
+    } catch (const Error&) {
+        return false;
+    }
+    // Like CopyFile, the copy keeps the attributes and the last-write time.
+    stat(source.host.c_str(), &st);
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    utimensat(AT_FDCWD, target.host.c_str(), times, 0);
+    uint32_t attributes = AttributesOf(source.host, false);
+    if (attributes != kAttrArchive) SetAttributes(to, attributes);
+    return true;
+}
+
+std::vector<FolderEntry> SandboxFiles::ListFolder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    HostPath hp = paths_.Resolve(folder);
+    if (!hp.valid) return entries;
+    DIR* dir = opendir(hp.host.c_str());
+    if (dir == nullptr) return entries;
+    while (dirent* d = readdir(dir)) {
+        std::string name = d->d_name;
+        if (name == "." || name == "..") continue;
+        std::string host = hp.host + (hp.host == "/" ? "" : "/") + name;
+        struct stat st;
+        if (stat(host.c_str(), &st) != 0) continue;
+        FolderEntry entry;
+        try {
+            entry.name = Utf8ToGbk(name);
+        } catch (const Error&) {
+            continue;  // a host name that no Windows program could spell
+        }
+        entry.attributes = AttributesOf(host, S_ISDIR(st.st_mode));
+        entry.size = S_ISDIR(st.st_mode) ? 0 : st.st_size;
+        entry.lastWrite = TimespecToFileTime(st.st_mtim);
+        entries.push_back(std::move(entry));
+    }
+    closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return CompareNoCase(a.name, b.name) < 0; });
+    return entries;
+}
+
+std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mode) {
+    HostPath hp = paths_.Resolve(path);
+    if (!hp.valid) ThrowOsError("Cannot open the file " + path + ": " + hp.error);
+    bool writing = mode != OpenMode::Read;
+    if (writing && !hp.writable) ThrowOsError("Cannot open the file " + path + " for writing: access denied");
+    if (IsFolder(hp.host)) ThrowOsError("Cannot open the file " + path + ": it is a folder");
+    bool exists = IsFile(hp.host);
+    if (writing && exists && (AttributesOf(hp.host, false) & kAttrReadOnly)) {
+        ThrowOsError("Cannot open the file " + path + " for writing: access denied");
+    }
+    if (mode == OpenMode::Create && !exists && !IsFolder(HostParent(hp.host))) {
+        ThrowOsError("Cannot create the file " + path + ": the folder does not exist");
+    }
+    int flags = mode == OpenMode::Read ? O_RDONLY : mode == OpenMode::Create ? (O_RDWR | O_CREAT | O_TRUNC) : O_RDWR;
+    int fd = ::open(hp.host.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        ThrowOsError("Cannot open the file " + path + ": " +
+                     (errno == ENOENT ? std::string("the file does not exist") : std::string(std::strerror(errno))));
+    }
+    if (mode == OpenMode::Create) {
+        if (!exists) {
+            paths_.NoteAdded(hp.host);
+        }
+        // A new or truncated file has the archive attribute only.
+        auto it = metadata_.find(Key(hp.host));
+        if (it != metadata_.end()) {
+            metadata_.erase(it);
+            SaveMetadata();
+        }
+    }
+    return std::make_unique<HostFileStream>(fd, path);
+}
+
+void SandboxFiles::WriteWholeFile(const std::string& path, const std::string& bytes) {
+    Open(path, OpenMode::Create)->WriteBytes(bytes);
+}
+
+}  // namespace setup::sandbox

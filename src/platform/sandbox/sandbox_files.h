@@ -1,0 +1,57 @@
+// The file system of the simulated machine. Windows attributes that a host
+// file cannot carry (read-only for root, hidden, system) and creation times
+// are kept in <root>/file-metadata.txt, so that they survive the process like
+// the files themselves; a read-only file refuses writes and deletion as on
+// Windows.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/os.h"
+#include "platform/sandbox/host_paths.h"
+
+namespace setup::sandbox {
+
+class SandboxFiles : public FilesApi {
+public:
+    SandboxFiles(HostPaths& paths, std::string metadataFile);
+
+    bool FileExists(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    bool CreateFolderTree(const std::string& path) override;
+    bool RemoveFolder(const std::string& path) override;
+    bool DeleteFile(const std::string& path) override;
+    std::optional<uint32_t> GetAttributes(const std::string& path) override;
+    bool SetAttributes(const std::string& path, uint32_t attributes) override;
+    bool SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) override;
+    std::optional<FileTime> GetFileTime(const std::string& path, FileTimeKind kind) override;
+    bool CopyFileNoReplace(const std::string& from, const std::string& to) override;
+    std::vector<FolderEntry> ListFolder(const std::string& folder) override;
+    std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) override;
+
+    // Writes a whole file (used by the shell for links and by tests).
+    void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+private:
+    struct Metadata {
+        uint32_t attributes = kAttrArchive;  // without kAttrDirectory
+        std::optional<FileTime> creation;
+    };
+    HostPath ResolveExisting(const std::string& path);
+    std::string Key(const std::string& hostPath) const;
+    uint32_t AttributesOf(const std::string& hostPath, bool isFolder) const;
+    void Forget(const std::string& hostPath);
+    void LoadMetadata();
+    void SaveMetadata();
+
+    HostPaths& paths_;
+    std::string metadataFile_;
+    std::map<std::string, Metadata> metadata_;  // by host path relative to the root
+};
+
+FileTime TimespecToFileTime(const struct timespec& ts);
+struct timespec FileTimeToTimespec(FileTime ft);
+
+}  // namespace setup::sandbox

@@ -1,0 +1,269 @@
+#include "platform/sandbox/sandbox_machine.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace setup::sandbox {
+
+namespace {
+
+std::string PrepareRoot(const std::string& root) {
+    std::string path;
+    for (const std::string& part : SplitOn(root, '/')) {
+        path += part;
+        if (!path.empty()) mkdir(path.c_str(), 0755);
+        path += "/";
+    }
+    char resolved[PATH_MAX];
+    if (realpath(root.c_str(), resolved) == nullptr) ThrowOsError("Cannot create the sandbox folder " + root);
+    return resolved;
+}
+
+const char* AnswerName(int answer) {
+    switch (answer) {
+        case kIdOk:
+            return "ok";
+        case kIdCancel:
+            return "cancel";
+        case kIdYes:
+            return "yes";
+        case kIdNo:
+            return "no";
+    }
+    return "none";
+}
+
+}  // namespace
+
+std::string DefaultSandboxRoot() {
+    const char* env = std::getenv("SANDBOX_ROOT");
+    return env && *env ? env : "sandbox";
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& text) {
+    std::vector<std::string> args;
+    std::string current;
+    bool quoted = false, any = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (any) args.push_back(current);
+            current.clear();
+            any = false;
+        } else {
+            current.push_back(c);
+            any = true;
+        }
+    }
+    if (any) args.push_back(current);
+    return args;
+}
+
+SandboxMachine::SandboxMachine(const std::string& root, const std::string& ownExecutable,
+                               std::vector<std::string> arguments)
+    : root_(PrepareRoot(root)),
+      config_(LoadMachineConfig(root_)),
+      paths_(root_, config_),
+      files_(paths_, root_ + "/file-metadata.txt"),
+      registry_(root_ + "/registry.reg"),
+      effects_(root_ + "/effects.jsonl"),
+      ownExecutable_(ownExecutable),
+      arguments_(std::move(arguments)) {
+    char resolved[PATH_MAX];
+    if (!ownExecutable_.empty() && realpath(ownExecutable_.c_str(), resolved)) ownExecutable_ = resolved;
+    CreateStandardFolders();
+}
+
+std::string SandboxMachine::UserProfile() const { return "C:\\Users\\" + config_.user; }
+
+void SandboxMachine::CreateStandardFolders() {
+    for (const auto& [letter, drive] : config_.drives) {
+        if (!drive.missing) mkdir((root_ + "/" + std::string(1, letter)).c_str(), 0755);
+    }
+    if (!config_.drives.count('C') || config_.drives.at('C').missing) return;
+    std::string profile = UserProfile();
+    const std::string folders[] = {
+        "C:\\Windows\\System32",
+        "C:\\Program Files\\Common Files",
+        "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs",
+        "C:\\Users\\Public\\Desktop",
+        profile + "\\Desktop",
+        profile + "\\Documents",
+        profile + "\\AppData\\Local\\Temp",
+        profile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+        profile + "\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar",
+    };
+    for (const std::string& folder : folders) files_.CreateFolderTree(folder);
+    // The system programs the helpers start by their full paths.
+    for (const char* program : {"C:\\Windows\\regedit.exe", "C:\\Windows\\System32\\regsvr32.exe"}) {
+        if (!files_.FileExists(program)) files_.WriteWholeFile(program, "");
+    }
+}
+
+bool SandboxMachine::IsPinned(const std::string& path) {
+    std::ifstream in(root_ + "/taskbar.txt", std::ios::binary);
+    std::string line, wanted = AsciiLowerCase(GbkToUtf8(path));
+    while (std::getline(in, line)) {
+        if (AsciiLowerCase(line) == wanted) return true;
+    }
+    return false;
+}
+
+void SandboxMachine::SetPinned(const std::string& path, bool pinned) {
+    std::vector<std::string> lines;
+    {
+        std::ifstream in(root_ + "/taskbar.txt", std::ios::binary);
+        std::string line;
+        std::string wanted = AsciiLowerCase(GbkToUtf8(path));
+        while (std::getline(in, line)) {
+            if (AsciiLowerCase(line) != wanted) lines.push_back(line);
+        }
+    }
+    if (pinned) lines.push_back(GbkToUtf8(path));
+    std::ofstream out(root_ + "/taskbar.txt", std::ios::binary | std::ios::trunc);
+    for (const std::string& line : lines) out << line << "\n";
+}
+
+// ---- system ------------------------------------------------------------------
+
+std::optional<OsVersion> SandboxSystem::GetVersion() { return VersionFromText(machine_.Config().osVersion); }
+
+std::string SandboxSystem::GetSpecialFolderPath(int csidl) {
+    std::string profile = machine_.UserProfile();
+    std::string roaming = profile + "\\AppData\\Roaming";
+    std::string startMenu = roaming + "\\Microsoft\\Windows\\Start Menu";
+    switch (csidl) {
+        case 0:   // desktop
+        case 16:  // desktop folder
+            return profile + "\\Desktop";
+        case 2:
+            return startMenu + "\\Programs";
+        case 5:
+            return profile + "\\Documents";
+        case 7:
+            return startMenu + "\\Programs\\Startup";
+        case 11:
+            return startMenu;
+        case 22:
+            return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu";
+        case 23:
+            return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+        case 25:
+            return "C:\\Users\\Public\\Desktop";
+        case 26:
+            return roaming;
+        case 28:
+            return profile + "\\AppData\\Local";
+        case 35:
+            return "C:\\ProgramData";
+        case 36:
+            return "C:\\Windows";
+        case 37:
+            return "C:\\Windows\\System32";
+        case 38:
+            return "C:\\Program Files";
+        case 43:
+            return "C:\\Program Files\\Common Files";
+        default:
+            return "";
+    }
+}
+
+std::string SandboxSystem::GetTempPath() { return machine_.UserProfile() + "\\AppData\\Local\\Temp\\"; }
+
+std::string SandboxSystem::GetWindowsDirectory() { return "C:\\Windows"; }
+
+std::string SandboxSystem::GetSystemDirectory() { return "C:\\Windows\\System32"; }
+
+uint32_t SandboxSystem::GetLogicalDrives() {
+    uint32_t mask = 1u << ('Z' - 'A');
+    for (const auto& [letter, drive] : machine_.Config().drives) {
+        if (!drive.missing) mask |= 1u << (letter - 'A');
+    }
+    return mask;
+}
+
+DriveType SandboxSystem::GetDriveType(const std::string& root) {
+    if (root.empty()) return DriveType::Unknown;
+    char letter = AsciiUpperCase(root.substr(0, 1))[0];
+    if (letter == 'Z') return DriveType::Fixed;
+    auto it = machine_.Config().drives.find(letter);
+    if (it == machine_.Config().drives.end()) return DriveType::NoRootDir;
+    return it->second.type;
+}
+
+int64_t SandboxSystem::GetFreeBytes(const std::string& root) {
+    if (root.empty()) return -1;
+    char letter = AsciiUpperCase(root.substr(0, 1))[0];
+    if (letter == 'Z') {
+        struct statvfs st;
+        if (statvfs("/", &st) != 0) return -1;
+        return static_cast<int64_t>(st.f_bavail) * static_cast<int64_t>(st.f_frsize);
+    }
+    auto it = machine_.Config().drives.find(letter);
+    if (it == machine_.Config().drives.end() || it->second.missing) return -1;
+    return it->second.freeBytes;
+}
+
+std::string SandboxSystem::GetOwnExecutablePath() {
+    return machine_.Paths().ToWindows(machine_.OwnExecutableHostPath());
+}
+
+std::vector<std::string> SandboxSystem::GetArguments() {
+    std::vector<std::string> args;
+    for (const std::string& a : machine_.Arguments()) args.push_back(Utf8ToGbk(a));
+    return args;
+}
+
+std::optional<FileTime> SandboxSystem::LocalFileTimeToUtc(FileTime local) {
+    int64_t offset = static_cast<int64_t>(machine_.Config().utcOffsetMinutes) * 60 * 10000000LL;
+    int64_t utc = static_cast<int64_t>(local) - offset;
+    if (utc < 0) return std::nullopt;
+    return static_cast<FileTime>(utc);
+}
+
+// ---- dialogs -----------------------------------------------------------------
+
+int SandboxDialogs::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
+    uint32_t buttons = flags & 0x0F;
+    int answer = buttons == kMbYesNo ? kIdNo : kIdOk;
+    for (const AnswerRule& rule : machine_.Config().answers) {
+        if (rule.fragment == "*" || text.find(rule.fragment) != std::string::npos) {
+            bool fits = buttons == kMbYesNo ? (rule.answer == kIdYes || rule.answer == kIdNo)
+                        : buttons == kMbOkCancel ? (rule.answer == kIdOk || rule.answer == kIdCancel)
+                                                 : rule.answer == kIdOk;
+            if (fits) {
+                answer = rule.answer;
+                break;
+            }
+        }
+    }
+    uint32_t icon = flags & 0xF0;
+    const char* iconName = icon == kMbIconStop          ? "stop"
+                           : icon == kMbIconQuestion    ? "question"
+                           : icon == kMbIconWarning     ? "warning"
+                           : icon == kMbIconInformation ? "information"
+                                                        : "none";
+    const char* buttonsName = buttons == kMbYesNo ? "yesno" : buttons == kMbOkCancel ? "okcancel" : "ok";
+    machine_.EffectLog().Record("MessageBox", JsonObject()
+                                                  .Text("caption", caption)
+                                                  .Text("text", text)
+                                                  .Text("icon", iconName)
+                                                  .Text("buttons", buttonsName)
+                                                  .Bool("taskModal", (flags & kMbTaskModal) != 0)
+                                                  .Text("answer", AnswerName(answer)));
+    return answer;
+}
+
+}  // namespace setup::sandbox

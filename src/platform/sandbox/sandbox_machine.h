@@ -1,0 +1,130 @@
+// A simulated Windows machine in a host folder: the platform of the Linux
+// programs and of every test. The folder holds machine.ini (settings), one
+// folder per drive, registry.reg, effects.jsonl and file-metadata.txt; see
+// src/platform/README.md for the contract.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+#include "platform/sandbox/effects.h"
+#include "platform/sandbox/host_paths.h"
+#include "platform/sandbox/machine_config.h"
+#include "platform/sandbox/sandbox_files.h"
+#include "platform/sandbox/sandbox_registry.h"
+
+namespace setup::sandbox {
+
+class SandboxMachine;
+
+class SandboxSystem : public SystemApi {
+public:
+    explicit SandboxSystem(SandboxMachine& machine) : machine_(machine) {}
+    std::optional<OsVersion> GetVersion() override;
+    std::string GetSpecialFolderPath(int csidl) override;
+    std::string GetTempPath() override;
+    std::string GetWindowsDirectory() override;
+    std::string GetSystemDirectory() override;
+    uint32_t GetLogicalDrives() override;
+    DriveType GetDriveType(const std::string& root) override;
+    int64_t GetFreeBytes(const std::string& root) override;
+    std::string GetOwnExecutablePath() override;
+    std::vector<std::string> GetArguments() override;
+    std::optional<FileTime> LocalFileTimeToUtc(FileTime local) override;
+
+private:
+    SandboxMachine& machine_;
+};
+
+class SandboxShell : public ShellApi {
+public:
+    explicit SandboxShell(SandboxMachine& machine) : machine_(machine) {}
+    ShellExecuteResult ShellExecuteEx(const ShellExecuteRequest& request) override;
+    ShellExecuteResult ShellExecuteAndWait(const ShellExecuteRequest& request,
+                                           const std::function<void()>& pump) override;
+    uint32_t WinExec(const std::string& commandLine, int show) override;
+    bool CreateProcessHidden(const std::string& commandLine) override;
+    bool SaveShellLink(const ShellLink& link, const std::string& linkFile) override;
+    int InvokeItemVerbs(const std::string& file, const std::string& verbFragment) override;
+    bool MediaOpen(const std::string& file) override;
+    void MediaPlay() override;
+    int64_t MediaLength() override;
+    int64_t MediaPosition() override;
+    void MediaClose() override;
+    bool RequestRestart() override;
+
+private:
+    ShellExecuteResult Execute(const ShellExecuteRequest& request, bool wait);
+    // Starts the host program behind a Windows path; returns its process id.
+    int Launch(const std::string& hostProgram, const std::vector<std::string>& arguments);
+    bool ProgramExists(const std::string& file);
+    std::string RegeditImport(const std::string& arguments);
+
+    SandboxMachine& machine_;
+    std::string mediaFile_;
+};
+
+class SandboxDialogs : public DialogsApi {
+public:
+    explicit SandboxDialogs(SandboxMachine& machine) : machine_(machine) {}
+    int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override;
+
+private:
+    SandboxMachine& machine_;
+};
+
+class SandboxMachine : public Platform {
+public:
+    // Opens (creating on first use) the machine in root. ownExecutable is the
+    // host path of the running program; arguments are its command line (UTF-8).
+    SandboxMachine(const std::string& root, const std::string& ownExecutable, std::vector<std::string> arguments);
+
+    SystemApi& System() override { return system_; }
+    FilesApi& Files() override { return files_; }
+    RegistryApi& Registry() override { return registry_; }
+    ShellApi& Shell() override { return shell_; }
+    DialogsApi& Dialogs() override { return dialogs_; }
+
+    const std::string& Root() const { return root_; }
+    const MachineConfig& Config() const { return config_; }
+    HostPaths& Paths() { return paths_; }
+    SandboxFiles& FileSystem() { return files_; }
+    SandboxRegistry& RegistryStore() { return registry_; }
+    Effects& EffectLog() { return effects_; }
+    const std::string& OwnExecutableHostPath() const { return ownExecutable_; }
+    const std::vector<std::string>& Arguments() const { return arguments_; }
+
+    // The Windows 7 profile folders of the machine's user.
+    std::string UserProfile() const;
+
+    // Taskbar pins, kept in <root>/taskbar.txt.
+    bool IsPinned(const std::string& path);
+    void SetPinned(const std::string& path, bool pinned);
+
+private:
+    void CreateStandardFolders();
+
+    std::string root_;
+    MachineConfig config_;
+    HostPaths paths_;
+    SandboxFiles files_;
+    SandboxRegistry registry_;
+    Effects effects_;
+    SandboxSystem system_{*this};
+    SandboxShell shell_{*this};
+    SandboxDialogs dialogs_{*this};
+    std::string ownExecutable_;
+    std::vector<std::string> arguments_;
+};
+
+// The root folder the Linux programs use: $SANDBOX_ROOT, or ./sandbox.
+std::string DefaultSandboxRoot();
+
+// Splits a Windows command-line parameter text into arguments (blanks
+// separate, double quotes group).
+std::vector<std::string> SplitCommandLine(const std::string& text);
+
+}  // namespace setup::sandbox

@@ -1,0 +1,235 @@
+#include "platform/sandbox/sandbox_registry.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace setup::sandbox {
+
+namespace {
+std::vector<std::string> KeyParts(const std::string& path) {
+    std::vector<std::string> parts;
+    for (std::string& part : SplitOn(path, '\\')) {
+        if (!part.empty()) parts.push_back(std::move(part));
+    }
+    return parts;
+}
+}  // namespace
+
+SandboxRegistry::SandboxRegistry(std::string file) : file_(std::move(file)) {
+    for (uint32_t root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers, kHkeyCurrentConfig}) {
+        roots_[root].name = RootKeyName(root);
+    }
+    Load();
+}
+
+SandboxRegistry::Key* SandboxRegistry::Find(uint32_t root, const std::string& path) {
+    auto r = roots_.find(root);
+    if (r == roots_.end()) return nullptr;
+    Key* key = &r->second;
+    for (const std::string& part : KeyParts(path)) {
+        auto it = key->subkeys.find(AsciiLowerCase(part));
+        if (it == key->subkeys.end()) return nullptr;
+        key = it->second.get();
+    }
+    return key;
+}
+
+SandboxRegistry::Key* SandboxRegistry::Create(uint32_t root, const std::string& path) {
+    auto r = roots_.find(root);
+    if (r == roots_.end()) return nullptr;
+    Key* key = &r->second;
+    for (const std::string& part : KeyParts(path)) {
+        std::unique_ptr<Key>& slot = key->subkeys[AsciiLowerCase(part)];
+        if (!slot) {
+            slot = std::make_unique<Key>();
+            slot->name = part;
+        }
+        key = slot.get();
+    }
+    return key;
+}
+
+bool SandboxRegistry::KeyExists(uint32_t root, const std::string& path) { return Find(root, path) != nullptr; }
+
+bool SandboxRegistry::CreateKey(uint32_t root, const std::string& path) {
+    bool existed = Find(root, path) != nullptr;
+    if (!Create(root, path)) return false;
+    if (!existed) Save();
+    return true;
+}
+
+std::optional<RegValue> SandboxRegistry::ReadValue(uint32_t root, const std::string& path, const std::string& name) {
+    Key* key = Find(root, path);
+    if (!key) return std::nullopt;
+    for (const RegValue& v : key->values) {
+        if (EqualsNoCase(v.name, name)) return v;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> SandboxRegistry::ReadString(uint32_t root, const std::string& path,
+                                                       const std::string& name) {
+    std::optional<RegValue> v = ReadValue(root, path, name);
+    if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return std::nullopt;
+    // Data without its terminating zero still reads, as the system reads it.
+    std::string data = v->data;
+    if (data.size() % 2) data.pop_back();
+    std::u16string text = LeBytesToUtf16(data);
+    size_t zero = text.find(u'\0');
+    if (zero != std::u16string::npos) text.resize(zero);
+    try {
+        return Utf16ToGbk(text);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
+bool SandboxRegistry::SetValue(uint32_t root, const std::string& path, const RegValue& value) {
+    Key* key = Find(root, path);
+    if (!key) return false;
+    for (RegValue& v : key->values) {
+        if (EqualsNoCase(v.name, value.name)) {
+            v.type = value.type;
+            v.data = value.data;
+            Save();
+            return true;
+        }
+    }
+    key->values.push_back(value);
+    Save();
+    return true;
+}
+
+bool SandboxRegistry::WriteString(uint32_t root, const std::string& path, const std::string& name,
+                                  const std::string& value) {
+    return SetValue(root, path, RegValue{name, kRegSz, StringValueData(value)});
+}
+
+bool SandboxRegistry::WriteDword(uint32_t root, const std::string& path, const std::string& name, uint32_t value) {
+    std::string data;
+    AppendU32(data, value);
+    return SetValue(root, path, RegValue{name, kRegDword, data});
+}
+
+bool SandboxRegistry::WriteBinary(uint32_t root, const std::string& path, const std::string& name,
+                                  const std::string& bytes) {
+    return SetValue(root, path, RegValue{name, kRegBinary, bytes});
+}
+
+bool SandboxRegistry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {
+    Key* key = Find(root, path);
+    if (!key) return false;
+    for (auto it = key->values.begin(); it != key->values.end(); ++it) {
+        if (EqualsNoCase(it->name, name)) {
+            key->values.erase(it);
+            Save();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SandboxRegistry::DeleteKey(uint32_t root, const std::string& path) {
+    std::vector<std::string> parts = KeyParts(path);
+    if (parts.empty()) return false;  // a root key cannot be deleted
+    std::string last = parts.back();
+    parts.pop_back();
+    std::string parentPath;
+    for (const std::string& p : parts) parentPath += p + "\\";
+    Key* parent = Find(root, parentPath);
+    if (!parent || parent->subkeys.erase(AsciiLowerCase(last)) == 0) return false;
+    Save();
+    return true;
+}
+
+std::vector<std::string> SandboxRegistry::ListSubKeys(uint32_t root, const std::string& path) {
+    std::vector<std::string> names;
+    if (Key* key = Find(root, path)) {
+        for (const auto& [folded, sub] : key->subkeys) names.push_back(sub->name);
+    }
+    return names;
+}
+
+std::vector<RegValue> SandboxRegistry::ListValues(uint32_t root, const std::string& path) {
+    Key* key = Find(root, path);
+    return key ? key->values : std::vector<RegValue>{};
+}
+
+void SandboxRegistry::ApplyOne(const RegOperation& op) {
+    switch (op.kind) {
+        case RegOperation::CreateKey:
+            Create(op.root, op.path);
+            break;
+        case RegOperation::DeleteKey: {
+            std::vector<std::string> parts = KeyParts(op.path);
+            if (parts.empty()) break;
+            std::string last = parts.back();
+            parts.pop_back();
+            std::string parentPath;
+            for (const std::string& p : parts) parentPath += p + "\\";
+            if (Key* parent = Find(op.root, parentPath)) parent->subkeys.erase(AsciiLowerCase(last));
+            break;
+        }
+        case RegOperation::SetValue: {
+            Key* key = Create(op.root, op.path);
+            bool replaced = false;
+            for (RegValue& v : key->values) {
+                if (EqualsNoCase(v.name, op.value.name)) {
+                    v.type = op.value.type;
+                    v.data = op.value.data;
+                    replaced = true;
+                }
+            }
+            if (!replaced) key->values.push_back(op.value);
+            break;
+        }
+        case RegOperation::DeleteValue:
+            if (Key* key = Find(op.root, op.path)) {
+                std::erase_if(key->values, [&](const RegValue& v) { return EqualsNoCase(v.name, op.value.name); });
+            }
+            break;
+    }
+}
+
+void SandboxRegistry::Apply(const std::vector<RegOperation>& operations) {
+    for (const RegOperation& op : operations) ApplyOne(op);
+    Save();
+}
+
+void SandboxRegistry::Load() {
+    std::ifstream in(file_, std::ios::binary);
+    if (!in) return;
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    bool regedit4 = false;
+    std::string text = DecodeRegFile(bytes.str(), file_, regedit4);
+    for (const RegOperation& op : ParseRegText(text, regedit4, file_)) ApplyOne(op);
+}
+
+void SandboxRegistry::Save() {
+    std::string out = "Windows Registry Editor Version 5.00\r\n\r\n";
+    // Depth first; the key maps are ordered by lower-case name, so the file
+    // lists keys sorted and the same registry always gives the same bytes.
+    std::function<void(const Key&, const std::string&)> write = [&](const Key& key, const std::string& fullName) {
+        out += "[" + fullName + "]\r\n";
+        for (const RegValue& v : key.values) out += FormatRegValue(v) + "\r\n";
+        out += "\r\n";
+        for (const auto& [folded, sub] : key.subkeys) write(*sub, fullName + "\\" + GbkToUtf8(sub->name));
+    };
+    for (const auto& [root, key] : roots_) {
+        for (const auto& [folded, sub] : key.subkeys) write(*sub, std::string(key.name) + "\\" + GbkToUtf8(sub->name));
+    }
+    std::string temp = file_ + ".tmp";
+    {
+        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+        f << out;
+        if (!f.flush()) ThrowOsError("Cannot write the registry file " + file_);
+    }
+    if (std::rename(temp.c_str(), file_.c_str()) != 0) ThrowOsError("Cannot replace the registry file " + file_);
+}
+
+}  // namespace setup::sandbox

@@ -1,0 +1,56 @@
+// The registry of the simulated machine: a tree of keys in memory, loaded from
+// <root>/registry.reg at start and written back after every change (to a
+// temporary file first, then renamed over it), so a crash loses nothing that
+// was already written. Keys are sorted in the file; names match without regard
+// to ASCII letter case.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/os.h"
+#include "platform/sandbox/reg_text.h"
+
+namespace setup::sandbox {
+
+class SandboxRegistry : public RegistryApi {
+public:
+    explicit SandboxRegistry(std::string file);
+
+    bool KeyExists(uint32_t root, const std::string& path) override;
+    bool CreateKey(uint32_t root, const std::string& path) override;
+    std::optional<std::string> ReadString(uint32_t root, const std::string& path, const std::string& name) override;
+    std::optional<RegValue> ReadValue(uint32_t root, const std::string& path, const std::string& name) override;
+    bool WriteString(uint32_t root, const std::string& path, const std::string& name,
+                     const std::string& value) override;
+    bool WriteDword(uint32_t root, const std::string& path, const std::string& name, uint32_t value) override;
+    bool WriteBinary(uint32_t root, const std::string& path, const std::string& name,
+                     const std::string& bytes) override;
+    bool DeleteValue(uint32_t root, const std::string& path, const std::string& name) override;
+    bool DeleteKey(uint32_t root, const std::string& path) override;
+    std::vector<std::string> ListSubKeys(uint32_t root, const std::string& path) override;
+    std::vector<RegValue> ListValues(uint32_t root, const std::string& path) override;
+
+    // Applies the operations of a parsed registry file, as regedit does.
+    void Apply(const std::vector<RegOperation>& operations);
+    // Writes a value of any type into an existing key.
+    bool SetValue(uint32_t root, const std::string& path, const RegValue& value);
+
+private:
+    struct Key {
+        std::string name;
+        std::map<std::string, std::unique_ptr<Key>> subkeys;  // by lower-case name
+        std::vector<RegValue> values;                         // in the order written
+    };
+    Key* Find(uint32_t root, const std::string& path);
+    Key* Create(uint32_t root, const std::string& path);
+    void Load();
+    void Save();
+    void ApplyOne(const RegOperation& op);
+
+    std::string file_;
+    std::map<uint32_t, Key> roots_;
+};
+
+}  // namespace setup::sandbox

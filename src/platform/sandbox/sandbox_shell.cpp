@@ -1,0 +1,291 @@
+// The shell of the simulated machine. Every program start is recorded in
+// effects.jsonl; two are carried out for real: the elevated start of the
+// running program's own executable (the relaunch runs end to end as a host
+// process), and "regedit /s file.reg", which imports the file into the
+// registry.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/errors.h"
+#include "platform/sandbox/sandbox_machine.h"
+#include "platform/sandbox/shell_link_file.h"
+#include "platform/text.h"
+
+extern char** environ;
+
+namespace setup::sandbox {
+
+namespace {
+
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorCancelled = 1223;
+
+std::string FileNameOf(const std::string& path) {
+    size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string HexMask(uint32_t mask) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08X", mask);
+    return buffer;
+}
+
+}  // namespace
+
+bool SandboxShell::ProgramExists(const std::string& file) {
+    if (file.find("://") != std::string::npos || StartsWithNoCase(file, "mailto:")) return true;
+    FilesApi& files = machine_.Files();
+    if (file.size() > 2 && file[1] == ':') return files.FileExists(file) || files.FolderExists(file);
+    // A bare name is looked up where Windows looks for it.
+    for (const std::string& folder : {std::string("C:\\Windows\\System32"), std::string("C:\\Windows")}) {
+        if (files.FileExists(folder + "\\" + file) || files.FileExists(folder + "\\" + file + ".exe")) return true;
+    }
+    return false;
+}
+
+int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::string>& arguments) {
+    // The started program must not wait for us, nor we for it: a short-lived
+    // middle process hands the program to a watcher that records its exit
+    // status, and we read the program's process id through a pipe.
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return -1;
+    std::vector<std::string> argv = {hostProgram};
+    for (const std::string& a : arguments) argv.push_back(GbkToUtf8(a));
+    std::string rootVariable = "SANDBOX_ROOT=" + machine_.Root();
+
+    pid_t middle = fork();
+    if (middle < 0) {
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        return -1;
+    }
+    if (middle == 0) {
+        close(pipeFds[0]);
+        if (fork() != 0) _exit(0);  // the watcher lives on alone
+        setsid();
+        pid_t child = fork();
+        if (child == 0) {
+            close(pipeFds[1]);
+            std::vector<char*> args;
+            for (std::string& a : argv) args.push_back(a.data());
+            args.push_back(nullptr);
+            putenv(rootVariable.data());
+            execv(hostProgram.c_str(), args.data());
+            _exit(127);
+        }
+        int32_t id = child;
+        ssize_t ignored = write(pipeFds[1], &id, sizeof id);
+        (void)ignored;
+        close(pipeFds[1]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        try {
+            machine_.EffectLog().Record("ProcessExit",
+                                        JsonObject().Number("process", child).Number("status", exitCode));
+        } catch (...) {
+        }
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    waitpid(middle, nullptr, 0);
+    int32_t id = -1;
+    if (read(pipeFds[0], &id, sizeof id) != sizeof id) id = -1;
+    close(pipeFds[0]);
+    return id;
+}
+
+ShellExecuteResult SandboxShell::Execute(const ShellExecuteRequest& request, bool wait) {
+    JsonObject fields;
+    fields.Text("verb", request.verb)
+        .Text("file", request.file)
+        .Text("parameters", request.parameters)
+        .Text("directory", request.directory)
+        .Number("show", request.show)
+        .Text("mask", HexMask(request.mask));
+    if (wait) fields.Bool("wait", true);
+
+    ShellExecuteResult result;
+    bool elevate = EqualsNoCase(request.verb, "runas");
+    if (elevate && machine_.Config().elevation != Elevation::Accept) {
+        result.lastError = machine_.Config().elevation == Elevation::Refuse ? kErrorCancelled : kErrorAccessDenied;
+        fields.Text("result", machine_.Config().elevation == Elevation::Refuse ? "cancelled" : "failed");
+        machine_.EffectLog().Record("ShellExecuteEx", fields);
+        return result;
+    }
+    if (!ProgramExists(request.file)) {
+        result.lastError = kErrorFileNotFound;
+        fields.Text("result", "file not found");
+        machine_.EffectLog().Record("ShellExecuteEx", fields);
+        return result;
+    }
+    result.ok = true;
+    std::string own = machine_.System().GetOwnExecutablePath();
+    if (elevate && !wait && EqualsNoCase(request.file, own) && !machine_.OwnExecutableHostPath().empty()) {
+        int process = Launch(machine_.OwnExecutableHostPath(), SplitCommandLine(request.parameters));
+        fields.Text("result", process > 0 ? "started" : "failed").Number("process", process);
+        if (process <= 0) {
+            result.ok = false;
+            result.lastError = kErrorAccessDenied;
+        }
+    } else {
+        fields.Text("result", "recorded");
+    }
+    machine_.EffectLog().Record("ShellExecuteEx", fields);
+    return result;
+}
+
+ShellExecuteResult SandboxShell::ShellExecuteEx(const ShellExecuteRequest& request) { return Execute(request, false); }
+
+ShellExecuteResult SandboxShell::ShellExecuteAndWait(const ShellExecuteRequest& request,
+                                                     const std::function<void()>& pump) {
+    ShellExecuteResult result = Execute(request, true);
+    // A recorded program has finished at once; the caller still gets one
+    // round of its message pump, as it would while waiting.
+    if (result.ok && pump) pump();
+    return result;
+}
+
+std::string SandboxShell::RegeditImport(const std::string& arguments) {
+    std::vector<std::string> args = SplitCommandLine(arguments);
+    if (args.size() != 2 || !EqualsNoCase(args[0], "/s")) return "unsupported regedit arguments";
+    std::string bytes;
+    try {
+        std::unique_ptr<Stream> in = machine_.Files().Open(args[1], OpenMode::Read);
+        bytes = in->ReadBytes(static_cast<size_t>(in->Size()), "registry file");
+    } catch (const Error& e) {
+        return e.what();
+    }
+    try {
+        bool regedit4 = false;
+        std::string name = GbkToUtf8(args[1]);
+        std::string text = DecodeRegFile(bytes, name, regedit4);
+        machine_.RegistryStore().Apply(ParseRegText(text, regedit4, name));
+    } catch (const Error& e) {
+        return Utf8ToGbk(e.what());
+    }
+    return "";
+}
+
+uint32_t SandboxShell::WinExec(const std::string& commandLine, int show) {
+    JsonObject fields;
+    fields.Text("commandLine", commandLine).Number("show", show);
+    // The program is the first token: quoted, or up to the first blank.
+    std::string program, rest;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        size_t close = commandLine.find('"', 1);
+        program = commandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        rest = close == std::string::npos ? "" : commandLine.substr(close + 1);
+    } else {
+        size_t blank = commandLine.find(' ');
+        program = commandLine.substr(0, blank);
+        rest = blank == std::string::npos ? "" : commandLine.substr(blank + 1);
+    }
+    std::string name = FileNameOf(program);
+    if (EqualsNoCase(name, "regedit") || EqualsNoCase(name, "regedit.exe")) {
+        // regedit /s reports nothing to its caller; the sandbox notes why an
+        // import did not happen so that a person can see it.
+        std::string error = RegeditImport(std::string(TrimBlanks(rest)));
+        if (error.empty()) {
+            fields.Bool("imported", true);
+        } else {
+            fields.Text("importError", error);
+        }
+    }
+    machine_.EffectLog().Record("WinExec", fields);
+    return 33;
+}
+
+bool SandboxShell::CreateProcessHidden(const std::string& commandLine) {
+    machine_.EffectLog().Record(
+        "CreateProcess", JsonObject().Text("commandLine", commandLine).Text("window", "hidden").Text("priority", "idle"));
+    return true;
+}
+
+bool SandboxShell::SaveShellLink(const ShellLink& link, const std::string& linkFile) {
+    LinkTargetInfo target;
+    FilesApi& files = machine_.Files();
+    if (std::optional<uint32_t> attributes = files.GetAttributes(link.path)) {
+        target.attributes = *attributes;
+        target.creation = files.GetFileTime(link.path, FileTimeKind::Creation).value_or(0);
+        target.access = files.GetFileTime(link.path, FileTimeKind::LastAccess).value_or(0);
+        target.write = files.GetFileTime(link.path, FileTimeKind::LastWrite).value_or(0);
+        if (!(*attributes & kAttrDirectory)) {
+            std::unique_ptr<Stream> s = files.Open(link.path, OpenMode::Read);
+            target.size = static_cast<uint32_t>(s->Size());
+        }
+    }
+    if (link.path.size() >= 2 && link.path[1] == ':') {
+        target.driveType = machine_.System().GetDriveType(link.path.substr(0, 3));
+    }
+    target.driveSerial = 0x5A4D0000u | static_cast<uint32_t>(link.path.empty() ? 0 : link.path[0]);
+    try {
+        machine_.FileSystem().WriteWholeFile(linkFile, BuildShellLinkFile(link, target));
+    } catch (const Error& e) {
+        if (e.Kind() == ErrorKind::Conversion) return false;
+        if (e.Kind() != ErrorKind::Os) throw;
+        return false;
+    }
+    return true;
+}
+
+int SandboxShell::InvokeItemVerbs(const std::string& file, const std::string& verbFragment) {
+    // Taskbar verbs appear from Windows 7 on, for files that exist.
+    std::optional<OsVersion> v = machine_.System().GetVersion();
+    if (!v || v->platformId != 2 || (v->major * 100 + v->minor) < 601) return 0;
+    if (!machine_.Files().FileExists(file)) return 0;
+    bool pinned = machine_.IsPinned(file);
+    std::string verb = pinned ? "从任务栏脱离(&K)" : "锁定到任务栏(&K)";
+    if (verb.find(verbFragment) == std::string::npos) return 0;
+    machine_.SetPinned(file, !pinned);
+    machine_.EffectLog().Record("TaskbarVerb", JsonObject().Text("file", file).Text("verb", verb));
+    return 1;
+}
+
+bool SandboxShell::MediaOpen(const std::string& file) {
+    bool ok = machine_.Files().FileExists(file);
+    if (ok) mediaFile_ = file;
+    machine_.EffectLog().Record("Music", JsonObject().Text("action", "open").Text("file", file).Bool("ok", ok));
+    return ok;
+}
+
+void SandboxShell::MediaPlay() {
+    if (!mediaFile_.empty()) machine_.EffectLog().Record("Music", JsonObject().Text("action", "play").Text("file", mediaFile_));
+}
+
+int64_t SandboxShell::MediaLength() { return mediaFile_.empty() ? 0 : 180000; }
+
+int64_t SandboxShell::MediaPosition() { return 0; }
+
+void SandboxShell::MediaClose() {
+    if (mediaFile_.empty()) return;
+    machine_.EffectLog().Record("Music", JsonObject().Text("action", "close").Text("file", mediaFile_));
+    mediaFile_.clear();
+}
+
+bool SandboxShell::RequestRestart() {
+    machine_.EffectLog().Record("Restart", JsonObject());
+    return true;
+}
+
+std::unique_ptr<Platform> CreateSandboxFromEnvironment(int argc, char** argv) {
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string exe = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string(argc > 0 ? argv[0] : "");
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return std::make_unique<SandboxMachine>(DefaultSandboxRoot(), exe, std::move(args));
+}
+
+}  // namespace setup::sandbox
+
+namespace setup {
+std::unique_ptr<Platform> CreateNativePlatform(int argc, char** argv) {
+    return sandbox::CreateSandboxFromEnvironment(argc, argv);
+}
+}  // namespace setup

@@ -1,0 +1,150 @@
+#include "platform/stream.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace setup {
+
+void Stream::ReadExact(void* buffer, size_t count, const char* what) {
+    if (count == 0) return;
+    int64_t start = Position();
+    if (Size() - start < static_cast<int64_t>(count)) {
+        ThrowDamaged(std::string("Unexpected end of ") + what + ": " + std::to_string(count) + " bytes needed at offset " +
+                     std::to_string(start) + ", " + std::to_string(Size() - start) + " left");
+    }
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        size_t n = Read(out + done, count - done);
+        if (n == 0) {
+            Seek(start, SeekOrigin::Begin);
+            ThrowDamaged(std::string("Unexpected end of ") + what + " at offset " + std::to_string(start + done));
+        }
+        done += n;
+    }
+}
+
+std::string Stream::ReadBytes(size_t count, const char* what) {
+    // The size is checked before the buffer is allocated, so a damaged length
+    // cannot make the reader allocate gigabytes.
+    if (Remaining() < static_cast<int64_t>(count)) {
+        ThrowDamaged(std::string("Unexpected end of ") + what + ": " + std::to_string(count) + " bytes needed at offset " +
+                     std::to_string(Position()) + ", " + std::to_string(Remaining()) + " left");
+    }
+    std::string bytes(count, '\0');
+    ReadExact(bytes.data(), count, what);
+    return bytes;
+}
+
+uint8_t Stream::ReadU8(const char* what) {
+    uint8_t b;
+    ReadExact(&b, 1, what);
+    return b;
+}
+
+uint16_t Stream::ReadU16(const char* what) {
+    unsigned char b[2];
+    ReadExact(b, 2, what);
+    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+}
+
+uint32_t Stream::ReadU32(const char* what) {
+    unsigned char b[4];
+    ReadExact(b, 4, what);
+    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+           (static_cast<uint32_t>(b[3]) << 24);
+}
+
+uint64_t Stream::ReadU64(const char* what) {
+    uint64_t low = ReadU32(what);
+    uint64_t high = ReadU32(what);
+    return low | (high << 32);
+}
+
+double Stream::ReadDouble(const char* what) {
+    uint64_t bits = ReadU64(what);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void Stream::WriteU16(uint16_t value) {
+    std::string b;
+    AppendU16(b, value);
+    WriteBytes(b);
+}
+
+void Stream::WriteU32(uint32_t value) {
+    std::string b;
+    AppendU32(b, value);
+    WriteBytes(b);
+}
+
+void Stream::WriteU64(uint64_t value) {
+    std::string b;
+    AppendU64(b, value);
+    WriteBytes(b);
+}
+
+void Stream::WriteDouble(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    WriteU64(bits);
+}
+
+void Stream::CopyFrom(Stream& source, int64_t count) {
+    std::vector<char> buffer(1 << 16);
+    int64_t left = count < 0 ? source.Remaining() : count;
+    while (left > 0) {
+        size_t want = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size())));
+        source.ReadExact(buffer.data(), want, "source stream");
+        Write(buffer.data(), want);
+        left -= static_cast<int64_t>(want);
+    }
+}
+
+size_t MemoryStream::Read(void* buffer, size_t count) {
+    if (position_ >= data_.size()) return 0;
+    size_t n = std::min(count, data_.size() - position_);
+    std::memcpy(buffer, data_.data() + position_, n);
+    position_ += n;
+    return n;
+}
+
+void MemoryStream::Write(const void* buffer, size_t count) {
+    if (count == 0) return;
+    if (position_ + count > data_.size()) data_.resize(position_ + count);
+    std::memcpy(data_.data() + position_, buffer, count);
+    position_ += count;
+}
+
+int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
+    int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? static_cast<int64_t>(position_)
+                                                                                   : static_cast<int64_t>(data_.size());
+    int64_t target = base + offset;
+    if (target < 0) ThrowOsError("Cannot seek before the start of a memory stream");
+    position_ = static_cast<size_t>(target);
+    return target;
+}
+
+void MemoryStream::SetSize(int64_t size) {
+    if (size < 0) ThrowOsError("Cannot give a memory stream a negative size");
+    data_.resize(static_cast<size_t>(size));
+}
+
+void AppendU16(std::string& out, uint16_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>(value >> 8));
+}
+
+void AppendU32(std::string& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+void AppendU64(std::string& out, uint64_t value) {
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+}  // namespace setup

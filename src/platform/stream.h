@@ -1,0 +1,83 @@
+// Byte streams in the style of the record formats: a position, a size, reads
+// and writes of raw bytes and of little-endian fixed-size fields. A fixed-size
+// read that runs past the end raises a Damaged error and leaves the stream
+// where it was, so no reader of outside bytes ever reads out of bounds.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace setup {
+
+enum class SeekOrigin { Begin, Current, End };
+
+class Stream {
+public:
+    virtual ~Stream() = default;
+
+    // Reads up to count bytes; returns how many were read (0 at the end).
+    virtual size_t Read(void* buffer, size_t count) = 0;
+    // Writes all count bytes or raises an Os error.
+    virtual void Write(const void* buffer, size_t count) = 0;
+    // Moves the position; a position before the start raises an Os error.
+    virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+    virtual int64_t Size() = 0;
+    // Truncates or extends the stream; the position is kept.
+    virtual void SetSize(int64_t size) = 0;
+
+    int64_t Position() { return Seek(0, SeekOrigin::Current); }
+    int64_t Remaining() { return Size() - Position(); }
+
+    // Reads exactly count bytes or raises Damaged (what names the object read,
+    // for the message) without consuming anything.
+    void ReadExact(void* buffer, size_t count, const char* what = "stream");
+    std::string ReadBytes(size_t count, const char* what = "stream");
+    uint8_t ReadU8(const char* what = "stream");
+    uint16_t ReadU16(const char* what = "stream");
+    uint32_t ReadU32(const char* what = "stream");
+    int32_t ReadI32(const char* what = "stream") { return static_cast<int32_t>(ReadU32(what)); }
+    uint64_t ReadU64(const char* what = "stream");
+    int64_t ReadI64(const char* what = "stream") { return static_cast<int64_t>(ReadU64(what)); }
+    double ReadDouble(const char* what = "stream");
+
+    void WriteBytes(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
+    void WriteU8(uint8_t value) { Write(&value, 1); }
+    void WriteU16(uint16_t value);
+    void WriteU32(uint32_t value);
+    void WriteI32(int32_t value) { WriteU32(static_cast<uint32_t>(value)); }
+    void WriteU64(uint64_t value);
+    void WriteI64(int64_t value) { WriteU64(static_cast<uint64_t>(value)); }
+    void WriteDouble(double value);
+
+    // Copies count bytes (or everything left, when count < 0) from source.
+    void CopyFrom(Stream& source, int64_t count);
+};
+
+// A stream over a growable byte buffer.
+class MemoryStream : public Stream {
+public:
+    MemoryStream() = default;
+    explicit MemoryStream(std::string bytes) : data_(std::move(bytes)) {}
+
+    size_t Read(void* buffer, size_t count) override;
+    void Write(const void* buffer, size_t count) override;
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
+    int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+    void SetSize(int64_t size) override;
+
+    const std::string& Bytes() const { return data_; }
+    std::string TakeBytes() { return std::move(data_); }
+
+private:
+    std::string data_;
+    size_t position_ = 0;
+};
+
+// Little-endian helpers for byte buffers built or parsed without a stream.
+void AppendU16(std::string& out, uint16_t value);
+void AppendU32(std::string& out, uint32_t value);
+void AppendU64(std::string& out, uint64_t value);
+
+}  // namespace setup
