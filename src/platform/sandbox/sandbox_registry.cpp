@@ -1,6 +1,8 @@
 #include "platform/sandbox/sandbox_registry.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -189,7 +191,10 @@ void SandboxRegistry::ApplyOne(const RegOperation& op) {
         }
         case RegOperation::DeleteValue:
             if (Key* key = Find(op.root, op.path)) {
-                std::erase_if(key->values, [&](const RegValue& v) { return EqualsNoCase(v.name, op.value.name); });
+                auto& values = key->values;
+                values.erase(std::remove_if(values.begin(), values.end(),
+                                            [&](const RegValue& v) { return EqualsNoCase(v.name, op.value.name); }),
+                             values.end());
             }
             break;
     }

@@ -1,0 +1,428 @@
+#include "platform/win32/windows_api.h"
+
+#include "platform/win32/win32_platform.h"
+
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace setup::win32 {
+
+namespace {
+
+FileTime ToFileTime(const FILETIME& ft) {
+    return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+FILETIME FromFileTime(FileTime t) {
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(t & 0xFFFFFFFFu);
+    ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
+    return ft;
+}
+
+HKEY RootHandle(uint32_t root) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(root)); }
+
+std::wstring KeyPath(const std::string& path) {
+    std::string p = path;
+    while (!p.empty() && p.front() == '\\') p.erase(0, 1);
+    return Wide(p);
+}
+
+// Opens an existing key; null when it cannot be opened.
+HKEY OpenKey(uint32_t root, const std::string& path, REGSAM access) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(RootHandle(root), KeyPath(path).c_str(), 0, access, &key) != ERROR_SUCCESS) return nullptr;
+    return key;
+}
+
+class KeyHandle {
+public:
+    explicit KeyHandle(HKEY key) : key_(key) {}
+    ~KeyHandle() {
+        if (key_) RegCloseKey(key_);
+    }
+    KeyHandle(const KeyHandle&) = delete;
+    KeyHandle& operator=(const KeyHandle&) = delete;
+    HKEY get() const { return key_; }
+    explicit operator bool() const { return key_ != nullptr; }
+
+private:
+    HKEY key_;
+};
+
+// A stream over a file handle.
+class HandleStream : public Stream {
+public:
+    HandleStream(HANDLE handle, std::string name) : handle_(handle), name_(std::move(name)) {}
+    ~HandleStream() override { CloseHandle(handle_); }
+
+    size_t Read(void* buffer, size_t count) override {
+        DWORD done = 0;
+        if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &done, nullptr)) {
+            ThrowOsError("Cannot read the file " + name_ + ": " + SystemMessage(GetLastError()));
+        }
+        return done;
+    }
+    void Write(const void* buffer, size_t count) override {
+        auto* p = static_cast<const char*>(buffer);
+        while (count > 0) {
+            DWORD done = 0;
+            if (!WriteFile(handle_, p, static_cast<DWORD>(count), &done, nullptr) || done == 0) {
+                ThrowOsError("Cannot write the file " + name_ + ": " + SystemMessage(GetLastError()));
+            }
+            p += done;
+            count -= done;
+        }
+    }
+    int64_t Seek(int64_t offset, SeekOrigin origin) override {
+        LARGE_INTEGER distance, result;
+        distance.QuadPart = offset;
+        DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+        if (!SetFilePointerEx(handle_, distance, &result, method)) {
+            ThrowOsError("Cannot seek in the file " + name_ + ": " + SystemMessage(GetLastError()));
+        }
+        return result.QuadPart;
+    }
+    int64_t Size() override {
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(handle_, &size)) ThrowOsError("Cannot read the size of the file " + name_);
+        return size.QuadPart;
+    }
+    void SetSize(int64_t size) override {
+        int64_t position = Position();
+        Seek(size, SeekOrigin::Begin);
+        if (!SetEndOfFile(handle_)) ThrowOsError("Cannot set the size of the file " + name_);
+        Seek(position, SeekOrigin::Begin);
+    }
+
+private:
+    HANDLE handle_;
+    std::string name_;
+};
+
+}  // namespace
+
+// ---- system ------------------------------------------------------------------
+
+std::optional<OsVersion> Win32System::GetVersion() {
+    OSVERSIONINFOW info;
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExW(&info)) return std::nullopt;
+    return OsVersion{info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion};
+}
+
+std::string Win32System::GetSpecialFolderPath(int csidl) {
+    LPITEMIDLIST items = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || items == nullptr) return "";
+    wchar_t path[MAX_PATH] = {};
+    BOOL ok = SHGetPathFromIDListW(items, path);
+    CoTaskMemFree(items);
+    return ok ? Narrow(path) : "";
+}
+
+std::string Win32System::GetTempPath() {
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD n = GetTempPathW(MAX_PATH, path);
+    return n > 0 && n <= MAX_PATH ? Narrow(path) : "";
+}
+
+std::string Win32System::GetWindowsDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    UINT n = GetWindowsDirectoryW(path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? Narrow(path) : "";
+}
+
+std::string Win32System::GetSystemDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? Narrow(path) : "";
+}
+
+uint32_t Win32System::GetLogicalDrives() { return ::GetLogicalDrives(); }
+
+DriveType Win32System::GetDriveType(const std::string& root) {
+    return static_cast<DriveType>(GetDriveTypeW(Wide(root).c_str()));
+}
+
+int64_t Win32System::GetFreeBytes(const std::string& root) {
+    ULARGE_INTEGER available, total, free;
+    // No error box for an empty floppy or card reader.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    BOOL ok = GetDiskFreeSpaceExW(Wide(root).c_str(), &available, &total, &free);
+    SetErrorMode(oldMode);
+    return ok ? static_cast<int64_t>(available.QuadPart) : -1;
+}
+
+std::string Win32System::GetOwnExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) ThrowOsError("Cannot read the path of the program: " + SystemMessage(GetLastError()));
+        if (n < path.size()) {
+            path.resize(n);
+            return Narrow(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::vector<std::string> Win32System::GetArguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv) return args;
+    for (int i = 1; i < count; ++i) args.push_back(Narrow(argv[i]));
+    LocalFree(argv);
+    return args;
+}
+
+std::optional<FileTime> Win32System::LocalFileTimeToUtc(FileTime local) {
+    FILETIME in = FromFileTime(local), out;
+    if (!LocalFileTimeToFileTime(&in, &out)) return std::nullopt;
+    return ToFileTime(out);
+}
+
+// ---- files -------------------------------------------------------------------
+
+bool Win32Files::FileExists(const std::string& path) {
+    DWORD a = GetFileAttributesW(Wide(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Files::FolderExists(const std::string& path) {
+    DWORD a = GetFileAttributesW(Wide(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Files::CreateFolderTree(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 3 && p.back() == '\\') p.pop_back();
+    if (FolderExists(p)) return true;
+    size_t cut = p.rfind('\\');
+    if (cut != std::string::npos && cut > 2 && !CreateFolderTree(p.substr(0, cut))) return false;
+    return CreateDirectoryW(Wide(p).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool Win32Files::RemoveFolder(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()) != 0; }
+
+bool Win32Files::DeleteFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
+
+std::optional<uint32_t> Win32Files::GetAttributes(const std::string& path) {
+    DWORD a = GetFileAttributesW(Wide(path).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return a;
+}
+
+bool Win32Files::SetAttributes(const std::string& path, uint32_t attributes) {
+    return SetFileAttributesW(Wide(path).c_str(), attributes) != 0;
+}
+
+bool Win32Files::SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FILETIME ft = FromFileTime(utc);
+    BOOL ok = ::SetFileTime(h, kind == FileTimeKind::Creation ? &ft : nullptr,
+                            kind == FileTimeKind::LastAccess ? &ft : nullptr,
+                            kind == FileTimeKind::LastWrite ? &ft : nullptr);
+    CloseHandle(h);
+    return ok != 0;
+}
+
+std::optional<FileTime> Win32Files::GetFileTime(const std::string& path, FileTimeKind kind) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    switch (kind) {
+        case FileTimeKind::Creation:
+            return ToFileTime(data.ftCreationTime);
+        case FileTimeKind::LastAccess:
+            return ToFileTime(data.ftLastAccessTime);
+        case FileTimeKind::LastWrite:
+            return ToFileTime(data.ftLastWriteTime);
+    }
+    return std::nullopt;
+}
+
+bool Win32Files::CopyFileNoReplace(const std::string& from, const std::string& to) {
+    return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE) != 0;
+}
+
+std::vector<FolderEntry> Win32Files::ListFolder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(Wide(folder + "\\*.*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return entries;
+    do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        FolderEntry entry;
+        try {
+            entry.name = Narrow(name);
+        } catch (const Error&) {
+            continue;  // a name code page 936 cannot spell
+        }
+        entry.attributes = data.dwFileAttributes;
+        entry.size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entry.lastWrite = ToFileTime(data.ftLastWriteTime);
+        entries.push_back(std::move(entry));
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return entries;
+}
+
+std::unique_ptr<Stream> Win32Files::Open(const std::string& path, OpenMode mode) {
+    DWORD access = mode == OpenMode::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    DWORD disposition = mode == OpenMode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
+    DWORD share = mode == OpenMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
+    HANDLE h = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        ThrowOsError("Cannot open the file " + path + ": " + SystemMessage(GetLastError()));
+    }
+    return std::make_unique<HandleStream>(h, path);
+}
+
+// ---- registry ----------------------------------------------------------------
+
+bool Win32Registry::KeyExists(uint32_t root, const std::string& path) {
+    KeyHandle key(OpenKey(root, path, KEY_READ));
+    return static_cast<bool>(key);
+}
+
+bool Win32Registry::CreateKey(uint32_t root, const std::string& path) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(RootHandle(root), KeyPath(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+std::optional<RegValue> Win32Registry::ReadValue(uint32_t root, const std::string& path, const std::string& name) {
+    KeyHandle key(OpenKey(root, path, KEY_READ));
+    if (!key) return std::nullopt;
+    std::wstring wname = Wide(name);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    RegValue value;
+    value.name = name;
+    value.type = type;
+    value.data.resize(size);
+    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data.data()),
+                         &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.data.resize(size);
+    return value;
+}
+
+std::optional<std::string> Win32Registry::ReadString(uint32_t root, const std::string& path,
+                                                     const std::string& name) {
+    std::optional<RegValue> v = ReadValue(root, path, name);
+    if (!v || (v->type != REG_SZ && v->type != REG_EXPAND_SZ)) return std::nullopt;
+    std::string data = v->data;
+    if (data.size() % 2) data.pop_back();
+    std::u16string text = LeBytesToUtf16(data);
+    size_t zero = text.find(u'\0');
+    if (zero != std::u16string::npos) text.resize(zero);
+    try {
+        return Utf16ToGbk(text);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
+bool Win32Registry::Write(uint32_t root, const std::string& path, const std::string& name, uint32_t type,
+                          const std::string& data) {
+    KeyHandle key(OpenKey(root, path, KEY_SET_VALUE));
+    if (!key) return false;
+    return RegSetValueExW(key.get(), Wide(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+bool Win32Registry::WriteString(uint32_t root, const std::string& path, const std::string& name,
+                                const std::string& value) {
+    return Write(root, path, name, REG_SZ, Utf16ToLeBytes(GbkToUtf16(value)) + std::string(2, '\0'));
+}
+
+bool Win32Registry::WriteDword(uint32_t root, const std::string& path, const std::string& name, uint32_t value) {
+    std::string data;
+    AppendU32(data, value);
+    return Write(root, path, name, REG_DWORD, data);
+}
+
+bool Win32Registry::WriteBinary(uint32_t root, const std::string& path, const std::string& name,
+                                const std::string& bytes) {
+    return Write(root, path, name, REG_BINARY, bytes);
+}
+
+bool Win32Registry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {
+    KeyHandle key(OpenKey(root, path, KEY_SET_VALUE));
+    return key && RegDeleteValueW(key.get(), Wide(name).c_str()) == ERROR_SUCCESS;
+}
+
+bool Win32Registry::DeleteKey(uint32_t root, const std::string& path) {
+    // Subkeys first: RegDeleteKey removes only keys without subkeys.
+    for (const std::string& sub : ListSubKeys(root, path)) {
+        std::string p = path;
+        while (!p.empty() && p.back() == '\\') p.pop_back();
+        DeleteKey(root, p + "\\" + sub);
+    }
+    std::wstring wpath = KeyPath(path);
+    while (!wpath.empty() && wpath.back() == L'\\') wpath.pop_back();
+    if (wpath.empty()) return false;
+    return RegDeleteKeyW(RootHandle(root), wpath.c_str()) == ERROR_SUCCESS;
+}
+
+std::vector<std::string> Win32Registry::ListSubKeys(uint32_t root, const std::string& path) {
+    std::vector<std::string> names;
+    KeyHandle key(OpenKey(root, path, KEY_READ));
+    if (!key) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD size = 256;
+        if (RegEnumKeyExW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(Narrow(std::wstring(name, size)));
+    }
+    return names;
+}
+
+std::vector<RegValue> Win32Registry::ListValues(uint32_t root, const std::string& path) {
+    std::vector<RegValue> values;
+    KeyHandle key(OpenKey(root, path, KEY_READ));
+    if (!key) return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[16384];
+        DWORD nameSize = 16384, type = 0, dataSize = 0;
+        if (RegEnumValueW(key.get(), i, name, &nameSize, nullptr, &type, nullptr, &dataSize) != ERROR_SUCCESS) break;
+        std::string gbkName = Narrow(std::wstring(name, nameSize));
+        if (std::optional<RegValue> v = ReadValue(root, path, gbkName)) values.push_back(*v);
+    }
+    return values;
+}
+
+// ---- dialogs -----------------------------------------------------------------
+
+int Win32Dialogs::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
+    return MessageBoxW(GetActiveWindow(), Wide(text).c_str(), Wide(caption).c_str(), flags);
+}
+
+// ---- platform ----------------------------------------------------------------
+
+Win32Platform::Win32Platform() {
+    HRESULT hr = CoInitialize(nullptr);
+    comInitialized_ = SUCCEEDED(hr);
+}
+
+Win32Platform::~Win32Platform() {
+    if (comInitialized_) CoUninitialize();
+}
+
+}  // namespace setup::win32
+
+namespace setup {
+std::unique_ptr<Platform> CreateNativePlatform(int, char**) { return std::make_unique<win32::Win32Platform>(); }
+}  // namespace setup

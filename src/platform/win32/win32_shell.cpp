@@ -1,0 +1,254 @@
+#include "platform/win32/windows_api.h"
+
+#include "platform/errors.h"
+#include "platform/text.h"
+#include "platform/win32/win32_platform.h"
+
+namespace setup::win32 {
+
+namespace {
+
+// Releases a COM interface when it goes out of scope.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (p_) p_->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T** operator&() { return &p_; }
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+class Bstr {
+public:
+    explicit Bstr(const std::wstring& text) : b_(SysAllocString(text.c_str())) {}
+    Bstr() = default;
+    ~Bstr() { SysFreeString(b_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return b_; }
+    BSTR* out() { return &b_; }
+
+private:
+    BSTR b_ = nullptr;
+};
+
+void CheckAutomation(HRESULT hr, const char* what) {
+    if (FAILED(hr)) ThrowOsError(std::string("The shell's automation failed: ") + what + " (" +
+                                 SystemMessage(static_cast<DWORD>(hr)) + ")");
+}
+
+const wchar_t kMusicAlias[] = L"setupmusic";
+
+int64_t MciNumber(const std::wstring& command) {
+    wchar_t answer[64] = {};
+    if (mciSendStringW(command.c_str(), answer, 64, nullptr) != 0) return 0;
+    return _wtoi64(answer);
+}
+
+}  // namespace
+
+Win32Shell::~Win32Shell() { MediaClose(); }
+
+ShellExecuteResult Win32Shell::ShellExecuteEx(const ShellExecuteRequest& request) {
+    std::wstring verb = Wide(request.verb), file = Wide(request.file), parameters = Wide(request.parameters),
+                 directory = Wide(request.directory);
+    SHELLEXECUTEINFOW info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = request.mask;
+    info.lpVerb = verb.empty() ? nullptr : verb.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = request.show;
+    ShellExecuteResult result;
+    result.ok = ShellExecuteExW(&info) != 0;
+    if (!result.ok) result.lastError = GetLastError();
+    // Nobody waits for the started program; its handle is not kept.
+    if (result.ok && (request.mask & kSeeMaskNoCloseProcess) && info.hProcess) CloseHandle(info.hProcess);
+    return result;
+}
+
+ShellExecuteResult Win32Shell::ShellExecuteAndWait(const ShellExecuteRequest& request,
+                                                   const std::function<void()>& pump) {
+    std::wstring verb = Wide(request.verb), file = Wide(request.file), parameters = Wide(request.parameters),
+                 directory = Wide(request.directory);
+    SHELLEXECUTEINFOW info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = request.mask | SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = verb.empty() ? nullptr : verb.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = request.show;
+    ShellExecuteResult result;
+    result.ok = ShellExecuteExW(&info) != 0;
+    if (!result.ok) {
+        result.lastError = GetLastError();
+        return result;
+    }
+    if (!info.hProcess) return result;
+    // Window messages keep flowing while the program runs.
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, INFINITE, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) break;
+        if (pump) pump();
+    }
+    CloseHandle(info.hProcess);
+    return result;
+}
+
+uint32_t Win32Shell::WinExec(const std::string& commandLine, int show) {
+    // WinExec itself takes ANSI text in the system's code page; CreateProcessW
+    // with the same start-up information keeps Chinese paths intact on every
+    // locale.
+    std::wstring line = Wide(commandLine);
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        DWORD error = GetLastError();
+        return error == 0 || error > 31 ? 0 : error;
+    }
+    // Like WinExec, give the program a moment to show its first window.
+    WaitForInputIdle(process.hProcess, 30000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 33;
+}
+
+bool Win32Shell::CreateProcessHidden(const std::string& commandLine) {
+    std::wstring line = Wide(commandLine);
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, IDLE_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool Win32Shell::SaveShellLink(const ShellLink& link, const std::string& linkFile) {
+    ComPtr<IShellLinkW> shellLink;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shellLink)))) {
+        return false;
+    }
+    // A property the shell rejects is left as it is; only the save counts.
+    shellLink->SetShowCmd(link.showCommand);
+    if (!link.iconPath.empty()) shellLink->SetIconLocation(Wide(link.iconPath).c_str(), link.iconIndex);
+    shellLink->SetArguments(Wide(link.arguments).c_str());
+    shellLink->SetDescription(Wide(link.description).c_str());
+    shellLink->SetPath(Wide(link.path).c_str());
+    shellLink->SetWorkingDirectory(Wide(link.workingDirectory).c_str());
+    ComPtr<IPersistFile> file;
+    if (FAILED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) return false;
+    return SUCCEEDED(file->Save(Wide(linkFile).c_str(), FALSE));
+}
+
+int Win32Shell::InvokeItemVerbs(const std::string& file, const std::string& verbFragment) {
+    size_t cut = file.rfind('\\');
+    std::string folderPath = cut == std::string::npos ? file : file.substr(0, cut);
+    std::string itemName = cut == std::string::npos ? file : file.substr(cut + 1);
+
+    ComPtr<IShellDispatch> shell;
+    CheckAutomation(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_IShellDispatch,
+                                     reinterpret_cast<void**>(&shell)),
+                    "Shell.Application");
+    Bstr folderText(Wide(folderPath));
+    VARIANT folderVariant;
+    VariantInit(&folderVariant);
+    folderVariant.vt = VT_BSTR;
+    folderVariant.bstrVal = folderText.get();
+    ComPtr<Folder> folder;
+    CheckAutomation(shell->NameSpace(folderVariant, &folder), "NameSpace");
+    if (!folder) return 0;
+    ComPtr<FolderItem> item;
+    Bstr itemText(Wide(itemName));
+    CheckAutomation(folder->ParseName(itemText.get(), &item), "ParseName");
+    if (!item) return 0;
+    ComPtr<FolderItemVerbs> verbs;
+    CheckAutomation(item->Verbs(&verbs), "Verbs");
+    if (!verbs) return 0;
+    long count = 0;
+    CheckAutomation(verbs->get_Count(&count), "Verbs.Count");
+    std::wstring fragment = Wide(verbFragment);
+    int invoked = 0;
+    for (long i = 0; i < count; ++i) {
+        VARIANT index;
+        VariantInit(&index);
+        index.vt = VT_I4;
+        index.lVal = i;
+        ComPtr<FolderItemVerb> verb;
+        CheckAutomation(verbs->Item(index, &verb), "Verbs.Item");
+        if (!verb) continue;
+        Bstr name;
+        CheckAutomation(verb->get_Name(name.out()), "Verb.Name");
+        if (name.get() && std::wstring(name.get()).find(fragment) != std::wstring::npos) {
+            CheckAutomation(verb->DoIt(), "Verb.DoIt");
+            ++invoked;
+        }
+    }
+    return invoked;
+}
+
+bool Win32Shell::MediaOpen(const std::string& file) {
+    MediaClose();
+    std::wstring command = L"open \"" + Wide(file) + L"\" alias " + kMusicAlias;
+    mediaOpen_ = mciSendStringW(command.c_str(), nullptr, 0, nullptr) == 0;
+    if (mediaOpen_) mciSendStringW((std::wstring(L"set ") + kMusicAlias + L" time format milliseconds").c_str(), nullptr, 0, nullptr);
+    return mediaOpen_;
+}
+
+void Win32Shell::MediaPlay() {
+    if (mediaOpen_) mciSendStringW((std::wstring(L"play ") + kMusicAlias).c_str(), nullptr, 0, nullptr);
+}
+
+int64_t Win32Shell::MediaLength() {
+    return mediaOpen_ ? MciNumber(std::wstring(L"status ") + kMusicAlias + L" length") : 0;
+}
+
+int64_t Win32Shell::MediaPosition() {
+    return mediaOpen_ ? MciNumber(std::wstring(L"status ") + kMusicAlias + L" position") : 0;
+}
+
+void Win32Shell::MediaClose() {
+    if (!mediaOpen_) return;
+    mciSendStringW((std::wstring(L"close ") + kMusicAlias).c_str(), nullptr, 0, nullptr);
+    mediaOpen_ = false;
+}
+
+bool Win32Shell::RequestRestart() {
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        TOKEN_PRIVILEGES privileges;
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        if (LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+            AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+        }
+        CloseHandle(token);
+    }
+    return ExitWindowsEx(EWX_REBOOT, 0) != 0;
+}
+
+}  // namespace setup::win32

@@ -1,0 +1,171 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/text.h"
+#include "platform/sandbox/sandbox_fixture.h"
+
+namespace setup::testing_sandbox {
+namespace {
+
+class SandboxFilesTest : public SandboxTest {
+protected:
+    void Write(const std::string& path, const std::string& bytes) {
+        OS().Files().Open(path, OpenMode::Create)->WriteBytes(bytes);
+    }
+    std::string Read(const std::string& path) {
+        auto s = OS().Files().Open(path, OpenMode::Read);
+        return s->ReadBytes(static_cast<size_t>(s->Size()));
+    }
+};
+
+TEST_F(SandboxFilesTest, NewMachineHasTheStandardFolders) {
+    FilesApi& files = OS().Files();
+    EXPECT_TRUE(files.FolderExists("C:\\Program Files"));
+    EXPECT_TRUE(files.FolderExists("C:\\Windows\\System32"));
+    EXPECT_TRUE(files.FolderExists(GetSpecialFolder(kCsidlPrograms)));
+    EXPECT_TRUE(files.FolderExists(GetSpecialFolder(kCsidlCommonPrograms)));
+    EXPECT_TRUE(files.FolderExists(GetTempFolder()));
+    EXPECT_TRUE(files.FolderExists(GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch"));
+    EXPECT_EQ(GetTempFolder(), "C:\\Users\\User\\AppData\\Local\\Temp\\");
+    EXPECT_EQ(GetWindowsFolder(), "C:\\Windows");
+    EXPECT_EQ(GetProgramFilesFolder(), "C:\\Program Files");
+    EXPECT_EQ(GetSpecialFolder(kCsidlDesktop), "C:\\Users\\User\\Desktop");
+    EXPECT_EQ(GetSpecialFolder(999), "");
+}
+
+// Paths match without regard to ASCII case and keep the spelling of what exists.
+TEST_F(SandboxFilesTest, LookupIgnoresAsciiCase) {
+    ASSERT_TRUE(OS().Files().CreateFolderTree("C:\\Program Files\\演示 Demo\\Sub"));
+    Write("C:\\Program Files\\演示 Demo\\Sub\\ReadMe.TXT", "hello");
+    EXPECT_TRUE(OS().Files().FileExists("c:\\PROGRAM FILES\\演示 demo\\sub\\readme.txt"));
+    EXPECT_EQ(Read("C:/program files/演示 DEMO/SUB/README.txt"), "hello");
+    Write("C:\\PROGRAM FILES\\演示 DEMO\\sub\\second.txt", "x");
+    EXPECT_TRUE(std::filesystem::exists(HostPath(GbkToUtf8("C/Program Files/演示 Demo/Sub/second.txt"))));
+    EXPECT_TRUE(std::filesystem::exists(HostPath("C/Program Files/\xE6\xBC\x94\xE7\xA4\xBA Demo/Sub/ReadMe.TXT")));
+    EXPECT_FALSE(OS().Files().FolderExists("C:\\Program Files\\演示 Demo\\Sub\\readme.txt"));
+    // Windows drops trailing dots and blanks of names.
+    EXPECT_TRUE(OS().Files().FileExists("C:\\Program Files\\演示 Demo\\Sub\\readme.txt. "));
+}
+
+// Many files in one folder, looked up in another case each: the folder index
+// must stay right while the folder grows.
+TEST_F(SandboxFilesTest, LookupStaysRightWhileAFolderGrows) {
+    ASSERT_TRUE(OS().Files().CreateFolderTree("C:\\Many"));
+    for (int i = 0; i < 500; ++i) Write("C:\\Many\\File" + std::to_string(i) + ".Dat", std::to_string(i));
+    for (int i = 0; i < 500; i += 7) {
+        EXPECT_EQ(Read("C:\\MANY\\file" + std::to_string(i) + ".dAT"), std::to_string(i));
+    }
+    EXPECT_EQ(OS().Files().ListFolder("C:\\many").size(), 500u);
+    // A file created behind the machine's back is still found.
+    WriteHostFile("C/Many/Outside.txt", "o");
+    EXPECT_TRUE(OS().Files().FileExists("C:\\Many\\OUTSIDE.TXT"));
+}
+
+TEST_F(SandboxFilesTest, ReadOnlyFilesRefuseWritesAndDeletionAcrossRestarts) {
+    Write("C:\\ro.txt", "old");
+    ASSERT_TRUE(OS().Files().SetAttributes("C:\\ro.txt", kAttrReadOnly | kAttrArchive));
+    Reopen();
+    EXPECT_EQ(*OS().Files().GetAttributes("C:\\RO.txt"), kAttrReadOnly | kAttrArchive);
+    EXPECT_FALSE(OS().Files().DeleteFile("C:\\ro.txt"));
+    EXPECT_THROW(OS().Files().Open("C:\\ro.txt", OpenMode::Create), Error);
+    EXPECT_FALSE(OS().Files().SetFileTime("C:\\ro.txt", FileTimeKind::LastWrite, 130000000000000000ull));
+    ASSERT_TRUE(OS().Files().SetAttributes("C:\\ro.txt", kAttrNormal));
+    Write("C:\\ro.txt", "new");
+    EXPECT_EQ(Read("C:\\ro.txt"), "new");
+    EXPECT_EQ(*OS().Files().GetAttributes("C:\\ro.txt"), kAttrArchive);  // a rewritten file is plain again
+    EXPECT_TRUE(OS().Files().DeleteFile("C:\\ro.txt"));
+    EXPECT_FALSE(OS().Files().GetAttributes("C:\\ro.txt").has_value());
+}
+
+// The host is drive Z:, readable and never writable; nothing escapes the root.
+TEST_F(SandboxFilesTest, HostIsReadOnlyAndTheRootIsNeverLeft) {
+    WriteHostFile("outside-drive.txt", "x");
+    std::string hostFile = "Z:" + root_ + "/outside-drive.txt";
+    for (char& c : hostFile) {
+        if (c == '/') c = '\\';
+    }
+    EXPECT_TRUE(OS().Files().FileExists(hostFile));
+    EXPECT_THROW(OS().Files().Open(hostFile, OpenMode::ReadWrite), Error);
+    EXPECT_FALSE(OS().Files().DeleteFile(hostFile));
+    EXPECT_FALSE(OS().Files().CreateFolderTree("Z:\\tmp\\should-not-exist-" + std::to_string(getpid())));
+
+    ASSERT_TRUE(OS().Files().CreateFolderTree("C:\\a"));
+    Write("C:\\a\\..\\..\\..\\escape.txt", "x");  // ".." stops at the drive's root
+    EXPECT_TRUE(std::filesystem::exists(HostPath("C/escape.txt")));
+    EXPECT_FALSE(std::filesystem::exists(HostPath("escape.txt")));
+
+    EXPECT_THROW(OS().Files().Open("relative.txt", OpenMode::Create), Error);
+    EXPECT_THROW(OS().Files().Open("C:\\bad|name.txt", OpenMode::Create), Error);
+    EXPECT_THROW(OS().Files().Open("C:\\missing\\folder\\x.txt", OpenMode::Create), Error);
+}
+
+TEST_F(SandboxFilesTest, DrivesComeFromTheMachineSettings) {
+    Configure("[Drives]\nD=removable 5000\nE=missing\n");
+    EXPECT_EQ(DiskFreeBytes('D'), 5000);
+    EXPECT_EQ(DiskFreeBytes('E'), -1);
+    EXPECT_EQ(DiskFreeBytes('Q'), -1);
+    EXPECT_EQ(DiskFreeBytes('C'), 100LL * 1024 * 1024 * 1024);
+    EXPECT_EQ(OS().System().GetDriveType("D:\\"), DriveType::Removable);
+    EXPECT_EQ(OS().System().GetDriveType("Q:\\"), DriveType::NoRootDir);
+    EXPECT_EQ(OS().System().GetLogicalDrives(), (1u << 2) | (1u << 3) | (1u << 25));
+    EXPECT_FALSE(OS().Files().FileExists("E:\\x"));
+    EXPECT_THROW(OS().Files().Open("E:\\x", OpenMode::Create), Error);
+}
+
+// The local date-time goes through the DOS format (2 s) and then to UTC.
+TEST_F(SandboxFilesTest, SetFileTimeOfUsesDosResolutionAndTheTimeZone) {
+    Configure("[Machine]\nUtcOffset=480\n");
+    Write("C:\\t.txt", "x");
+    double dateTime = 45356 + (13 * 3600 + 14 * 60 + 15.6) / 86400.0;  // 2024-03-05 13:14:15.6 local
+    SetFileTimeOf("C:\\t.txt", 2, dateTime);
+    struct stat st;
+    ASSERT_EQ(stat(HostPath("C/t.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);  // 2024-03-05 05:14:14 UTC
+    EXPECT_EQ(st.st_mtim.tv_nsec, 0);
+    // Creation time set alone, the write time stays.
+    SetFileTimeOf("C:\\t.txt", 0, dateTime + 1);
+    EXPECT_EQ(*OS().Files().GetFileTime("C:\\t.txt", FileTimeKind::Creation), 133541180540000000ull - 8 * 36000000000ull + 864000000000ull);
+    ASSERT_EQ(stat(HostPath("C/t.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);
+    // A missing file, or a date outside the DOS range, is skipped silently.
+    EXPECT_NO_THROW(SetFileTimeOf("C:\\missing.txt", 2, dateTime));
+    EXPECT_NO_THROW(SetFileTimeOf("C:\\t.txt", 2, -1.0));
+    ASSERT_EQ(stat(HostPath("C/t.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);
+}
+
+TEST_F(SandboxFilesTest, FoldersAndCopies) {
+    FilesApi& files = OS().Files();
+    ASSERT_TRUE(files.CreateFolderTree("C:\\x\\y\\z"));
+    Write("C:\\x\\y\\f.txt", "data");
+    EXPECT_FALSE(files.RemoveFolder("C:\\x\\y"));  // not empty
+    EXPECT_TRUE(files.RemoveFolder("C:\\x\\y\\z"));
+    std::vector<FolderEntry> entries = files.ListFolder("C:\\x\\y");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "f.txt");
+    EXPECT_EQ(entries[0].size, 4);
+    EXPECT_EQ(entries[0].attributes, kAttrArchive);
+    EXPECT_TRUE(files.CopyFileNoReplace("C:\\x\\y\\f.txt", "C:\\x\\copy.txt"));
+    EXPECT_FALSE(files.CopyFileNoReplace("C:\\x\\y\\f.txt", "C:\\x\\COPY.txt"));
+    EXPECT_EQ(Read("C:\\x\\copy.txt"), "data");
+    EXPECT_EQ(files.GetFileTime("C:\\x\\copy.txt", FileTimeKind::LastWrite),
+              files.GetFileTime("C:\\x\\y\\f.txt", FileTimeKind::LastWrite));
+    EXPECT_FALSE(files.CreateFolderTree("C:\\x\\y\\f.txt\\sub"));  // a file in the way
+}
+
+// A host program written onto the machine stays runnable.
+TEST_F(SandboxFilesTest, WrittenHostProgramsKeepTheirExecutableBit) {
+    Write("C:\\prog", std::string("\x7f" "ELF", 4) + "rest");
+    Write("C:\\text", "plain");
+    struct stat st;
+    ASSERT_EQ(stat(HostPath("C/prog").c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    ASSERT_EQ(stat(HostPath("C/text").c_str(), &st), 0);
+    EXPECT_FALSE(st.st_mode & S_IXUSR);
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox

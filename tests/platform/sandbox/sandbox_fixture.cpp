@@ -1,0 +1,74 @@
+#include "platform/sandbox/sandbox_fixture.h"
+
+#include <stdlib.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/text.h"
+
+namespace setup::testing_sandbox {
+
+void SandboxTest::SetUp() {
+    char pattern[] = "/tmp/sandbox-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    Reopen();
+}
+
+void SandboxTest::TearDown() {
+    SetPlatform(nullptr);
+    machine_.reset();
+    std::filesystem::remove_all(root_);
+}
+
+void SandboxTest::Reopen() {
+    SetPlatform(nullptr);
+    machine_.reset();
+    machine_ = std::make_unique<sandbox::SandboxMachine>(root_, "", std::vector<std::string>{});
+    SetPlatform(machine_.get());
+}
+
+void SandboxTest::Configure(const std::string& machineIni) {
+    WriteHostFile("machine.ini", GbkToUtf8(machineIni));
+    Reopen();
+}
+
+std::string SandboxTest::ReadHostFile(const std::string& relative) const {
+    std::ifstream in(HostPath(relative), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void SandboxTest::WriteHostFile(const std::string& relative, const std::string& bytes) const {
+    std::filesystem::path path(HostPath(relative));
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::vector<std::string> SandboxTest::EffectLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadHostFile("effects.jsonl"));
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+std::string RunHost(const std::string& command, int* status) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return output;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+    int rc = pclose(pipe);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return output;
+}
+
+}  // namespace setup::testing_sandbox

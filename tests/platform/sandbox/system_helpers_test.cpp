@@ -1,0 +1,89 @@
+// The system helpers' exact command lines, texts and flags, as the sandbox
+// machine records them.
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/sandbox/effects.h"
+#include "platform/text.h"
+#include "platform/sandbox/sandbox_fixture.h"
+
+namespace setup::testing_sandbox {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string Field(const std::string& key, const std::string& gbk) {
+    return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
+}
+
+class SystemHelpersTest : public SandboxTest {};
+
+TEST_F(SystemHelpersTest, VersionText) {
+    for (const char* text : {"0", "1", "2", "5.1", "6.1", "10.0"}) {
+        Configure(std::string("[Machine]\nOsVersion=") + text + "\n");
+        EXPECT_EQ(GetOSVersionText(), text);
+    }
+}
+
+// On Windows 7: an elevated regsvr32 by its full path, without "/s".
+TEST_F(SystemHelpersTest, RegisterServerOnWindows7) {
+    RegisterServer("C:\\A B\\x.dll", true);
+    RegisterServer("C:\\A B\\x.dll", false);
+    std::vector<std::string> lines = EffectLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(Contains(lines[0], "\"effect\":\"ShellExecuteEx\""));
+    EXPECT_TRUE(Contains(lines[0], "\"verb\":\"runas\""));
+    EXPECT_TRUE(Contains(lines[0], Field("file", "C:\\Windows\\System32\\regsvr32.exe")));
+    EXPECT_TRUE(Contains(lines[0], Field("parameters", "\"C:\\A B\\x.dll\"")));
+    EXPECT_TRUE(Contains(lines[1], Field("parameters", "/u \"C:\\A B\\x.dll\"")));
+}
+
+TEST_F(SystemHelpersTest, RegisterServerOnXp) {
+    Configure("[Machine]\nOsVersion=5.1\n");
+    RegisterServer("C:\\A B\\x.dll", true);
+    RegisterServer("C:\\A B\\x.dll", false);
+    std::vector<std::string> lines = EffectLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(Contains(lines[0], Field("commandLine", "C:\\Windows\\System32\\regsvr32.exe /s \"C:\\A B\\x.dll\"")));
+    EXPECT_TRUE(Contains(lines[0], "\"show\":1"));
+    EXPECT_TRUE(Contains(lines[1], Field("commandLine", "C:\\Windows\\System32\\regsvr32.exe /s/u \"C:\\A B\\x.dll\"")));
+}
+
+TEST_F(SystemHelpersTest, ServiceAndRegistryFileCommandLines) {
+    InstallService("C:\\svc.exe", true);
+    InstallService("C:\\P Q\\svc.exe", false);
+    ImportRegFile("C:\\Temp Dir\\x.reg");
+    std::vector<std::string> lines = EffectLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(Contains(lines[0], Field("commandLine", "C:\\svc.exe -Install")));
+    EXPECT_TRUE(Contains(lines[1], Field("commandLine", "C:\\P Q\\svc.exe -unInstall")));  // never quoted
+    EXPECT_TRUE(Contains(lines[2], Field("commandLine", "C:\\Windows\\regedit.exe /s \"C:\\Temp Dir\\x.reg\"")));
+}
+
+TEST_F(SystemHelpersTest, AutoRunEntries) {
+    SetAutoRun("x.exe", "C:\\P\\x.exe", true);
+    const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, key, "x.exe"), "C:\\P\\x.exe");
+    SetAutoRun("x.exe", "", false);
+    EXPECT_FALSE(OS().Registry().ReadString(kHkeyLocalMachine, key, "x.exe"));
+    EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, key));
+}
+
+TEST_F(SystemHelpersTest, RefusedElevationIsTheSilentAbort) {
+    Configure("[Machine]\nElevation=refuse\n");
+    try {
+        RunElevated("C:\\Windows\\System32\\regsvr32.exe", "x");
+        FAIL() << "no abort";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Kind(), ErrorKind::SilentAbort);
+    }
+    // Any other failure goes unreported.
+    Configure("[Machine]\nElevation=fail\n");
+    EXPECT_NO_THROW(RunElevated("C:\\Windows\\System32\\regsvr32.exe", "x"));
+    EXPECT_NO_THROW(RunElevated("C:\\missing.exe", ""));
+    Configure("");
+    EXPECT_NO_THROW(RunElevated("C:\\missing.exe", ""));
+    EXPECT_TRUE(Contains(EffectLines().back(), "\"result\":\"file not found\""));
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox
