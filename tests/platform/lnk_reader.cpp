@@ -70,10 +70,12 @@ std::optional<LnkContents> ReadLnk(const std::string& bytes) {
             }
         }
         bool unicode = c.flags & 0x80;
+        // Wine counts a terminating zero into each string; Windows does not.
         auto readString = [&] {
             uint16_t count = s.ReadU16();
-            if (unicode) return Utf16ToGbk(LeBytesToUtf16(s.ReadBytes(count * 2u)));
-            return s.ReadBytes(count);
+            std::string text = unicode ? Utf16ToGbk(LeBytesToUtf16(s.ReadBytes(count * 2u))) : s.ReadBytes(count);
+            if (!text.empty() && text.back() == '\0') text.pop_back();
+            return text;
         };
         if (c.flags & 0x04) c.description = readString();
         if (c.flags & 0x08) readString();  // relative path
