@@ -8,8 +8,8 @@ packages=(
     zlib1g-dev libpng-dev libjpeg-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libtomlplusplus-dev
-    g++-mingw-w64-i686 libz-mingw-w64-dev
-    wine wine32:i386
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+    wine wine32:i386 wine64
     xvfb xdotool x11-utils imagemagick
     fonts-wqy-microhei fonts-wqy-zenhei
     liblnk-utils

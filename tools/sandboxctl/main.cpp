@@ -1,0 +1,98 @@
+// sandboxctl: looks at a simulated Windows machine the way a person would.
+//   sandboxctl ROOT show   the machine's settings, files, registry and effects
+//   sandboxctl ROOT demo   exercises the system helpers once on the machine
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/sandbox/sandbox_machine.h"
+#include "platform/text.h"
+
+namespace {
+
+using namespace setup;
+
+// Output is UTF-8 for the terminal.
+void Say(const std::string& gbk) { std::cout << GbkToUtf8(gbk) << "\n"; }
+
+std::string ReadHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void ListTree(const std::string& folder, int depth) {
+    for (const FolderEntry& e : OS().Files().ListFolder(folder)) {
+        std::string indent(static_cast<size_t>(depth) * 2, ' ');
+        std::string path = folder + "\\" + e.name;
+        if (e.attributes & kAttrDirectory) {
+            Say(indent + e.name + "\\");
+            ListTree(path, depth + 1);
+        } else {
+            char attributes[64];
+            std::snprintf(attributes, sizeof attributes, "  %lld bytes, attributes 0x%02X",
+                          static_cast<long long>(e.size), e.attributes);
+            Say(indent + e.name + attributes);
+        }
+    }
+}
+
+int Show(sandbox::SandboxMachine& machine) {
+    const sandbox::MachineConfig& config = machine.Config();
+    std::cout << "Machine: Windows " << config.osVersion << ", user " << GbkToUtf8(config.user) << ", elevation "
+              << (config.elevation == sandbox::Elevation::Accept   ? "accepted"
+                  : config.elevation == sandbox::Elevation::Refuse ? "refused"
+                                                                   : "failing")
+              << "\n";
+    for (const auto& [letter, drive] : config.drives) {
+        if (drive.missing) continue;
+        std::cout << "\n-- Drive " << letter << ": (" << drive.freeBytes << " bytes free)\n";
+        ListTree(std::string(1, letter) + ":", 0);
+    }
+    std::cout << "\n-- Registry (registry.reg)\n" << ReadHostFile(machine.Root() + "/registry.reg");
+    std::cout << "\n-- Effects (effects.jsonl)\n" << ReadHostFile(machine.Root() + "/effects.jsonl");
+    return 0;
+}
+
+int Demo() {
+    WizardTitle() = "“演示”安装向导";
+    std::string folder = GetProgramFilesFolder() + "\\演示";
+    OS().Files().CreateFolderTree(folder);
+    OS().Files().Open(folder + "\\说明.txt", OpenMode::Create)->WriteBytes("这是一个演示文件。\r\n");
+    SetFileTimeOf(folder + "\\说明.txt", 2, 45356.5);
+    ShellLink link;
+    link.path = folder + "\\说明.txt";
+    link.workingDirectory = folder;
+    link.description = "演示说明";
+    OS().Shell().SaveShellLink(link, GetSpecialFolder(kCsidlDesktop) + "\\演示说明.lnk");
+    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\演示");
+    OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\演示", "InstallDir", folder);
+    SetAutoRun("demo.exe", folder + "\\demo.exe", true);
+    RegisterServer(folder + "\\demo.dll", true);
+    ShowInfo("演示完成。");
+    Say("Exercised the system helpers on the machine: a file, a shortcut, registry values, a COM registration and a "
+        "message box.");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 || (std::strcmp(argv[2], "show") != 0 && std::strcmp(argv[2], "demo") != 0)) {
+        std::cerr << "usage: sandboxctl ROOT show|demo\n";
+        return 2;
+    }
+    try {
+        sandbox::SandboxMachine machine(argv[1], "", {});
+        SetPlatform(&machine);
+        return std::strcmp(argv[2], "show") == 0 ? Show(machine) : Demo();
+    } catch (const Error& e) {
+        std::cerr << "sandboxctl: " << GbkToUtf8(e.what()) << "\n";
+        return 1;
+    }
+}
