@@ -1,6 +1,7 @@
 #include "platform/os.h"
 
 #include "platform/errors.h"
+#include "platform/text.h"
 
 namespace setup {
 namespace {
@@ -14,6 +15,20 @@ bool HasPlatform() { return activePlatform != nullptr; }
 Platform& OS() {
     if (activePlatform == nullptr) ThrowOsError("No platform is active");
     return *activePlatform;
+}
+
+std::optional<std::string> RegValueText(const RegValue& value) {
+    if (value.type != kRegSz && value.type != kRegExpandSz) return std::nullopt;
+    std::string data = value.data;
+    if (data.size() % 2) data.pop_back();
+    std::u16string text = LeBytesToUtf16(data);
+    size_t zero = text.find(u'\0');
+    if (zero != std::u16string::npos) text.resize(zero);
+    try {
+        return Utf16ToGbk(text);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
 }
 
 std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode) { return OS().Files().Open(path, mode); }

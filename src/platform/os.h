@@ -139,6 +139,11 @@ struct RegValue {
     std::string data;
 };
 
+// The text of a REG_SZ or REG_EXPAND_SZ value as GBK, up to its first zero
+// (data without its terminating zero still reads, as the system reads it);
+// nothing for other types or text that GBK cannot hold.
+std::optional<std::string> RegValueText(const RegValue& value);
+
 // Key paths are relative to the root, "\"-separated; a leading "\" is ignored.
 class RegistryApi {
 public:

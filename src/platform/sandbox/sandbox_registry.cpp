@@ -76,18 +76,7 @@ std::optional<RegValue> SandboxRegistry::ReadValue(uint32_t root, const std::str
 std::optional<std::string> SandboxRegistry::ReadString(uint32_t root, const std::string& path,
                                                        const std::string& name) {
     std::optional<RegValue> v = ReadValue(root, path, name);
-    if (!v || (v->type != kRegSz && v->type != kRegExpandSz)) return std::nullopt;
-    // Data without its terminating zero still reads, as the system reads it.
-    std::string data = v->data;
-    if (data.size() % 2) data.pop_back();
-    std::u16string text = LeBytesToUtf16(data);
-    size_t zero = text.find(u'\0');
-    if (zero != std::u16string::npos) text.resize(zero);
-    try {
-        return Utf16ToGbk(text);
-    } catch (const Error&) {
-        return std::nullopt;
-    }
+    return v ? RegValueText(*v) : std::nullopt;
 }
 
 bool SandboxRegistry::SetValue(uint32_t root, const std::string& path, const RegValue& value) {

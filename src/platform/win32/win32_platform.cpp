@@ -322,17 +322,7 @@ std::optional<RegValue> Win32Registry::ReadValue(uint32_t root, const std::strin
 std::optional<std::string> Win32Registry::ReadString(uint32_t root, const std::string& path,
                                                      const std::string& name) {
     std::optional<RegValue> v = ReadValue(root, path, name);
-    if (!v || (v->type != REG_SZ && v->type != REG_EXPAND_SZ)) return std::nullopt;
-    std::string data = v->data;
-    if (data.size() % 2) data.pop_back();
-    std::u16string text = LeBytesToUtf16(data);
-    size_t zero = text.find(u'\0');
-    if (zero != std::u16string::npos) text.resize(zero);
-    try {
-        return Utf16ToGbk(text);
-    } catch (const Error&) {
-        return std::nullopt;
-    }
+    return v ? RegValueText(*v) : std::nullopt;
 }
 
 bool Win32Registry::Write(uint32_t root, const std::string& path, const std::string& name, uint32_t type,

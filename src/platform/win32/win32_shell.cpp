@@ -54,22 +54,33 @@ int64_t MciNumber(const std::wstring& command) {
     return _wtoi64(answer);
 }
 
+// The request in wide text, with the SHELLEXECUTEINFOW that points into it.
+struct WideShellExecute {
+    WideShellExecute(const ShellExecuteRequest& request, uint32_t extraMask)
+        : verb(Wide(request.verb)),
+          file(Wide(request.file)),
+          parameters(Wide(request.parameters)),
+          directory(Wide(request.directory)) {
+        ZeroMemory(&info, sizeof info);
+        info.cbSize = sizeof info;
+        info.fMask = request.mask | extraMask;
+        info.lpVerb = verb.empty() ? nullptr : verb.c_str();
+        info.lpFile = file.c_str();
+        info.lpParameters = parameters.c_str();
+        info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+        info.nShow = request.show;
+    }
+    std::wstring verb, file, parameters, directory;
+    SHELLEXECUTEINFOW info;
+};
+
 }  // namespace
 
 Win32Shell::~Win32Shell() { MediaClose(); }
 
 ShellExecuteResult Win32Shell::ShellExecuteEx(const ShellExecuteRequest& request) {
-    std::wstring verb = Wide(request.verb), file = Wide(request.file), parameters = Wide(request.parameters),
-                 directory = Wide(request.directory);
-    SHELLEXECUTEINFOW info;
-    ZeroMemory(&info, sizeof info);
-    info.cbSize = sizeof info;
-    info.fMask = request.mask;
-    info.lpVerb = verb.empty() ? nullptr : verb.c_str();
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
-    info.nShow = request.show;
+    WideShellExecute call(request, 0);
+    SHELLEXECUTEINFOW& info = call.info;
     ShellExecuteResult result;
     result.ok = ShellExecuteExW(&info) != 0;
     if (!result.ok) result.lastError = GetLastError();
@@ -80,17 +91,8 @@ ShellExecuteResult Win32Shell::ShellExecuteEx(const ShellExecuteRequest& request
 
 ShellExecuteResult Win32Shell::ShellExecuteAndWait(const ShellExecuteRequest& request,
                                                    const std::function<void()>& pump) {
-    std::wstring verb = Wide(request.verb), file = Wide(request.file), parameters = Wide(request.parameters),
-                 directory = Wide(request.directory);
-    SHELLEXECUTEINFOW info;
-    ZeroMemory(&info, sizeof info);
-    info.cbSize = sizeof info;
-    info.fMask = request.mask | SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = verb.empty() ? nullptr : verb.c_str();
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
-    info.nShow = request.show;
+    WideShellExecute call(request, SEE_MASK_NOCLOSEPROCESS);
+    SHELLEXECUTEINFOW& info = call.info;
     ShellExecuteResult result;
     result.ok = ShellExecuteExW(&info) != 0;
     if (!result.ok) {
