@@ -12,6 +12,8 @@ struct SizeCase {
     const char* text;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.bytes; }
+
 class FormatSizeTest : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(FormatSizeTest, ThresholdsAreExclusiveBelow) { EXPECT_EQ(FormatSize(GetParam().bytes), GetParam().text); }

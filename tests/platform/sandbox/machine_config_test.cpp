@@ -34,6 +34,8 @@ struct BadIni {
     const char* where;
 };
 
+void PrintTo(const BadIni& c, std::ostream* os) { *os << c.where; }
+
 class MachineConfigErrorTest : public testing::TestWithParam<BadIni> {};
 
 // A malformed file is refused with its name and the line at fault.

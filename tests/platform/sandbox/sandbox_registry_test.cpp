@@ -80,6 +80,8 @@ struct BadReg {
     int line;
 };
 
+void PrintTo(const BadReg& c, std::ostream* os) { *os << "line " << c.line; }
+
 class RegTextErrorTest : public testing::TestWithParam<BadReg> {};
 
 TEST_P(RegTextErrorTest, NamesTheLine) {
