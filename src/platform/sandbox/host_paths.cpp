@@ -57,7 +57,7 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
     std::vector<std::string> parts;
     size_t start = 2;
     while (start < path.size()) {
-        size_t end = path.find_first_of("\\/", start + 0);
+        size_t end = path.find_first_of("\\/", start);
         if (end == std::string::npos) end = path.size();
         std::string name = path.substr(start, end - start);
         start = end + 1;
@@ -75,7 +75,7 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
         parts.push_back(std::move(name));
     }
 
-    std::string current = base.empty() && hostDrive ? "" : base;
+    std::string current = base;
     bool existing = true;
     bool throughLink = false;
     for (const std::string& part : parts) {
@@ -108,7 +108,7 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
 std::string HostPaths::ToWindows(const std::string& hostPath) const {
     std::string prefix = root_ + "/";
     std::string windows;
-    if (hostPath.compare(0, prefix.size(), prefix) == 0 && hostPath.size() > prefix.size() + 0) {
+    if (hostPath.compare(0, prefix.size(), prefix) == 0 && hostPath.size() > prefix.size()) {
         std::string rest = hostPath.substr(prefix.size());
         char letter = rest[0];
         if (letter >= 'A' && letter <= 'Y' && (rest.size() == 1 || rest[1] == '/') && config_.drives.count(letter)) {

@@ -214,7 +214,8 @@ std::optional<uint32_t> SandboxFiles::GetAttributes(const std::string& path) {
     struct stat st;
     if (stat(hp.host.c_str(), &st) != 0) return std::nullopt;
     uint32_t attributes = AttributesOf(hp.host, S_ISDIR(st.st_mode));
-    if (!hp.writable) attributes |= kAttrReadOnly & (S_ISDIR(st.st_mode) ? 0 : 0xFF);
+    // Files of the host drive cannot be written: they read as read-only.
+    if (!hp.writable && !S_ISDIR(st.st_mode)) attributes |= kAttrReadOnly;
     return attributes;
 }
 
