@@ -142,6 +142,16 @@ void ImportRegFile(const std::string& regFile) {
     OS().Shell().WinExec(CommandProgram(RegeditPath()) + " /s " + Quoted(regFile), kSwShowNormal);
 }
 
+double EncodeDateTime(int year, int month, int day, int hour, int minute, int second) {
+    int64_t y = year - (month <= 2 ? 1 : 0);
+    int64_t era = (y >= 0 ? y : y - 399) / 400;
+    int64_t yoe = y - era * 400;
+    int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    int64_t daysSince1970 = era * 146097 + doe - 719468;
+    return static_cast<double>(daysSince1970 + 25569) + (hour * 3600 + minute * 60 + second) / 86400.0;
+}
+
 uint32_t DateTimeToDosDateTime(double dateTime) {
     if (!std::isfinite(dateTime) || std::fabs(dateTime) > 3e6) return 0;
     // Whole milliseconds, rounded, as the date-time type resolves them.

@@ -70,6 +70,10 @@ std::string RegeditPath();
 // (two-second resolution). A file that cannot be opened is skipped.
 void SetFileTimeOf(const std::string& file, int which, double dateTime);
 
+// The date-time (days since 1899-12-30, fraction = time of day) of a civil
+// date and time.
+double EncodeDateTime(int year, int month, int day, int hour, int minute, int second);
+
 // Local DOS date (high word) and time (low word) of a date-time; 0 when the
 // date lies outside 1980..2107.
 uint32_t DateTimeToDosDateTime(double dateTime);

@@ -1,0 +1,45 @@
+// The block and chunked-stream codecs: one buffer to one zlib stream (RFC 1950)
+// and back, and a stream cut into chunks of at most 3 MiB of input, each a
+// 32-bit length followed by one zlib stream. The setup package and the
+// uninstall record are both written in this chunk framing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/stream.h"
+
+namespace setup {
+
+enum TCompressLevelEnum : int { cplNone = 0, cplSpeed = 1, cplPress = 2, cplDefault = 3 };
+
+// Uncompressed bytes per chunk of a chunked stream.
+inline constexpr size_t kChunkBlockSize = 3145728;
+
+// The zlib level of a compression level; any unknown value is zlib's default.
+int ZlibLevel(TCompressLevelEnum level);
+
+// One complete zlib stream of the input. Raises a Compression error ("error").
+std::string CompressBlock(std::string_view input, TCompressLevelEnum level);
+// The inflated content of one complete zlib stream; input that is not exactly
+// one complete stream (an empty input included) raises a Decompression error
+// ("error").
+std::string DecompressBlock(std::string_view input);
+
+// Writes the whole source (from position 0) as a chunked stream at cplPress to
+// the target's current position. An empty source writes nothing.
+void CompressStream(Stream& source, Stream& target);
+// Decodes the whole source (from position 0) as a chunked stream, appends the
+// content to the target and rewinds the target. A chunk length running past
+// the end of the source is damage; a chunk that does not inflate raises
+// "error". Either way the content of earlier chunks has been appended.
+void DecompressStream(Stream& source, Stream& target);
+
+// Reads chunks from the source's position while it is below limit, appending
+// each chunk's content to the target. Every length is checked against the
+// limit before anything is read, so a damaged length can neither make the
+// reader run past the limit nor allocate more than the limit allows.
+void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what);
+
+}  // namespace setup

@@ -1,0 +1,175 @@
+#include "package/compile.h"
+
+#include "package/codecs.h"
+#include "package/install_paths.h"
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/os.h"
+#include "platform/text.h"
+
+namespace setup {
+
+namespace {
+
+const char kPackage[] = "setup package";
+
+std::string LastComponent(const std::string& path) {
+    size_t cut = path.rfind('\\');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t cut = path.rfind('\\');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+}  // namespace
+
+void TCompile::LoadFromExe(const std::string& exeName) {
+    if (!OS().Files().FileExists(exeName)) return;
+    {
+        std::unique_ptr<Stream> file = OpenFile(exeName, OpenMode::Read);
+        LoadPackage(*file, exeName);
+    }
+    InstallData.TotalSize = Size;
+    for (const auto& component : CompList) InstallData.TotalSize += component->Size;
+    InitInstallData();
+}
+
+void TCompile::LoadPackage(Stream& file, const std::string& name) {
+    int64_t fileSize = file.Size();
+    if (fileSize < 16) ThrowDamaged("The setup package is damaged: " + name + " is too short to hold a package tail");
+    file.Seek(fileSize - 16, SeekOrigin::Begin);
+    Size = file.ReadI64(kPackage);
+    int64_t projectOffset = file.ReadI64(kPackage);
+    if (projectOffset <= 0) return;
+    if (projectOffset > fileSize - 16) {
+        ThrowDamaged("The setup package is damaged: the project offset " + std::to_string(projectOffset) +
+                     " lies beyond the package tail");
+    }
+    MemoryStream project;
+    file.Seek(projectOffset, SeekOrigin::Begin);
+    ReadChunks(file, project, fileSize - 16, kPackage);
+    ParseProjectStream(project, *this);
+}
+
+void TCompile::InitInstallData() {
+    TInstallData& data = InstallData;
+    std::vector<TCompileData*> items;
+
+    GetInfoItems(igProject, items);
+    for (TCompileData* item : items) {
+        if (item->Key == "显示安装界面") data.ShowSetupUI = item->Value == kSwitchOn;
+    }
+
+    GetInfoItems(igAddonsTask, items);
+    for (TCompileData* item : items) {
+        if (EqualsNoCase(item->Key, "创建桌面快捷方式")) data.DesktopShortcut = item->Value == kSwitchOn;
+        if (EqualsNoCase(item->Key, "创建快速启栏快捷方式")) data.QuickLaunchShortcut = item->Value == kSwitchOn;
+    }
+
+    data.CreateStartFolder = true;
+    GetInfoItems(igStartFolder, items);
+    for (TCompileData* item : items) {
+        if (EqualsNoCase(item->Key, "默认文件夹名称")) data.StartFolder = item->Value;
+    }
+
+    if (Patched()) {
+        data.InstallDir = ReadInstallDir(PackageId);
+    } else {
+        GetInfoItems(igInstallDir, items);
+        for (TCompileData* item : items) {
+            if (!EqualsNoCase(item->Key, "默认安装路径")) continue;
+            // An empty default folder would leave nothing to install into: the
+            // product's folder under Program Files is the sensible default.
+            if (item->Value.empty()) {
+                data.InstallDir = GetProgramFilesFolder() + (ItemName.empty() ? "" : "\\" + ItemName);
+            } else {
+                data.InstallDir = ExpandInstallPath(item->Value, InstallMacros::ProgramFilesOnly);
+            }
+        }
+    }
+
+    GetInfoItems(igEndIns, items);
+    for (TCompileData* item : items) {
+        if (item->Value.empty()) continue;
+        if (EqualsNoCase(item->Key, "应用程序文件")) {
+            data.RunApp = true;
+            data.AppFile = item->Value;
+        } else if (EqualsNoCase(item->Key, "Readme文件")) {
+            data.ShowReadme = true;
+            data.ReadmeFile = item->Value;
+        } else if (EqualsNoCase(item->Key, "默认主页链接")) {
+            data.SetHomePage = true;
+            data.HomePage = item->Value;
+        }
+    }
+}
+
+void TCompile::GetInfoItems(uint8_t group, std::vector<TCompileData*>& list) const {
+    list.clear();
+    for (const auto& item : InfoList) {
+        if (item->Group == group) list.push_back(item.get());
+    }
+}
+
+TCompileData* TCompile::FindProjectInfo(const std::string& key) const {
+    for (const auto& item : InfoList) {
+        if (item->Group == igProject && EqualsNoCase(item->Key, key)) return item.get();
+    }
+    return nullptr;
+}
+
+void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress) {
+    std::string root = GetTempFolder();
+    int count = static_cast<int>(FileList.size());
+    for (int i = 0; i < count; ++i) {
+        if (progress) progress(i + 1, count);
+        TCompileFileData& item = *FileList[static_cast<size_t>(i)];
+        std::string path;
+        switch (item.Kind) {
+            case fkRegFile:
+                path = root + "Reg\\" + LastComponent(item.Source);
+                break;
+            case fkCompFile: {
+                std::string rest = item.Source.size() > item.TargetDir.size() ? item.Source.substr(item.TargetDir.size())
+                                                                              : std::string();
+                item.TargetDir = root + "Comp\\" + item.Name;
+                path = item.TargetDir + "\\" + rest;
+                break;
+            }
+            case fkInfoFile:
+                path = root + "Info\\" + LastComponent(item.Source);
+                for (const auto& setting : InfoList) {
+                    if (EqualsNoCase(setting->Value, item.Source)) setting->Value = path;
+                }
+                break;
+            default:
+                continue;
+        }
+        item.Source = path;
+        std::string folder = FolderOf(path);
+        if (!folder.empty() && !OS().Files().FolderExists(folder)) OS().Files().CreateFolderTree(folder);
+        std::unique_ptr<Stream> target = OpenFile(path, OpenMode::Create);
+        TempFiles.push_back(path);
+        ReadPackageData(source, *target, item.DataStart, item.DataEnd);
+    }
+}
+
+void TCompile::DeleteTempFiles() {
+    for (const std::string& path : TempFiles) {
+        if (OS().Files().FileExists(path)) OS().Files().DeleteFile(path);
+    }
+}
+
+void TCompile::ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd) {
+    int64_t size = source.Size();
+    if (dataStart < 0 || dataEnd < dataStart || dataEnd > size) {
+        ThrowDamaged("The setup package is damaged: item data from " + std::to_string(dataStart) + " to " +
+                     std::to_string(dataEnd) + " does not lie within its " + std::to_string(size) + " bytes");
+    }
+    source.Seek(dataStart, SeekOrigin::Begin);
+    ReadChunks(source, target, dataEnd, kPackage);
+}
+
+}  // namespace setup

@@ -1,0 +1,188 @@
+// The project model: one TCompile per run holds the author's settings, the
+// lists of files, folders, registry values, shortcuts and component packages,
+// and the install options of the session (TInstallData). It is loaded from the
+// setup program's own file (LoadFromExe), extracts the setup resources into
+// the temporary folder (ExtractTempFiles) and copies item data out of the
+// package (ReadPackageData). Items belong to the model's lists: whoever holds
+// one never frees it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/project_stream.h"
+#include "platform/stream.h"
+
+namespace setup {
+
+enum TFileKind : uint8_t { fkFile = 0, fkFolder = 1, fkRegFile = 2, fkCompFile = 3, fkInfoFile = 4, fkUnInsFile = 5 };
+
+enum TInfoGroup : uint8_t {
+    igProject = 0,
+    igPageSwitch = 1,
+    igWelcome = 2,
+    igProtocol = 3,
+    igExplain = 5,
+    igStartFolder = 6,
+    igComponent = 7,
+    igInstallDir = 8,
+    igAddonsTask = 9,
+    igReadyIns = 10,
+    igBeginIns = 11,
+    igEndIns = 12,
+};
+
+// The value of a switch setting that means "on"; every other value is off.
+inline constexpr char kSwitchOn[] = "启用";
+inline constexpr char kSwitchOff[] = "禁用";
+
+struct TCompileData {
+    std::string Key;
+    std::string Value;
+    uint8_t Group = igProject;
+};
+
+struct TCompileFileData {
+    std::string Name;
+    std::string Source;
+    std::string TargetDir;
+    bool RunAtStartup = false;
+    bool KeepOnUninstall = false;
+    bool NoOverwrite = false;
+    bool IsComponent = false;
+    bool IsService = false;
+    bool RunAfterInstall = false;
+    bool IsPatch = false;
+    std::string TargetOs;
+    int64_t DataStart = 0;
+    int64_t DataEnd = 0;
+    int64_t FileSize = 0;
+    uint8_t Kind = fkFile;
+    double FileTime = 0;
+    uint8_t Reserved = 0;
+};
+
+struct TRegInfoData {
+    std::string Key;
+    std::string ValueName;
+    std::string Data;
+    std::string TargetOs;
+    uint8_t ValueType = 0;  // 0 REG_SZ, 1 REG_DWORD, 2 REG_BINARY
+};
+
+struct TShotCutData {
+    std::string Folder;
+    std::string Name;
+    std::string Target;
+    std::string IconFile;
+    std::string Arguments;
+    std::string Description;
+    uint8_t Kind = 0;  // 0 shell link, 1 internet shortcut, 2 link to the target's folder
+};
+
+struct TCompileCompData {
+    std::string Name;
+    int64_t Size = 0;
+};
+
+// The install options of the session.
+struct TInstallData {
+    bool ShowSetupUI = true;
+    std::string StartFolder;
+    bool CreateStartFolder = true;
+    std::string InstallDir;
+    bool DesktopShortcut = false;
+    bool QuickLaunchShortcut = false;
+    bool RunApp = false;
+    bool ShowReadme = false;
+    bool SetHomePage = false;
+    std::string AppFile;
+    std::string ReadmeFile;
+    std::string HomePage;
+    std::string RebootOs;
+    std::string HintMsg;
+    std::string BeforeHintMsg;
+    std::string WebHint;
+    std::string DefaultHtml;
+    std::string EnableUnIns;
+    int64_t TotalSize = 0;
+};
+
+// A progress report of the installation: Position = Max = -1 marks a
+// message-only event.
+using TCompileProEvent =
+    std::function<void(const std::string& fileName, const std::string& hintMsg, int position, int max)>;
+
+// Progress of the resource extraction: (position, maximum).
+using TExtractProgress = std::function<void(int position, int maximum)>;
+
+template <typename T>
+using ItemList = std::vector<std::unique_ptr<T>>;
+
+class TCustomCompile : public TElement {
+public:
+    ItemList<TCompileData> InfoList;
+    std::vector<std::string> FileFolderList;
+    ItemList<TCompileFileData> FileList;
+    std::vector<std::string> RegFolderList;
+    ItemList<TRegInfoData> RegList;
+    ItemList<TCompileCompData> CompList;
+    std::vector<std::string> ShotCutFolderList;
+    ItemList<TShotCutData> ShotCutList;
+};
+
+class TCompile : public TCustomCompile {
+public:
+    TCompile() = default;
+    TCompile(const TCompile&) = delete;
+    TCompile& operator=(const TCompile&) = delete;
+
+    TCompileProEvent OnCompile;
+    std::string ItemName;
+    std::string Url;
+    std::string Version;
+    std::string Author;
+    int64_t Size = 0;
+    std::string PackageId;
+    std::vector<std::string> ComponentList;
+    TInstallData InstallData;
+    std::vector<std::string> TempFiles;
+
+    bool Patched() const { return patched_; }
+    void SetPatched(bool patched) { patched_ = patched; }
+
+    // Loads the package appended to the file exeName: nothing happens when the
+    // file is missing. Raises Damaged for a package whose tail or chunk lengths
+    // do not fit the file, "error" for a chunk that does not inflate, and the
+    // conversion failure for a bad "Patch" value.
+    void LoadFromExe(const std::string& exeName);
+    // The container steps of LoadFromExe on an open file: reads the tail and
+    // parses the project stream, without deriving the install options.
+    void LoadPackage(Stream& file, const std::string& name);
+    // Derives the install options from the settings.
+    void InitInstallData();
+    // The settings of one group, in InfoList order (the model's own items).
+    void GetInfoItems(uint8_t group, std::vector<TCompileData*>& list) const;
+    // Extracts registry scripts, component files and resources into the
+    // temporary folder and re-points their sources (and the settings naming
+    // resources). Failures propagate; files written so far are in TempFiles.
+    void ExtractTempFiles(Stream& source, const TExtractProgress& progress = nullptr);
+    // Deletes every file of TempFiles that exists.
+    void DeleteTempFiles();
+    // Writes the inflated data of the item between dataStart and dataEnd to the
+    // target's position; the source is left at dataEnd. Offsets that do not lie
+    // within the source, or chunks that cross dataEnd, are damage.
+    static void ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd);
+
+    // The first igProject setting whose key matches without regard to ASCII
+    // case, or null.
+    TCompileData* FindProjectInfo(const std::string& key) const;
+
+private:
+    bool patched_ = false;
+};
+
+}  // namespace setup

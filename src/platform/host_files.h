@@ -1,0 +1,46 @@
+// The files of the host machine, for the package maker: it reads the author's
+// files and writes packages on the machine it runs on, not on a simulated
+// one. Paths are UTF-8 on every platform.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+#include "platform/stream.h"
+
+namespace setup {
+
+struct HostEntry {
+    std::string name;  // UTF-8
+    bool isFolder = false;
+    int64_t size = 0;
+};
+
+// Opens a host file; raises an Os error naming the path on failure.
+std::unique_ptr<Stream> OpenHostFile(const std::string& path, OpenMode mode);
+std::string ReadHostFile(const std::string& path);
+void WriteHostFile(const std::string& path, const std::string& bytes);
+bool HostFileExists(const std::string& path);
+bool HostFolderExists(const std::string& path);
+// The size of a host file in bytes; raises an Os error when it cannot be read.
+int64_t HostFileSize(const std::string& path);
+// Replaces to with from (both on the same volume).
+void RenameHostFile(const std::string& from, const std::string& to);
+void RemoveHostFile(const std::string& path);
+void CreateHostFolders(const std::string& path);
+// The entries of a folder, sorted by name (byte order), so that walks are
+// reproducible.
+std::vector<HostEntry> ListHostFolder(const std::string& path);
+// The folder of the running program (UTF-8), without a trailing separator.
+std::string HostProgramFolder();
+// Marks a host file executable (where the host knows such a mark).
+void MakeHostFileExecutable(const std::string& path);
+// The last-write time of a host file as a local date-time (days since
+// 1899-12-30), or nothing.
+std::optional<double> HostFileDateTime(const std::string& path);
+
+}  // namespace setup

@@ -1,0 +1,156 @@
+// makesetup: the package maker.
+//   makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]
+//   makesetup inspect PACKAGE
+//   makesetup verify PACKAGE
+//   makesetup extract PACKAGE DIR
+//   makesetup new [-o PROJECT.toml]
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "package_tools.h"
+#include "platform/errors.h"
+#include "platform/host_files.h"
+#include "platform/text.h"
+
+namespace {
+
+using namespace setup;
+using namespace setup::makesetup;
+
+const char kUsage[] =
+    "usage:\n"
+    "  makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]\n"
+    "  makesetup inspect PACKAGE\n"
+    "  makesetup verify PACKAGE\n"
+    "  makesetup extract PACKAGE DIR\n"
+    "  makesetup new [-o PROJECT.toml]\n";
+
+struct UsageError {
+    std::string message;
+};
+
+// Messages are UTF-8 or GBK depending on where they were made; the terminal
+// gets UTF-8 either way.
+std::string ForTerminal(const std::string& message) {
+    try {
+        Utf8ToUtf16(message);
+        return message;
+    } catch (const Error&) {
+    }
+    try {
+        return GbkToUtf8(message);
+    } catch (const Error&) {
+        return message;
+    }
+}
+
+std::string DefaultStub() {
+    std::string folder = HostProgramFolder();
+    for (const char* name : {"setup.exe", "setup"}) {
+        if (HostFileExists(folder + "/" + name)) return folder + "/" + name;
+    }
+    return "";
+}
+
+int Build(const std::vector<std::string>& args) {
+    std::string project, output;
+    BuildOptions options;
+    bool stubGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+            return args[++i];
+        };
+        if (a == "-o" || a == "--output") {
+            output = value();
+        } else if (a == "--stub") {
+            options.stub = value();
+            stubGiven = true;
+        } else if (a == "--level") {
+            std::string level = value();
+            if (level == "none") {
+                options.level = cplNone;
+            } else if (level == "speed") {
+                options.level = cplSpeed;
+            } else if (level == "press") {
+                options.level = cplPress;
+            } else if (level == "default") {
+                options.level = cplDefault;
+            } else {
+                throw UsageError{"--level takes none, speed, press or default"};
+            }
+        } else if (a == "--chunk") {
+            std::string chunk = value();
+            char* end = nullptr;
+            unsigned long long n = std::strtoull(chunk.c_str(), &end, 10);
+            if (chunk.empty() || *end != '\0' || n == 0 || n > (1ull << 30)) {
+                throw UsageError{"--chunk takes a byte count from 1 to 1073741824"};
+            }
+            options.chunk = static_cast<size_t>(n);
+        } else if (!a.empty() && a[0] == '-') {
+            throw UsageError{"unknown option " + a};
+        } else if (project.empty()) {
+            project = a;
+        } else {
+            throw UsageError{"more than one project file"};
+        }
+    }
+    if (project.empty() || output.empty()) throw UsageError{"build needs a project file and -o OUTPUT"};
+    if (!stubGiven) {
+        options.stub = DefaultStub();
+        if (options.stub.empty()) std::cerr << "makesetup: no setup program beside makesetup; writing the package alone\n";
+    }
+    BuildPlan plan = LoadProjectFile(project, options.level);
+    BuildPackage(plan, options, output, std::cerr);
+    return 0;
+}
+
+int Run(const std::vector<std::string>& args) {
+    if (args.empty()) throw UsageError{""};
+    const std::string& command = args[0];
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "build") return Build(rest);
+    if (command == "inspect" && rest.size() == 1) {
+        InspectPackage(rest[0], std::cout);
+        return 0;
+    }
+    if (command == "verify" && rest.size() == 1) {
+        VerifyPackage(rest[0], std::cout);
+        return 0;
+    }
+    if (command == "extract" && rest.size() == 2) {
+        ExtractPackage(rest[0], rest[1], std::cout);
+        return 0;
+    }
+    if (command == "new" && (rest.empty() || (rest.size() == 2 && rest[0] == "-o"))) {
+        std::string text = NewProjectFileText();
+        if (rest.empty()) {
+            std::cout << text;
+        } else {
+            if (HostFileExists(rest[1])) throw UsageError{rest[1] + " exists already"};
+            WriteHostFile(rest[1], text);
+            std::cerr << "wrote " << rest[1] << "\n";
+        }
+        return 0;
+    }
+    throw UsageError{"unknown command or wrong arguments: " + command};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        return Run(args);
+    } catch (const UsageError& e) {
+        if (!e.message.empty()) std::cerr << "makesetup: " << e.message << "\n";
+        std::cerr << kUsage;
+        return 2;
+    } catch (const Error& e) {
+        std::cerr << "makesetup: " << ForTerminal(e.what()) << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,244 @@
+#include "package_tools.h"
+
+#include <iomanip>
+#include <ostream>
+
+#include "package/package_writer.h"
+#include "platform/errors.h"
+#include "platform/host_files.h"
+#include "platform/text.h"
+
+namespace setup::makesetup {
+
+namespace {
+
+// A stream that only counts what is written to it.
+class CountingStream : public Stream {
+public:
+    size_t Read(void*, size_t) override { return 0; }
+    void Write(const void*, size_t count) override { size_ += static_cast<int64_t>(count); }
+    int64_t Seek(int64_t, SeekOrigin) override { return size_; }
+    int64_t Size() override { return size_; }
+    void SetSize(int64_t size) override { size_ = size; }
+
+private:
+    int64_t size_ = 0;
+};
+
+std::string Utf8(const std::string& gbk) {
+    try {
+        return GbkToUtf8(gbk);
+    } catch (const Error&) {
+        return "<not GBK text>";
+    }
+}
+
+const char* KindName(uint8_t kind) {
+    static const char* kNames[] = {"file", "folder", "regfile", "component", "resource", "uninstaller"};
+    return kind < 6 ? kNames[kind] : "unknown";
+}
+
+std::string MiB(int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / 1048576.0);
+    return text;
+}
+
+struct LoadedPackage {
+    TCompile model;
+    int64_t fileSize = 0;
+    int64_t projectOffset = 0;
+};
+
+void Load(const std::string& path, LoadedPackage& package) {
+    std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
+    package.fileSize = file->Size();
+    package.model.LoadPackage(*file, path);
+    file->Seek(package.fileSize - 8, SeekOrigin::Begin);
+    package.projectOffset = file->ReadI64("package tail");
+}
+
+bool HasData(const TCompileFileData& item) { return item.Kind != fkFolder; }
+
+}  // namespace
+
+void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::string& output, std::ostream& log) {
+    TCompile& model = *plan.model;
+    int64_t total = 0;
+    for (size_t i = 0; i < model.FileList.size(); ++i) {
+        if (!plan.dataFiles[i].empty()) total += model.FileList[i]->FileSize;
+    }
+    std::string temp = output + ".partial";
+    try {
+        std::unique_ptr<Stream> out = OpenHostFile(temp, OpenMode::Create);
+        PackageWriter writer(*out, options.level, options.chunk);
+        if (options.stub.empty()) {
+            writer.WriteStub(std::string_view());
+        } else {
+            writer.WriteStub(*OpenHostFile(options.stub, OpenMode::Read));
+        }
+        int64_t done = 0, reported = 0;
+        int64_t size = 0;
+        for (size_t i = 0; i < model.FileList.size(); ++i) {
+            TCompileFileData& item = *model.FileList[i];
+            if (plan.dataFiles[i].empty()) continue;
+            std::unique_ptr<Stream> source = OpenHostFile(plan.dataFiles[i], OpenMode::Read);
+            ItemRange range = writer.WriteItem(*source);
+            if (range.size != item.FileSize) {
+                ThrowOsError("The file " + plan.dataFiles[i] + " changed while it was packed");
+            }
+            item.DataStart = range.dataStart;
+            item.DataEnd = range.dataEnd;
+            if (item.Kind == fkFile) size += item.FileSize;
+            done += item.FileSize;
+            // A line at every tenth of the work, so long builds show they move.
+            if (total > 0 && (done - reported) * 10 >= total) {
+                log << "  packed " << (done * 100 / total) << "% (" << MiB(done) << " of " << MiB(total) << ")\n";
+                reported = done;
+            }
+        }
+        writer.Finish(model, size);
+    } catch (...) {
+        RemoveHostFile(temp);
+        throw;
+    }
+    RenameHostFile(temp, output);
+    MakeHostFileExecutable(output);
+    log << "wrote " << output << " (" << HostFileSize(output) << " bytes, " << model.FileList.size()
+        << " items)\n";
+}
+
+void InspectPackage(const std::string& path, std::ostream& out) {
+    LoadedPackage package;
+    Load(path, package);
+    TCompile& m = package.model;
+    out << "Package " << path << ": " << package.fileSize << " bytes, project stream at " << package.projectOffset
+        << ", files to install " << m.Size << " bytes\n";
+    out << "Identity: " << Utf8(m.PackageId) << "\n";
+    out << "Product: " << Utf8(m.ItemName) << " " << Utf8(m.Version) << " by " << Utf8(m.Author) << " ("
+        << Utf8(m.Url) << ")" << (m.Patched() ? ", patch package" : "") << "\n";
+    out << "\nSettings (group, key = value):\n";
+    for (const auto& s : m.InfoList) {
+        out << "  " << std::setw(2) << static_cast<int>(s->Group) << "  " << Utf8(s->Key) << " = " << Utf8(s->Value)
+            << "\n";
+    }
+    out << "\nFolders to create:\n";
+    for (const std::string& f : m.FileFolderList) out << "  " << Utf8(f) << "\n";
+    out << "\nItems (kind, size, data offsets, target folder, recorded path, attributes):\n";
+    for (const auto& f : m.FileList) {
+        out << "  " << std::left << std::setw(11) << KindName(f->Kind) << std::right << std::setw(10) << f->FileSize
+            << "  " << f->DataStart << "-" << f->DataEnd << "  " << Utf8(f->TargetDir) << "  " << Utf8(f->Source);
+        if (f->Kind == fkCompFile) out << "  [component " << Utf8(f->Name) << "]";
+        if (f->KeepOnUninstall) out << "  keep";
+        if (f->NoOverwrite) out << "  no-overwrite";
+        if (f->IsComponent) out << "  com-server";
+        if (f->IsService) out << "  service";
+        if (f->RunAtStartup) out << "  run-at-startup";
+        if (f->RunAfterInstall) out << "  run-after-install";
+        if (f->IsPatch) out << "  patch";
+        if (!f->TargetOs.empty()) out << "  only on " << Utf8(f->TargetOs);
+        out << "\n";
+    }
+    out << "\nRegistry keys to create:\n";
+    for (const std::string& k : m.RegFolderList) out << "  " << Utf8(k) << "\n";
+    out << "\nRegistry values:\n";
+    static const char* kTypes[] = {"REG_SZ", "REG_DWORD", "REG_BINARY"};
+    for (const auto& r : m.RegList) {
+        out << "  " << Utf8(r->Key) << "  " << Utf8(r->ValueName) << " = " << Utf8(r->Data) << "  ("
+            << (r->ValueType < 3 ? kTypes[r->ValueType] : "unknown type") << ")";
+        if (!r->TargetOs.empty()) out << "  only on " << Utf8(r->TargetOs);
+        out << "\n";
+    }
+    out << "\nShortcut folders:\n";
+    for (const std::string& f : m.ShotCutFolderList) out << "  " << Utf8(f) << "\n";
+    out << "\nShortcuts:\n";
+    static const char* kLinkKinds[] = {"link", "url", "folder link"};
+    for (const auto& s : m.ShotCutList) {
+        out << "  " << Utf8(s->Folder) << "\\" << Utf8(s->Name) << " -> " << Utf8(s->Target) << "  ("
+            << (s->Kind < 3 ? kLinkKinds[s->Kind] : "unknown kind") << ")";
+        if (!s->Arguments.empty()) out << "  arguments " << Utf8(s->Arguments);
+        if (!s->IconFile.empty()) out << "  icon " << Utf8(s->IconFile);
+        if (!s->Description.empty()) out << "  \"" << Utf8(s->Description) << "\"";
+        out << "\n";
+    }
+    out << "\nComponents:\n";
+    for (const auto& c : m.CompList) out << "  " << Utf8(c->Name) << "  " << c->Size << " bytes\n";
+}
+
+void VerifyPackage(const std::string& path, std::ostream& out) {
+    LoadedPackage package;
+    Load(path, package);
+    TCompile& m = package.model;
+    std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
+    int64_t size = 0;
+    int64_t previousEnd = 0;
+    for (size_t i = 0; i < m.FileList.size(); ++i) {
+        const TCompileFileData& item = *m.FileList[i];
+        if (!HasData(item)) continue;
+        std::string name = "item " + std::to_string(i + 1) + " (" + Utf8(item.Source) + ")";
+        if (item.DataEnd > package.projectOffset) ThrowDamaged(name + " runs into the project stream");
+        if (item.DataStart < previousEnd) ThrowDamaged(name + " overlaps the item before it");
+        previousEnd = item.DataEnd;
+        CountingStream inflated;
+        try {
+            TCompile::ReadPackageData(*file, inflated, item.DataStart, item.DataEnd);
+        } catch (const Error& e) {
+            throw Error(e.Kind(), name + ": " + e.what());
+        }
+        if (inflated.Size() != item.FileSize) {
+            ThrowDamaged(name + " inflates to " + std::to_string(inflated.Size()) + " bytes, not " +
+                         std::to_string(item.FileSize));
+        }
+        if (item.Kind == fkFile) size += item.FileSize;
+    }
+    if (size != m.Size) {
+        ThrowDamaged("the tail gives " + std::to_string(m.Size) + " bytes of files to install, the items " +
+                     std::to_string(size));
+    }
+    out << "OK: " << m.FileList.size() << " items, " << size << " bytes to install, project stream intact\n";
+}
+
+void ExtractPackage(const std::string& path, const std::string& dir, std::ostream& out) {
+    LoadedPackage package;
+    Load(path, package);
+    TCompile& m = package.model;
+    // The folder every recorded path shares: the author's project folder.
+    std::vector<std::string> common;
+    bool first = true;
+    for (const auto& item : m.FileList) {
+        if (!HasData(*item)) continue;
+        std::vector<std::string> parts = SplitOn(item->Source, '\\');
+        parts.pop_back();
+        if (first) {
+            common = parts;
+            first = false;
+            continue;
+        }
+        size_t n = 0;
+        while (n < common.size() && n < parts.size() && EqualsNoCase(common[n], parts[n])) ++n;
+        common.resize(n);
+    }
+    std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
+    int written = 0;
+    for (const auto& item : m.FileList) {
+        if (!HasData(*item)) continue;
+        std::vector<std::string> parts = SplitOn(item->Source, '\\');
+        std::string relative;
+        for (size_t i = common.size(); i < parts.size(); ++i) {
+            const std::string& part = parts[i];
+            // Nothing a package says may place a file outside the folder.
+            if (part.empty() || part == "." || part == ".." || part.find_first_of("/:") != std::string::npos) {
+                ThrowDamaged("the recorded path " + Utf8(item->Source) + " cannot be extracted safely");
+            }
+            relative += (relative.empty() ? "" : "/") + Utf8(part);
+        }
+        std::string target = dir + "/" + relative;
+        CreateHostFolders(target.substr(0, target.find_last_of('/')));
+        std::unique_ptr<Stream> output = OpenHostFile(target, OpenMode::Create);
+        TCompile::ReadPackageData(*file, *output, item->DataStart, item->DataEnd);
+        ++written;
+    }
+    out << "extracted " << written << " files into " << dir << "\n";
+}
+
+}  // namespace setup::makesetup

@@ -1,0 +1,31 @@
+// What the package maker does with a plan or a finished package: build it
+// onto a stub, print it, check it, and write its files out.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "project_file.h"
+
+namespace setup::makesetup {
+
+struct BuildOptions {
+    std::string stub;  // host path of the program to append to; empty: none
+    TCompressLevelEnum level = cplDefault;
+    size_t chunk = kChunkBlockSize;
+};
+
+// Writes the package (through a temporary file, renamed into place at the
+// end, so a failed build leaves no half-written output). Progress goes to log.
+void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::string& output, std::ostream& log);
+
+// Prints the settings, lists, items and sizes of a package (UTF-8).
+void InspectPackage(const std::string& package, std::ostream& out);
+// Inflates every item and the project stream and checks sizes and bounds;
+// raises an error naming the first problem.
+void VerifyPackage(const std::string& package, std::ostream& out);
+// Writes every item with data below dir, at its recorded path relative to the
+// folder all recorded paths share. Refuses paths that would leave dir.
+void ExtractPackage(const std::string& package, const std::string& dir, std::ostream& out);
+
+}  // namespace setup::makesetup

@@ -1,0 +1,33 @@
+// The package maker's project file: TOML (UTF-8) describing the settings, the
+// files and folders, registry values and keys, shortcuts, components and the
+// package identity. Reading it yields a build plan: the project model without
+// data offsets, and for each file item the host file holding its data.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/codecs.h"
+#include "package/compile.h"
+
+namespace setup::makesetup {
+
+struct BuildPlan {
+    std::unique_ptr<TCompile> model = std::make_unique<TCompile>();
+    // Per FileList item: the host file (UTF-8 path) of its data; empty for
+    // items without data (folder entries).
+    std::vector<std::string> dataFiles;
+};
+
+// Reads the project file. Errors are Format errors naming the file, the line
+// and the field; the level is written into the "压缩类型" setting.
+BuildPlan LoadProjectFile(const std::string& path, TCompressLevelEnum level);
+
+// The text of a fresh, commented project file with a new package identity.
+std::string NewProjectFileText();
+
+// The name of a compression level ("none", "speed", "press", "default").
+const char* LevelName(TCompressLevelEnum level);
+
+}  // namespace setup::makesetup
