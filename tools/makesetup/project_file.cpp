@@ -691,7 +691,8 @@ std::string NewProjectFileText() {
     for (unsigned& p : parts) p = random() & 0xFFFF;
     std::snprintf(id, sizeof id, "%04X%04X-%04X-%04X-%04X-%04X%04X%04X", parts[0], parts[1], parts[2],
                   (parts[3] & 0x0FFF) | 0x4000, (parts[4] & 0x3FFF) | 0x8000, parts[5], parts[6], parts[7]);
-    return std::string("# A setup project for makesetup. Paths are relative to this file, with \"/\".\n"
+    // Literals are GBK; the project file is UTF-8.
+    return GbkToUtf8(std::string("# A setup project for makesetup. Paths are relative to this file, with \"/\".\n"
                        "\n"
                        "[package]\n"
                        "id = \"") +
@@ -732,7 +733,7 @@ std::string NewProjectFileText() {
            "# folder = '开始菜单\\'\n"
            "# name = \"My Product\"\n"
            "# target = \"files/app.exe\"\n"
-           "# kind = \"link\"                  # link, url or folder\n";
+           "# kind = \"link\"                  # link, url or folder\n");
 }
 
 }  // namespace setup::makesetup

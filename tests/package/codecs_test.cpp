@@ -1,0 +1,128 @@
+#include "package/codecs.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/errors.h"
+
+namespace setup {
+namespace {
+
+std::string Sample(size_t size) {
+    std::string s(size, '\0');
+    uint32_t x = 12345;
+    for (size_t i = 0; i < size; ++i) {
+        x = x * 1103515245 + 12345;
+        s[i] = static_cast<char>((i % 64 < 48) ? 'a' + (i % 7) : (x >> 16) & 0xFF);
+    }
+    return s;
+}
+
+void ExpectKind(ErrorKind kind, const std::function<void()>& f) {
+    try {
+        f();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Kind(), kind) << e.what();
+    }
+}
+
+// The zlib header tells the level: 78 01 stored, 78 DA smallest, 78 9C default.
+TEST(CodecsTest, BlockHeadersFollowTheLevel) {
+    std::string data = Sample(10000);
+    EXPECT_EQ(CompressBlock(data, cplPress).substr(0, 2), "\x78\xDA");
+    EXPECT_EQ(CompressBlock(data, cplDefault).substr(0, 2), "\x78\x9C");
+    EXPECT_EQ(CompressBlock(data, cplNone).substr(0, 2), "\x78\x01");
+    EXPECT_EQ(CompressBlock(data, cplSpeed).substr(0, 2), "\x78\x01");
+    EXPECT_EQ(CompressBlock(data, static_cast<TCompressLevelEnum>(9)).substr(0, 2), "\x78\x9C");
+    for (TCompressLevelEnum level : {cplNone, cplSpeed, cplPress, cplDefault}) {
+        EXPECT_EQ(DecompressBlock(CompressBlock(data, level)), data);
+    }
+    // Incompressible input larger than the first output guess still fits.
+    std::string noise(100000, '\0');
+    uint32_t x = 1;
+    for (char& c : noise) c = static_cast<char>((x = x * 1664525 + 1013904223) >> 24);
+    EXPECT_EQ(DecompressBlock(CompressBlock(noise, cplNone)), noise);
+    EXPECT_EQ(DecompressBlock(CompressBlock("", cplPress)), "");
+}
+
+TEST(CodecsTest, DamagedBlocksRaiseError) {
+    std::string block = CompressBlock(Sample(5000), cplDefault);
+    ExpectKind(ErrorKind::Decompression, [] { DecompressBlock(""); });
+    ExpectKind(ErrorKind::Decompression, [&] { DecompressBlock(block.substr(0, block.size() - 5)); });
+    ExpectKind(ErrorKind::Decompression, [&] { DecompressBlock(block + "x"); });  // bytes after the stream
+    std::string flipped = block;
+    flipped[flipped.size() / 2] ^= 0x55;
+    ExpectKind(ErrorKind::Decompression, [&] { DecompressBlock(flipped); });
+    try {
+        DecompressBlock("garbage");
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "error");
+    }
+}
+
+// 3,145,728 bytes are one chunk; one byte more makes a second chunk of one byte.
+TEST(CodecsTest, ChunkedStreamSplitsAtThreeMebibytes) {
+    for (size_t size : {kChunkBlockSize, kChunkBlockSize + 1}) {
+        MemoryStream source(Sample(size));
+        MemoryStream target;
+        CompressStream(source, target);
+        MemoryStream chunks(target.Bytes());
+        uint32_t first = chunks.ReadU32();
+        EXPECT_EQ(chunks.ReadBytes(2), "\x78\xDA");
+        chunks.Seek(4 + first, SeekOrigin::Begin);
+        if (size == kChunkBlockSize) {
+            EXPECT_EQ(chunks.Remaining(), 0);
+        } else {
+            uint32_t second = chunks.ReadU32();
+            EXPECT_EQ(DecompressBlock(chunks.ReadBytes(second)), source.Bytes().substr(kChunkBlockSize));
+        }
+        MemoryStream decoded;
+        decoded.WriteBytes("old");
+        decoded.Seek(0, SeekOrigin::End);
+        DecompressStream(target, decoded);
+        EXPECT_EQ(decoded.Position(), 0);
+        EXPECT_EQ(decoded.Bytes(), "old" + source.Bytes());
+    }
+    MemoryStream empty, out;
+    CompressStream(empty, out);
+    EXPECT_EQ(out.Size(), 0);
+}
+
+// A file whose last chunk is cut short keeps the content of the earlier chunks.
+TEST(CodecsTest, TruncatedLastChunkKeepsEarlierContent) {
+    MemoryStream source(Sample(kChunkBlockSize + 1000));
+    MemoryStream chunks;
+    CompressStream(source, chunks);
+    std::string bytes = chunks.Bytes();
+    MemoryStream cut(bytes.substr(0, bytes.size() - 3));
+    MemoryStream decoded;
+    ExpectKind(ErrorKind::Damaged, [&] { DecompressStream(cut, decoded); });
+    EXPECT_EQ(decoded.Bytes(), source.Bytes().substr(0, kChunkBlockSize));
+
+    // A zero-length chunk does not inflate.
+    MemoryStream zero(std::string(4, '\0'));
+    MemoryStream out;
+    ExpectKind(ErrorKind::Decompression, [&] { DecompressStream(zero, out); });
+}
+
+TEST(CodecsTest, ReadChunksStopsAtTheLimit) {
+    std::string a = CompressBlock("first", cplDefault), b = CompressBlock("second", cplDefault);
+    MemoryStream s;
+    s.WriteU32(static_cast<uint32_t>(a.size()));
+    s.WriteBytes(a);
+    s.WriteU32(static_cast<uint32_t>(b.size()));
+    s.WriteBytes(b);
+    MemoryStream out;
+    s.Seek(0, SeekOrigin::Begin);
+    ReadChunks(s, out, static_cast<int64_t>(4 + a.size()), "test");
+    EXPECT_EQ(out.Bytes(), "first");
+    EXPECT_EQ(s.Position(), static_cast<int64_t>(4 + a.size()));
+    // A chunk that would cross the limit is refused before it is read.
+    s.Seek(0, SeekOrigin::Begin);
+    MemoryStream none;
+    ExpectKind(ErrorKind::Damaged, [&] { ReadChunks(s, none, static_cast<int64_t>(4 + a.size() - 1), "test"); });
+    EXPECT_EQ(none.Size(), 0);
+}
+
+}  // namespace
+}  // namespace setup

@@ -1,0 +1,184 @@
+// The project model on the simulated machine: the install options derived at
+// load, resource extraction and its clean-up.
+#include "package/compile.h"
+
+#include "package/install_paths.h"
+#include "package/package_builder.h"
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/sandbox/sandbox_fixture.h"
+
+namespace setup::testing_sandbox {
+namespace {
+
+using testing_package::AddItem;
+using testing_package::AddSetting;
+using testing_package::BuildPackage;
+
+class CompileTest : public SandboxTest {
+protected:
+    // Builds the project into C:\setup.exe and loads a fresh model from it.
+    std::unique_ptr<TCompile> Load(TCompile& project, const std::vector<std::string>& data = {}) {
+        std::vector<std::string> all = data;
+        all.resize(project.FileList.size());
+        OS().Files().Open("C:\\setup.exe", OpenMode::Create)->WriteBytes(BuildPackage(project, all));
+        auto model = std::make_unique<TCompile>();
+        model->LoadFromExe("C:\\setup.exe");
+        return model;
+    }
+};
+
+TEST_F(CompileTest, DefaultsWithoutSettings) {
+    TCompile project;
+    auto model = Load(project);
+    const TInstallData& d = model->InstallData;
+    EXPECT_TRUE(d.ShowSetupUI);
+    EXPECT_TRUE(d.CreateStartFolder);
+    EXPECT_FALSE(d.DesktopShortcut);
+    EXPECT_FALSE(d.RunApp);
+    EXPECT_EQ(d.InstallDir, "");
+}
+
+TEST_F(CompileTest, InstallOptionsFromTheSettings) {
+    TCompile project;
+    AddSetting(project, igProject, "项目名称", "演示");
+    AddSetting(project, igProject, "显示安装界面", "启用");
+    AddSetting(project, igProject, "显示安装界面", "禁用");  // a later one wins
+    AddSetting(project, igProject, "卸载程序", "启用");
+    AddSetting(project, igProject, "安装前弹出信息提示", "即将安装");
+    AddSetting(project, igAddonsTask, "创建桌面快捷方式", "启用");
+    AddSetting(project, igAddonsTask, "创建快速启栏快捷方式", "on");  // anything but 启用 is off
+    AddSetting(project, igStartFolder, "默认文件夹名称", "演示程序");
+    AddSetting(project, igInstallDir, "默认安装路径", "[system programfiles]\\\\演示\\");
+    AddSetting(project, igEndIns, "应用程序文件", "");
+    AddSetting(project, igEndIns, "Readme文件", "D:\\p\\readme.txt");
+    AddSetting(project, igEndIns, "默认主页链接", "http://example.com/");
+    AddSetting(project, igProject, "默认安装路径", "C:\\wrong group");
+    auto c = std::make_unique<TCompileCompData>();
+    c->Name = "组件";
+    c->Size = 500;
+    project.CompList.push_back(std::move(c));
+    AddItem(project, fkFile, "a", "D:\\p\\a", "目标计算机\\Program Files\\");
+    auto model = Load(project, {"12345"});
+    const TInstallData& d = model->InstallData;
+    EXPECT_FALSE(d.ShowSetupUI);
+    EXPECT_EQ(d.EnableUnIns, "启用");
+    EXPECT_EQ(d.BeforeHintMsg, "即将安装");
+    EXPECT_TRUE(d.DesktopShortcut);
+    EXPECT_FALSE(d.QuickLaunchShortcut);
+    EXPECT_EQ(d.StartFolder, "演示程序");
+    EXPECT_EQ(d.InstallDir, "C:\\Program Files\\演示");  // rebuilt with single separators
+    EXPECT_FALSE(d.RunApp);
+    EXPECT_TRUE(d.ShowReadme);
+    EXPECT_EQ(d.ReadmeFile, "D:\\p\\readme.txt");
+    EXPECT_TRUE(d.SetHomePage);
+    EXPECT_EQ(d.TotalSize, 505);
+    EXPECT_EQ(model->ComponentList, (std::vector<std::string>{"组件"}));
+    std::vector<TCompileData*> items;
+    model->GetInfoItems(igEndIns, items);
+    EXPECT_EQ(items.size(), 3u);
+    EXPECT_EQ(model->FindProjectInfo("默认安装路径")->Value, "C:\\wrong group");
+}
+
+// Only "[System ProgramFiles]" is expanded at load; the other macros wait for the page.
+TEST_F(CompileTest, OnlyTheProgramFilesMacroExpandsAtLoad) {
+    for (auto [value, expected] : {std::pair<const char*, const char*>{"[System Desk]\\x", "[System Desk]\\x"},
+                                   {"[Run]\\x", "[Run]\\x"},
+                                   {"D:\\Apps\\\\x", "D:\\Apps\\\\x"},
+                                   {"[System ProgramFiles]", "C:\\Program Files"},
+                                   {"", "C:\\Program Files\\演示"}}) {
+        TCompile project;
+        AddSetting(project, igProject, "项目名称", "演示");
+        AddSetting(project, igInstallDir, "默认安装路径", value);
+        EXPECT_EQ(Load(project)->InstallData.InstallDir, expected) << value;
+    }
+    EXPECT_EQ(ExpandInstallPath("[System Desk]\\x", InstallMacros::All), "C:\\Users\\User\\Desktop\\x");
+    EXPECT_EQ(ExpandInstallPath("[RUN]\\x", InstallMacros::All), "Z:\\x");  // the test program sees itself on Z:
+}
+
+// A patch package installs where the earlier installation recorded it.
+TEST_F(CompileTest, PatchTakesTheRecordedFolder) {
+    TCompile project;
+    AddSetting(project, igProject, "Patch", "1");
+    AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\x");
+    project.PackageId = "GUID-1";
+    EXPECT_EQ(Load(project)->InstallData.InstallDir, "");  // never installed
+    EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath("GUID-1")));  // left behind, empty
+    OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath("GUID-1"), "Install Dir", "D:\\旧目录");
+    auto model = Load(project);
+    EXPECT_TRUE(model->Patched());
+    EXPECT_EQ(model->InstallData.InstallDir, "D:\\旧目录");
+}
+
+TEST_F(CompileTest, ExtractTempFilesRepointsSourcesAndSettings) {
+    Configure("[Drives]\nD=fixed\n");
+    TCompile project;
+    TCompileData& welcome = AddSetting(project, igWelcome, "背景图片", "d:\\P\\pics\\Logo.png");
+    TCompileData& other = AddSetting(project, igProtocol, "标题图片", "D:\\p\\other\\logo.png");
+    TCompileData& notResource = AddSetting(project, igEndIns, "应用程序文件", "D:\\p\\a.exe");
+    AddItem(project, fkFile, "a.exe", "D:\\p\\a.exe", "目标计算机\\Program Files\\");
+    AddItem(project, fkFolder, "sub", "D:\\p\\sub", "目标计算机\\Program Files\\");
+    AddItem(project, fkRegFile, "x.reg", "D:\\p\\reg\\x.reg", "");
+    AddItem(project, fkInfoFile, "Logo.png", "D:\\p\\pics\\Logo.png", "");
+    AddItem(project, fkInfoFile, "logo.png", "D:\\p\\other\\logo.png", "");
+    AddItem(project, fkCompFile, "字体", "D:\\p\\comp\\fonts\\sub\\a.fon", "D:\\p\\comp\\fonts");
+    AddItem(project, fkUnInsFile, "UnInstall x.exe", "D:\\p\\UnInstall x.exe", "");
+    (void)welcome;
+    (void)other;
+    (void)notResource;
+    auto model = Load(project, {"exe", "", "REGEDIT4", "first", "second", "font", "uninstaller"});
+    std::vector<std::pair<int, int>> progress;
+    std::unique_ptr<Stream> file = OpenFile("C:\\setup.exe", OpenMode::Read);
+    model->ExtractTempFiles(*file, [&](int position, int maximum) { progress.emplace_back(position, maximum); });
+
+    std::string temp = GetTempFolder();
+    ASSERT_EQ(progress.size(), 7u);
+    EXPECT_EQ(progress.front(), std::make_pair(1, 7));
+    EXPECT_EQ(progress.back(), std::make_pair(7, 7));
+    const auto& items = model->FileList;
+    EXPECT_EQ(items[0]->Source, "D:\\p\\a.exe");  // installed later, not extracted
+    EXPECT_EQ(items[2]->Source, temp + "Reg\\x.reg");
+    // Two resources of one name share one path; the later one wins.
+    EXPECT_EQ(items[3]->Source, temp + "Info\\Logo.png");
+    EXPECT_EQ(items[4]->Source, temp + "Info\\logo.png");
+    EXPECT_EQ(items[5]->TargetDir, temp + "Comp\\字体");
+    EXPECT_EQ(items[5]->Source, temp + "Comp\\字体\\\\sub\\a.fon");
+    EXPECT_EQ(items[6]->Source, "D:\\p\\UnInstall x.exe");
+    std::vector<TCompileData*> settings;
+    model->GetInfoItems(igWelcome, settings);
+    EXPECT_EQ(settings[0]->Value, temp + "Info\\Logo.png");
+    model->GetInfoItems(igProtocol, settings);
+    EXPECT_EQ(settings[0]->Value, temp + "Info\\logo.png");
+    model->GetInfoItems(igEndIns, settings);
+    EXPECT_EQ(settings[0]->Value, "D:\\p\\a.exe");
+
+    auto read = [](const std::string& path) {
+        std::unique_ptr<Stream> s = OpenFile(path, OpenMode::Read);
+        return s->ReadBytes(static_cast<size_t>(s->Size()));
+    };
+    EXPECT_EQ(read(temp + "Reg\\x.reg"), "REGEDIT4");
+    EXPECT_EQ(read(temp + "INFO\\LOGO.PNG"), "second");
+    EXPECT_EQ(read(temp + "Comp\\字体\\sub\\a.fon"), "font");
+    EXPECT_EQ(model->TempFiles.size(), 4u);
+
+    model->DeleteTempFiles();
+    for (const std::string& path : model->TempFiles) EXPECT_FALSE(OS().Files().FileExists(path)) << path;
+    EXPECT_TRUE(OS().Files().FolderExists(temp + "Comp\\字体\\sub"));  // folders stay
+}
+
+// A damaged resource stops the extraction; what was written is still cleaned up.
+TEST_F(CompileTest, ExtractionFailureLeavesTempFilesToDelete) {
+    TCompile project;
+    AddItem(project, fkRegFile, "a.reg", "D:\\a.reg", "");
+    AddItem(project, fkRegFile, "b.reg", "D:\\b.reg", "");
+    auto model = Load(project, {"good", "bad"});
+    model->FileList[1]->DataEnd -= 1;  // the chunk now crosses the item's end
+    std::unique_ptr<Stream> file = OpenFile("C:\\setup.exe", OpenMode::Read);
+    EXPECT_THROW(model->ExtractTempFiles(*file), Error);
+    ASSERT_EQ(model->TempFiles.size(), 2u);
+    model->DeleteTempFiles();
+    EXPECT_FALSE(OS().Files().FileExists(model->TempFiles[0]));
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox

@@ -1,0 +1,154 @@
+// Packages on the simulated machine: the tail, the chunks, damage of every kind.
+#include "package/codecs.h"
+#include "package/compile.h"
+#include "package/package_builder.h"
+#include "platform/errors.h"
+#include "platform/sandbox/sandbox_fixture.h"
+
+namespace setup::testing_sandbox {
+namespace {
+
+using testing_package::AddItem;
+using testing_package::AddSetting;
+using testing_package::BuildPackage;
+
+class PackageContainerTest : public SandboxTest {
+protected:
+    void Place(const std::string& bytes) { OS().Files().Open(kSetup, OpenMode::Create)->WriteBytes(bytes); }
+    static constexpr const char* kSetup = "C:\\setup.exe";
+};
+
+TEST_F(PackageContainerTest, MissingFileLoadsNothing) {
+    TCompile model;
+    model.LoadFromExe("C:\\nowhere.exe");
+    EXPECT_TRUE(model.InfoList.empty());
+    EXPECT_EQ(model.InstallData.TotalSize, 0);
+    EXPECT_TRUE(model.InstallData.InstallDir.empty());
+}
+
+// Project offset 0: the size is read, the lists stay empty, the options derive.
+TEST_F(PackageContainerTest, ProjectOffsetZeroIsAnEmptyProject) {
+    std::string bytes = "stub" + std::string(8, '\0');
+    AppendU64(bytes, 777);
+    AppendU64(bytes, 0);
+    Place(bytes);
+    TCompile model;
+    model.LoadFromExe(kSetup);
+    EXPECT_EQ(model.Size, 777);
+    EXPECT_EQ(model.InstallData.TotalSize, 777);
+    EXPECT_TRUE(model.InfoList.empty());
+    EXPECT_TRUE(model.InstallData.ShowSetupUI);
+}
+
+// The same package on another stub, or split into many small chunks, reads the same.
+TEST_F(PackageContainerTest, StubAndChunkSizeDoNotMatter) {
+    for (auto [stub, chunk] : {std::pair<std::string, size_t>{"", kChunkBlockSize}, {std::string(5000, 'Z'), 7}}) {
+        TCompile project;
+        AddSetting(project, igProject, "项目名称", "演示");
+        AddItem(project, fkFile, "a.txt", "D:\\p\\a.txt", "目标计算机\\Program Files\\");
+        AddItem(project, fkFile, "empty.txt", "D:\\p\\empty.txt", "目标计算机\\Program Files\\");
+        project.PackageId = "ID";
+        std::string content(1000, 'q');
+        Place(BuildPackage(project, {content, ""}, stub, cplSpeed, chunk));
+        TCompile model;
+        model.LoadFromExe(kSetup);
+        EXPECT_EQ(model.ItemName, "演示");
+        EXPECT_EQ(model.Size, 1000);
+        ASSERT_EQ(model.FileList.size(), 2u);
+        std::unique_ptr<Stream> file = OpenFile(kSetup, OpenMode::Read);
+        MemoryStream a, empty;
+        TCompile::ReadPackageData(*file, a, model.FileList[0]->DataStart, model.FileList[0]->DataEnd);
+        EXPECT_EQ(a.Bytes(), content);
+        EXPECT_EQ(file->Position(), model.FileList[0]->DataEnd);
+        EXPECT_EQ(model.FileList[1]->DataStart, model.FileList[1]->DataEnd);
+        TCompile::ReadPackageData(*file, empty, model.FileList[1]->DataStart, model.FileList[1]->DataEnd);
+        EXPECT_EQ(empty.Size(), 0);
+    }
+}
+
+// A damaged chunk in the middle of an item: the chunks before it are written.
+TEST_F(PackageContainerTest, DamagedChunkInTheMiddleOfAnItem) {
+    TCompile project;
+    AddItem(project, fkFile, "a", "D:\\a", "目标计算机\\Program Files\\");
+    std::string content = std::string(100, 'a') + std::string(100, 'b') + std::string(100, 'c');
+    std::string bytes = BuildPackage(project, {content}, "stub", cplDefault, 100);
+    TCompileFileData& item = *project.FileList[0];
+    // Flip a byte inside the second chunk's zlib data.
+    MemoryStream s(bytes);
+    s.Seek(item.DataStart, SeekOrigin::Begin);
+    uint32_t first = s.ReadU32();
+    size_t second = static_cast<size_t>(item.DataStart) + 4 + first + 4;
+    bytes[second + 3] ^= 0x40;
+    Place(bytes);
+    std::unique_ptr<Stream> file = OpenFile(kSetup, OpenMode::Read);
+    MemoryStream out;
+    try {
+        TCompile::ReadPackageData(*file, out, item.DataStart, item.DataEnd);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Kind(), ErrorKind::Decompression);
+        EXPECT_STREQ(e.what(), "error");
+    }
+    EXPECT_EQ(out.Bytes(), std::string(100, 'a'));
+}
+
+TEST_F(PackageContainerTest, OffsetsOutsideTheFileAreDamage) {
+    Place("0123456789");
+    std::unique_ptr<Stream> file = OpenFile(kSetup, OpenMode::Read);
+    MemoryStream out;
+    EXPECT_THROW(TCompile::ReadPackageData(*file, out, 5, 4), Error);
+    EXPECT_THROW(TCompile::ReadPackageData(*file, out, -1, 4), Error);
+    EXPECT_THROW(TCompile::ReadPackageData(*file, out, 2, 11), Error);
+    TCompile::ReadPackageData(*file, out, 10, 10);
+    EXPECT_EQ(out.Size(), 0);
+
+    for (int64_t offset : {int64_t(1) << 40, int64_t(20)}) {
+        std::string bytes(30, 'x');
+        AppendU64(bytes, 0);
+        AppendU64(bytes, offset);
+        Place(bytes);
+        TCompile model;
+        EXPECT_THROW(model.LoadFromExe(kSetup), Error) << offset;
+    }
+    Place("short");
+    TCompile model;
+    EXPECT_THROW(model.LoadFromExe(kSetup), Error);
+}
+
+// Every truncation and many bit flips of a real package are refused cleanly
+// (or, where the flip hits data the reader does not check, load), never crash.
+TEST_F(PackageContainerTest, TruncatedAndFlippedPackagesFailCleanly) {
+    TCompile project;
+    AddSetting(project, igProject, "项目名称", "演示");
+    AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\演示");
+    AddItem(project, fkFile, "a", "D:\\a", "目标计算机\\Program Files\\");
+    project.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+    std::string bytes = BuildPackage(project, {std::string(3000, 'x')}, "MZ", cplPress, 1000);
+    // Without a magic number, a cut whose last 16 bytes read as a tail with no
+    // project is an empty package; anything else must be refused.
+    for (size_t cut = 0; cut < bytes.size(); cut += 7) {
+        Place(bytes.substr(0, cut));
+        TCompile model;
+        try {
+            model.LoadFromExe(kSetup);
+            EXPECT_TRUE(model.InfoList.empty() && model.FileList.empty()) << cut;
+        } catch (const Error&) {
+        }
+    }
+    int refused = 0;
+    for (size_t at = 0; at < bytes.size(); at += 3) {
+        std::string flipped = bytes;
+        flipped[at] ^= static_cast<char>(1 << (at % 8));
+        Place(flipped);
+        TCompile model;
+        try {
+            model.LoadFromExe(kSetup);
+        } catch (const Error&) {
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox
