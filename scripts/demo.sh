@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The main job: builds everything and shows what the tools do on a fresh
-# simulated Windows machine.
+# The main job: builds everything, makes the demo setup package and shows it,
+# and shows the tools at work on a fresh simulated Windows machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,8 +10,18 @@ for preset in linux win32; do
     cmake --build --preset "$preset"
 done
 
-root=build/demo/sandbox
-rm -rf "$root"
+makesetup=build/linux/tools/makesetup/makesetup
+out=build/demo
+rm -rf "$out"
+mkdir -p "$out"
+
+echo
+echo "== The demo package, made from examples/demo/project.toml"
+"$makesetup" build examples/demo/project.toml -o "$out/demo-setup.exe"
+"$makesetup" verify "$out/demo-setup.exe"
+"$makesetup" inspect "$out/demo-setup.exe"
+
+root=$out/sandbox
 mkdir -p "$root"
 printf '[Machine]\nOsVersion=6.1\nUser=Demo\n' >"$root/machine.ini"
 echo

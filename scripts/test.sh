@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/bootstrap.sh
 
-presets=(linux linux-asan win32 win64)
+presets=(linux linux-asan fuzz win32 win64)
 for preset in "${presets[@]}"; do
     echo "== build: $preset"
     cmake --preset "$preset" >/dev/null

@@ -17,9 +17,14 @@ bool IsBlank(char c) {
     return u >= 1 && u <= 32;
 }
 
-bool IsGbkLead(char c) {
-    auto u = static_cast<unsigned char>(c);
-    return u >= 0x81 && u <= 0xFE;
+// A GBK double-byte character starts at text[i]: a lead byte and a valid
+// trail byte. A lead byte before anything else (invalid text) is a byte of its
+// own, so a quote or comma after it keeps its meaning.
+bool IsGbkPair(const std::string& text, size_t i) {
+    if (i + 1 >= text.size()) return false;
+    auto lead = static_cast<unsigned char>(text[i]);
+    auto trail = static_cast<unsigned char>(text[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
 }
 
 // A decimal number: optional sign, digits with an optional fraction, an
@@ -81,12 +86,12 @@ std::vector<std::string> ReadCommaText(const std::string& text) {
                     ++i;
                     break;
                 }
-                if (IsGbkLead(text[i]) && i + 1 < text.size()) item.push_back(text[i++]);
+                if (IsGbkPair(text, i)) item.push_back(text[i++]);
                 item.push_back(text[i++]);
             }
         } else {
             while (i < text.size() && text[i] != ',' && static_cast<unsigned char>(text[i]) > 32) {
-                if (IsGbkLead(text[i]) && i + 1 < text.size()) item.push_back(text[i++]);
+                if (IsGbkPair(text, i)) item.push_back(text[i++]);
                 item.push_back(text[i++]);
             }
         }
@@ -119,7 +124,7 @@ std::string WriteCommaText(const std::vector<std::string>& items) {
         bool quote = item.empty() && items.size() == 1;
         for (size_t i = 0; i < item.size(); ++i) {
             char c = item[i];
-            if (IsGbkLead(c) && i + 1 < item.size()) {
+            if (IsGbkPair(item, i)) {
                 ++i;
                 continue;
             }

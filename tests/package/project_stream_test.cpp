@@ -166,6 +166,12 @@ TEST(CommaTextTest, WriterQuotesWhatTheReaderNeedsQuoted) {
     std::vector<std::vector<std::string>> lists = {
         {}, {""}, {"a"}, {"a b", "c"}, {"x,y", "q\"uote", "tab\there"}, {"", "a", ""}, {"演示 程序", "开始菜单\\工具"}};
     for (const auto& list : lists) EXPECT_EQ(ReadCommaText(WriteCommaText(list)), list);
+    // Whatever the reader makes of any text, even text that is not valid GBK
+    // (a lead byte before a quote or comma), survives a round trip.
+    for (const char* text : {"\"C:\\Prog\"^m F\x9b\x90\x9c\"\xd3,\"q\"\"xd", "\x81,\x81\"", "\"\x81\"\"\",b"}) {
+        std::vector<std::string> items = ReadCommaText(text);
+        EXPECT_EQ(ReadCommaText(WriteCommaText(items)), items) << text;
+    }
     EXPECT_EQ(WriteCommaText({"C:\\Program Files\\x", "docs"}), "\"C:\\Program Files\\x\",docs");
 }
 
