@@ -114,7 +114,7 @@ struct TInstallData {
 // A progress report of the installation: Position = Max = -1 marks a
 // message-only event.
 using TCompileProEvent =
-    std::function<void(const std::string& fileName, const std::string& hintMsg, int position, int max)>;
+    std::function<void(const std::string& fileName, const std::string& hintMsg, int64_t position, int64_t max)>;
 
 // Progress of the resource extraction: (position, maximum).
 using TExtractProgress = std::function<void(int position, int maximum)>;

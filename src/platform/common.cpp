@@ -26,6 +26,19 @@ std::string& WizardTitle() {
     return title;
 }
 
+namespace {
+std::function<void()>& Pump() {
+    static std::function<void()> pump;
+    return pump;
+}
+}  // namespace
+
+void SetMessagePump(std::function<void()> pump) { Pump() = std::move(pump); }
+
+void ProcessMessages() {
+    if (Pump()) Pump()();
+}
+
 std::string GetOSVersionText() {
     std::optional<OsVersion> v = OS().System().GetVersion();
     if (!v) return "0";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace setup {
@@ -19,6 +20,11 @@ enum Csidl : int {
 
 // Caption of the information and yes/no boxes; set by the install session.
 std::string& WizardTitle();
+
+// Lets pending window messages through, so that windows stay alive during long
+// work. The window toolkit installs the pump; without one it does nothing.
+void SetMessagePump(std::function<void()> pump);
+void ProcessMessages();
 
 // "0" when the query fails or the platform is unknown, "1" Win32s, "2" the
 // Windows 9x family, "major.minor" for the NT family ("5.1", "6.1", "10.0").

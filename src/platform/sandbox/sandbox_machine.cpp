@@ -95,6 +95,7 @@ void SandboxMachine::CreateStandardFolders() {
     std::string profile = UserProfile();
     const std::string folders[] = {
         "C:\\Windows\\System32",
+        "C:\\Windows\\Fonts",
         "C:\\Program Files\\Common Files",
         "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs",
         "C:\\Users\\Public\\Desktop",

@@ -1,0 +1,114 @@
+// The registry pass: packaged registry files imported, listed keys created
+// level by level, listed values written; created keys and written values are
+// recorded for the uninstaller.
+#include "engine/install.h"
+#include "engine/target_paths.h"
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/os.h"
+#include "platform/text.h"
+
+namespace setup {
+
+namespace {
+struct RootName {
+    const char* name;
+    uint32_t root;
+};
+const RootName kRoots[] = {{"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
+                           {"HKEY_CURRENT_USER", kHkeyCurrentUser},
+                           {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
+                           {"HKEY_USERS", kHkeyUsers},
+                           {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig}};
+
+bool ForThisSystem(const std::string& targetOs, const std::string& osVersion) {
+    return targetOs.empty() || targetOs == osVersion;
+}
+}  // namespace
+
+bool ParseKeyPath(const std::string& path, uint32_t& root, std::string& subkey) {
+    std::vector<std::string> pieces = SplitPath(path);
+    // The first piece names the virtual machine; a path needs a root and a subkey.
+    if (pieces.size() < 3) return false;
+    bool known = false;
+    for (const RootName& r : kRoots) {
+        if (EqualsNoCase(pieces[1], r.name)) {
+            root = r.root;
+            known = true;
+        }
+    }
+    if (!known) return false;
+    subkey.clear();
+    for (size_t i = 2; i < pieces.size(); ++i) subkey += (i > 2 ? "\\" : "") + pieces[i];
+    return true;
+}
+
+int64_t HexToInteger(const std::string& text) {
+    uint64_t value = 0;
+    for (char c : text) {
+        int digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        }
+        value = value * 16 + static_cast<uint64_t>(digit);  // wraps in 64 bits
+    }
+    return static_cast<int64_t>(value);
+}
+
+std::string HexToBytes(const std::string& text) {
+    std::string digits = text;
+    if (digits.size() % 2) digits.push_back('0');
+    std::string bytes(digits.size() / 2, '\0');
+    for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<char>(HexToInteger(digits.substr(2 * k, 2)));
+    return bytes;
+}
+
+void RegistryPass(InstallRun& run) {
+    TCompile& model = run.model;
+    RegistryApi& registry = OS().Registry();
+    if (!model.FileList.empty() || !model.RegFolderList.empty() || !model.RegList.empty()) {
+        run.Message("正在写入注册表信息，请稍候");
+    }
+    for (const auto& item : model.FileList) {
+        if (item->Kind == fkRegFile && ForThisSystem(item->TargetOs, run.osVersion)) ImportRegFile(item->Source);
+    }
+    for (const std::string& key : model.RegFolderList) {
+        uint32_t root;
+        std::string subkey;
+        // A path the registry cannot hold (unknown root, no subkey) is skipped.
+        if (!ParseKeyPath(key, root, subkey)) continue;
+        if (!registry.KeyExists(root, subkey)) run.record.CreateKeysLogged(root, subkey);
+    }
+    for (const auto& value : model.RegList) {
+        if (!ForThisSystem(value->TargetOs, run.osVersion)) continue;
+        uint32_t root;
+        std::string subkey;
+        if (!ParseKeyPath(value->Key, root, subkey)) continue;
+        // A key that cannot be opened or created skips its value.
+        if (!registry.CreateKey(root, subkey)) continue;
+        bool written = true;
+        switch (value->ValueType) {
+            case 0:
+                written = registry.WriteString(root, subkey, value->ValueName,
+                                               ExpandRegistryText(value->Data, model.InstallData.InstallDir));
+                break;
+            case 1:
+                written = registry.WriteDword(root, subkey, value->ValueName,
+                                              static_cast<uint32_t>(HexToInteger(value->Data)));
+                break;
+            case 2:
+                written = registry.WriteBinary(root, subkey, value->ValueName, HexToBytes(value->Data));
+                break;
+            default:
+                break;  // an unknown type writes nothing, but is recorded
+        }
+        if (!written) ThrowOsError("Cannot write the registry value " + value->ValueName + " of " + value->Key);
+        run.record.AddRegistry(std::to_string(root), subkey, value->ValueName);
+    }
+}
+
+}  // namespace setup

@@ -1,0 +1,133 @@
+// The shortcut pass: the Start-menu folder and the listed shortcut folders,
+// then every shell link and internet shortcut, never over an existing one,
+// each recorded for the uninstaller; quick-launch links are also pinned to the
+// taskbar from Windows Vista on. Also the uninstaller's own shortcut.
+#include "engine/install.h"
+#include "engine/target_paths.h"
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/os.h"
+#include "platform/text.h"
+
+namespace setup {
+
+namespace {
+
+std::string FolderPart(const std::string& path) {
+    size_t cut = path.rfind('\\');
+    return cut == std::string::npos ? "" : path.substr(0, cut);
+}
+
+// Entries for the desktop, the quick-launch bar or the Start menu are skipped
+// when the user did not want those shortcuts.
+bool Skipped(const std::string& folder, const TInstallData& data) {
+    return (StartsWithNoCase(folder, "桌面") && !data.DesktopShortcut) ||
+           (StartsWithNoCase(folder, "快速启动栏") && !data.QuickLaunchShortcut) ||
+           (StartsWithNoCase(folder, "开始菜单") && !data.CreateStartFolder);
+}
+
+}  // namespace
+
+std::string FreeShortcutName(const std::string& folder, const std::string& name, const std::string& extension) {
+    std::string candidate = name;
+    for (int n = 1; OS().Files().FileExists(folder + "\\" + candidate + extension); ++n) {
+        candidate += "(" + std::to_string(n) + ")";
+    }
+    return candidate;
+}
+
+void WriteInternetShortcut(const std::string& name, const std::string& address, const std::string& folder,
+                           const std::string& icon) {
+    std::string text = "[InternetShortcut]\r\nURL=" + address + "\r\n";
+    if (!icon.empty()) text += "IconFile=" + icon + "\r\nIconIndex=0\r\n";
+    std::string path = (!folder.empty() && folder.back() == '\\' ? folder : folder + "\\") + name + ".url";
+    try {
+        OpenFile(path, OpenMode::Create)->WriteBytes(text);
+    } catch (const Error& e) {
+        // A shortcut that cannot be saved is not reported.
+        if (e.Kind() != ErrorKind::Os) throw;
+    }
+}
+
+void WriteShellLink(const std::string& folder, const std::string& linkFileName, const std::string& target,
+                    const std::string& icon, const std::string& description, const std::string& arguments) {
+    ShellLink link;
+    link.showCommand = kSwShowNormal;
+    link.iconPath = icon;
+    link.iconIndex = 0;
+    link.arguments = arguments;
+    link.description = description;
+    link.path = target;
+    link.workingDirectory = FolderPart(target);
+    // A link that cannot be saved is not reported.
+    OS().Shell().SaveShellLink(link, folder + "\\" + linkFileName);
+}
+
+void ShortcutPass(InstallRun& run) {
+    TCompile& model = run.model;
+    const TInstallData& data = model.InstallData;
+    FilesApi& files = OS().Files();
+    if (!model.ShotCutFolderList.empty() || !model.ShotCutList.empty()) run.Message("正在创建快捷方式，请稍候...");
+    if (data.CreateStartFolder && !data.StartFolder.empty()) {
+        std::string folder = ResolveShortcutFolder("开始菜单\\", data.StartFolder);
+        if (!files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
+    }
+    for (const std::string& entry : model.ShotCutFolderList) {
+        if (Skipped(entry, data)) continue;
+        std::string folder = ResolveShortcutFolder(entry, data.StartFolder);
+        if (!folder.empty() && !files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
+    }
+    for (const auto& shortcut : model.ShotCutList) {
+        if (Skipped(shortcut->Folder, data)) continue;
+        std::string folder = ResolveShortcutFolder(shortcut->Folder, data.StartFolder);
+        // A folder under none of the three roots has no place on this machine.
+        if (folder.empty()) continue;
+        if (shortcut->Kind == 1) {
+            shortcut->Name = FreeShortcutName(folder, shortcut->Name, ".url");
+            WriteInternetShortcut(shortcut->Name, shortcut->Target, folder, shortcut->IconFile);
+            run.record.AddFile(folder + "\\" + shortcut->Name + ".url", true);
+        } else if (shortcut->Kind == 0 || shortcut->Kind == 2) {
+            shortcut->Name = FreeShortcutName(folder, shortcut->Name, ".lnk");
+            std::string path = shortcut->Target;
+            std::string icon = shortcut->IconFile;
+            if (shortcut->Kind == 2) {
+                size_t cut = path.rfind('\\');
+                path = cut == std::string::npos ? path : path.substr(0, cut + 1);
+                icon.clear();
+            }
+            std::string link = folder + "\\" + shortcut->Name + ".lnk";
+            WriteShellLink(folder, shortcut->Name + ".lnk", path, icon, shortcut->Description, shortcut->Arguments);
+            run.record.AddFile(link, true);
+            if (IsVistaOrLater(run.osVersion) && ContainsNoCase(folder, "\\Microsoft\\Internet Explorer\\Quick Launch")) {
+                PinToTaskbar(link);
+            }
+        }
+    }
+}
+
+void UninstallStep(InstallRun& run) {
+    TCompile& model = run.model;
+    const TInstallData& data = model.InstallData;
+    run.Message("正在写入反安装信息，请稍候...");
+    for (const auto& item : model.FileList) {
+        if (item->Kind != fkUnInsFile) continue;
+        size_t cut = item->Source.rfind('\\');
+        std::string path = data.InstallDir + "\\" + (cut == std::string::npos ? item->Source : item->Source.substr(cut + 1));
+        std::unique_ptr<Stream> out = OpenFile(path, OpenMode::Create);
+        TCompile::ReadPackageData(run.setupFile, *out, item->DataStart, item->DataEnd);
+        run.uninstallerPath = path;
+    }
+    // Without an uninstaller there is nothing to register: an Uninstall entry
+    // would list the product with no way to remove it, and the record would
+    // have no reader.
+    if (run.uninstallerPath.empty()) return;
+    std::string folder = GetSpecialFolder(kCsidlPrograms) + "\\" + data.StartFolder;
+    std::string name = FreeShortcutName(folder, "卸载“" + model.ItemName + "”", ".lnk");
+    WriteShellLink(folder, name + ".lnk", run.uninstallerPath, "", "", "");
+    run.record.AddFile(folder + "\\" + name + ".lnk", true);
+    TUnInstall::WriteUninstallEntry(run.uninstallerPath, model.ItemName, data.InstallDir, model.PackageId,
+                                    model.Author, model.Url, model.Version);
+    run.record.SaveToFile(RecordPathFor(run.uninstallerPath));
+}
+
+}  // namespace setup

@@ -1,0 +1,93 @@
+#include "engine/target_paths.h"
+
+#include "engine/uninstall_record.h"
+#include "platform/common.h"
+#include "platform/os.h"
+#include "platform/text.h"
+
+namespace setup {
+
+namespace {
+const char kProgramFilesRoot[] = "目标计算机\\Program Files\\";  // 25 bytes
+const char kWindowsRoot[] = "目标计算机\\Windows\\";             // 19 bytes
+const char kGivenRoot[] = "指定目录\\";                          // 9 bytes
+}  // namespace
+
+std::string GraftOnInstallDir(const std::string& installDir, const std::string& rest) {
+    std::vector<std::string> install = SplitPath(installDir);
+    std::vector<std::string> restPieces = SplitPath(rest);
+    std::string result;
+    if (restPieces.empty()) {
+        result = installDir + "\\" + rest;
+    } else if (install.empty()) {
+        // No installation folder to graft on: the packaged tree stands alone.
+        result = rest;
+    } else {
+        std::string prefix;
+        for (size_t k = 0; k < install.size(); ++k) {
+            if (EqualsNoCase(install[k], restPieces[0])) {
+                result = prefix.empty() ? rest : prefix + "\\" + rest;
+                break;
+            }
+            prefix = k == 0 ? install[k] : prefix + "\\" + install[k];
+            if (k + 1 == install.size()) result = prefix + "\\" + rest;
+        }
+    }
+    return StripTrailingSeparator(result);
+}
+
+std::string ResolveTargetFolder(const std::string& virtualFolder, const std::string& installDir, TUnInstall& record) {
+    std::string text = virtualFolder;
+    auto created = [&] {
+        if (!OS().Files().FolderExists(text)) record.CreateFoldersLogged(text);
+    };
+    // Each root is found anywhere in the text, but the removal counts from its start.
+    if (ContainsNoCase(text, kProgramFilesRoot)) {
+        text = GraftOnInstallDir(installDir, text.size() > 25 ? text.substr(25) : "");
+        created();
+    }
+    if (ContainsNoCase(text, kWindowsRoot)) {
+        text = StripTrailingSeparator(GetWindowsFolder() + "\\" + (text.size() > 19 ? text.substr(19) : ""));
+        created();
+    }
+    if (ContainsNoCase(text, kGivenRoot)) {
+        text = StripTrailingSeparator(text.size() > 9 ? text.substr(9) : "");
+        created();
+    }
+    return text;
+}
+
+std::string ExpandRegistryText(const std::string& value, const std::string& installDir) {
+    std::string result = value;
+    if (StartsWithNoCase(value, "[windows]")) {
+        result = GetWindowsFolder() + "\\" + (value.size() > 10 ? value.substr(10) : "");
+    }
+    if (StartsWithNoCase(value, "[安装目录]")) {
+        result = installDir + "\\" + (value.size() > 11 ? value.substr(11) : "");
+    }
+    return result;
+}
+
+std::string ExpandSystemDirectory(const std::string& destination) {
+    if (!ContainsNoCase(destination, "[System Directory]\\\\")) return destination;
+    return GetWindowsFolder() + "\\" + (destination.size() > 20 ? destination.substr(20) : "");
+}
+
+std::string ResolveShortcutFolder(const std::string& folder, const std::string& startFolder) {
+    std::vector<std::string> pieces = SplitPath(folder);
+    if (pieces.empty()) return "";
+    std::string result;
+    if (EqualsNoCase(pieces[0], "开始菜单")) {
+        result = GetSpecialFolder(kCsidlPrograms) + "\\" + startFolder;
+    } else if (EqualsNoCase(pieces[0], "桌面")) {
+        result = GetSpecialFolder(kCsidlDesktop);
+    } else if (EqualsNoCase(pieces[0], "快速启动栏")) {
+        result = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    } else {
+        return "";
+    }
+    for (size_t i = 1; i < pieces.size(); ++i) result += "\\" + pieces[i];
+    return result;
+}
+
+}  // namespace setup

@@ -1,0 +1,159 @@
+#include "engine/uninstall_record.h"
+
+#include "package/codecs.h"
+#include "package/install_paths.h"
+#include "platform/errors.h"
+#include "platform/os.h"
+#include "platform/text.h"
+
+namespace setup {
+
+namespace {
+const char kWhat[] = "uninstall record";
+}
+
+void TUnInstall::Clear() {
+    entries_.clear();
+    index_.clear();
+}
+
+bool TUnInstall::Remember(uint8_t kind, const std::string& a, const std::string& b, const std::string& c) {
+    // The texts are joined with a byte that no GBK text holds (a NUL), so no two
+    // different entries can make the same key.
+    std::string key(1, static_cast<char>(kind));
+    key += AsciiLowerCase(a);
+    key.push_back('\0');
+    key += AsciiLowerCase(b);
+    key.push_back('\0');
+    key += AsciiLowerCase(c);
+    return index_.insert(std::move(key)).second;
+}
+
+void TUnInstall::Append(std::string root, std::string path, std::string valueName, uint8_t deleteFlag, uint8_t kind) {
+    auto entry = std::make_unique<TUnInsData>();
+    entry->RootKey = std::move(root);
+    entry->Path = std::move(path);
+    entry->ValueName = std::move(valueName);
+    entry->DeleteFlag = deleteFlag;
+    entry->EntryKind = kind;
+    entries_.push_back(std::move(entry));
+}
+
+void TUnInstall::AddFolder(const std::string& path) {
+    if (Remember(ukFolder, path)) Append("", path, "", 1, ukFolder);
+}
+
+void TUnInstall::AddFile(const std::string& path, bool deleteOnUninstall) {
+    if (Remember(ukFile, path)) Append("", path, "", deleteOnUninstall ? 1 : 0, ukFile);
+}
+
+void TUnInstall::AddRegistry(const std::string& root, const std::string& subkey, const std::string& valueName) {
+    if (Remember(ukRegistry, root, subkey, valueName)) Append(root, subkey, valueName, 1, ukRegistry);
+}
+
+void TUnInstall::CreateFoldersLogged(const std::string& path) {
+    std::vector<std::string> pieces = SplitPath(path);
+    if (pieces.empty()) return;
+    std::string folder = pieces[0];
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        folder += "\\" + pieces[i];
+        if (OS().Files().FolderExists(folder)) continue;
+        // A level that cannot be created is still recorded; the failure shows
+        // when files are written into it.
+        OS().Files().CreateFolderTree(folder);
+        AddFolder(folder);
+    }
+}
+
+void TUnInstall::CreateKeysLogged(uint32_t root, const std::string& subkey) {
+    RegistryApi& registry = OS().Registry();
+    std::vector<std::string> pieces = SplitPath(subkey);
+    std::string prefix;
+    for (const std::string& piece : pieces) {
+        prefix += (prefix.empty() ? "" : "\\") + piece;
+        if (registry.KeyExists(root, prefix)) continue;
+        if (registry.CreateKey(root, prefix)) AddRegistry(std::to_string(root), prefix, "");
+    }
+}
+
+std::string TUnInstall::Serialize() const {
+    MemoryStream s;
+    WriteString(s, projectName_);
+    WriteString(s, packageId_);
+    s.WriteI32(static_cast<int32_t>(entries_.size()));
+    for (const auto& e : entries_) {
+        WriteString(s, e->RootKey);
+        WriteString(s, e->Path);
+        WriteString(s, e->ValueName);
+        s.WriteU8(e->DeleteFlag);
+        s.WriteU8(e->EntryKind);
+    }
+    return s.TakeBytes();
+}
+
+void TUnInstall::Deserialize(Stream& s) {
+    Clear();
+    projectName_ = ReadString(s);
+    packageId_ = ReadString(s);
+    int32_t count = s.ReadI32(kWhat);
+    for (int32_t i = 0; i < count; ++i) {
+        auto e = std::make_unique<TUnInsData>();
+        e->RootKey = ReadString(s);
+        e->Path = ReadString(s);
+        e->ValueName = ReadString(s);
+        e->DeleteFlag = s.ReadU8(kWhat);
+        e->EntryKind = s.ReadU8(kWhat);
+        Remember(e->EntryKind, e->EntryKind == ukRegistry ? e->RootKey : e->Path,
+                 e->EntryKind == ukRegistry ? e->Path : "", e->ValueName);
+        entries_.push_back(std::move(e));
+    }
+}
+
+void TUnInstall::LoadFromFile(const std::string& path) {
+    if (!OS().Files().FileExists(path)) return;
+    Clear();
+    MemoryStream content;
+    {
+        std::unique_ptr<Stream> file = OpenFile(path, OpenMode::Read);
+        DecompressStream(*file, content);
+    }
+    Deserialize(content);
+}
+
+void TUnInstall::SaveToFile(const std::string& path) const {
+    MemoryStream content(Serialize());
+    std::unique_ptr<Stream> file = OpenFile(path, OpenMode::Create);
+    CompressStream(content, *file);
+}
+
+void TUnInstall::WriteUninstallEntry(const std::string& uninstallerPath, const std::string& projectName,
+                                     const std::string& installDir, const std::string& packageId,
+                                     const std::string& author, const std::string& url, const std::string& version) {
+    RegistryApi& registry = OS().Registry();
+    std::string key = UninstallKeyPath(packageId);
+    // A key that cannot be opened or created is skipped silently.
+    if (!registry.CreateKey(kHkeyLocalMachine, key)) return;
+    // The command is quoted, so that Windows cannot start a planted
+    // C:\Program.exe for an uninstaller path with blanks.
+    const std::pair<const char*, std::string> values[] = {
+        {"DisplayIcon", uninstallerPath},
+        {"DisplayName", projectName + version},
+        {"DisplayVersion", version},
+        {"URLInfoAbout", url},
+        {"Publisher", author},
+        {"UninstallString", "\"" + uninstallerPath + "\""},
+        {"Install Dir", installDir},
+    };
+    for (const auto& [name, data] : values) {
+        if (!registry.WriteString(kHkeyLocalMachine, key, name, data)) {
+            ThrowOsError(std::string("Cannot write the registry value ") + name + " of the uninstall entry");
+        }
+    }
+}
+
+std::string RecordPathFor(const std::string& uninstallerPath) {
+    std::string path = uninstallerPath.size() >= 3 ? uninstallerPath.substr(0, uninstallerPath.size() - 3) : "";
+    return path + "log";
+}
+
+}  // namespace setup

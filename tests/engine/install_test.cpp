@@ -1,0 +1,400 @@
+// Whole installations on a fresh simulated machine: packages made by the
+// writer, loaded, extracted and installed by the driver, then the machine's
+// files, registry, effects, links and the uninstall record checked.
+#include "engine/install.h"
+
+#include "engine/uninstall_record.h"
+#include "package/install_paths.h"
+#include "package/package_builder.h"
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/lnk_reader.h"
+#include "platform/sandbox/sandbox_fixture.h"
+#include "platform/text.h"
+
+namespace setup::testing_sandbox {
+namespace {
+
+using testing_package::AddItem;
+using testing_package::AddSetting;
+using testing_package::BuildPackage;
+
+struct Event {
+    std::string fileName, hint;
+    int64_t position, max;
+};
+
+class InstallTest : public SandboxTest {
+protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        project_ = std::make_unique<TCompile>();
+        AddSetting(*project_, igProject, "项目名称", "演示");
+        AddSetting(*project_, igProject, "版本号", "1.0");
+        AddSetting(*project_, igProject, "卸载程序", "启用");
+        AddSetting(*project_, igInstallDir, "默认安装路径", "[System ProgramFiles]\\演示");
+        AddSetting(*project_, igStartFolder, "默认文件夹名称", "演示");
+        AddSetting(*project_, igAddonsTask, "创建桌面快捷方式", "启用");
+        AddSetting(*project_, igAddonsTask, "创建快速启栏快捷方式", "启用");
+        project_->PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+    }
+    TCompileFileData& File(const std::string& name, const std::string& data,
+                           const std::string& target = "目标计算机\\Program Files\\") {
+        data_.push_back(data);
+        return AddItem(*project_, fkFile, name, "D:\\src\\" + name, target);
+    }
+    TCompileFileData& Item(uint8_t kind, const std::string& name, const std::string& source, const std::string& data,
+                           const std::string& target = "") {
+        data_.push_back(data);
+        return AddItem(*project_, kind, name, source, target);
+    }
+    // Builds, loads, extracts and installs; returns the loaded model.
+    TCompile& Run() {
+        OS().Files().CreateFolderTree("C:\\Downloads");
+        OS().Files().Open(kSetup, OpenMode::Create)->WriteBytes(BuildPackage(*project_, data_));
+        model_ = std::make_unique<TCompile>();
+        model_->LoadFromExe(kSetup);
+        {
+            std::unique_ptr<Stream> file = OpenFile(kSetup, OpenMode::Read);
+            model_->ExtractTempFiles(*file);
+        }
+        model_->OnCompile = [this](const std::string& f, const std::string& h, int64_t p, int64_t m) {
+            events_.push_back({f, h, p, m});
+        };
+        Install(*model_, kSetup);
+        return *model_;
+    }
+    std::string Read(const std::string& path) {
+        std::unique_ptr<Stream> s = OpenFile(path, OpenMode::Read);
+        return s->ReadBytes(static_cast<size_t>(s->Size()));
+    }
+    TUnInstall Record() {
+        TUnInstall record;
+        record.LoadFromFile(kDir + "\\UnInstall 演示.log");
+        return record;
+    }
+    std::vector<std::string> Hints() {
+        std::vector<std::string> hints;
+        for (const Event& e : events_) hints.push_back(e.hint);
+        return hints;
+    }
+
+    static constexpr const char* kSetup = "C:\\Downloads\\setup.exe";
+    const std::string kDir = "C:\\Program Files\\演示";
+    std::unique_ptr<TCompile> project_, model_;
+    std::vector<std::string> data_;
+    std::vector<Event> events_;
+};
+
+// Files land under the installation folder with their content and time, and
+// the record and the Uninstall key hold exactly what was done.
+TEST_F(InstallTest, FilesFoldersRecordAndUninstallEntry) {
+    project_->FileFolderList = {"目标计算机\\Program Files\\logs"};
+    File("app.exe", "MZ app").FileTime = 45356 + (13 * 3600 + 14 * 60 + 15.6) / 86400.0;
+    AddItem(*project_, fkFolder, "docs", "D:\\src\\docs", "目标计算机\\Program Files\\");
+    data_.emplace_back();
+    File("guide.txt", "guide", "目标计算机\\Program Files\\docs");
+    File("keep.ini", "[x]", "目标计算机\\Program Files\\config").KeepOnUninstall = true;
+    Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "uninstaller");
+    TCompile& m = Run();
+
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app");
+    EXPECT_EQ(Read(kDir + "\\docs\\guide.txt"), "guide");
+    EXPECT_EQ(Read(kDir + "\\UnInstall 演示.exe"), "uninstaller");
+    EXPECT_TRUE(OS().Files().FolderExists(kDir + "\\logs"));
+    // 2024-03-05 13:14:14 local (two-second resolution) at UTC+8.
+    EXPECT_EQ(OS().Files().GetFileTime(kDir + "\\app.exe", FileTimeKind::LastWrite), 133541180540000000ull - 288000000000ull);
+    EXPECT_EQ(m.FileList[0]->Source, kDir + "\\app.exe");
+
+    TUnInstall record = Record();
+    EXPECT_EQ(record.ProjectName(), "演示");
+    EXPECT_EQ(record.PackageId(), "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F");
+    std::vector<std::string> entries;
+    for (const auto& e : record.Entries()) {
+        entries.push_back(std::to_string(e->EntryKind) + std::to_string(e->DeleteFlag) + " " + e->Path);
+    }
+    std::string programs = GetSpecialFolder(kCsidlPrograms);
+    EXPECT_EQ(entries, (std::vector<std::string>{
+                           "11 " + kDir, "11 " + kDir + "\\logs", "11 " + kDir + "\\docs", "01 " + kDir + "\\app.exe",
+                           "01 " + kDir + "\\docs\\guide.txt", "11 " + kDir + "\\config",
+                           "00 " + kDir + "\\config\\keep.ini", "11 " + programs + "\\演示",
+                           "01 " + programs + "\\演示\\卸载“演示”.lnk"}));
+    std::string key = UninstallKeyPath(m.PackageId);
+    EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, key, "UninstallString"),
+              "\"" + kDir + "\\UnInstall 演示.exe\"");
+    EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, key, "Install Dir"), kDir);
+    std::optional<testing_lnk::LnkContents> link =
+        testing_lnk::ReadLnk(Read(programs + "\\演示\\卸载“演示”.lnk"));
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->localPath, kDir + "\\UnInstall 演示.exe");
+}
+
+// The progress events, in order, with their positions.
+TEST_F(InstallTest, ProgressEvents) {
+    Item(fkRegFile, "a.reg", "D:\\src\\a.reg", "REGEDIT4\r\n");
+    File("a.exe", "a").IsService = true;
+    File("b.exe", "b").TargetOs = "5.1";  // not for this machine
+    File("c.exe", "c");
+    auto shortcut = std::make_unique<TShotCutData>();
+    shortcut->Folder = "桌面\\";
+    shortcut->Name = "A";
+    shortcut->Target = "D:\\src\\a.exe";
+    project_->ShotCutList.push_back(std::move(shortcut));
+    Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
+    Run();
+    std::vector<std::string> expected = {"正在创建安装文件夹，请稍候...",
+                                         "正在安装文件",
+                                         "正在安装文件",
+                                         "正在注册服务“" + kDir + "\\a.exe”，请稍候",
+                                         "正在写入注册表信息，请稍候",
+                                         "正在创建快捷方式，请稍候...",
+                                         "正在写入反安装信息，请稍候..."};
+    EXPECT_EQ(Hints(), expected);
+    EXPECT_EQ(events_[0].position, -1);
+    EXPECT_EQ(events_[1].fileName, kDir + "\\a.exe");
+    EXPECT_EQ(events_[1].position, 2);
+    EXPECT_EQ(events_[1].max, 5);
+    EXPECT_EQ(events_[2].position, 4);  // b.exe was skipped: no event
+    EXPECT_FALSE(OS().Files().FileExists(kDir + "\\b.exe"));
+    std::vector<std::string> lines = EffectLines();
+    bool service = false;
+    for (const std::string& l : lines) service = service || l.find("-Install") != std::string::npos;
+    EXPECT_TRUE(service);
+    // The shortcut points at the installed copy.
+    std::optional<testing_lnk::LnkContents> link = testing_lnk::ReadLnk(Read("C:\\Users\\User\\Desktop\\A.lnk"));
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->localPath, kDir + "\\a.exe");
+}
+
+TEST_F(InstallTest, TargetSystemFilterOnXp) {
+    Configure("[Machine]\nOsVersion=5.1\n");
+    File("xp.exe", "xp").TargetOs = "5.1";
+    File("win7.exe", "7").TargetOs = "6.1";
+    Run();
+    EXPECT_TRUE(OS().Files().FileExists(kDir + "\\xp.exe"));
+    EXPECT_FALSE(OS().Files().FileExists(kDir + "\\win7.exe"));
+    EXPECT_EQ(model_->FileList[1]->Source, "D:\\src\\win7.exe");  // keeps the build-machine path
+}
+
+// An existing file: replaced even when read-only; kept (and not recorded) with NoOverwrite.
+TEST_F(InstallTest, OverwriteRules) {
+    OS().Files().CreateFolderTree(kDir);
+    OS().Files().Open(kDir + "\\ro.dll", OpenMode::Create)->WriteBytes("old");
+    OS().Files().SetAttributes(kDir + "\\ro.dll", kAttrReadOnly | kAttrHidden);
+    OS().Files().Open(kDir + "\\keep.cfg", OpenMode::Create)->WriteBytes("mine");
+    OS().Files().SetAttributes(kDir + "\\keep.cfg", kAttrReadOnly);
+    File("ro.dll", "new");
+    File("keep.cfg", "theirs").NoOverwrite = true;
+    File("twice.txt", "first");
+    File("twice.txt", "second");
+    Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
+    Run();
+    EXPECT_EQ(Read(kDir + "\\ro.dll"), "new");
+    EXPECT_EQ(*OS().Files().GetAttributes(kDir + "\\ro.dll"), kAttrArchive);
+    EXPECT_EQ(Read(kDir + "\\keep.cfg"), "mine");
+    EXPECT_EQ(*OS().Files().GetAttributes(kDir + "\\keep.cfg"), kAttrReadOnly);
+    EXPECT_EQ(Read(kDir + "\\twice.txt"), "second");
+    int twice = 0, keep = 0;
+    TUnInstall record = Record();
+    for (const auto& e : record.Entries()) {
+        twice += e->Path == kDir + "\\twice.txt";
+        keep += e->Path == kDir + "\\keep.cfg";
+    }
+    EXPECT_EQ(twice, 1);
+    EXPECT_EQ(keep, 0);
+}
+
+// One file that cannot be written does not stop the others.
+TEST_F(InstallTest, OneFailingFileDoesNotStopTheRest) {
+    File("a.txt", "a");
+    File("b.txt", "b");
+    File("c.txt", "c");
+    // A folder in the way of a file: its creation fails.
+    OS().Files().CreateFolderTree(kDir + "\\a.txt");
+    Run();
+    EXPECT_TRUE(OS().Files().FolderExists(kDir + "\\a.txt"));
+    EXPECT_EQ(Read(kDir + "\\b.txt"), "b");
+    EXPECT_EQ(Read(kDir + "\\c.txt"), "c");
+    int fileEvents = 0;
+    for (const Event& e : events_) fileEvents += e.hint == "正在安装文件";
+    EXPECT_EQ(fileEvents, 3);  // announced even when it failed
+}
+
+TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
+    project_->RegFolderList = {"目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示\\空键\\下一级"};
+    auto value = [&](const std::string& key, const std::string& name, const std::string& data, uint8_t type,
+                     const std::string& os = "") {
+        auto r = std::make_unique<TRegInfoData>();
+        r->Key = key;
+        r->ValueName = name;
+        r->Data = data;
+        r->ValueType = type;
+        r->TargetOs = os;
+        project_->RegList.push_back(std::move(r));
+    };
+    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "[安装目录]\\bin\\a.exe", 0);
+    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "Win", "[Windows]\\x", 0);
+    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "n", "123456789", 1);
+    value("目标计算机\\HKEY_CURRENT_USER\\Software\\演示", "b", "ABC", 2);
+    value("目标计算机\\HKEY_CURRENT_USER\\Software\\演示", "xp", "1", 0, "5.1");
+    value("目标计算机\\HKEY_BOGUS\\x", "v", "1", 0);
+    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "again", 0);
+    Item(fkRegFile, "a.reg", "D:\\src\\a.reg",
+         "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\导入]\r\n\"v\"=\"1\"\r\n");
+    Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
+    Run();
+    RegistryApi& reg = OS().Registry();
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "路径"), "again");
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "Win"), "C:\\Windows\\x");
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "n")->data, "\x89\x67\x45\x23");
+    EXPECT_EQ(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "b")->data, "\xAB\xC0");
+    EXPECT_FALSE(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "xp"));
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\导入", "v"), "1");  // the registry file was imported
+    std::vector<std::string> recorded;
+    TUnInstall record = Record();
+    for (const auto& e : record.Entries()) {
+        if (e->EntryKind == ukRegistry) recorded.push_back(e->RootKey + " " + e->Path + " " + e->ValueName);
+    }
+    EXPECT_EQ(recorded, (std::vector<std::string>{
+                            "2147483650 SOFTWARE\\演示 ", "2147483650 SOFTWARE\\演示\\空键 ",
+                            "2147483650 SOFTWARE\\演示\\空键\\下一级 ", "2147483650 SOFTWARE\\演示 路径",
+                            "2147483650 SOFTWARE\\演示 Win", "2147483650 SOFTWARE\\演示 n",
+                            "2147483649 Software\\演示 b"}));
+    bool imported = false;
+    for (const std::string& l : EffectLines()) imported = imported || l.find("\"imported\":true") != std::string::npos;
+    EXPECT_TRUE(imported);
+}
+
+TEST_F(InstallTest, ShortcutsOfEveryKind) {
+    File("app.exe", "MZ");
+    File("docs.txt", "d", "目标计算机\\Program Files\\docs");
+    project_->ShotCutFolderList = {"开始菜单\\工具", "桌面\\子目录"};
+    auto add = [&](const std::string& folder, const std::string& name, const std::string& target, uint8_t kind,
+                   const std::string& icon = "") {
+        auto s = std::make_unique<TShotCutData>();
+        s->Folder = folder;
+        s->Name = name;
+        s->Target = target;
+        s->Kind = kind;
+        s->IconFile = icon;
+        s->Arguments = kind == 0 ? "-x" : "";
+        s->Description = "说明";
+        project_->ShotCutList.push_back(std::move(s));
+    };
+    add("开始菜单\\", "程序", "D:\\src\\app.exe", 0, "D:\\src\\app.exe");
+    add("开始菜单\\工具", "文档", "D:\\src\\docs.txt", 2);
+    add("开始菜单\\", "网站", "http://www.example.com/", 1);
+    add("开始菜单\\", "带图标", "http://www.example.com/", 1, "D:\\src\\app.exe");
+    add("快速启动栏\\", "程序", "D:\\src\\app.exe", 0);
+    add("未知\\", "无处", "D:\\src\\app.exe", 0);
+    std::string programs = GetSpecialFolder(kCsidlPrograms) + "\\演示";
+    OS().Files().CreateFolderTree(programs);
+    OS().Files().Open(programs + "\\程序.lnk", OpenMode::Create);  // an existing link of that name
+    Run();
+    auto link = [&](const std::string& path) {
+        std::optional<testing_lnk::LnkContents> c = testing_lnk::ReadLnk(Read(path));
+        EXPECT_TRUE(c) << path;
+        return c.value_or(testing_lnk::LnkContents{});
+    };
+    testing_lnk::LnkContents program = link(programs + "\\程序(1).lnk");
+    EXPECT_EQ(program.localPath, kDir + "\\app.exe");
+    EXPECT_EQ(program.workingDirectory, kDir);
+    EXPECT_EQ(program.iconLocation, kDir + "\\app.exe");
+    EXPECT_EQ(program.arguments, "-x");
+    testing_lnk::LnkContents folder = link(programs + "\\工具\\文档.lnk");
+    EXPECT_EQ(folder.localPath, kDir + "\\docs\\");
+    EXPECT_EQ(folder.iconLocation, "");
+    EXPECT_EQ(Read(programs + "\\网站.url"), "[InternetShortcut]\r\nURL=http://www.example.com/\r\n");
+    EXPECT_EQ(Read(programs + "\\带图标.url"), "[InternetShortcut]\r\nURL=http://www.example.com/\r\nIconFile=" + kDir +
+                                                  "\\app.exe\r\nIconIndex=0\r\n");
+    EXPECT_TRUE(OS().Files().FolderExists("C:\\Users\\User\\Desktop\\子目录"));
+    std::string quick = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\程序.lnk";
+    EXPECT_TRUE(OS().Files().FileExists(quick));
+    bool pinned = false;
+    for (const std::string& l : EffectLines()) pinned = pinned || l.find("TaskbarVerb") != std::string::npos;
+    EXPECT_TRUE(pinned);
+    EXPECT_EQ(model_->ShotCutList[0]->Name, "程序(1)");  // the free name is written back
+}
+
+TEST_F(InstallTest, UnwantedShortcutsAreSkippedAndXpDoesNotPin) {
+    Configure("[Machine]\nOsVersion=5.1\n");
+    AddSetting(*project_, igAddonsTask, "创建桌面快捷方式", "禁用");
+    File("app.exe", "MZ");
+    for (const char* folder : {"桌面\\", "快速启动栏\\"}) {
+        auto s = std::make_unique<TShotCutData>();
+        s->Folder = folder;
+        s->Name = "程序";
+        s->Target = "D:\\src\\app.exe";
+        project_->ShotCutList.push_back(std::move(s));
+    }
+    Run();
+    EXPECT_FALSE(OS().Files().FileExists("C:\\Users\\User\\Desktop\\程序.lnk"));
+    std::string quick = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\程序.lnk";
+    EXPECT_TRUE(OS().Files().FileExists(quick));
+    for (const std::string& l : EffectLines()) EXPECT_EQ(l.find("TaskbarVerb"), std::string::npos);
+}
+
+// A patch package copies folders and files only.
+TEST_F(InstallTest, PatchStopsAfterTheFiles) {
+    AddSetting(*project_, igProject, "Patch", "True");
+    OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(project_->PackageId));
+    OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath(project_->PackageId), "Install Dir", "D:\\旧");
+    Configure("[Drives]\nD=fixed 1000000\n");
+    OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath(project_->PackageId), "Install Dir", "D:\\旧");
+    File("fix.dll", "patched");
+    auto r = std::make_unique<TRegInfoData>();
+    r->Key = "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\补丁";
+    r->ValueName = "v";
+    project_->RegList.push_back(std::move(r));
+    Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
+    Run();
+    EXPECT_EQ(Read("D:\\旧\\fix.dll"), "patched");
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, "SOFTWARE\\补丁"));
+    EXPECT_FALSE(OS().Files().FileExists("D:\\旧\\UnInstall 演示.exe"));
+    EXPECT_FALSE(OS().Files().FileExists("D:\\旧\\UnInstall 演示.log"));
+}
+
+TEST_F(InstallTest, ComponentPackages) {
+    auto component = [&](const std::string& name) {
+        auto c = std::make_unique<TCompileCompData>();
+        c->Name = name;
+        project_->CompList.push_back(std::move(c));
+    };
+    component("rt");
+    component("fonts");
+    component("done");
+    component("unticked");
+    auto file = [&](const std::string& comp, const std::string& name, const std::string& data) {
+        Item(fkCompFile, comp, "D:\\src\\" + comp + "\\" + name, data, "D:\\src\\" + comp);
+    };
+    file("rt", "rt.ini", "[RegistryList]\r\nRegtype=System\r\n[Option]\r\nExeFile=rtsetup.exe\r\n");
+    file("rt", "rtsetup.exe", "MZ");
+    file("fonts", "fonts.ini", "[RegistryList]\r\nRegtype=system\r\n[SysDirList]\r\na.fon=[System Directory]\\\\Fonts\\a.fon\r\n");
+    file("fonts", "a.fon", "font");
+    file("done", "done.ini", "[Term]\r\nRegRun=HKEY_LOCAL_MACHINE\\SOFTWARE\\Done\\Installed\r\n[Option]\r\nExeFile=d.exe\r\n");
+    file("done", "d.exe", "MZ");
+    file("unticked", "unticked.ini", "[Option]\r\nExeFile=u.exe\r\n");
+    file("unticked", "u.exe", "MZ");
+    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Done");
+    OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\Done", "Installed", "yes");
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open(kSetup, OpenMode::Create)->WriteBytes(BuildPackage(*project_, data_));
+    model_ = std::make_unique<TCompile>();
+    model_->LoadFromExe(kSetup);
+    model_->ComponentList = {"RT", "fonts", "done"};  // the user unticked one
+    std::unique_ptr<Stream> setupFile = OpenFile(kSetup, OpenMode::Read);
+    model_->ExtractTempFiles(*setupFile);
+    setupFile.reset();
+    Install(*model_, kSetup);
+    std::string started;
+    for (const std::string& l : EffectLines()) {
+        if (l.find("\"wait\":true") != std::string::npos) started += l;
+    }
+    EXPECT_NE(started.find("rtsetup.exe"), std::string::npos) << started;
+    EXPECT_EQ(started.find("d.exe"), std::string::npos);
+    EXPECT_EQ(started.find("u.exe"), std::string::npos);
+    EXPECT_EQ(Read("C:\\Windows\\Fonts\\a.fon"), "font");  // "system" in lower case copies
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox
