@@ -1,5 +1,6 @@
 // makesetup: the package maker.
 //   makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]
+//                   [--uninstaller PATH]
 //   makesetup inspect PACKAGE
 //   makesetup verify PACKAGE
 //   makesetup extract PACKAGE DIR
@@ -22,6 +23,7 @@ using namespace setup::makesetup;
 const char kUsage[] =
     "usage:\n"
     "  makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]\n"
+    "                  [--uninstaller PATH]\n"
     "  makesetup inspect PACKAGE\n"
     "  makesetup verify PACKAGE\n"
     "  makesetup extract PACKAGE DIR\n"
@@ -58,6 +60,7 @@ int Build(const std::vector<std::string>& args) {
     std::string project, output;
     BuildOptions options;
     bool stubGiven = false;
+    std::string uninstaller;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::string {
@@ -66,6 +69,8 @@ int Build(const std::vector<std::string>& args) {
         };
         if (a == "-o" || a == "--output") {
             output = value();
+        } else if (a == "--uninstaller") {
+            uninstaller = value();
         } else if (a == "--stub") {
             options.stub = value();
             stubGiven = true;
@@ -104,6 +109,7 @@ int Build(const std::vector<std::string>& args) {
         if (options.stub.empty()) std::cerr << "makesetup: no setup program beside makesetup; writing the package alone\n";
     }
     BuildPlan plan = LoadProjectFile(project, options.level);
+    if (!uninstaller.empty()) SetUninstaller(plan, uninstaller);
     BuildPackage(plan, options, output, std::cerr);
     return 0;
 }

@@ -651,21 +651,39 @@ BuildPlan ProjectReader::Read() {
     ReadRegistry(root);
     ReadShortcuts(root);
     if (const toml::array* components = root["component"].as_array()) ReadComponents(*components);
+    plan_.sourceRoot = sourceRoot_;
+    plan_.uninstallerName = "UnInstall " + plan_.model->ItemName + ".exe";
+    if (const toml::node* n = package->get("uninstaller_name")) {
+        plan_.uninstallerName = Text(*n, "package.uninstaller_name");
+    }
     if (const toml::node* uninstaller = package->get("uninstaller")) {
         std::string relative = Relative(*uninstaller, "package.uninstaller");
         if (!HostFileExists(HostOf(relative))) Fail(uninstaller, "package.uninstaller", "no such file: " + HostOf(relative));
-        std::string name = "UnInstall " + plan_.model->ItemName + ".exe";
-        if (const toml::node* n = package->get("uninstaller_name")) name = Text(*n, "package.uninstaller_name");
-        AddFile(relative, "", TCompileFileData(), fkUnInsFile, nullptr);
-        TCompileFileData& item = *plan_.model->FileList.back();
-        item.Name = name;
-        item.Source = sourceRoot_ + "\\" + name;
-        packaged_.erase(relative);
+        SetUninstaller(plan_, HostOf(relative));
     }
     return std::move(plan_);
 }
 
 }  // namespace
+
+void SetUninstaller(BuildPlan& plan, const std::string& hostPath) {
+    TCompile& model = *plan.model;
+    for (size_t i = 0; i < model.FileList.size(); ++i) {
+        if (model.FileList[i]->Kind == fkUnInsFile) {
+            model.FileList.erase(model.FileList.begin() + static_cast<std::ptrdiff_t>(i));
+            plan.dataFiles.erase(plan.dataFiles.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    }
+    auto item = std::make_unique<TCompileFileData>();
+    item->Kind = fkUnInsFile;
+    item->Name = plan.uninstallerName;
+    item->Source = plan.sourceRoot + "\\" + plan.uninstallerName;
+    item->FileSize = HostFileSize(hostPath);
+    item->FileTime = HostFileDateTime(hostPath).value_or(0.0);
+    model.FileList.push_back(std::move(item));
+    plan.dataFiles.push_back(hostPath);
+}
 
 const char* LevelName(TCompressLevelEnum level) {
     switch (level) {

@@ -18,7 +18,14 @@ struct BuildPlan {
     // Per FileList item: the host file (UTF-8 path) of its data; empty for
     // items without data (folder entries).
     std::vector<std::string> dataFiles;
+    // Where the author's paths are recorded, and the uninstaller's file name.
+    std::string sourceRoot;
+    std::string uninstallerName;
 };
+
+// Makes the host file the package's uninstaller (replacing one the project
+// named). Raises an Os error when the file cannot be read.
+void SetUninstaller(BuildPlan& plan, const std::string& hostPath);
 
 // Reads the project file. Errors are Format errors naming the file, the line
 // and the field; the level is written into the "压缩类型" setting.
