@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The main job: builds everything, makes the demo setup package and shows it,
-# and shows the tools at work on a fresh simulated Windows machine.
+# installs it on a fresh simulated Windows machine and shows what it did.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +25,8 @@ root=$out/sandbox
 mkdir -p "$root"
 printf '[Machine]\nOsVersion=6.1\nUser=Demo\n' >"$root/machine.ini"
 echo
-echo "== A fresh simulated Windows 7 machine in $root"
-build/linux/tools/sandboxctl/sandboxctl "$root" demo
+echo "== The demo package installed quietly on a fresh simulated Windows 7 machine in $root"
+build/linux/tools/sandboxctl/sandboxctl "$root" install "$out/demo-setup.exe"
+echo
+echo "== What the installation did: files, registry, effects"
 build/linux/tools/sandboxctl/sandboxctl "$root" show
