@@ -68,15 +68,7 @@ std::string FindComponentFile(const TCompile& model, const std::string& componen
 bool RegistryValuePresent(const std::string& path) {
     std::vector<std::string> pieces = SplitPath(path);
     if (pieces.size() < 2) return false;
-    static const std::pair<const char*, uint32_t> kRoots[] = {{"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-                                                              {"HKEY_CURRENT_USER", kHkeyCurrentUser},
-                                                              {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
-                                                              {"HKEY_USERS", kHkeyUsers},
-                                                              {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig}};
-    uint32_t root = 0;
-    for (const auto& [name, handle] : kRoots) {
-        if (EqualsNoCase(pieces[0], name)) root = handle;
-    }
+    uint32_t root = RootKeyOfName(pieces[0]);
     if (root == 0) return false;
     std::string subkey;
     for (size_t i = 1; i + 1 < pieces.size(); ++i) subkey += (i > 1 ? "\\" : "") + pieces[i];

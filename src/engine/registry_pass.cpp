@@ -26,18 +26,19 @@ bool ForThisSystem(const std::string& targetOs, const std::string& osVersion) {
 }
 }  // namespace
 
+uint32_t RootKeyOfName(const std::string& name) {
+    for (const RootName& r : kRoots) {
+        if (EqualsNoCase(name, r.name)) return r.root;
+    }
+    return 0;
+}
+
 bool ParseKeyPath(const std::string& path, uint32_t& root, std::string& subkey) {
     std::vector<std::string> pieces = SplitPath(path);
     // The first piece names the virtual machine; a path needs a root and a subkey.
     if (pieces.size() < 3) return false;
-    bool known = false;
-    for (const RootName& r : kRoots) {
-        if (EqualsNoCase(pieces[1], r.name)) {
-            root = r.root;
-            known = true;
-        }
-    }
-    if (!known) return false;
+    root = RootKeyOfName(pieces[1]);
+    if (root == 0) return false;
     subkey.clear();
     for (size_t i = 2; i < pieces.size(); ++i) subkey += (i > 2 ? "\\" : "") + pieces[i];
     return true;

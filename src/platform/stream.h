@@ -75,6 +75,20 @@ private:
     size_t position_ = 0;
 };
 
+// A stream that keeps nothing: writes are counted and dropped. For checks
+// that only need to know how much a reader produces.
+class CountingStream : public Stream {
+public:
+    size_t Read(void*, size_t) override { return 0; }
+    void Write(const void*, size_t count) override { size_ += static_cast<int64_t>(count); }
+    int64_t Seek(int64_t, SeekOrigin) override { return size_; }
+    int64_t Size() override { return size_; }
+    void SetSize(int64_t size) override { size_ = size; }
+
+private:
+    int64_t size_ = 0;
+};
+
 // Little-endian helpers for byte buffers built or parsed without a stream.
 void AppendU16(std::string& out, uint16_t value);
 void AppendU32(std::string& out, uint32_t value);

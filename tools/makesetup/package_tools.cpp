@@ -12,18 +12,6 @@ namespace setup::makesetup {
 
 namespace {
 
-// A stream that only counts what is written to it.
-class CountingStream : public Stream {
-public:
-    size_t Read(void*, size_t) override { return 0; }
-    void Write(const void*, size_t count) override { size_ += static_cast<int64_t>(count); }
-    int64_t Seek(int64_t, SeekOrigin) override { return size_; }
-    int64_t Size() override { return size_; }
-    void SetSize(int64_t size) override { size_ = size; }
-
-private:
-    int64_t size_ = 0;
-};
 
 std::string Utf8(const std::string& gbk) {
     try {
