@@ -81,6 +81,12 @@ void WriteHostFile(const std::string& path, const std::string& bytes) {
     OpenHostFile(path, OpenMode::Create)->WriteBytes(bytes);
 }
 
+void AppendHostFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(HostPath(path), std::ios::binary | std::ios::app);
+    out << bytes;
+    if (!out) ThrowOsError("Cannot write the file " + path);
+}
+
 bool HostFileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(HostPath(path), ec);

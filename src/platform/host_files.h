@@ -24,6 +24,8 @@ struct HostEntry {
 std::unique_ptr<Stream> OpenHostFile(const std::string& path, OpenMode mode);
 std::string ReadHostFile(const std::string& path);
 void WriteHostFile(const std::string& path, const std::string& bytes);
+// Appends to a host file, creating it when missing.
+void AppendHostFile(const std::string& path, const std::string& bytes);
 bool HostFileExists(const std::string& path);
 bool HostFolderExists(const std::string& path);
 // The size of a host file in bytes; raises an Os error when it cannot be read.

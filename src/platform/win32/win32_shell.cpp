@@ -1,6 +1,7 @@
 #include "platform/win32/windows_api.h"
 
 #include "platform/errors.h"
+#include "platform/win32/dll_hardening.h"
 #include "platform/text.h"
 #include "platform/win32/win32_platform.h"
 
@@ -48,9 +49,22 @@ void CheckAutomation(HRESULT hr, const char* what) {
 
 const wchar_t kMusicAlias[] = L"setupmusic";
 
+// The media player is loaded from the system folder when first needed, so the
+// program imports no DLL that a planted copy beside it could replace.
+MCIERROR Mci(const std::wstring& command, wchar_t* answer = nullptr, UINT size = 0) {
+    using MciSendStringFn = MCIERROR(WINAPI*)(LPCWSTR, LPWSTR, UINT, HWND);
+    static MciSendStringFn send = [] {
+        void* winmm = LoadSystemLibrary(L"winmm.dll");
+        return winmm ? reinterpret_cast<MciSendStringFn>(
+                           reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(winmm), "mciSendStringW")))
+                     : nullptr;
+    }();
+    return send ? send(command.c_str(), answer, size, nullptr) : MCIERR_DEVICE_NOT_INSTALLED;
+}
+
 int64_t MciNumber(const std::wstring& command) {
     wchar_t answer[64] = {};
-    if (mciSendStringW(command.c_str(), answer, 64, nullptr) != 0) return 0;
+    if (Mci(command, answer, 64) != 0) return 0;
     return _wtoi64(answer);
 }
 
@@ -216,13 +230,13 @@ int Win32Shell::InvokeItemVerbs(const std::string& file, const std::string& verb
 bool Win32Shell::MediaOpen(const std::string& file) {
     MediaClose();
     std::wstring command = L"open \"" + Wide(file) + L"\" alias " + kMusicAlias;
-    mediaOpen_ = mciSendStringW(command.c_str(), nullptr, 0, nullptr) == 0;
-    if (mediaOpen_) mciSendStringW((std::wstring(L"set ") + kMusicAlias + L" time format milliseconds").c_str(), nullptr, 0, nullptr);
+    mediaOpen_ = Mci(command) == 0;
+    if (mediaOpen_) Mci(std::wstring(L"set ") + kMusicAlias + L" time format milliseconds");
     return mediaOpen_;
 }
 
 void Win32Shell::MediaPlay() {
-    if (mediaOpen_) mciSendStringW((std::wstring(L"play ") + kMusicAlias).c_str(), nullptr, 0, nullptr);
+    if (mediaOpen_) Mci(std::wstring(L"play ") + kMusicAlias);
 }
 
 int64_t Win32Shell::MediaLength() {
@@ -235,7 +249,7 @@ int64_t Win32Shell::MediaPosition() {
 
 void Win32Shell::MediaClose() {
     if (!mediaOpen_) return;
-    mciSendStringW((std::wstring(L"close ") + kMusicAlias).c_str(), nullptr, 0, nullptr);
+    Mci(std::wstring(L"close ") + kMusicAlias);
     mediaOpen_ = false;
 }
 

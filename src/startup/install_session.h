@@ -1,0 +1,38 @@
+// TInstall, the install session: owns the project model for the whole run,
+// loads it from the running program, shows the pre-install message, prepares
+// the setup resources and opens the one window that presents the
+// installation. Errors are not caught here; the destructor deletes the
+// extracted temporary files whatever happened.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "package/compile.h"
+
+namespace setup {
+
+class TInstall {
+public:
+    TInstall();
+    ~TInstall();
+    TInstall(const TInstall&) = delete;
+    TInstall& operator=(const TInstall&) = delete;
+
+    void Run();
+    TCompile& Compile() { return *model_; }
+    // The first project setting (group 0) whose key matches without regard to ASCII case.
+    TCompileData* FindProjectInfo(const std::string& key) const { return model_->FindProjectInfo(key); }
+
+private:
+    void ShowLoadingWindow();
+    void LoadWithoutWindow();
+    void ShowQuietWindow();
+    void ShowWizard();
+    void ShowBackgroundWindow();
+
+    std::unique_ptr<TCompile> model_;
+    std::string exeName_;
+};
+
+}  // namespace setup

@@ -1,0 +1,38 @@
+// The program entry of the setup program: process-wide texts, the page class
+// registry, and the decision between relaunching elevated and running the
+// install session here. Returns the exit status: 0 after a normal run or a
+// hand-over to the elevated copy, 1 when an error escaped (after a task-modal
+// error box that names it).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace setup {
+
+namespace ui {
+class Form;
+}
+class TCompile;
+
+// The folder of the running program, with a trailing backslash.
+std::string& ProgramFolder();
+// The background music file chosen by the session; empty: none.
+std::string& MusicFile();
+
+// The page class registry: page class names to factories. The ten names are
+// registered at start; a page whose factory is not built yet has none.
+using PageFactory = std::function<ui::Form*(TCompile&)>;
+void RegisterPageClass(const std::string& name, PageFactory factory);
+bool IsPageClassRegistered(const std::string& name);
+std::vector<std::string> RegisteredPageClasses();
+void UnregisterPageClasses();
+
+// The whole program after the platform and the window backend are set.
+int SetupMain();
+
+// The text of the error report for an error that escaped (GBK).
+std::string ErrorReportText(const std::exception& error);
+
+}  // namespace setup

@@ -1,0 +1,92 @@
+#include "wizard/install_form.h"
+
+#include "engine/install.h"
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/os.h"
+#include "ui/backend.h"
+
+namespace setup {
+
+void ShellOpenFile(const std::string& path) {
+    size_t cut = path.rfind('\\');
+    ShellExecuteRequest request;
+    request.verb = "Open";
+    request.file = path;
+    request.directory = cut == std::string::npos ? "" : path.substr(0, cut);
+    request.show = kSwShowNormal;
+    OS().Shell().ShellExecuteEx(request);  // the result is not examined
+}
+
+TfrmInstall::TfrmInstall()
+    : ui::Form("TfrmInstall"),
+      Gauge1(ui::Make<ui::Gauge>(*this, "Gauge1")),
+      Timer(ui::Make<ui::Timer>(*this, "Timer")) {
+    SetCaption("无选项安装");
+    SetBounds(387, 356, 338, 61);
+    Border = ui::BorderStyle::Dialog;
+    Position = ui::FormPosition::Designed;
+    Gauge1.SetBounds(16, 22, 305, 24);
+    Gauge1.SetMaxValue(100);
+    Gauge1.SetProgress(12);
+    Timer.SetInterval(10);
+    Timer.SetActive(false);
+    Timer.OnTimer = [this] { TimerTimer(); };
+    OnCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
+}
+
+void TfrmInstall::SetCompile(TCompile* compile) {
+    compile_ = compile;
+    if (!compile_) return;
+    compile_->OnCompile = [this](const std::string& f, const std::string& h, int64_t p, int64_t m) {
+        CompileProgress(f, h, p, m);
+    };
+    SetCaption("正在安装“" + compile_->ItemName + "”，请稍候...");
+    Timer.SetActive(true);
+}
+
+void TfrmInstall::CompileProgress(const std::string&, const std::string&, int64_t position, int64_t max) {
+    ui::Application::ProcessMessages();
+    if (max != -1 && position != -1) {
+        Gauge1.SetMaxValue(static_cast<int>(max));
+        Gauge1.SetProgress(static_cast<int>(position));
+    }
+}
+
+void TfrmInstall::OpenFile(const std::string& path) { ShellOpenFile(path); }
+
+void TfrmInstall::TimerTimer() {
+    Timer.SetActive(false);
+    try {
+        Install(*compile_, OS().System().GetOwnExecutablePath());
+        const TInstallData& data = compile_->InstallData;
+        if (data.RunApp) OpenFile(data.AppFile);
+        if (data.ShowReadme) OpenFile(data.ReadmeFile);
+    } catch (const Error& e) {
+        // Event handling discards the silent abort (a refused elevation); any
+        // other error is raised again by the session and reported by the
+        // program entry.
+        if (e.Kind() != ErrorKind::SilentAbort) failure_ = std::current_exception();
+        done_ = true;
+        compile_->OnCompile = nullptr;
+        SetModalResult(ui::mrCancel);
+        return;
+    }
+    done_ = true;
+    Close();
+}
+
+void TfrmInstall::FormCloseQuery(bool& canClose) {
+    if (!done_) {
+        canClose = false;
+        return;
+    }
+    canClose = true;
+    if (!failure_ && compile_->InstallData.RebootOs == kSwitchOn) {
+        if (AskYesNo("“" + compile_->ItemName + "”安装向导需要重启操作系统，方可完成安装。要自动重启吗？")) {
+            OS().Shell().RequestRestart();
+        }
+    }
+}
+
+}  // namespace setup

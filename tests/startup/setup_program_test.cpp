@@ -1,0 +1,204 @@
+// Whole runs of the Linux setup program on fresh simulated machines: packages
+// made by the writer on the setup stub, started as a user would start them.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "package/compile.h"
+#include "package/package_builder.h"
+#include "platform/common.h"
+#include "platform/host_files.h"
+#include "platform/sandbox/effects.h"
+#include "platform/sandbox/sandbox_fixture.h"
+#include "platform/text.h"
+
+namespace setup::testing_sandbox {
+namespace {
+
+using testing_package::AddItem;
+using testing_package::AddSetting;
+using testing_package::BuildPackage;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string Field(const std::string& key, const std::string& gbk) {
+    return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
+}
+
+class SetupProgramTest : public SandboxTest {
+protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        project_ = std::make_unique<TCompile>();
+        AddSetting(*project_, igProject, "项目名称", "演示");
+        AddSetting(*project_, igProject, "显示安装界面", "禁用");
+        AddSetting(*project_, igProject, "卸载程序", "启用");
+        AddSetting(*project_, igInstallDir, "默认安装路径", "[System ProgramFiles]\\演示");
+        project_->PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+        Add(fkFile, "app.exe", "MZ app", "目标计算机\\Program Files\\");
+        Add(fkInfoFile, "logo.png", "png", "");
+        Add(fkUnInsFile, "UnInstall 演示.exe", "uninstaller", "");
+    }
+    void Add(uint8_t kind, const std::string& name, const std::string& data, const std::string& target) {
+        AddItem(*project_, kind, name, "D:\\src\\" + name, target);
+        data_.push_back(data);
+    }
+    // Places the package on the machine and runs it; returns the exit status.
+    int Run(const std::string& args = "", const std::string& bytes = "") {
+        OS().Files().CreateFolderTree("C:\\Downloads");
+        std::string package = bytes.empty() ? BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM)) : bytes;
+        OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+        int status = -1;
+        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' " + args + " 2>&1",
+                          &status);
+        Reopen();  // see what the program left on the machine
+        return status;
+    }
+    std::string Effects() {
+        std::string all;
+        for (const std::string& line : EffectLines()) all += line + "\n";
+        return all;
+    }
+    std::string Transcript() { return SandboxTest::ReadHostFile("transcript.txt"); }
+    bool Installed() { return OS().Files().FileExists("C:\\Program Files\\演示\\app.exe"); }
+    std::string WaitForExit() {
+        for (int i = 0; i < 200; ++i) {
+            for (const std::string& line : EffectLines()) {
+                if (Contains(line, "\"effect\":\"ProcessExit\"")) return line;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return "";
+    }
+
+    std::unique_ptr<TCompile> project_;
+    std::vector<std::string> data_;
+    std::string output_;
+};
+
+// On Windows 7 the first process relaunches itself elevated with "-1" and
+// ends; the copy installs.
+TEST_F(SetupProgramTest, RelaunchesOnceOnWindows7) {
+    EXPECT_EQ(Run(), 0) << output_;
+    std::string exit = WaitForExit();
+    EXPECT_TRUE(Contains(exit, "\"status\":0")) << exit;
+    Reopen();
+    EXPECT_TRUE(Installed());
+    std::string effects = Effects();
+    EXPECT_TRUE(Contains(effects, Field("file", "C:\\Downloads\\setup") + ",\"parameters\":\"-1\"")) << effects;
+    size_t relaunches = 0;
+    for (const std::string& line : EffectLines()) relaunches += Contains(line, "\"verb\":\"runas\"");
+    EXPECT_EQ(relaunches, 1u);
+}
+
+TEST_F(SetupProgramTest, XpInstallsInPlaceWithTheQuietWindow) {
+    Configure("[Machine]\nOsVersion=5.1\n");
+    EXPECT_EQ(Run(), 0) << output_;
+    EXPECT_TRUE(Installed());
+    EXPECT_FALSE(Contains(Effects(), "runas"));
+    std::string transcript = Transcript();
+    EXPECT_TRUE(Contains(transcript, "show TfrmInstall 338x61 at its designed place")) << transcript;
+    EXPECT_TRUE(Contains(transcript, GbkToUtf8("caption \"正在安装“演示”，请稍候...\""))) << transcript;
+    EXPECT_TRUE(Contains(transcript, "Gauge1 Gauge 16,22 305x24 progress 12 of 100 \"12%\"")) << transcript;
+    EXPECT_TRUE(Contains(transcript, "close TfrmInstall")) << transcript;
+    EXPECT_FALSE(Contains(transcript, "TfrmInitIns"));  // no loading setting: no extraction window
+    EXPECT_FALSE(OS().Files().FileExists(GetTempFolder() + "Info\\logo.png"));  // and nothing extracted
+    // The uninstaller and its record were written.
+    EXPECT_TRUE(OS().Files().FileExists("C:\\Program Files\\演示\\UnInstall 演示.log"));
+}
+
+// Refusing the elevation prompt: an error box, status 1, nothing installed.
+TEST_F(SetupProgramTest, RefusedElevationEndsWithStatusOne) {
+    Configure("[Machine]\nElevation=refuse\n");
+    EXPECT_EQ(Run(), 1);
+    EXPECT_FALSE(Installed());
+    std::string effects = Effects();
+    EXPECT_TRUE(Contains(effects, "\"result\":\"cancelled\""));
+    EXPECT_TRUE(Contains(effects, "\"icon\":\"stop\"")) << effects;
+    EXPECT_TRUE(Contains(effects, "\"taskModal\":true")) << effects;
+}
+
+// An argument suppresses the relaunch; the pre-install message comes first,
+// captioned with the bare project name.
+TEST_F(SetupProgramTest, PreInstallMessageAndLoadingWindow) {
+    AddSetting(*project_, igProject, "安装前弹出信息提示", "即将安装。");
+    AddSetting(*project_, igProject, "显示加载进度", "启用");
+    EXPECT_EQ(Run("-1"), 0) << output_;
+    std::vector<std::string> lines = EffectLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(Contains(lines[0], Field("caption", "演示") + "," + Field("text", "即将安装。"))) << lines[0];
+    std::string transcript = Transcript();
+    EXPECT_TRUE(Contains(transcript, "show TfrmInitIns 383x108 centred")) << transcript;
+    EXPECT_TRUE(Contains(transcript, "pRelease ProgressBar 15,51 357x19 position 3 of 0..3")) << transcript;
+    EXPECT_LT(transcript.find("TfrmInitIns"), transcript.find("TfrmInstall"));
+    EXPECT_TRUE(Installed());
+    // The extracted resources are gone when the program ends.
+    EXPECT_FALSE(OS().Files().FileExists(GetTempFolder() + "Info\\logo.png"));
+}
+
+// "禁用" extracts without a window; the close box of the loading window does nothing.
+TEST_F(SetupProgramTest, LoadingSwitchedOffAndCloseRefused) {
+    AddSetting(*project_, igProject, "显示加载进度", "禁用");
+    EXPECT_EQ(Run("-1"), 0);
+    EXPECT_FALSE(Contains(Transcript(), "TfrmInitIns"));
+    EXPECT_TRUE(Installed());
+
+    project_->InfoList.back()->Value = "启用";
+    WriteHostFile("user.script", "close TfrmInitIns\nclose TfrmInstall\n");
+    WriteHostFile("transcript.txt", "");
+    EXPECT_EQ(Run("-1"), 0);
+    std::string transcript = Transcript();
+    EXPECT_TRUE(Contains(transcript, "(TfrmInitIns refuses to close)")) << transcript;
+    EXPECT_TRUE(Contains(transcript, "close TfrmInitIns, result 1")) << transcript;
+}
+
+TEST_F(SetupProgramTest, PatchPackagesUseTheQuietWindowEvenWithTheInterface) {
+    project_->InfoList[1]->Value = "启用";  // the wizard is switched on
+    AddSetting(*project_, igProject, "Patch", "1");
+    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + project_->PackageId);
+    OS().Registry().WriteString(kHkeyLocalMachine,
+                                "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + project_->PackageId,
+                                "Install Dir", "C:\\Program Files\\演示");
+    EXPECT_EQ(Run("-1"), 0);
+    EXPECT_TRUE(Contains(Transcript(), "show TfrmInstall"));
+    EXPECT_TRUE(Installed());
+    EXPECT_FALSE(OS().Files().FileExists("C:\\Program Files\\演示\\UnInstall 演示.exe"));  // files only
+}
+
+// The restart question comes once, after the installation; Yes restarts.
+TEST_F(SetupProgramTest, RestartQuestion) {
+    AddSetting(*project_, igProject, "安装完成后，重启操作系统", "启用");
+    Configure("[Answers]\n重启操作系统=yes\n");
+    EXPECT_EQ(Run("-1"), 0);
+    std::string effects = Effects();
+    size_t questions = 0;
+    for (const std::string& line : EffectLines()) questions += Contains(line, "\"buttons\":\"yesno\"");
+    EXPECT_EQ(questions, 1u);
+    EXPECT_TRUE(Contains(effects, Field("text", "“演示”安装向导需要重启操作系统，方可完成安装。要自动重启吗？")));
+    EXPECT_TRUE(Contains(effects, "\"effect\":\"Restart\""));
+    EXPECT_TRUE(Installed());
+}
+
+// A damaged package: an error report naming the damage, status 1, temporary
+// files removed.
+TEST_F(SetupProgramTest, DamagedPackageEndsInAnErrorReport) {
+    AddSetting(*project_, igProject, "显示加载进度", "禁用");
+    std::string bytes = BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM));
+    // Damage the resource's data: the extraction fails before anything is installed.
+    const TCompileFileData& resource = *project_->FileList[1];
+    bytes[static_cast<size_t>(resource.DataStart) + 6] ^= 0x55;
+    EXPECT_EQ(Run("-1", bytes), 1);
+    std::string effects = Effects();
+    EXPECT_TRUE(Contains(effects, "\"icon\":\"stop\"")) << effects;
+    EXPECT_FALSE(OS().Files().FileExists(GetTempFolder() + "Info\\logo.png"));
+    EXPECT_FALSE(Installed());
+
+    // A byte lost in the middle: every offset after it is wrong.
+    std::string shortened = BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM));
+    shortened.erase(shortened.size() - 300, 1);
+    EXPECT_EQ(Run("-1", shortened), 1) << output_;
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox
