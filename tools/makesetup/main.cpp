@@ -1,6 +1,6 @@
 // makesetup: the package maker.
 //   makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]
-//                   [--uninstaller PATH]
+//                   [--uninstaller PATH] [--set TABLE.NAME=VALUE]...
 //   makesetup inspect PACKAGE
 //   makesetup verify PACKAGE
 //   makesetup extract PACKAGE DIR
@@ -23,7 +23,7 @@ using namespace setup::makesetup;
 const char kUsage[] =
     "usage:\n"
     "  makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]\n"
-    "                  [--uninstaller PATH]\n"
+    "                  [--uninstaller PATH] [--set TABLE.NAME=VALUE]...\n"
     "  makesetup inspect PACKAGE\n"
     "  makesetup verify PACKAGE\n"
     "  makesetup extract PACKAGE DIR\n"
@@ -61,6 +61,7 @@ int Build(const std::vector<std::string>& args) {
     BuildOptions options;
     bool stubGiven = false;
     std::string uninstaller;
+    std::vector<std::string> overrides;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::string {
@@ -69,6 +70,8 @@ int Build(const std::vector<std::string>& args) {
         };
         if (a == "-o" || a == "--output") {
             output = value();
+        } else if (a == "--set") {
+            overrides.push_back(value());
         } else if (a == "--uninstaller") {
             uninstaller = value();
         } else if (a == "--stub") {
@@ -110,6 +113,7 @@ int Build(const std::vector<std::string>& args) {
     }
     BuildPlan plan = LoadProjectFile(project, options.level);
     if (!uninstaller.empty()) SetUninstaller(plan, uninstaller);
+    for (const std::string& assignment : overrides) OverrideSetting(plan, assignment);
     BuildPackage(plan, options, output, std::cerr);
     return 0;
 }

@@ -685,6 +685,36 @@ void SetUninstaller(BuildPlan& plan, const std::string& hostPath) {
     plan.dataFiles.push_back(hostPath);
 }
 
+void OverrideSetting(BuildPlan& plan, const std::string& assignment) {
+    size_t dot = assignment.find('.');
+    size_t eq = assignment.find('=');
+    if (dot == std::string::npos || eq == std::string::npos || eq < dot) {
+        ThrowFormatError("--set takes table.name=value, not " + assignment);
+    }
+    std::string table = assignment.substr(0, dot), name = assignment.substr(dot + 1, eq - dot - 1);
+    std::string value = assignment.substr(eq + 1);
+    for (const GroupSpec& group : Groups()) {
+        if (table != group.table) continue;
+        for (const SettingSpec& spec : group.settings) {
+            if (name != spec.english) continue;
+            if (spec.kind == SettingKind::Resource || spec.kind == SettingKind::Installed) {
+                ThrowFormatError("--set cannot change " + assignment.substr(0, eq) + ", which names a file");
+            }
+            std::string text = Utf8ToGbk(value);
+            if (spec.kind == SettingKind::Switch && (value == "true" || value == "false")) {
+                text = value == "true" ? kSwitchOn : kSwitchOff;
+            }
+            if (spec.kind == SettingKind::Boolean) StrToBool(text);
+            for (const auto& setting : plan.model->InfoList) {
+                if (setting->Group == group.group && setting->Key == spec.key) setting->Value = text;
+            }
+            if (group.group == igProject && name == "Name") plan.model->ItemName = text;
+            return;
+        }
+    }
+    ThrowFormatError("--set: no setting " + assignment.substr(0, eq));
+}
+
 const char* LevelName(TCompressLevelEnum level) {
     switch (level) {
         case cplNone:

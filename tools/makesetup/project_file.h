@@ -31,6 +31,11 @@ void SetUninstaller(BuildPlan& plan, const std::string& hostPath);
 // and the field; the level is written into the "压缩类型" setting.
 BuildPlan LoadProjectFile(const std::string& path, TCompressLevelEnum level);
 
+// Changes one setting after loading: "table.name=value" with the table and
+// English name of the project file ("project.Displayed=false"). Raises a
+// Format error for a setting the package maker does not know.
+void OverrideSetting(BuildPlan& plan, const std::string& assignment);
+
 // The text of a fresh, commented project file with a new package identity.
 std::string NewProjectFileText();
 

@@ -169,9 +169,10 @@ void HeadlessBackend::RunModal(Form& form) {
         finish();
         throw;
     }
-    std::snprintf(header, sizeof header, "[%lld ms] close %s, result %d\n", static_cast<long long>(now_),
-                  form.ClassName().c_str(), form.GetModalResult());
-    AppendHostFile(transcriptPath_, header);
+    std::snprintf(header, sizeof header, "[%lld ms] close %s", static_cast<long long>(now_), form.ClassName().c_str());
+    AppendHostFile(transcriptPath_, header + (form.GetModalResult() == mrNone
+                                                  ? std::string("\n")
+                                                  : ", result " + std::to_string(form.GetModalResult()) + "\n"));
     DescribeTree(form, 1);
     finish();
 }
