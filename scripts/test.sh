@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/bootstrap.sh
 
+# Compiler cache hits across clones in other folders.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+
 presets=(linux linux-asan fuzz win32 win64)
 for preset in "${presets[@]}"; do
     echo "== build: $preset"

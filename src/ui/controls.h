@@ -202,6 +202,10 @@ public:
     int GetModalResult() const { return modalResult_; }
     bool IsShowing() const { return showing_; }
 
+    // The button a user who is told nothing presses (the simulated user of the
+    // headless backend presses it once per showing); empty: none.
+    std::string DefaultButton;
+
     std::function<void()> OnShow;
     std::function<void(bool& canClose)> OnCloseQuery;
     std::function<void()> OnPaint;

@@ -199,7 +199,7 @@ TEST_F(MakesetupTest, VerifyRefusesDamage) {
     std::string bytes = ReadHostFile(a);
     std::vector<std::string> damaged = {bytes.substr(0, bytes.size() - 1), bytes.substr(0, bytes.size() / 2)};
     std::string flipped = bytes;
-    flipped[bytes.size() / 2] ^= 0x10;
+    flipped[bytes.size() - 500] ^= 0x10;  // inside the package, past the stub
     damaged.push_back(flipped);
     for (const std::string& d : damaged) {
         WriteHostFile(a, d);

@@ -48,12 +48,34 @@ std::string ForTerminal(const std::string& message) {
     }
 }
 
-std::string DefaultStub() {
+// The first of the files that exists beside makesetup, or "".
+std::string Beside(std::initializer_list<const char*> names) {
     std::string folder = HostProgramFolder();
-    for (const char* name : {"setup.exe", "setup"}) {
+    for (const char* name : names) {
         if (HostFileExists(folder + "/" + name)) return folder + "/" + name;
     }
     return "";
+}
+
+// A package carries the uninstaller of its own platform: the Windows one for
+// a setup.exe stub, the Linux one for the sandbox's setup program.
+std::string DefaultUninstaller(const std::string& stub) {
+    bool windows = stub.empty() || (stub.size() >= 4 && EqualsNoCase(stub.substr(stub.size() - 4), ".exe"));
+    return windows ? Beside({"uninstall.exe", "uninstall"}) : Beside({"uninstall", "uninstall.exe"});
+}
+
+bool UninstallerEnabled(const TCompile& model) {
+    for (const auto& setting : model.InfoList) {
+        if (setting->Group == igProject && setting->Key == "卸载程序") return setting->Value == kSwitchOn;
+    }
+    return false;
+}
+
+bool HasUninstaller(const TCompile& model) {
+    for (const auto& item : model.FileList) {
+        if (item->Kind == fkUnInsFile) return true;
+    }
+    return false;
 }
 
 int Build(const std::vector<std::string>& args) {
@@ -108,12 +130,16 @@ int Build(const std::vector<std::string>& args) {
     }
     if (project.empty() || output.empty()) throw UsageError{"build needs a project file and -o OUTPUT"};
     if (!stubGiven) {
-        options.stub = DefaultStub();
+        options.stub = Beside({"setup.exe", "setup"});
         if (options.stub.empty()) std::cerr << "makesetup: no setup program beside makesetup; writing the package alone\n";
     }
     BuildPlan plan = LoadProjectFile(project, options.level);
-    if (!uninstaller.empty()) SetUninstaller(plan, uninstaller);
     for (const std::string& assignment : overrides) OverrideSetting(plan, assignment);
+    if (uninstaller.empty() && UninstallerEnabled(*plan.model) && !HasUninstaller(*plan.model)) {
+        uninstaller = DefaultUninstaller(options.stub);
+        if (uninstaller.empty()) std::cerr << "makesetup: no uninstaller beside makesetup; the package carries none\n";
+    }
+    if (!uninstaller.empty()) SetUninstaller(plan, uninstaller);
     BuildPackage(plan, options, output, std::cerr);
     return 0;
 }

@@ -94,30 +94,47 @@ Timer* HeadlessBackend::NextTimer() {
     return next;
 }
 
-bool HeadlessBackend::UserActs() {
-    if (nextStep_ >= script_.size() || open_.empty()) return false;
-    const UserStep& step = script_[nextStep_];
-    Form* top = open_.back();
-    if (!EqualsNoCase(top->ClassName(), step.form)) return false;
-    ++nextStep_;
-    if (step.action == "close") {
-        AppendHostFile(transcriptPath_, "  (the user closes " + GbkToUtf8(step.form) + ")\n");
-        if (top->CloseBox) top->Close();
-        return true;
-    }
-    std::vector<Control*> pending = {top};
+bool HeadlessBackend::Press(Form& form, const std::string& name) {
+    std::vector<Control*> pending = {&form};
     while (!pending.empty()) {
         Control* c = pending.back();
         pending.pop_back();
-        if (auto* button = dynamic_cast<Button*>(c); button && button->Name() == step.control) {
-            AppendHostFile(transcriptPath_, "  (the user presses " + GbkToUtf8(button->Caption()) + ")\n");
+        if (auto* button = dynamic_cast<Button*>(c); button && button->Name() == name) {
+            AppendHostFile(transcriptPath_, "  (the user presses " + GbkToUtf8(button->Caption()) +
+                                                (button->Enabled() ? "" : ", which is disabled") + ")\n");
             button->Click();
             return true;
         }
         pending.insert(pending.end(), c->Children().begin(), c->Children().end());
     }
-    ThrowFormatError("user.script, line " + std::to_string(step.line) + ": " + step.form + " has no button " +
-                     step.control);
+    return false;
+}
+
+bool HeadlessBackend::UserActs() {
+    if (open_.empty()) return false;
+    Form* top = open_.back();
+    if (nextStep_ < script_.size()) {
+        const UserStep& step = script_[nextStep_];
+        if (EqualsNoCase(top->ClassName(), step.form)) {
+            ++nextStep_;
+            if (step.action == "close") {
+                AppendHostFile(transcriptPath_, "  (the user closes " + GbkToUtf8(step.form) + ")\n");
+                if (top->CloseBox) top->Close();
+                return true;
+            }
+            if (!Press(*top, step.control)) {
+                ThrowFormatError("user.script, line " + std::to_string(step.line) + ": " + step.form +
+                                 " has no button " + step.control);
+            }
+            return true;
+        }
+    }
+    // Told nothing, the user presses the window's default button once.
+    if (!top->DefaultButton.empty() && !defaultPressed_[top]) {
+        defaultPressed_[top] = true;
+        return Press(*top, top->DefaultButton);
+    }
+    return false;
 }
 
 void HeadlessBackend::RunModal(Form& form) {
@@ -133,7 +150,9 @@ void HeadlessBackend::RunModal(Form& form) {
     AppendHostFile(transcriptPath_, header + std::string("  caption \"") + GbkToUtf8(form.Caption()) + "\"\n");
     DescribeTree(form, 1);
 
+    defaultPressed_[&form] = false;
     auto finish = [&] {
+        defaultPressed_.erase(&form);
         for (Timer* timer : form.Timers()) due_.erase(timer);
         form.SetShowing(false);
         open_.pop_back();

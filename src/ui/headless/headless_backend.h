@@ -39,6 +39,7 @@ public:
 
 private:
     bool UserActs();
+    bool Press(Form& form, const std::string& name);
     Timer* NextTimer();
     void Arm(Timer& timer);
     void DescribeTree(Control& control, int depth);
@@ -51,6 +52,7 @@ private:
     int64_t now_ = 0;
     int64_t sequence_ = 0;
     std::map<Timer*, int64_t> armedAt_;  // for a stable order among equal due times
+    std::map<Form*, bool> defaultPressed_;
 };
 
 }  // namespace setup::ui

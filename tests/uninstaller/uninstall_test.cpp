@@ -1,0 +1,227 @@
+// The uninstaller: its removal passes driven directly, and whole runs of the
+// Linux setup program and then the uninstaller it installed, on one machine.
+#include <chrono>
+#include <thread>
+
+#include "engine/uninstall_record.h"
+#include "package/compile.h"
+#include "package/install_paths.h"
+#include "package/package_builder.h"
+#include "platform/common.h"
+#include "platform/host_files.h"
+#include "platform/sandbox/sandbox_fixture.h"
+#include "platform/text.h"
+#include "uninstaller/uninstall_form.h"
+
+namespace setup::testing_sandbox {
+namespace {
+
+using testing_package::AddItem;
+using testing_package::AddSetting;
+using testing_package::BuildPackage;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class UninstallPassesTest : public SandboxTest {
+protected:
+    // Saves the record and loads it into a window as the uninstaller would.
+    std::unique_ptr<TfrmUnInstall> Window(const TUnInstall& record) {
+        record.SaveToFile("C:\\UnInstall x.log");
+        auto window = std::make_unique<TfrmUnInstall>();
+        window->SetRecordPath("C:\\UnInstall x.log");
+        EXPECT_TRUE(window->LoadRecord());
+        return window;
+    }
+    void Write(const std::string& path) { OS().Files().Open(path, OpenMode::Create)->WriteBytes("x"); }
+};
+
+// A key recorded with an empty value name goes with its subkeys; a value
+// recorded later inside it finds no key and is skipped. Other roots and
+// unrecorded keys stay.
+TEST_F(UninstallPassesTest, RegistryEntries) {
+    RegistryApi& reg = OS().Registry();
+    reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\X\\Sub");
+    reg.WriteString(kHkeyLocalMachine, "SOFTWARE\\X\\Sub", "v", "1");
+    reg.CreateKey(kHkeyCurrentUser, "Software\\Y");
+    reg.WriteString(kHkeyCurrentUser, "Software\\Y", "keep", "1");
+    reg.WriteString(kHkeyCurrentUser, "Software\\Y", "go", "1");
+    TUnInstall record;
+    record.AddRegistry("2147483650", "SOFTWARE\\X", "");
+    record.AddRegistry("2147483650", "SOFTWARE\\X\\Sub", "v");
+    record.AddRegistry("2147483649", "Software\\Y", "go");
+    record.AddRegistry("12345", "Software\\Y", "keep");  // not a root handle: skipped
+    auto window = Window(record);
+    window->RemoveEverything();
+    EXPECT_FALSE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\X"));
+    EXPECT_FALSE(reg.ReadString(kHkeyCurrentUser, "Software\\Y", "go"));
+    EXPECT_EQ(reg.ReadString(kHkeyCurrentUser, "Software\\Y", "keep"), "1");
+    // The last progress event is (N, N).
+    EXPECT_TRUE(window->ProcessBar.Visible());
+    EXPECT_EQ(window->ProcessBar.Position(), 4);
+    EXPECT_EQ(window->ProcessBar.Max(), 4);
+}
+
+// Files go unless kept; folders go bottom-up whatever their order, unless
+// something is left in them.
+TEST_F(UninstallPassesTest, FilesAndFolders) {
+    OS().Files().CreateFolderTree("C:\\App\\a\\b\\c");
+    OS().Files().CreateFolderTree("C:\\App\\kept");
+    Write("C:\\App\\a\\b\\c\\f.txt");
+    Write("C:\\App\\kept\\settings.ini");
+    Write("C:\\App\\mine.txt");  // not recorded: the user's own
+    TUnInstall record;
+    record.AddFolder("C:\\App\\a");  // outermost first, as recorded
+    record.AddFolder("C:\\App\\kept");
+    record.AddFile("C:\\App\\a\\b\\c\\f.txt", true);
+    record.AddFile("C:\\App\\kept\\settings.ini", false);
+    record.AddFile("C:\\App\\gone-already.txt", true);
+    record.AddFolder("C:\\App");
+    auto window = Window(record);
+    window->RemoveEverything();
+    EXPECT_FALSE(OS().Files().FolderExists("C:\\App\\a"));
+    EXPECT_TRUE(OS().Files().FileExists("C:\\App\\kept\\settings.ini"));
+    EXPECT_TRUE(OS().Files().FileExists("C:\\App\\mine.txt"));
+    EXPECT_TRUE(OS().Files().FolderExists("C:\\App"));
+    EXPECT_EQ(window->ProcessBar.Position(), 6);
+}
+
+TEST_F(UninstallPassesTest, QuickLaunchLinksAreUnpinnedFromWindows7On) {
+    std::string quick = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    for (const char* version : {"6.1", "5.1"}) {
+        Configure(std::string("[Machine]\nOsVersion=") + version + "\n");
+        Write(quick + "\\A.lnk");
+        Write(quick + "\\B.LNK");  // the extension must be exactly ".lnk"
+        if (std::string(version) == "6.1") {
+            PinToTaskbar(quick + "\\A.lnk");
+            PinToTaskbar(quick + "\\B.LNK");
+        }
+        TUnInstall record;
+        record.AddFile(quick + "\\A.lnk", true);
+        record.AddFile(quick + "\\B.LNK", true);
+        size_t before = EffectLines().size();
+        auto window = Window(record);
+        window->RemoveEverything();
+        std::string effects;
+        std::vector<std::string> lines = EffectLines();
+        for (size_t i = before; i < lines.size(); ++i) effects += lines[i];
+        EXPECT_EQ(Contains(effects, GbkToUtf8("从任务栏脱离")), std::string(version) == "6.1") << version;
+        EXPECT_FALSE(Contains(effects, "B.LNK"));
+        EXPECT_FALSE(OS().Files().FileExists(quick + "\\A.lnk"));
+    }
+}
+
+TEST_F(UninstallPassesTest, MissingOrDamagedRecordRemovesNothing) {
+    TfrmUnInstall window;
+    window.SetRecordPath("C:\\none.log");
+    EXPECT_FALSE(window.LoadRecord());
+    OS().Files().Open("C:\\bad.log", OpenMode::Create)->WriteBytes("not a record");
+    window.SetRecordPath("C:\\bad.log");
+    EXPECT_FALSE(window.LoadRecord());
+    EXPECT_TRUE(window.Record().Entries().empty());
+    std::vector<std::string> lines = EffectLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(Contains(lines[0], GbkToUtf8("安装日志文件不存在,卸载程序无法正常工作，程序将退出系统。")));
+    EXPECT_TRUE(Contains(lines[0], "\"caption\":\"\",\"text\""));
+    EXPECT_TRUE(Contains(lines[1], "\"icon\":\"stop\""));
+}
+
+TEST(SelfDeleteTest, BatchFileLines) {
+    EXPECT_EQ(SelfDeleteBatchText("C:\\Program Files\\演示\\UnInstall 演示.exe"),
+              ":try\r\n"
+              "del \"C:\\Program Files\\演示\\UnInstall 演示.exe\"\r\n"
+              "if exist \"C:\\Program Files\\演示\\UnInstall 演示.exe\" goto try\r\n"
+              "del %0\r\n");
+}
+
+// Install, then uninstall, on one machine: the machine is as it was, but for
+// what is kept on purpose.
+class InstallThenUninstallTest : public SandboxTest {
+protected:
+    int Run(const std::string& hostProgram, const std::string& args) {
+        int status = -1;
+        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + hostProgram + "' " + args + " 2>&1", &status);
+        Reopen();
+        return status;
+    }
+    std::string output_;
+};
+
+TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
+    Configure("[Machine]\nOsVersion=6.1\n");
+    // Something of the user's that the installation must not take away.
+    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\演示");
+    OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\演示", "用户", "保留");
+    OS().Files().CreateFolderTree("C:\\Program Files\\演示");
+    OS().Files().Open("C:\\Program Files\\演示\\user.txt", OpenMode::Create)->WriteBytes("mine");
+
+    TCompile project;
+    AddSetting(project, igProject, "项目名称", "演示");
+    AddSetting(project, igProject, "显示安装界面", "禁用");
+    AddSetting(project, igProject, "卸载程序", "启用");
+    AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\演示");
+    AddSetting(project, igStartFolder, "默认文件夹名称", "演示");
+    AddSetting(project, igAddonsTask, "创建快速启栏快捷方式", "启用");
+    project.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+    project.FileFolderList = {"目标计算机\\Program Files\\data\\deep"};
+    AddItem(project, fkFile, "app.exe", "D:\\s\\app.exe", "目标计算机\\Program Files\\");
+    AddItem(project, fkFile, "keep.ini", "D:\\s\\keep.ini", "目标计算机\\Program Files\\config").KeepOnUninstall = true;
+    AddItem(project, fkUnInsFile, "UnInstall 演示.exe", "D:\\s\\UnInstall 演示.exe", "");
+    auto value = std::make_unique<TRegInfoData>();
+    value->Key = "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示";
+    value->ValueName = "路径";
+    value->Data = "[安装目录]\\";
+    project.RegList.push_back(std::move(value));
+    project.RegFolderList = {"目标计算机\\HKEY_CURRENT_USER\\Software\\演示\\设置"};
+    for (const char* folder : {"开始菜单\\", "快速启动栏\\"}) {
+        auto s = std::make_unique<TShotCutData>();
+        s->Folder = folder;
+        s->Name = "演示";
+        s->Target = "D:\\s\\app.exe";
+        project.ShotCutList.push_back(std::move(s));
+    }
+    std::string package = BuildPackage(project, {"MZ app", "[x]", setup::ReadHostFile(UNINSTALL_PROGRAM)},
+                                       setup::ReadHostFile(SETUP_PROGRAM));
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+    ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+    std::string dir = "C:\\Program Files\\演示";
+    ASSERT_TRUE(OS().Files().FileExists(dir + "\\UnInstall 演示.exe"));
+    ASSERT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(project.PackageId)));
+    std::string programs = GetSpecialFolder(kCsidlPrograms) + "\\演示";
+    ASSERT_TRUE(OS().Files().FileExists(programs + "\\卸载“演示”.lnk"));
+
+    // The uninstaller, started as a user would (it relaunches itself elevated).
+    ASSERT_EQ(Run(HostPath(GbkToUtf8("C/Program Files/演示/UnInstall 演示.exe")), ""), 0) << output_;
+    bool ended = false;
+    for (int i = 0; i < 200 && !ended; ++i) {
+        for (const std::string& line : EffectLines()) ended = ended || Contains(line, "\"effect\":\"ProcessExit\"");
+        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(ended);
+    Reopen();
+    FilesApi& files = OS().Files();
+    EXPECT_FALSE(files.FileExists(dir + "\\app.exe"));
+    EXPECT_FALSE(files.FolderExists(dir + "\\data"));
+    EXPECT_TRUE(files.FileExists(dir + "\\config\\keep.ini"));  // kept on purpose, with its folder
+    EXPECT_TRUE(files.FileExists(dir + "\\user.txt"));           // there before the installation
+    EXPECT_FALSE(files.FileExists(dir + "\\UnInstall 演示.log"));
+    EXPECT_FALSE(files.FolderExists(programs));
+    EXPECT_FALSE(files.FileExists(GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\演示.lnk"));
+    RegistryApi& reg = OS().Registry();
+    EXPECT_FALSE(reg.KeyExists(kHkeyLocalMachine, UninstallKeyPath(project.PackageId)));
+    EXPECT_FALSE(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "路径"));
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "用户"), "保留");
+    EXPECT_FALSE(reg.KeyExists(kHkeyCurrentUser, "Software\\演示"));
+    std::string effects;
+    for (const std::string& line : EffectLines()) effects += line + "\n";
+    EXPECT_TRUE(Contains(effects, GbkToUtf8("“演示”卸载成功！"))) << effects;
+    EXPECT_TRUE(Contains(effects, "_deleteme-")) << effects;
+    EXPECT_TRUE(Contains(effects, "\"window\":\"hidden\",\"priority\":\"idle\""));
+    std::string transcript = SandboxTest::ReadHostFile("transcript.txt");
+    EXPECT_TRUE(Contains(transcript, "show TfrmUnInstall 511x331 centred")) << transcript;
+    EXPECT_TRUE(Contains(transcript, GbkToUtf8("Label3 Label 14,13 480x12 \"卸载“演示”\""))) << transcript;
+    EXPECT_TRUE(Contains(transcript, GbkToUtf8("(the user presses 卸载(&U))"))) << transcript;
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox
