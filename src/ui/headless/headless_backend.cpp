@@ -143,12 +143,6 @@ void HeadlessBackend::RunModal(Form& form) {
     for (Timer* timer : form.Timers()) {
         if (timer->Active()) Arm(*timer);
     }
-    const Rect& b = form.Bounds();
-    char header[160];
-    std::snprintf(header, sizeof header, "[%lld ms] show %s %dx%d %s\n", static_cast<long long>(now_),
-                  form.ClassName().c_str(), b.width, b.height, PositionName(form.Position));
-    AppendHostFile(transcriptPath_, header + std::string("  caption \"") + GbkToUtf8(form.Caption()) + "\"\n");
-    DescribeTree(form, 1);
 
     defaultPressed_[&form] = false;
     auto finish = [&] {
@@ -158,7 +152,14 @@ void HeadlessBackend::RunModal(Form& form) {
         open_.pop_back();
     };
     try {
+        // What the user sees: the window as its OnShow left it.
         if (form.OnShow) form.OnShow();
+        const Rect& b = form.Bounds();
+        char header[160];
+        std::snprintf(header, sizeof header, "[%lld ms] show %s %dx%d %s\n", static_cast<long long>(now_),
+                      form.ClassName().c_str(), b.width, b.height, PositionName(form.Position));
+        AppendHostFile(transcriptPath_, header + std::string("  caption \"") + GbkToUtf8(form.Caption()) + "\"\n");
+        DescribeTree(form, 1);
         int64_t shownAt = now_;
         for (;;) {
             if (form.CloseRequested()) {
@@ -188,6 +189,7 @@ void HeadlessBackend::RunModal(Form& form) {
         finish();
         throw;
     }
+    char header[160];
     std::snprintf(header, sizeof header, "[%lld ms] close %s", static_cast<long long>(now_), form.ClassName().c_str());
     AppendHostFile(transcriptPath_, header + (form.GetModalResult() == mrNone
                                                   ? std::string("\n")
