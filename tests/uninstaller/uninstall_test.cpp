@@ -11,6 +11,7 @@
 #include "platform/host_files.h"
 #include "platform/sandbox/sandbox_fixture.h"
 #include "platform/text.h"
+#include "ui/headless/headless_backend.h"
 #include "uninstaller/uninstall_form.h"
 
 namespace setup::testing_sandbox {
@@ -123,6 +124,40 @@ TEST_F(UninstallPassesTest, MissingOrDamagedRecordRemovesNothing) {
     EXPECT_TRUE(Contains(lines[0], GbkToUtf8("安装日志文件不存在,卸载程序无法正常工作，程序将退出系统。")));
     EXPECT_TRUE(Contains(lines[0], "\"caption\":\"\",\"text\""));
     EXPECT_TRUE(Contains(lines[1], "\"icon\":\"stop\""));
+}
+
+// A second press while the passes run starts nothing: the buttons are disabled.
+TEST_F(UninstallPassesTest, SecondClickDuringThePassesDoesNothing) {
+    Write("C:\\a.txt");
+    Write("C:\\b.txt");
+    TUnInstall record;
+    record.SetProjectName("演示");
+    record.AddFile("C:\\a.txt", true);
+    record.AddFile("C:\\b.txt", true);
+    record.SaveToFile("C:\\UnInstall x.log");
+    WriteHostFile("user.script", "click TfrmUnInstall Button1\nclick TfrmUnInstall Button1\n");
+    ui::HeadlessBackend backend(HostPath("transcript.txt"), HostPath("user.script"));
+    ui::SetBackend(&backend);
+    {
+        TfrmUnInstall window;
+        window.SetRecordPath("C:\\UnInstall x.log");
+        window.ShowModal();
+    }
+    ui::SetBackend(nullptr);
+    std::string transcript = SandboxTest::ReadHostFile("transcript.txt");
+    EXPECT_TRUE(Contains(transcript, GbkToUtf8("(the user presses 卸载(&U), which is disabled)"))) << transcript;
+    size_t successes = 0;
+    for (const std::string& line : EffectLines()) successes += Contains(line, GbkToUtf8("卸载成功"));
+    EXPECT_EQ(successes, 1u);
+    EXPECT_FALSE(OS().Files().FileExists("C:\\b.txt"));
+    EXPECT_FALSE(OS().Files().FileExists("C:\\UnInstall x.log"));  // the record goes too
+    // The batch that deletes the uninstaller: the four lines, started hidden.
+    std::vector<FolderEntry> temp = OS().Files().ListFolder(GetTempFolder());
+    ASSERT_EQ(temp.size(), 1u);
+    EXPECT_EQ(temp[0].name.substr(0, 10), "_deleteme-");
+    std::unique_ptr<Stream> batch = OpenFile(GetTempFolder() + temp[0].name, OpenMode::Read);
+    EXPECT_EQ(batch->ReadBytes(static_cast<size_t>(batch->Size())),
+              SelfDeleteBatchText(OS().System().GetOwnExecutablePath()));
 }
 
 TEST(SelfDeleteTest, BatchFileLines) {
