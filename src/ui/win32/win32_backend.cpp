@@ -199,6 +199,10 @@ void Win32Backend::RunModal(Form& form) {
     for (Timer* timer : form.Timers()) Update(*timer);
     if (previous) EnableWindow(previous, FALSE);
     ShowWindow(hwnd, SW_SHOW);
+    // The new modal window is the active one, so that message boxes raised
+    // from it are owned by it and stay above it.
+    SetForegroundWindow(hwnd);
+    SetActiveWindow(hwnd);
     UpdateWindow(hwnd);
 
     auto cleanup = [&] {
