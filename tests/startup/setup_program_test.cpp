@@ -20,8 +20,6 @@ using testing_package::AddItem;
 using testing_package::AddSetting;
 using testing_package::BuildPackage;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::string Field(const std::string& key, const std::string& gbk) {
     return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
 }
@@ -62,15 +60,6 @@ protected:
     }
     std::string Transcript() { return SandboxTest::ReadHostFile("transcript.txt"); }
     bool Installed() { return OS().Files().FileExists("C:\\Program Files\\演示\\app.exe"); }
-    std::string WaitForExit() {
-        for (int i = 0; i < 200; ++i) {
-            for (const std::string& line : EffectLines()) {
-                if (Contains(line, "\"effect\":\"ProcessExit\"")) return line;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return "";
-    }
 
     std::unique_ptr<TCompile> project_;
     std::vector<std::string> data_;
@@ -81,7 +70,7 @@ protected:
 // ends; the copy installs.
 TEST_F(SetupProgramTest, RelaunchesOnceOnWindows7) {
     EXPECT_EQ(Run(), 0) << output_;
-    std::string exit = WaitForExit();
+    std::string exit = WaitForProcessExits();
     EXPECT_TRUE(Contains(exit, "\"status\":0")) << exit;
     Reopen();
     EXPECT_TRUE(Installed());

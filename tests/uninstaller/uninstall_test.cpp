@@ -21,8 +21,6 @@ using testing_package::AddItem;
 using testing_package::AddSetting;
 using testing_package::BuildPackage;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class UninstallPassesTest : public SandboxTest {
 protected:
     // Saves the record and loads it into a window as the uninstaller would.
@@ -227,12 +225,7 @@ TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
 
     // The uninstaller, started as a user would (it relaunches itself elevated).
     ASSERT_EQ(Run(HostPath(GbkToUtf8("C/Program Files/演示/UnInstall 演示.exe")), ""), 0) << output_;
-    bool ended = false;
-    for (int i = 0; i < 200 && !ended; ++i) {
-        for (const std::string& line : EffectLines()) ended = ended || Contains(line, "\"effect\":\"ProcessExit\"");
-        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ASSERT_TRUE(ended);
+    ASSERT_FALSE(WaitForProcessExits().empty());
     Reopen();
     FilesApi& files = OS().Files();
     EXPECT_FALSE(files.FileExists(dir + "\\app.exe"));

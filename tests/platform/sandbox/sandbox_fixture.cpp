@@ -3,6 +3,8 @@
 #include <stdlib.h>
 
 #include <array>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +59,22 @@ std::vector<std::string> SandboxTest::EffectLines() const {
     std::string line;
     while (std::getline(in, line)) lines.push_back(line);
     return lines;
+}
+
+std::string SandboxTest::WaitForProcessExits(size_t count) const {
+    for (int i = 0; i < 200; ++i) {
+        std::string last;
+        size_t exits = 0;
+        for (const std::string& line : EffectLines()) {
+            if (line.find("\"effect\":\"ProcessExit\"") != std::string::npos) {
+                ++exits;
+                last = line;
+            }
+        }
+        if (exits >= count) return last;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return "";
 }
 
 std::string RunHost(const std::string& command, int* status) {

@@ -28,10 +28,15 @@ protected:
     void WriteHostFile(const std::string& relative, const std::string& bytes) const;
     // The lines of effects.jsonl (UTF-8).
     std::vector<std::string> EffectLines() const;
+    // Waits (up to ten seconds) until effects.jsonl records the exit of count
+    // processes started on the machine; returns the last such line, or "".
+    std::string WaitForProcessExits(size_t count = 1) const;
 
     std::string root_;
     std::unique_ptr<sandbox::SandboxMachine> machine_;
 };
+
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Runs a command on the host and returns its standard output; the exit code
 // goes to *status.

@@ -16,8 +16,6 @@ namespace {
 
 using sandbox::JsonEscape;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // A JSON field as effects.jsonl writes it, from a GBK text.
 std::string Field(const std::string& key, const std::string& gbk) {
     return "\"" + key + "\":" + JsonEscape(GbkToUtf8(gbk));
@@ -154,23 +152,13 @@ protected:
         RunHost("SANDBOX_ROOT='" + root_ + "' " RELAUNCH_PROBE " " + args + " 2>/dev/null", &status);
         return status;
     }
-    // Waits for the exit line of a started process in effects.jsonl.
-    std::string WaitForExit() {
-        for (int i = 0; i < 200; ++i) {
-            for (const std::string& line : EffectLines()) {
-                if (Contains(line, "\"effect\":\"ProcessExit\"")) return line;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return "";
-    }
 };
 
 // On Windows 7 the program relaunches itself elevated with "-1", once, and the
 // copy really runs on the same machine.
 TEST_F(RelaunchTest, ElevatedRelaunchRunsTheCopy) {
     EXPECT_EQ(RunProbe(""), 0);
-    std::string exit = WaitForExit();
+    std::string exit = WaitForProcessExits();
     ASSERT_FALSE(exit.empty());
     EXPECT_TRUE(Contains(exit, "\"status\":3")) << exit;
     EXPECT_EQ(ReadHostFile("C/probe.txt"), "-1|");

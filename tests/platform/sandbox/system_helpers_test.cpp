@@ -9,8 +9,6 @@
 namespace setup::testing_sandbox {
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::string Field(const std::string& key, const std::string& gbk) {
     return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
 }
