@@ -26,6 +26,17 @@ HFONT DialogFont() {
 
 HWND Peer(Control& control) { return static_cast<HWND>(control.peer); }
 
+// Controls inside panels are children of the form's window, so their place
+// is their bounds offset by every panel around them.
+RECT WindowRect(Control& control) {
+    const Rect& b = control.Bounds();
+    RECT r{b.left, b.top, b.left + b.width, b.top + b.height};
+    for (Control* p = control.Parent(); p && !dynamic_cast<Form*>(p); p = p->Parent()) {
+        OffsetRect(&r, p->Bounds().left, p->Bounds().top);
+    }
+    return r;
+}
+
 Control* ControlOf(HWND hwnd) { return reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
 // Timer ids are the timer's index among the form's timers, plus one.
@@ -122,15 +133,14 @@ void CreatePeers(Control& parent, HWND parentWindow) {
         } else if (auto* label = dynamic_cast<Label*>(child)) {
             style |= label->WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
         }
-        const Rect& b = child->Bounds();
-        HWND hwnd = CreateWindowExW(0, cls, Wide(child->Caption()).c_str(), style, b.left, b.top, b.width, b.height,
-                                    parentWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
+        RECT r = WindowRect(*child);
+        HWND hwnd = CreateWindowExW(0, cls, Wide(child->Caption()).c_str(), style, r.left, r.top, r.right - r.left,
+                                    r.bottom - r.top, parentWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (!hwnd) continue;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(child));
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
         child->peer = hwnd;
         ActiveBackend()->Update(*child);
-        // Children of panels sit in the same window, offset by the panel.
         CreatePeers(*child, parentWindow);
     }
 }
@@ -275,8 +285,8 @@ void Win32Backend::Update(Control& control) {
         SetWindowTextW(hwnd, Wide(control.Caption()).c_str());
         return;
     }
-    const Rect& b = control.Bounds();
-    MoveWindow(hwnd, b.left, b.top, b.width, b.height, TRUE);
+    RECT r = WindowRect(control);
+    MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     SetWindowTextW(hwnd, Wide(control.Caption()).c_str());
     EnableWindow(hwnd, control.Enabled());
     ShowWindow(hwnd, control.Visible() ? SW_SHOWNA : SW_HIDE);
