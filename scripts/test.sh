@@ -26,3 +26,10 @@ for preset in "${presets[@]}"; do
     echo "== tests: $preset"
     ctest --preset "$preset" -j "$jobs"
 done
+
+# The end-to-end run of the Windows programs under Wine (screenshots in
+# build/win64/e2e). Opt-in until it has proved itself on CI's machines.
+if [ "${SETUP_WINE_E2E:-0}" = 1 ]; then
+    echo "== tests: Windows programs end to end under Wine"
+    timeout 600 bash tests/wine/e2e.sh build/win64/bin build/win64/e2e
+fi
