@@ -82,6 +82,10 @@ void ShortcutPass(InstallRun& run) {
         std::string folder = ResolveShortcutFolder(shortcut->Folder, data.StartFolder);
         // A folder under none of the three roots has no place on this machine.
         if (folder.empty()) continue;
+        // A standard folder this machine lacks (the quick-launch bar is not on
+        // every system) is made and recorded, so that the shortcut is not lost
+        // and the uninstaller removes the folder again once it is empty.
+        if (!files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
         if (shortcut->Kind == 1) {
             shortcut->Name = FreeShortcutName(folder, shortcut->Name, ".url");
             WriteInternetShortcut(shortcut->Name, shortcut->Target, folder, shortcut->IconFile);

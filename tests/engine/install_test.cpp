@@ -3,6 +3,8 @@
 // files, registry, effects, links and the uninstall record checked.
 #include "engine/install.h"
 
+#include <filesystem>
+
 #include "engine/uninstall_record.h"
 #include "package/install_paths.h"
 #include "package/package_builder.h"
@@ -332,6 +334,27 @@ TEST_F(InstallTest, UnwantedShortcutsAreSkippedAndXpDoesNotPin) {
     std::string quick = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\程序.lnk";
     EXPECT_TRUE(OS().Files().FileExists(quick));
     for (const std::string& l : EffectLines()) EXPECT_EQ(l.find("TaskbarVerb"), std::string::npos);
+}
+
+// A machine without a quick-launch folder gets one, recorded, so the link is
+// not lost and the uninstaller takes the folder away with it.
+TEST_F(InstallTest, MissingShortcutFolderIsMadeAndRecorded) {
+    File("app.exe", "MZ");
+    Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "uninstaller");
+    auto s = std::make_unique<TShotCutData>();
+    s->Folder = "快速启动栏\\";
+    s->Name = "程序";
+    s->Target = "D:\\src\\app.exe";
+    project_->ShotCutList.push_back(std::move(s));
+    std::string folder = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    std::filesystem::remove_all(HostPath("C/Users/User/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"));
+    ASSERT_FALSE(OS().Files().FolderExists(folder));
+    Run();
+    EXPECT_TRUE(OS().Files().FileExists(folder + "\\程序.lnk"));
+    bool recorded = false;
+    TUnInstall record = Record();
+    for (const auto& e : record.Entries()) recorded = recorded || (e->EntryKind == ukFolder && e->Path == folder);
+    EXPECT_TRUE(recorded);
 }
 
 // A patch package copies folders and files only.
