@@ -10,7 +10,8 @@ packages=(
     libtomlplusplus-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
     wine wine32:i386 wine64
-    xvfb xdotool x11-utils imagemagick
+    xvfb xdotool x11-utils imagemagick openbox
+    locales python3
     fonts-wqy-microhei fonts-wqy-zenhei
     liblnk-utils
     clang libclang-rt-14-dev
@@ -34,6 +35,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     fi
     $sudo apt-get update -qq
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine takes its code pages from the locale: the Windows programs run with
+# the Chinese ones (936), as on the systems they are made for.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
 
 # Wine starts 32-bit Windows programs with its 32-bit loader, a 32-bit Linux
