@@ -21,6 +21,11 @@ if [ "$arch" = win64 ]; then
 else
     loader=wine
 fi
+# The Chinese code pages (936), as on the systems the programs are made for
+# (scripts/bootstrap.sh makes the locale).
+if locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ ! -f "$WINEPREFIX/.ready" ]; then

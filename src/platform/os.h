@@ -81,6 +81,7 @@ enum class OpenMode {
     Read,         // existing file, read only, sharing everything
     Create,       // create or truncate, read and write
     ReadWrite,    // existing file, read and write
+    ReadLocked,   // existing file, read only; while open, others may read it but not write, rename or delete it
 };
 
 struct FolderEntry {

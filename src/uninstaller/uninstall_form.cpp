@@ -177,11 +177,16 @@ std::string SelfDeleteBatchText(const std::string& ownPath) {
 
 void DeleteSelfAfterExit(const std::string& ownPath) {
     // The batch runs with the uninstaller's rights. It is written under a name
-    // no one can predict, created fresh (never over an existing file), and
-    // held open without write or delete sharing until this process ends, so
-    // no other process can replace it between writing and running it. The
-    // batch can delete itself only after that, which is when it gets there.
+    // no one can predict, created fresh (never over an existing file), then
+    // opened again for reading only, shared for reading only, and held so
+    // until this process ends: from then on no other process can change,
+    // rename or delete it, and what it holds is checked before it is started.
+    // A handle with write access would keep the system from starting it at
+    // all, since starting a program opens it without write sharing. The batch
+    // can delete itself only after this process ends, which is when it gets
+    // there.
     static std::unique_ptr<Stream> held;
+    const std::string text = SelfDeleteBatchText(ownPath);
     std::random_device random;
     std::string folder = GetTempFolder();
     for (int attempt = 0; attempt < 16 && !held; ++attempt) {
@@ -190,8 +195,12 @@ void DeleteSelfAfterExit(const std::string& ownPath) {
         std::string path = folder + "_deleteme-" + suffix + ".bat";
         if (OS().Files().FileExists(path)) continue;
         try {
-            held = OpenFile(path, OpenMode::Create);
-            held->WriteBytes(SelfDeleteBatchText(ownPath));
+            OpenFile(path, OpenMode::Create)->WriteBytes(text);
+            held = OpenFile(path, OpenMode::ReadLocked);
+            if (held->Size() != static_cast<int64_t>(text.size()) || held->ReadBytes(text.size()) != text) {
+                held.reset();
+                continue;
+            }
         } catch (const Error&) {
             held.reset();
             continue;

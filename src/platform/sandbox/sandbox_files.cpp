@@ -324,6 +324,8 @@ std::vector<FolderEntry> SandboxFiles::ListFolder(const std::string& folder) {
 std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mode) {
     HostPath hp = paths_.Resolve(path);
     if (!hp.valid) ThrowOsError("Cannot open the file " + path + ": " + hp.error);
+    // The host cannot lock against other processes: a locked read is a read.
+    if (mode == OpenMode::ReadLocked) mode = OpenMode::Read;
     bool writing = mode != OpenMode::Read;
     if (writing && !hp.writable) ThrowOsError("Cannot open the file " + path + " for writing: access denied");
     if (IsFolder(hp.host)) ThrowOsError("Cannot open the file " + path + ": it is a folder");

@@ -2,7 +2,9 @@
 // folders and shell links through the actual system calls.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "platform/common.h"
 #include "platform/errors.h"
@@ -112,6 +114,26 @@ TEST_F(Win32PlatformTest, FilesAttributesAndTimes) {
     EXPECT_EQ(entries[0].size, 5);
     EXPECT_FALSE(files.RemoveFolder(folder_ + "\\sub"));
     EXPECT_THROW(files.Open(folder_ + "\\missing.txt", OpenMode::Read), Error);
+}
+
+// A batch file held open for locked reading can neither be changed nor
+// deleted by anyone else, and still starts (a handle with write access would
+// keep the system from starting it).
+TEST_F(Win32PlatformTest, LockedBatchStartsAndCannotBeReplaced) {
+    FilesApi& files = OS().Files();
+    std::string batch = folder_ + "\\运行.bat";
+    std::string marker = folder_ + "\\标记.txt";
+    files.Open(batch, OpenMode::Create)->WriteBytes("@echo ran> \"" + marker + "\"\r\n");
+    std::unique_ptr<Stream> held = files.Open(batch, OpenMode::ReadLocked);
+    EXPECT_THROW(files.Open(batch, OpenMode::ReadWrite), Error);
+    EXPECT_THROW(files.Open(batch, OpenMode::Create), Error);
+    EXPECT_FALSE(files.DeleteFile(batch));
+    EXPECT_EQ(files.Open(batch, OpenMode::Read)->ReadBytes(5), "@echo");
+    ASSERT_TRUE(OS().Shell().CreateProcessHidden("\"" + batch + "\""));
+    for (int i = 0; i < 300 && !files.FileExists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(files.FileExists(marker));
+    held.reset();
+    EXPECT_TRUE(files.DeleteFile(batch));
 }
 
 // A link saved through the shell's link object reads back field by field.
