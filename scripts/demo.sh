@@ -59,3 +59,12 @@ cat "$root/transcript.txt"
 echo
 echo "== What remains: files, registry, effects"
 "$bin/sandboxctl" "$root" show
+
+# The same package on the real Windows programs, when Wine is there to run them.
+if command -v wine >/dev/null && /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo
+    echo "== The demo package on the Windows programs (setup.exe, uninstall.exe, makesetup.exe) under Wine"
+    bash tests/wine/e2e.sh build/win32 build/linux "$out/wine"
+    echo
+    echo "What a user saw under Wine, one picture a window: $out/wine/screens"
+fi

@@ -1,56 +1,47 @@
 #!/usr/bin/env bash
-# End-to-end run of the Windows programs under Wine, checked with tools that
-# are not ours: makesetup.exe builds a package onto setup.exe, setup.exe
-# installs it (relaunching itself as Wine performs "runas"), `wine reg query`,
-# the files under drive_c and lnkinfo check the result; then uninstall.exe
-# runs, its button is pressed through the window, and everything must be gone.
-# Screenshots of every window go to the output folder.
+# End-to-end run of the Windows programs under Wine, against the same run on
+# the simulated machine.
 #
-#   tests/wine/e2e.sh BIN_DIR OUT_DIR     (BIN_DIR holds setup.exe, uninstall.exe, makesetup.exe)
+#   tests/wine/e2e.sh WINDOWS_BUILD LINUX_BUILD OUT_DIR
 #
-# scripts/test.sh runs it when SETUP_WINE_E2E=1. On hosts whose kernel cannot
-# run 32-bit code only the 64-bit build of the programs can be run.
+# WINDOWS_BUILD is build/win32 (or build/win64): bin/ holds setup.exe,
+# uninstall.exe and makesetup.exe, demo-programs/ the demo's real programs.
+# LINUX_BUILD is build/linux. The demo project (examples/demo, with its
+# stand-in programs replaced by real ones) is built by makesetup.exe under
+# Wine onto setup.exe, and by the Linux makesetup onto the Linux setup
+# program. Both install it with the interface switched off: in a Wine prefix
+# of the run's own (32-bit for the 32-bit programs) and on a fresh simulated
+# machine. Independent tools read the Wine result (`wine reg export`, lnkinfo,
+# the files under drive_c); then both uninstall it, the uninstaller's button
+# pressed through its window. What each machine holds of the product after
+# the installation and after the removal must agree.
+#
+# Screenshots of every window the programs showed go to OUT_DIR/screens.
 set -euo pipefail
-bin=$(cd "$1" && pwd)
-out=$(mkdir -p "$2" && cd "$2" && pwd)
+win_build=$(cd "$1" && pwd)
+linux_build=$(cd "$2" && pwd)
+out=$(mkdir -p "$3" && cd "$3" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+bin=$win_build/bin
 
-# Wine links the profile folders (Desktop, Documents) to $HOME: a home of
-# the run's own keeps the user's files out of it.
+fail() { echo "FAIL: $*" >&2; exit 1; }
+for tool in Xvfb xdotool import lnkinfo python3; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/bootstrap.sh installs it)"
+done
+
+rm -rf "$out/prefix" "$out/home" "$out/screens" "$out/project" "$out/sandbox"
+mkdir -p "$out/screens"
+# Wine links the profile folders (Desktop, Documents) to $HOME: a home of the
+# run's own keeps the user's files out of it.
+# Without them Wine links Desktop, Documents and the rest all to $HOME itself.
 export HOME="$out/home"
-mkdir -p "$HOME"
+mkdir -p "$HOME"/{Desktop,Documents,Downloads,Music,Pictures,Videos,Templates}
 export WINEPREFIX="$out/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export LANG=C.UTF-8
-
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
-trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-sleep 1
-
-fail() { echo "FAIL: $*"; exit 1; }
-# Whether a command's whole output holds the text (no early exit of grep in a
-# pipe, which pipefail would count against the command).
-says() {
-    local text=$1
-    shift
-    local output
-    output=$("$@" 2>/dev/null || true)
-    grep -qF -- "$text" <<<"$output"
-}
-shot() { import -window root "$out/$1.png"; }
-# Waits until a window whose title contains the text is shown; prints its id.
-wait_window() {
-    for _ in $(seq 1 100); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.2
-    done
-    return 1
-}
-
-if says x86-64 file "$bin/setup.exe"; then
+# The Chinese code pages (936) and China's time zone, as the simulated
+# machine has them by default.
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 TZ=Asia/Shanghai
+if file "$bin/setup.exe" | grep -q x86-64; then
     export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
     wine=/usr/lib/wine/wine64
 else
@@ -58,50 +49,220 @@ else
     wine=wine
 fi
 
-rm -rf "$WINEPREFIX"
+display=:$((90 + RANDOM % 9))
+Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+xvfb=$!
+wm=""
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+sleep 1
+# A window manager draws the title bars a user sees.
+if command -v openbox >/dev/null; then
+    openbox >/dev/null 2>&1 &
+    wm=$!
+fi
+
+echo "== a $WINEARCH Wine prefix ($WINEPREFIX)"
 "$wine" wineboot -i >/dev/null 2>&1 || true
 for font in SimSun 宋体 Tahoma "MS Shell Dlg" "MS Shell Dlg 2"; do
     "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
 done
+# As on Windows, text files open in Notepad (Wine leaves .txt to its menu
+# builder, which is switched off here).
+"$wine" reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
 wineserver -w
+
+# Screenshots: one per window title, in the order they appeared.
+shots=0
+shot() {
+    shots=$((shots + 1))
+    import -window root "$out/screens/$(printf %02d "$shots")-$1.png"
+}
+# Wine names each top-level window's class after its program; message boxes
+# may have no title.
+visible_windows() { xdotool search --onlyvisible --classname '\.exe$' 2>/dev/null || true; }
+# Waits for the Wine programs to end, looking at every window meanwhile: each
+# new one is photographed, then handled by the function named in $1 (which
+# gets the window id and title).
+watch_windows() {
+    local handler=$1 done_flag="$out/.done" seen=" " id title
+    rm -f "$done_flag"
+    local waiter=""
+    for i in $(seq 1 1200); do
+        # The wait for the programs' end starts once they have a window (or
+        # after 20 s): started earlier, it could end before they begin.
+        if [ -z "$waiter" ] && { [ "$seen" != " " ] || [ "$i" -ge 100 ]; }; then
+            (wineserver -w; touch "$done_flag") &
+            waiter=$!
+        fi
+        [ -f "$done_flag" ] && break
+        # A window that has gone is forgotten: Wine may give its X id to the
+        # next one.
+        local visible=" $(visible_windows | tr '\n' ' ')" still=" "
+        for id in $seen; do
+            case "$visible" in *" $id "*) still="$still$id " ;; esac
+        done
+        seen=$still
+        for id in $visible; do
+            case "$seen" in *" $id "*) continue ;; esac
+            title=$(xdotool getwindowname "$id" 2>/dev/null || true)
+            [ -n "$title" ] || title=untitled
+            seen="$seen$id "
+            echo "   window: $title"
+            sleep 1
+            shot "$(tr ' /' '__' <<<"$title")"
+            "$handler" "$id" "$title"
+        done
+        sleep 0.2
+    done
+    [ -f "$done_flag" ] || { kill "$waiter" 2>/dev/null; fail "the programs did not end within 4 minutes (windows seen: $seen)"; }
+    wait "$waiter" 2>/dev/null || true
+}
+press_return() {
+    xdotool windowactivate --sync "$1" 2>/dev/null || true
+    xdotool key Return
+}
+
+echo "== the demo project, with real programs in place of its stand-ins"
+cp -r "$source_dir/examples/demo" "$out/project"
+cp "$win_build/demo-programs/demo.exe" "$out/project/files/demo.exe"
+cp "$win_build/demo-programs/demo.dll" "$out/project/files/lib/demo.dll"
+cp "$win_build/demo-programs/rtsetup.exe" "$out/project/components/runtime/rtsetup.exe"
 
 echo "== makesetup.exe builds the package under Wine"
-cp -r "$here/e2e-project" "$out/project"
-(cd "$out/project" && "$wine" "$bin/makesetup.exe" build project.toml -o 'C:\e2e-setup.exe' 2>&1 | tail -1)
+(cd "$out/project" && "$wine" "$bin/makesetup.exe" build project.toml -o 'C:\demo-setup.exe' \
+    --set project.Displayed=false 2>&1 | tail -1)
 wineserver -w
-[ -f "$WINEPREFIX/drive_c/e2e-setup.exe" ] || fail "makesetup.exe wrote no package"
+package="$WINEPREFIX/drive_c/demo-setup.exe"
+[ -f "$package" ] || fail "makesetup.exe wrote no package"
+"$linux_build/bin/makesetup" build "$out/project/project.toml" -o "$out/demo-setup" \
+    --set project.Displayed=false >/dev/null
+# Both makers packed the same project: only the programs (the setup program
+# in front, the uninstaller inside) and so the offsets differ.
+packed() {
+    "$linux_build/bin/makesetup" inspect "$1" | tail -n +2 |
+        sed -E -e 's/ [0-9]+-[0-9]+ / /' -e 's/^(  uninstaller +)[0-9]+/\1/'
+}
+diff <(packed "$package") <(packed "$out/demo-setup") >&2 ||
+    fail "makesetup.exe and the Linux makesetup packed the project differently"
 
-echo "== setup.exe installs"
-"$wine" 'C:\e2e-setup.exe' >/dev/null 2>&1 &
-wait_window "初始化" >/dev/null && shot 1-loading
-wait_window "正在安装" >/dev/null && shot 2-quiet || true
-wineserver -w
+echo "== setup.exe installs under Wine"
+# The product's program and read-me open when the installation ends.
+on_install_window() {
+    case "$2" in
+    记事本) xdotool windowactivate --sync "$1" 2>/dev/null || true; xdotool key n ;;  # "save changes?": no
+    *记事本*) xdotool windowactivate --sync "$1" 2>/dev/null || true; xdotool key alt+F4 ;;
+    演示程序) press_return "$1" ;;
+    esac
+}
+"$wine" 'C:\demo-setup.exe' >/dev/null 2>&1 &
+watch_windows on_install_window
 
-dir="$WINEPREFIX/drive_c/Program Files/端到端测试"
-[ -f "$dir/readme.txt" ] || fail "readme.txt not installed"
-cmp "$dir/docs/说明.txt" "$here/e2e-project/files/docs/说明.txt" || fail "说明.txt differs"
-says 0xa "$wine" reg query 'HKLM\SOFTWARE\端到端测试' /v 版本 || fail "registry value 版本 missing"
-says UnInstall "$wine" reg query \
-    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\0B1C2D3E-4F50-4617-8293-A4B5C6D7E8F9' \
-    /v UninstallString || fail "no Uninstall entry"
-link=$(find -L "$WINEPREFIX/drive_c" -name '说明.lnk' | head -1)
-[ -n "$link" ] || fail "no Start-menu link"
-says readme.txt lnkinfo "$link" || fail "the link does not point at readme.txt"
-url=$(find -L "$WINEPREFIX/drive_c/users" -path '*Desktop*' -name '网站.url' | head -1)
-[ -n "$url" ] && grep -q 'URL=http://www.example.com/' "$url" || fail "no internet shortcut"
+echo "== the Linux setup installs on the simulated machine"
+root=$out/sandbox
+mkdir -p "$root/C/Users/Demo/Downloads"
+printf '[Machine]\nOsVersion=10.0\nUser=Demo\n' >"$root/machine.ini"
+cp "$out/demo-setup" "$root/C/demo-setup"
+SANDBOX_ROOT="$root" "$root/C/demo-setup"
+wait_sandbox_exits() {
+    for _ in $(seq 1 100); do
+        [ "$(grep -c '"effect":"ProcessExit"' "$root/effects.jsonl" 2>/dev/null)" -ge "$1" ] && return
+        sleep 0.1
+    done
+    fail "the simulated machine's programs did not end"
+}
+wait_sandbox_exits 1
 
-echo "== uninstall.exe removes it"
-"$wine" "C:\\Program Files\\端到端测试\\UnInstall 端到端测试.exe" >/dev/null 2>&1 &
-window=$(wait_window "卸载程序") || fail "no uninstaller window"
-sleep 1
-shot 3-uninstaller
-eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool mousemove $((X + 340 + 37)) $((Y + 302 + 11)) click 1
-sleep 2
-shot 4-uninstalled
-xdotool key Return
-wineserver -w
-[ ! -f "$dir/readme.txt" ] || fail "readme.txt still there"
-"$wine" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\0B1C2D3E-4F50-4617-8293-A4B5C6D7E8F9' \
-    >/dev/null 2>&1 && fail "the Uninstall entry is still there"
-echo "e2e: 1 passed, 0 failed (screenshots in $out)"
+# What each machine holds of the product, in one comparable listing.
+uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F'
+keys=(--key 'HKLM\SOFTWARE\演示' --key 'HKCU\Software\演示' --key "$uninstall_key" --key 'HKLM\SOFTWARE\演示运行库')
+manifest() {  # DRIVE USER REGFILE...
+    local drive=$1 user=$2
+    shift 2
+    local regs=()
+    for reg in "$@"; do regs+=(--reg "$reg"); done
+    # The uninstaller is each platform's own program, and its record holds
+    # the user's folders by name: their contents are not compared.
+    python3 "$here/manifest.py" --drive "$drive" --user "$user" --select 演示 \
+        --select windows/fonts/demo.fon "${regs[@]}" "${keys[@]}" |
+        sed -E 's#^(file program files/演示程序/uninstall 演示程序\.(exe|log)) .*#\1#'
+}
+wine_manifest() {
+    local regs=() n=0
+    for key in 'HKLM\SOFTWARE' 'HKCU\Software'; do
+        n=$((n + 1))
+        "$wine" reg export "$key" "C:\\export$n.reg" /y >/dev/null 2>&1 || fail "wine reg export $key"
+        regs+=("$WINEPREFIX/drive_c/export$n.reg")
+    done
+    wineserver -w
+    manifest "$WINEPREFIX/drive_c" "$(id -un)" "${regs[@]}"
+    rm -f "${regs[@]}"
+}
+compare() {  # STAGE
+    manifest "$root/C" Demo "$root/registry.reg" >"$out/sandbox-$1.txt"
+    wine_manifest >"$out/wine-$1.txt"
+    if ! diff -u "$out/sandbox-$1.txt" "$out/wine-$1.txt" >"$out/$1.diff"; then
+        cat "$out/$1.diff" >&2
+        fail "the simulated machine and Wine differ $2 (< simulated, > Wine)"
+    fi
+    echo "   the simulated machine and Wine agree $2: $(wc -l <"$out/wine-$1.txt") lines ($out/wine-$1.txt)"
+}
+
+echo "== what the two machines hold after the installation"
+compare installed "after the installation"
+dir="$WINEPREFIX/drive_c/Program Files/演示程序"
+# Independent readings of the Wine result.
+for file in readme.txt docs/guide.txt docs/images/notes.txt; do
+    cmp "$dir/$file" "$out/project/files/$file" || fail "$file differs from the project's"
+done
+cmp "$dir/demo.exe" "$out/project/files/demo.exe" || fail "demo.exe differs from the project's"
+[ "$(TZ=Asia/Shanghai date -r "$dir/readme.txt" '+%F %T')" = "2024-03-05 13:14:16" ] ||
+    fail "readme.txt does not carry the package's time"
+"$wine" reg query 'HKLM\SOFTWARE\演示' /v 版本 2>/dev/null | grep -q 0xa || fail "reg query: 版本 is not 0xa"
+# Console programs write in the console's code page (936).
+"$wine" reg query "$uninstall_key" /v UninstallString 2>/dev/null | iconv -f GBK -t UTF-8 |
+    grep -q 'UnInstall 演示程序.exe' ||
+    fail "reg query: no UninstallString"
+grep -q '演示程序.lnk' <(find -L "$HOME/Desktop" -name '*.lnk') || fail "no desktop link"
+[ "$(grep -c . "$out/wine-installed.txt")" -ge 30 ] || fail "the listing is too short to mean anything"
+
+echo "== uninstall.exe removes it under Wine"
+# The uninstaller's window comes first; then its message boxes.
+pressed=""
+on_uninstall_window() {
+    if [ -z "$pressed" ]; then
+        pressed=yes
+        # 卸载(&U): 75 x 22 at (340, 302) of the client area.
+        xdotool mousemove --window "$1" $((340 + 37)) $((302 + 11)) click 1
+        sleep 1
+        shot removing
+    else
+        press_return "$1"
+    fi
+}
+"$wine" 'C:\Program Files\演示程序\UnInstall 演示程序.exe' >/dev/null 2>&1 &
+watch_windows on_uninstall_window
+
+echo "== the Linux uninstaller removes it on the simulated machine"
+SANDBOX_ROOT="$root" "$root/C/Program Files/演示程序/UnInstall 演示程序.exe"
+wait_sandbox_exits 2
+
+echo "== what the two machines hold after the removal"
+# The uninstaller deletes itself through a batch file once it has ended; the
+# simulated machine records the batch being started but does not run it.
+uninstaller="$root/C/Program Files/演示程序/UnInstall 演示程序.exe"
+[ -f "$uninstaller" ] || fail "the simulated machine ran the self-deletion batch"
+grep -q '_deleteme' "$root/effects.jsonl" || fail "the simulated uninstaller started no self-deletion batch"
+rm "$uninstaller"
+compare removed "after the removal"
+[ ! -e "$dir/UnInstall 演示程序.exe" ] || fail "the uninstaller did not delete itself under Wine"
+[ -f "$dir/config/settings.ini" ] || fail "the file kept on uninstall is gone"
+"$wine" reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Uninstall entry is still there"
+
+echo "e2e: passed; $shots screenshots in $out/screens"
+ls "$out/screens"
