@@ -21,6 +21,17 @@ std::string CommandProgram(const std::string& path) {
 }
 }  // namespace
 
+std::string& MusicFile() {
+    static std::string file;
+    return file;
+}
+
+std::string ErrorReportText(const std::exception& error) {
+    const auto* e = dynamic_cast<const Error*>(&error);
+    std::string kind = e ? ErrorKindName(e->Kind()) : "程序错误";
+    return "安装程序因错误而终止。\r\n\r\n" + kind + "：" + error.what();
+}
+
 std::string& WizardTitle() {
     static std::string title;
     return title;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -20,6 +21,12 @@ enum Csidl : int {
 
 // Caption of the information and yes/no boxes; set by the install session.
 std::string& WizardTitle();
+// The background music file chosen by the session; empty: none.
+std::string& MusicFile();
+
+// The text of the report of an error that ends the installation (GBK): what
+// happened and the kind of error.
+std::string ErrorReportText(const std::exception& error);
 
 // Lets pending window messages through, so that windows stay alive during long
 // work. The window toolkit installs the pump; without one it does nothing.

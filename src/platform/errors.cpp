@@ -5,21 +5,21 @@ namespace setup {
 const char* ErrorKindName(ErrorKind kind) {
     switch (kind) {
         case ErrorKind::Decompression:
-            return "decompression failure";
+            return "解压数据失败";
         case ErrorKind::Compression:
-            return "compression failure";
+            return "压缩数据失败";
         case ErrorKind::Conversion:
-            return "conversion failure";
+            return "数据转换失败";
         case ErrorKind::Damaged:
-            return "damaged data";
+            return "安装包已损坏";
         case ErrorKind::Os:
-            return "operating system error";
+            return "操作系统错误";
         case ErrorKind::Format:
-            return "malformed file";
+            return "文件格式错误";
         case ErrorKind::SilentAbort:
-            return "operation cancelled";
+            return "操作已取消";
     }
-    return "error";
+    return "错误";
 }
 
 void ThrowDecompressionError() { throw Error(ErrorKind::Decompression, "error"); }

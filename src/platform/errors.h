@@ -28,7 +28,7 @@ private:
     ErrorKind kind_;
 };
 
-// The name of a kind, for error reports ("damaged package", "operating system").
+// The name of a kind as error reports show it to the user (GBK: "安装包已损坏").
 const char* ErrorKindName(ErrorKind kind);
 
 [[noreturn]] void ThrowDecompressionError();

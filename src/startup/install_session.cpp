@@ -5,7 +5,9 @@
 #include "startup/setup_entry.h"
 #include "ui/backend.h"
 #include "wizard/init_ins_form.h"
+#include "wizard/back_ins_form.h"
 #include "wizard/install_form.h"
+#include "wizard/parent_form.h"
 
 namespace setup {
 
@@ -74,10 +76,23 @@ void TInstall::ShowQuietWindow() {
     if (failure) std::rethrow_exception(failure);
 }
 
-// The wizard and the background window come with the wizard frame; until
-// then a project that asks for them runs to its end without a window.
-void TInstall::ShowWizard() {}
+void TInstall::ShowWizard() {
+    TfrmParent wizard;
+    wizard.SetCompile(model_.get());
+    wizard.ShowModal();
+    exitStatus_ = wizard.InstallFailed() ? 1 : wizard.Abandoned() ? 2 : 0;
+}
 
-void TInstall::ShowBackgroundWindow() {}
+void TInstall::ShowBackgroundWindow() {
+    std::exception_ptr failure;
+    {
+        TfrmBackIns window;
+        window.SetCompile(model_.get());
+        window.ShowModal();
+        exitStatus_ = window.InstallFailed() ? 1 : window.Abandoned() ? 2 : 0;
+        failure = window.Failure();
+    }
+    if (failure) std::rethrow_exception(failure);
+}
 
 }  // namespace setup

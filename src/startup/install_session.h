@@ -20,6 +20,10 @@ public:
     TInstall& operator=(const TInstall&) = delete;
 
     void Run();
+    // The exit status of a run that raised nothing: 0 installed, 1 the
+    // installation failed inside the wizard (the user was told there), 2 the
+    // user left the wizard before installing.
+    int ExitStatus() const { return exitStatus_; }
     TCompile& Compile() { return *model_; }
     // The first project setting (group 0) whose key matches without regard to ASCII case.
     TCompileData* FindProjectInfo(const std::string& key) const { return model_->FindProjectInfo(key); }
@@ -33,6 +37,7 @@ private:
 
     std::unique_ptr<TCompile> model_;
     std::string exeName_;
+    int exitStatus_ = 0;
 };
 
 }  // namespace setup

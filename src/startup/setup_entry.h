@@ -18,21 +18,8 @@ class TCompile;
 
 // The folder of the running program, with a trailing backslash.
 std::string& ProgramFolder();
-// The background music file chosen by the session; empty: none.
-std::string& MusicFile();
-
-// The page class registry: page class names to factories. The ten names are
-// registered at start; a page whose factory is not built yet has none.
-using PageFactory = std::function<ui::Form*(TCompile&)>;
-void RegisterPageClass(const std::string& name, PageFactory factory);
-bool IsPageClassRegistered(const std::string& name);
-std::vector<std::string> RegisteredPageClasses();
-void UnregisterPageClasses();
 
 // The whole program after the platform and the window backend are set.
 int SetupMain();
-
-// The text of the error report for an error that escaped (GBK).
-std::string ErrorReportText(const std::exception& error);
 
 }  // namespace setup

@@ -21,6 +21,13 @@ public:
     virtual void Forget(Control& control) = 0;
     // A form asked to close (its loop should look at it).
     virtual void Wake(Form& form) = 0;
+    // The control moved above its siblings.
+    virtual void Reorder(Control& control) { Update(control); }
+    // The form shows something new as a whole (a wizard page): headless
+    // writes it to the transcript, Win32 to the layout file when asked.
+    virtual void Snapshot(Form& form, const std::string& note) = 0;
+    // The cursor of the whole screen (the hourglass while work runs).
+    virtual void SetScreenCursor(Cursor cursor) = 0;
 };
 
 void SetBackend(Backend* backend);
@@ -32,6 +39,8 @@ public:
     static void SetTitle(const std::string& title);
     static const std::string& Title();
     static void ProcessMessages();
+    // The hourglass over every window of the program, or the default again.
+    static void SetScreenCursor(Cursor cursor);
 };
 
 }  // namespace setup::ui

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/os.h"
 #include "ui/backend.h"
+#include "ui/picture.h"
 
 namespace setup::ui {
 
@@ -13,7 +15,20 @@ std::string& TitleText() {
     return title;
 }
 
-std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+// Line breaks inside a caption show as \r and \n, so one control stays one line.
+std::string Quote(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '\r') {
+            quoted += "\\r";
+        } else if (c == '\n') {
+            quoted += "\\n";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
 }  // namespace
 
 void SetBackend(Backend* backend) { activeBackend = backend; }
@@ -24,6 +39,9 @@ const std::string& Application::Title() { return TitleText(); }
 void Application::ProcessMessages() {
     if (activeBackend) activeBackend->ProcessMessages();
 }
+void Application::SetScreenCursor(Cursor cursor) {
+    if (activeBackend) activeBackend->SetScreenCursor(cursor);
+}
 
 Control::Control(Control* parent, std::string name) : name_(std::move(name)), parent_(parent) {
     if (parent_) parent_->children_.push_back(this);
@@ -33,6 +51,16 @@ Control::~Control() {
     if (activeBackend && peer) activeBackend->Forget(*this);
     // Children go first, while this control still exists for their peers.
     while (!owned_.empty()) owned_.pop_back();
+    // A control owned elsewhere (a page held by its frame) leaves its host.
+    if (parent_) {
+        auto& siblings = parent_->children_;
+        for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+            if (*it == this) {
+                siblings.erase(it);
+                break;
+            }
+        }
+    }
 }
 
 Form* Control::OwnerForm() {
@@ -46,8 +74,86 @@ void Control::Changed() {
 }
 
 void Control::SetBounds(int left, int top, int width, int height) {
+    bool resized = width != bounds_.width || height != bounds_.height;
     bounds_ = Rect{left, top, width, height};
+    if (align_ != Align::None && parent_) {
+        Realign();
+    } else {
+        Changed();
+    }
+    if (resized) {
+        for (Control* child : children_) {
+            if (child->align_ != Align::None) child->Realign();
+        }
+    }
+}
+
+void Control::Realign() {
+    if (!parent_ || align_ == Align::None) return;
+    const Rect& p = parent_->bounds_;
+    bool resized = bounds_.width != p.width || (align_ == Align::Client && bounds_.height != p.height);
+    bounds_ = align_ == Align::Client ? Rect{0, 0, p.width, p.height} : Rect{0, 0, p.width, bounds_.height};
     Changed();
+    if (resized) {
+        for (Control* child : children_) {
+            if (child->align_ != Align::None) child->Realign();
+        }
+    }
+}
+
+void Control::SetAlign(Align align) {
+    align_ = align;
+    Realign();
+}
+
+void Control::SetCursor(Cursor cursor) {
+    cursor_ = cursor;
+    Changed();
+}
+
+void Control::SetColor(uint32_t color) {
+    color_ = color;
+    Changed();
+}
+
+void Control::BringToFront() {
+    if (!parent_) return;
+    auto& siblings = parent_->children_;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+        if (*it == this) {
+            siblings.erase(it);
+            break;
+        }
+    }
+    siblings.push_back(this);
+    if (activeBackend) activeBackend->Reorder(*this);
+}
+
+bool Control::ShowingToUser() const {
+    for (const Control* c = this; c; c = c->parent_) {
+        if (!c->visible_) return false;
+        // A page lies behind any visible page that comes after it in its host.
+        if (dynamic_cast<const Page*>(c) && c->parent_) {
+            const auto& siblings = c->parent_->children_;
+            bool after = false;
+            for (const Control* s : siblings) {
+                if (s == c) {
+                    after = true;
+                } else if (after && s->visible_ && dynamic_cast<const Page*>(s)) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+void Control::MouseEnter() {
+    if (OnMouseEnter) OnMouseEnter();
+}
+
+void Control::MouseLeave() {
+    if (OnMouseLeave) OnMouseLeave();
 }
 
 void Control::SetCaption(const std::string& caption) {
@@ -87,14 +193,111 @@ void Button::Click() {
     if (Visible() && Enabled() && OnClick) OnClick();
 }
 
-std::string Image::Describe() const {
-    return Control::Describe() + (picture_.empty() ? " no picture" : " picture " + Quote(picture_)) +
-           (Stretch ? " stretched" : "");
+void Label::Click() {
+    if (ShowingToUser() && Enabled() && OnClick) OnClick();
 }
 
-void Image::SetPicture(const std::string& path) {
-    picture_ = path;
+std::string Edit::Describe() const {
+    return Control::Describe() + " text " + Quote(text_) + (readOnly_ ? " read-only" : "");
+}
+
+void Edit::SetText(const std::string& text) {
+    if (text == text_) return;
+    text_ = text;
     Changed();
+    if (OnChange) OnChange();
+}
+
+void Edit::SetReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    Changed();
+}
+
+std::string CheckBox::Describe() const { return Control::Describe() + (checked_ ? " ticked" : " unticked"); }
+
+void CheckBox::SetChecked(bool checked) {
+    if (checked == checked_) return;
+    checked_ = checked;
+    Changed();
+    if (OnClick) OnClick();
+}
+
+void CheckBox::Toggle() {
+    if (ShowingToUser() && Enabled()) SetChecked(!checked_);
+}
+
+std::string Memo::Describe() const {
+    std::string text = Control::Describe() + " " + std::to_string(lines_.size()) + " lines";
+    for (const std::string& line : lines_) text += "\n    | " + line;
+    return text;
+}
+
+void Memo::Clear() {
+    lines_.clear();
+    Changed();
+}
+
+void Memo::Add(const std::string& text) {
+    size_t start = 0;
+    for (;;) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines_.push_back(text.substr(start));
+            break;
+        }
+        lines_.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    Changed();
+}
+
+std::string Memo::Text() const {
+    std::string text;
+    for (size_t i = 0; i < lines_.size(); ++i) text += (i ? "\r\n" : "") + lines_[i];
+    return text;
+}
+
+std::string Image::Describe() const {
+    std::string line = Control::Describe();
+    if (picture_) {
+        line += " picture " + Quote(file_) + " " + PictureFormatName(picture_->format) + " " +
+                std::to_string(picture_->width) + "x" + std::to_string(picture_->height);
+    } else {
+        line += file_.empty() ? " no picture" : " no picture (" + Quote(file_) + " cannot be shown)";
+    }
+    return line + (Stretch ? " stretched" : "");
+}
+
+void Image::LoadFromFile(const std::string& path) {
+    file_ = path;
+    picture_ = path.empty() ? nullptr : LoadPicture(path);
+    Changed();
+}
+
+MediaPlayer::~MediaPlayer() { Close(); }
+
+bool MediaPlayer::Open() {
+    Close();
+    open_ = OS().Shell().MediaOpen(FileName);
+    return open_;
+}
+
+void MediaPlayer::Play() {
+    if (open_) OS().Shell().MediaPlay();
+}
+
+int64_t MediaPlayer::Length() { return open_ ? OS().Shell().MediaLength() : 0; }
+
+int64_t MediaPlayer::Position() { return open_ ? OS().Shell().MediaPosition() : 0; }
+
+void MediaPlayer::Close() {
+    if (!open_) return;
+    open_ = false;
+    OS().Shell().MediaClose();
+}
+
+Page::Page(Control* host, std::string className) : Control(host, className), className_(std::move(className)) {
+    SetVisible(false);
 }
 
 std::string ProgressBar::Describe() const {
@@ -172,6 +375,10 @@ void Form::Close() {
 void Form::SetModalResult(int result) {
     modalResult_ = result;
     if (result != mrNone) Close();
+}
+
+void Form::Snapshot(const std::string& note) {
+    if (activeBackend && showing_) activeBackend->Snapshot(*this, note);
 }
 
 bool Form::QueryClose() {

@@ -13,15 +13,33 @@
 
 namespace setup::ui {
 
+struct Picture;
+
 struct Rect {
     int left = 0, top = 0, width = 0, height = 0;
 };
 
+// Colours are 0x00BBGGRR; a value with the top bit set names a system colour
+// by its index (kClBtnFace is the button face).
+constexpr uint32_t kClBlack = 0x000000;
+constexpr uint32_t kClWhite = 0xFFFFFF;
+constexpr uint32_t kClBlue = 0xFF0000;
+constexpr uint32_t kClBtnFace = 0x80000000 | 15;
+
 struct Font {
     std::string name = "宋体";
-    int height = 12;   // pixels
-    int charset = 134; // GB2312
+    int height = 12;    // pixels
+    int charset = 134;  // GB2312
+    bool bold = false;
+    bool underline = false;
+    uint32_t color = kClBlack;
 };
+
+// How a control takes its place in its parent: at its bounds, across the top
+// edge at its own height, or filling the parent.
+enum class Align { None, Top, Client };
+
+enum class Cursor { Default, Hand, HourGlass };
 
 class Form;
 
@@ -48,6 +66,31 @@ public:
     void SetEnabled(bool enabled);
     const Font& GetFont() const { return font_; }
     void SetFont(const Font& font);
+    Align Alignment() const { return align_; }
+    // Aligning takes the parent's size now and whenever the parent is resized.
+    void SetAlign(Align align);
+    Cursor GetCursor() const { return cursor_; }
+    void SetCursor(Cursor cursor);
+    // Background colour of forms, pages and panels.
+    uint32_t Color() const { return color_; }
+    void SetColor(uint32_t color);
+    // Moves the control above its siblings (last in Children()).
+    void BringToFront();
+    // Whether a user can see the control: it and every control around it are
+    // visible, and no page lies in front of the page that holds it.
+    bool ShowingToUser() const;
+
+    // Text a control carries without showing it (the frame's link keeps the
+    // author's address here).
+    std::string Hint;
+    // Order of the control among its siblings for the Tab key; -1: creation order.
+    int TabOrder = -1;
+    std::function<void()> OnClick;
+    std::function<void()> OnMouseEnter;
+    std::function<void()> OnMouseLeave;
+    // The mouse entered or left the control (the backends call these).
+    void MouseEnter();
+    void MouseLeave();
 
     // One line of the control's state for transcripts (GBK): kind-specific
     // values after the common ones.
@@ -69,6 +112,11 @@ private:
     bool visible_ = true;
     bool enabled_ = true;
     Font font_;
+    Align align_ = Align::None;
+    Cursor cursor_ = Cursor::Default;
+    uint32_t color_ = kClBtnFace;
+
+    void Realign();
 
     friend class Form;
     template <typename T, typename... Args>
@@ -90,15 +138,70 @@ public:
     const char* Kind() const override { return "Label"; }
     bool WordWrap = false;
     bool Transparent = false;
+    // Clicked as a user would: only when the user can see it.
+    void Click();
 };
 
 class Button : public Control {
 public:
     using Control::Control;
     const char* Kind() const override { return "Button"; }
-    std::function<void()> OnClick;
     // Presses the button as a user would: nothing happens when it is hidden or disabled.
     void Click();
+};
+
+// A single-line edit. Every change of its text, typed or set by code, fires
+// OnChange once.
+class Edit : public Control {
+public:
+    using Control::Control;
+    const char* Kind() const override { return "Edit"; }
+    std::string Describe() const override;
+    const std::string& Text() const { return text_; }
+    void SetText(const std::string& text);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool readOnly);
+    std::function<void()> OnChange;
+
+private:
+    std::string text_;
+    bool readOnly_ = false;
+};
+
+// A check box. Every change of its tick, by the user or by code, fires
+// OnClick once.
+class CheckBox : public Control {
+public:
+    using Control::Control;
+    const char* Kind() const override { return "CheckBox"; }
+    std::string Describe() const override;
+    bool Checked() const { return checked_; }
+    void SetChecked(bool checked);
+    // Toggles the tick as a user's click would, only when the user can reach it.
+    void Toggle();
+
+private:
+    bool checked_ = false;
+};
+
+// A multi-line read-only text with a vertical scroll bar.
+class Memo : public Control {
+public:
+    using Control::Control;
+    const char* Kind() const override { return "Memo"; }
+    std::string Describe() const override;
+    const std::vector<std::string>& Lines() const { return lines_; }
+    void Clear();
+    // Adds the text as a new line; line breaks inside it ("\r\n") start
+    // further lines, so a text ending in one is followed by an empty line.
+    void Add(const std::string& text);
+    // The lines joined with "\r\n".
+    std::string Text() const;
+    bool Border = true;
+    bool ShowsLastLine = true;  // scrolls to the end on Add
+
+private:
+    std::vector<std::string> lines_;
 };
 
 class Panel : public Control {
@@ -118,12 +221,17 @@ public:
     using Control::Control;
     const char* Kind() const override { return "Image"; }
     std::string Describe() const override;
-    void SetPicture(const std::string& path);  // a file on the machine; empty: none
-    const std::string& Picture() const { return picture_; }
+    // Loads a picture file of the machine; a file that is missing, of an
+    // unknown type or damaged leaves the image empty. Empty path: none.
+    void LoadFromFile(const std::string& path);
+    const std::string& FileName() const { return file_; }
+    const Picture* GetPicture() const { return picture_.get(); }
     bool Stretch = false;
+    bool Transparent = false;
 
 private:
-    std::string picture_;
+    std::string file_;
+    std::shared_ptr<const Picture> picture_;
 };
 
 class ProgressBar : public Control {
@@ -176,7 +284,39 @@ private:
     bool active_ = true;
 };
 
-enum class BorderStyle { Dialog, Sizeable, None };
+// The background music player: a control that is never visible, playing one
+// file through the platform's media player.
+class MediaPlayer : public Control {
+public:
+    using Control::Control;
+    ~MediaPlayer() override;
+    const char* Kind() const override { return "MediaPlayer"; }
+    std::string FileName;
+    // Opens FileName (an open device is closed first); false when it cannot.
+    bool Open();
+    void Play();
+    int64_t Length();
+    int64_t Position();
+    void Close();
+    bool IsOpen() const { return open_; }
+
+private:
+    bool open_ = false;
+};
+
+// A page: a borderless child window with a class name of its own, hosted by a
+// panel of a form. Scripts name its controls "PAGECLASS.CONTROL".
+class Page : public Control {
+public:
+    Page(Control* host, std::string className);
+    const char* Kind() const override { return "Page"; }
+    const std::string& ClassName() const { return className_; }
+
+private:
+    std::string className_;
+};
+
+enum class BorderStyle { Dialog, Sizeable, Single, None };
 enum class FormPosition { Designed, ScreenCenter, WorkArea };
 
 enum ModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
@@ -203,8 +343,15 @@ public:
     bool IsShowing() const { return showing_; }
 
     // The button a user who is told nothing presses (the simulated user of the
-    // headless backend presses it once per showing); empty: none.
+    // headless backend presses it once per showing, or every time it can when
+    // RepeatDefault is set); empty: none.
     std::string DefaultButton;
+    bool RepeatDefault = false;
+    bool MinimizeBox = false;
+
+    // The form changed what it shows as a whole (a wizard moved to another
+    // page): the backend records it as a user sees it.
+    void Snapshot(const std::string& note);
 
     std::function<void()> OnShow;
     std::function<void(bool& canClose)> OnCloseQuery;

@@ -4,6 +4,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -83,6 +84,12 @@ SandboxMachine::SandboxMachine(const std::string& root, const std::string& ownEx
     char resolved[PATH_MAX];
     if (!ownExecutable_.empty() && realpath(ownExecutable_.c_str(), resolved)) ownExecutable_ = resolved;
     CreateStandardFolders();
+}
+
+int64_t SandboxMachine::Now() const {
+    if (Clock) return Clock();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 std::string SandboxMachine::UserProfile() const { return "C:\\Users\\" + config_.user; }

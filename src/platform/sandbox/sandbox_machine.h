@@ -65,6 +65,8 @@ private:
 
     SandboxMachine& machine_;
     std::string mediaFile_;
+    int64_t mediaLength_ = 0;
+    int64_t playStart_ = 0;
 };
 
 class SandboxDialogs : public DialogsApi {
@@ -96,6 +98,12 @@ public:
     Effects& EffectLog() { return effects_; }
     const std::string& OwnExecutableHostPath() const { return ownExecutable_; }
     const std::vector<std::string>& Arguments() const { return arguments_; }
+
+    // Milliseconds on the machine's clock: the virtual time of the headless
+    // window backend when one runs, else the host's monotonic clock. The
+    // media player's position follows it.
+    std::function<int64_t()> Clock;
+    int64_t Now() const;
 
     // The Windows 7 profile folders of the machine's user.
     std::string UserProfile() const;

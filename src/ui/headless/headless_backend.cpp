@@ -27,7 +27,7 @@ const char* PositionName(FormPosition p) {
 }  // namespace
 
 HeadlessBackend::HeadlessBackend(std::string transcriptPath, const std::string& scriptPath)
-    : transcriptPath_(std::move(transcriptPath)) {
+    : transcriptPath_(std::move(transcriptPath)), scriptPath_(scriptPath) {
     if (!HostFileExists(scriptPath)) return;
     std::string text = ReadHostFile(scriptPath);
     int lineNumber = 0;
@@ -35,28 +35,80 @@ HeadlessBackend::HeadlessBackend(std::string transcriptPath, const std::string& 
         ++lineNumber;
         std::string line(TrimBlanks(raw));
         if (line.empty() || line[0] == '#') continue;
+        // The first words are the action, the form and the control; "type"
+        // takes the rest of the line as its text, blanks included.
         std::vector<std::string> words;
-        for (const std::string& w : SplitOn(line, ' ')) {
-            if (!w.empty()) words.push_back(w);
+        size_t pos = 0;
+        std::string rest;
+        while (pos < line.size()) {
+            while (pos < line.size() && line[pos] == ' ') ++pos;
+            if (pos >= line.size()) break;
+            if (words.size() == 3 && words[0] == "type") {
+                rest = line.substr(pos);
+                break;
+            }
+            size_t end = line.find(' ', pos);
+            if (end == std::string::npos) end = line.size();
+            words.push_back(line.substr(pos, end - pos));
+            pos = end;
         }
         UserStep step;
         step.line = lineNumber;
         step.action = words[0];
-        bool ok = (step.action == "close" && words.size() == 2) || (step.action == "click" && words.size() == 3);
+        const std::string& a = step.action;
+        bool ok = (a == "close" && words.size() == 2) ||
+                  ((a == "click" || a == "tick" || a == "untick") && words.size() == 3) ||
+                  (a == "type" && words.size() == 3) || (a == "wait" && words.size() == 2);
+        if (ok && a == "wait") {
+            ok = words[1].find_first_not_of("0123456789") == std::string::npos && words[1].size() <= 9;
+            if (ok) step.milliseconds = std::stoll(words[1]);
+        }
         if (!ok) {
             ThrowFormatError(scriptPath + ", line " + std::to_string(lineNumber) +
-                             ": expected \"close FORM\" or \"click FORM CONTROL\"");
+                             ": expected \"close FORM\", \"click FORM CONTROL\", \"type FORM CONTROL TEXT\", "
+                             "\"tick FORM CONTROL\", \"untick FORM CONTROL\" or \"wait MILLISECONDS\"");
         }
-        step.form = Utf8ToGbk(words[1]);
+        if (a != "wait") step.form = Utf8ToGbk(words[1]);
         if (words.size() == 3) step.control = Utf8ToGbk(words[2]);
+        step.text = Utf8ToGbk(rest);
         script_.push_back(step);
     }
 }
 
+void HeadlessBackend::Log(const std::string& utf8) { AppendHostFile(transcriptPath_, utf8); }
+
+namespace {
+
+// The control a script names: "NAME" outside every page, or
+// "PAGECLASS.NAME" inside the page of that class.
+Control* FindControl(Control& root, const std::string& name, bool insidePage) {
+    for (Control* child : root.Children()) {
+        if (auto* page = dynamic_cast<Page*>(child)) {
+            size_t dot = name.find('.');
+            if (!insidePage && dot != std::string::npos && page->ClassName() == name.substr(0, dot)) {
+                if (Control* found = FindControl(*page, name.substr(dot + 1), true)) return found;
+            }
+            continue;
+        }
+        if (child->Name() == name) return child;
+        if (Control* found = FindControl(*child, name, insidePage)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void HeadlessBackend::ScriptFails(const UserStep& step, const std::string& what) {
+    ThrowFormatError(scriptPath_ + ", line " + std::to_string(step.line) + ": " + what);
+}
+
 void HeadlessBackend::DescribeTree(Control& control, int depth) {
     for (Control* child : control.Children()) {
-        if (!child->Visible() && !dynamic_cast<Timer*>(child)) continue;
-        AppendHostFile(transcriptPath_, std::string(static_cast<size_t>(depth) * 2, ' ') + GbkToUtf8(child->Describe()) + "\n");
+        // What a user sees: showing controls; timers are listed with their
+        // state, media players never.
+        if (dynamic_cast<MediaPlayer*>(child)) continue;
+        if (!dynamic_cast<Timer*>(child) && !child->ShowingToUser()) continue;
+        Log(std::string(static_cast<size_t>(depth) * 2, ' ') + GbkToUtf8(child->Describe()) + "\n");
         DescribeTree(*child, depth + 1);
     }
 }
@@ -95,46 +147,117 @@ Timer* HeadlessBackend::NextTimer() {
 }
 
 bool HeadlessBackend::Press(Form& form, const std::string& name) {
-    std::vector<Control*> pending = {&form};
-    while (!pending.empty()) {
-        Control* c = pending.back();
-        pending.pop_back();
-        if (auto* button = dynamic_cast<Button*>(c); button && button->Name() == name) {
-            AppendHostFile(transcriptPath_, "  (the user presses " + GbkToUtf8(button->Caption()) +
-                                                (button->Enabled() ? "" : ", which is disabled") + ")\n");
-            button->Click();
-            return true;
-        }
-        pending.insert(pending.end(), c->Children().begin(), c->Children().end());
-    }
-    return false;
+    auto* button = dynamic_cast<Button*>(FindControl(form, name, false));
+    if (!button || !button->ShowingToUser()) return false;
+    Log("  (the user presses " + GbkToUtf8(button->Caption()) + (button->Enabled() ? "" : ", which is disabled") +
+        ")\n");
+    button->Click();
+    return true;
 }
 
-bool HeadlessBackend::UserActs() {
+bool HeadlessBackend::Perform(Form& form, const UserStep& step, bool busy) {
+    if (step.action == "close") {
+        Log("  (the user closes " + GbkToUtf8(step.form) + ")\n");
+        if (form.CloseBox) form.Close();
+        return true;
+    }
+    Control* control = FindControl(form, step.control, false);
+    if (!control) ScriptFails(step, step.form + " has no control " + step.control);
+    if (!control->ShowingToUser()) {
+        if (busy) return false;
+        ScriptFails(step, step.control + " of " + step.form + " is not showing");
+    }
+    std::string name = GbkToUtf8(step.control);
+    if (step.action == "click") {
+        if (auto* button = dynamic_cast<Button*>(control)) {
+            Log("  (the user presses " + GbkToUtf8(button->Caption()) +
+                (button->Enabled() ? "" : ", which is disabled") + ")\n");
+            button->Click();
+        } else if (auto* label = dynamic_cast<Label*>(control)) {
+            Log("  (the user clicks " + name + ")\n");
+            label->Click();
+        } else if (auto* box = dynamic_cast<CheckBox*>(control)) {
+            Log("  (the user clicks " + name + ")\n");
+            box->Toggle();
+        } else {
+            ScriptFails(step, step.control + " of " + step.form + " cannot be clicked");
+        }
+        return true;
+    }
+    if (!control->Enabled()) {
+        if (busy) return false;
+        ScriptFails(step, step.control + " of " + step.form + " is disabled");
+    }
+    if (step.action == "type") {
+        auto* edit = dynamic_cast<Edit*>(control);
+        if (!edit) ScriptFails(step, step.control + " of " + step.form + " is not an edit");
+        if (edit->ReadOnly()) ScriptFails(step, step.control + " of " + step.form + " is read-only");
+        Log("  (the user types \"" + GbkToUtf8(step.text) + "\" into " + name + ")\n");
+        edit->SetText(step.text);
+        return true;
+    }
+    auto* box = dynamic_cast<CheckBox*>(control);
+    if (!box) ScriptFails(step, step.control + " of " + step.form + " is not a check box");
+    bool tick = step.action == "tick";
+    Log("  (the user " + step.action + "s " + name + ")\n");
+    if (box->Checked() != tick) box->Toggle();
+    return true;
+}
+
+bool HeadlessBackend::UserActs(bool busy) {
     if (open_.empty()) return false;
     Form* top = open_.back();
+    if (waitUntil_ >= 0) {
+        if (now_ < waitUntil_) return false;
+        waitUntil_ = -1;
+    }
     if (nextStep_ < script_.size()) {
         const UserStep& step = script_[nextStep_];
-        if (EqualsNoCase(top->ClassName(), step.form)) {
+        if (step.action == "wait") {
             ++nextStep_;
-            if (step.action == "close") {
-                AppendHostFile(transcriptPath_, "  (the user closes " + GbkToUtf8(step.form) + ")\n");
-                if (top->CloseBox) top->Close();
-                return true;
-            }
-            if (!Press(*top, step.control)) {
-                ThrowFormatError("user.script, line " + std::to_string(step.line) + ": " + step.form +
-                                 " has no button " + step.control);
-            }
+            Log("  (the user waits " + std::to_string(step.milliseconds) + " ms)\n");
+            waitUntil_ = now_ + step.milliseconds;
+            return true;
+        }
+        if (EqualsNoCase(top->ClassName(), step.form)) {
+            if (!Perform(*top, step, busy)) return false;
+            ++nextStep_;
             return true;
         }
     }
-    // Told nothing, the user presses the window's default button once.
-    if (!top->DefaultButton.empty() && !defaultPressed_[top]) {
+    // Told nothing, the user presses the window's default button: once, or
+    // whenever it can be pressed.
+    if (top->DefaultButton.empty()) return false;
+    if (top->RepeatDefault) {
+        // Once more only after the form showed something new: a press that
+        // changed nothing (a question answered No) is not repeated for ever.
+        auto* button = dynamic_cast<Button*>(FindControl(*top, top->DefaultButton, false));
+        if (!button || !button->ShowingToUser() || !button->Enabled()) return false;
+        auto pressed = defaultPressedAt_.find(top);
+        if (pressed != defaultPressedAt_.end() && pressed->second == snapshots_) return false;
+        defaultPressedAt_[top] = snapshots_;
+        return Press(*top, top->DefaultButton);
+    }
+    if (!defaultPressed_[top]) {
         defaultPressed_[top] = true;
         return Press(*top, top->DefaultButton);
     }
     return false;
+}
+
+void HeadlessBackend::Snapshot(Form& form, const std::string& note) {
+    // While the form is being shown its whole state is written once it appears.
+    ++snapshots_;
+    if (!announced_.count(&form)) {
+        shownAs_[&form] = note;
+        return;
+    }
+    Log("[" + std::to_string(now_) + " ms] " + GbkToUtf8(form.ClassName()) + ": " + GbkToUtf8(note) + "\n");
+    DescribeTree(form, 1);
+}
+
+void HeadlessBackend::SetScreenCursor(Cursor cursor) {
+    Log(cursor == Cursor::HourGlass ? "  (the pointer becomes an hourglass)\n" : "  (the pointer is an arrow again)\n");
 }
 
 void HeadlessBackend::RunModal(Form& form) {
@@ -146,7 +269,10 @@ void HeadlessBackend::RunModal(Form& form) {
 
     defaultPressed_[&form] = false;
     auto finish = [&] {
+        announced_.erase(&form);
+        shownAs_.erase(&form);
         defaultPressed_.erase(&form);
+        defaultPressedAt_.erase(&form);
         for (Timer* timer : form.Timers()) due_.erase(timer);
         form.SetShowing(false);
         open_.pop_back();
@@ -156,10 +282,13 @@ void HeadlessBackend::RunModal(Form& form) {
         if (form.OnShow) form.OnShow();
         const Rect& b = form.Bounds();
         char header[160];
-        std::snprintf(header, sizeof header, "[%lld ms] show %s %dx%d %s\n", static_cast<long long>(now_),
+        std::snprintf(header, sizeof header, "[%lld ms] show %s %dx%d %s", static_cast<long long>(now_),
                       form.ClassName().c_str(), b.width, b.height, PositionName(form.Position));
-        AppendHostFile(transcriptPath_, header + std::string("  caption \"") + GbkToUtf8(form.Caption()) + "\"\n");
+        auto note = shownAs_.find(&form);
+        Log(header + (note == shownAs_.end() ? std::string() : ": " + GbkToUtf8(note->second)) + "\n");
+        Log("  caption \"" + GbkToUtf8(form.Caption()) + "\"\n");
         DescribeTree(form, 1);
+        announced_.insert(&form);
         int64_t shownAt = now_;
         for (;;) {
             if (form.CloseRequested()) {
@@ -174,7 +303,11 @@ void HeadlessBackend::RunModal(Form& form) {
                 timer->Fire();
                 continue;
             }
-            if (UserActs()) continue;
+            if (UserActs(false)) continue;
+            if (waitUntil_ > now_ && (!timer || due_[timer] > waitUntil_)) {
+                now_ = waitUntil_;  // nothing happens while the user waits
+                continue;
+            }
             if (!timer) {
                 ThrowOsError("The window " + form.ClassName() + " waits for input that never comes");
             }
@@ -184,8 +317,7 @@ void HeadlessBackend::RunModal(Form& form) {
             }
         }
     } catch (...) {
-        AppendHostFile(transcriptPath_, "[" + std::to_string(now_) + " ms] " + GbkToUtf8(form.ClassName()) +
-                                            " ends with an error\n");
+        Log("[" + std::to_string(now_) + " ms] " + GbkToUtf8(form.ClassName()) + " ends with an error\n");
         finish();
         throw;
     }
@@ -201,7 +333,7 @@ void HeadlessBackend::RunModal(Form& form) {
 void HeadlessBackend::ProcessMessages() {
     // Pending input: the simulated user may act (a close box pressed while
     // work goes on); virtual time does not move inside long work.
-    if (!open_.empty() && UserActs()) {
+    if (!open_.empty() && UserActs(true)) {
         Form* top = open_.back();
         if (top->CloseRequested()) {
             if (top->QueryClose()) return;  // the modal loop ends when control returns to it

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,21 @@
 namespace setup::ui {
 
 // One step of user.script (UTF-8, one step a line, "#" starts a comment):
-//   close FORM            the close box of the window FORM (its class name)
-//   click FORM CONTROL    presses the button CONTROL of FORM
+//   close FORM                 the close box of the window FORM (its class name)
+//   click FORM CONTROL         presses a button, clicks a label or a check box
+//   type FORM CONTROL TEXT     replaces the text of an edit (TEXT: the rest of the line)
+//   tick FORM CONTROL          ticks a check box (nothing when it is ticked)
+//   untick FORM CONTROL        unticks a check box
+//   wait MILLISECONDS          the user does nothing for that long
+// A control inside a page is named PAGECLASS.CONTROL. A step is taken when
+// its form is the top window; a control that does not exist, or that the
+// user cannot see or reach when nothing else is going on, fails the run.
 struct UserStep {
     std::string action;
     std::string form;
     std::string control;
+    std::string text;
+    int64_t milliseconds = 0;
     int line = 0;
 };
 
@@ -34,17 +44,26 @@ public:
     void Update(Control& control) override;
     void Forget(Control& control) override;
     void Wake(Form&) override {}
+    void Snapshot(Form& form, const std::string& note) override;
+    void SetScreenCursor(Cursor cursor) override;
 
     int64_t Now() const { return now_; }
 
 private:
-    bool UserActs();
+    // The user's next action; busy: called from inside long work, where a
+    // step whose control is not showing yet waits instead of failing.
+    bool UserActs(bool busy);
+    bool Perform(Form& form, const UserStep& step, bool busy);
     bool Press(Form& form, const std::string& name);
+    [[noreturn]] void ScriptFails(const UserStep& step, const std::string& what);
+    void Log(const std::string& utf8);
     Timer* NextTimer();
     void Arm(Timer& timer);
     void DescribeTree(Control& control, int depth);
 
     std::string transcriptPath_;
+    std::string scriptPath_;
+    int64_t waitUntil_ = -1;
     std::vector<UserStep> script_;
     size_t nextStep_ = 0;
     std::vector<Form*> open_;
@@ -53,6 +72,10 @@ private:
     int64_t sequence_ = 0;
     std::map<Timer*, int64_t> armedAt_;  // for a stable order among equal due times
     std::map<Form*, bool> defaultPressed_;
+    std::set<Form*> announced_;
+    std::map<Form*, std::string> shownAs_;  // what a form showed as it appeared
+    std::map<Form*, int64_t> defaultPressedAt_;  // snapshot count at the last repeated default press
+    int64_t snapshots_ = 0;  // forms whose showing is in the transcript
 };
 
 }  // namespace setup::ui

@@ -16,7 +16,9 @@ int RunProgram(int argc, char** argv, int (*body)()) {
         SetPlatform(platform.get());
         HeadlessBackend backend(machine.Root() + "/transcript.txt", machine.Root() + "/user.script");
         SetBackend(&backend);
+        machine.Clock = [&backend] { return backend.Now(); };
         int status = body();
+        machine.Clock = nullptr;
         SetBackend(nullptr);
         SetPlatform(nullptr);
         return status;

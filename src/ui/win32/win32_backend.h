@@ -18,6 +18,8 @@ public:
     void Update(Control& control) override;
     void Forget(Control& control) override;
     void Wake(Form& form) override;
+    void Snapshot(Form& form, const std::string& note) override;
+    void SetScreenCursor(Cursor cursor) override;
 };
 
 }  // namespace setup::ui
