@@ -208,6 +208,7 @@ class Panel : public Control {
 public:
     using Control::Control;
     const char* Kind() const override { return "Panel"; }
+    bool Sunken = false;  // a lowered edge around the panel
 };
 
 class Bevel : public Control {

@@ -4,40 +4,101 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "platform/win32/dll_hardening.h"
+#include "ui/win32/win32_picture.h"
 
 namespace setup::ui {
 
 namespace {
 
+using setup::win32::Narrow;
 using setup::win32::Wide;
 
 const wchar_t kFormClass[] = L"SetupToolkitForm";
+const wchar_t kPanelClass[] = L"SetupToolkitPanel";
 const wchar_t kGaugeClass[] = L"SetupToolkitGauge";
 
-HFONT DialogFont() {
-    static HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
-    return font;
-}
+// An exception raised by a handler inside a window procedure waits here until
+// control is back in our own code (the modal loop or ProcessMessages), which
+// raises it again: C++ exceptions never unwind through the system's frames.
+std::exception_ptr pendingFailure;
+// Set while the backend writes a control's state to its peer, so that the
+// notifications this causes (EN_CHANGE) are not taken for user input.
+bool updatingPeer = false;
+bool busyCursor = false;
 
-HWND Peer(Control& control) { return static_cast<HWND>(control.peer); }
-
-// Controls inside panels are children of the form's window, so their place
-// is their bounds offset by every panel around them.
-RECT WindowRect(Control& control) {
-    const Rect& b = control.Bounds();
-    RECT r{b.left, b.top, b.left + b.width, b.top + b.height};
-    for (Control* p = control.Parent(); p && !dynamic_cast<Form*>(p); p = p->Parent()) {
-        OffsetRect(&r, p->Bounds().left, p->Bounds().top);
+template <typename Handler>
+void Guarded(Handler&& handler) {
+    if (pendingFailure) return;  // the first failure ends the loop; later input is ignored
+    try {
+        handler();
+    } catch (...) {
+        pendingFailure = std::current_exception();
     }
-    return r;
 }
+
+void RaisePending() {
+    if (pendingFailure) {
+        std::exception_ptr failure = pendingFailure;
+        pendingFailure = nullptr;
+        std::rethrow_exception(failure);
+    }
+}
+
+HFONT FontOf(const Font& font) {
+    static std::map<std::tuple<int, bool, bool>, HFONT> fonts;
+    auto key = std::make_tuple(font.height, font.bold, font.underline);
+    auto it = fonts.find(key);
+    if (it != fonts.end()) return it->second;
+    HFONT handle = CreateFontW(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, font.underline, FALSE,
+                               GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    fonts[key] = handle;
+    return handle;
+}
+
+COLORREF ColorOf(uint32_t color) {
+    return (color & 0x80000000u) ? GetSysColor(static_cast<int>(color & 0xFF)) : static_cast<COLORREF>(color);
+}
+
+HBRUSH BrushOf(uint32_t color) {
+    if (color & 0x80000000u) return GetSysColorBrush(static_cast<int>(color & 0xFF));
+    static std::map<uint32_t, HBRUSH> brushes;
+    HBRUSH& brush = brushes[color];
+    if (!brush) brush = CreateSolidBrush(static_cast<COLORREF>(color));
+    return brush;
+}
+
+HWND Peer(const Control& control) { return static_cast<HWND>(control.peer); }
 
 Control* ControlOf(HWND hwnd) { return reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+// Controls without a window of their own: their container draws them.
+bool IsGraphic(const Control& control) {
+    return dynamic_cast<const Label*>(&control) || dynamic_cast<const Image*>(&control) ||
+           dynamic_cast<const Bevel*>(&control);
+}
+bool IsContainer(const Control& control) {
+    return dynamic_cast<const Panel*>(&control) || dynamic_cast<const Page*>(&control) ||
+           dynamic_cast<const Form*>(&control);
+}
+bool HasNoPeer(const Control& control) {
+    return dynamic_cast<const Timer*>(&control) || dynamic_cast<const MediaPlayer*>(&control) || IsGraphic(control);
+}
+
+// The nearest control around this one that has a window.
+Control* Container(const Control& control) {
+    Control* p = control.Parent();
+    while (p && !IsContainer(*p)) p = p->Parent();
+    return p;
+}
 
 // Timer ids are the timer's index among the form's timers, plus one.
 UINT_PTR TimerId(Timer& timer) {
@@ -49,24 +110,62 @@ UINT_PTR TimerId(Timer& timer) {
     return 0;
 }
 
+RECT RectOf(const Control& control) {
+    const Rect& b = control.Bounds();
+    return RECT{b.left, b.top, b.left + b.width, b.top + b.height};
+}
+
+void PaintGraphic(HDC dc, Control& control) {
+    RECT r = RectOf(control);
+    if (auto* image = dynamic_cast<Image*>(&control)) {
+        if (const Picture* picture = image->GetPicture()) DrawPicture(dc, r, *picture, image->Stretch);
+    } else if (dynamic_cast<Bevel*>(&control)) {
+        RECT line{r.left, r.top, r.right, r.top + 2};
+        DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
+    } else if (auto* label = dynamic_cast<Label*>(&control)) {
+        SetBkMode(dc, TRANSPARENT);
+        const Font& font = label->GetFont();
+        SetTextColor(dc, label->Enabled() ? ColorOf(font.color) : GetSysColor(COLOR_GRAYTEXT));
+        HGDIOBJ old = SelectObject(dc, FontOf(font));
+        std::wstring text = Wide(label->Caption());
+        UINT format = label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE;
+        // A label whose place was sized for its text may draw past it rather
+        // than cut the text off.
+        RECT area = r;
+        if (!label->WordWrap) area.right = area.left + 2000;
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, format | DT_NOCLIP);
+        SelectObject(dc, old);
+    }
+}
+
+// A container draws its background and its graphic children in their order.
+void PaintContainer(HWND hwnd, Control& container) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, BrushOf(container.Color()));
+    for (Control* child : container.Children()) {
+        if (child->Visible() && IsGraphic(*child)) PaintGraphic(dc, *child);
+    }
+    if (auto* form = dynamic_cast<Form*>(&container); form && form->OnPaint) Guarded([&] { form->OnPaint(); });
+    EndPaint(hwnd, &ps);
+}
+
 void PaintGauge(HWND hwnd, Gauge& gauge) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     RECT r;
     GetClientRect(hwnd, &r);
-    HBRUSH back = CreateSolidBrush(gauge.BackColor);
-    FillRect(dc, &r, back);
-    DeleteObject(back);
+    FillRect(dc, &r, BrushOf(gauge.BackColor));
     RECT done = r;
     int percent = gauge.PercentDone();
     done.right = r.left + (r.right - r.left) * (percent < 0 ? 0 : percent > 100 ? 100 : percent) / 100;
-    HBRUSH fore = CreateSolidBrush(gauge.ForeColor);
-    FillRect(dc, &done, fore);
-    DeleteObject(fore);
+    FillRect(dc, &done, BrushOf(gauge.ForeColor));
     wchar_t text[16];
     wsprintfW(text, L"%d%%", percent);
     SetBkMode(dc, TRANSPARENT);
-    SelectObject(dc, DialogFont());
+    SelectObject(dc, FontOf(gauge.GetFont()));
     DrawTextW(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
     EndPaint(hwnd, &ps);
@@ -82,67 +181,254 @@ LRESULT CALLBACK GaugeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// The graphic child under a point of the container, topmost first.
+Control* GraphicAt(Control& container, int x, int y) {
+    const std::vector<Control*>& children = container.Children();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        Control* c = *it;
+        if (!c->Visible() || !dynamic_cast<Label*>(c)) continue;
+        const Rect& b = c->Bounds();
+        if (x >= b.left && x < b.left + b.width && y >= b.top && y < b.top + b.height) return c;
+    }
+    return nullptr;
+}
+
+Control* hovered = nullptr;
+
+void SetHovered(Control* control) {
+    if (control == hovered) return;
+    Control* previous = hovered;
+    hovered = control;
+    if (previous) Guarded([&] { previous->MouseLeave(); });
+    if (control) Guarded([&] { control->MouseEnter(); });
+}
+
+// Messages every container (form, panel, page) handles alike: notifications
+// of its child windows, their colours, the graphic controls' painting and
+// pointer.
+bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_COMMAND: {
+            Control* child = lParam ? ControlOf(reinterpret_cast<HWND>(lParam)) : nullptr;
+            if (!child) return false;
+            if (HIWORD(wParam) == BN_CLICKED) {
+                if (auto* button = dynamic_cast<Button*>(child)) Guarded([&] { button->Click(); });
+                if (auto* box = dynamic_cast<CheckBox*>(child)) Guarded([&] { box->Toggle(); });
+            } else if (HIWORD(wParam) == EN_CHANGE && !updatingPeer) {
+                if (auto* edit = dynamic_cast<Edit*>(child)) {
+                    int length = GetWindowTextLengthW(reinterpret_cast<HWND>(lParam));
+                    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+                    GetWindowTextW(reinterpret_cast<HWND>(lParam), text.data(), length + 1);
+                    text.resize(static_cast<size_t>(length));
+                    Guarded([&] { edit->SetText(Narrow(text)); });
+                }
+            }
+            result = 0;
+            return true;
+        }
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            Control* child = ControlOf(reinterpret_cast<HWND>(lParam));
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            uint32_t color = child ? child->Color() : container.Color();
+            if (auto* memo = dynamic_cast<Memo*>(child)) color = memo->Color();
+            SetBkColor(dc, ColorOf(color));
+            if (child) SetTextColor(dc, ColorOf(child->GetFont().color));
+            result = reinterpret_cast<LRESULT>(BrushOf(color));
+            return true;
+        }
+        case WM_ERASEBKGND:
+            result = 1;  // WM_PAINT fills the whole client area
+            return true;
+        case WM_PAINT:
+            PaintContainer(hwnd, container);
+            result = 0;
+            return true;
+        case WM_MOUSEMOVE: {
+            Control* under = GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            SetHovered(under);
+            if (under) {
+                TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
+                TrackMouseEvent(&track);
+            }
+            return false;
+        }
+        case WM_MOUSELEAVE:
+            SetHovered(nullptr);
+            return false;
+        case WM_LBUTTONUP: {
+            Control* under = GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            if (auto* label = dynamic_cast<Label*>(under)) Guarded([&] { label->Click(); });
+            return false;
+        }
+        case WM_SETCURSOR:
+            if (busyCursor) {
+                SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+                result = TRUE;
+                return true;
+            }
+            if (reinterpret_cast<HWND>(wParam) == hwnd && hovered && hovered->GetCursor() == Cursor::Hand &&
+                Container(*hovered) == &container) {
+                SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+                result = TRUE;
+                return true;
+            }
+            return false;
+    }
+    return false;
+}
+
+LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Control* panel = ControlOf(hwnd);
+    LRESULT result = 0;
+    if (panel && ContainerMessage(hwnd, *panel, message, wParam, lParam, result)) return result;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* form = dynamic_cast<Form*>(ControlOf(hwnd));
     switch (message) {
         case WM_CLOSE:
-            if (form && form->CloseBox) form->Close();
-            return 0;
-        case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && lParam) {
-                if (auto* button = dynamic_cast<Button*>(ControlOf(reinterpret_cast<HWND>(lParam)))) button->Click();
-            }
+            if (form && form->CloseBox) Guarded([&] { form->Close(); });
             return 0;
         case WM_TIMER:
             if (form) {
                 std::vector<Timer*> timers = form->Timers();
-                if (wParam >= 1 && wParam <= timers.size()) timers[wParam - 1]->Fire();
+                if (wParam >= 1 && wParam <= timers.size()) Guarded([&] { timers[wParam - 1]->Fire(); });
             }
             return 0;
-        case WM_CTLCOLORSTATIC: {
-            auto* label = dynamic_cast<Label*>(ControlOf(reinterpret_cast<HWND>(lParam)));
-            if (label && label->Transparent) {
-                SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-            }
-            break;
-        }
-        case WM_PAINT:
-            if (form && form->OnPaint) {
-                form->OnPaint();
-            }
-            break;
     }
+    LRESULT result = 0;
+    if (form && ContainerMessage(hwnd, *form, message, wParam, lParam, result)) return result;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void CreatePeers(Control& parent, HWND parentWindow) {
-    for (Control* child : parent.Children()) {
-        if (dynamic_cast<Timer*>(child)) continue;
-        const wchar_t* cls = L"STATIC";
-        DWORD style = WS_CHILD;
-        if (dynamic_cast<Button*>(child)) {
-            cls = L"BUTTON";
-            style |= BS_PUSHBUTTON | WS_TABSTOP;
-        } else if (dynamic_cast<ProgressBar*>(child)) {
-            cls = PROGRESS_CLASSW;
-        } else if (dynamic_cast<Gauge*>(child)) {
-            cls = kGaugeClass;
-        } else if (dynamic_cast<Bevel*>(child)) {
-            style |= SS_ETCHEDHORZ;
-        } else if (auto* label = dynamic_cast<Label*>(child)) {
-            style |= label->WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
-        }
-        RECT r = WindowRect(*child);
-        HWND hwnd = CreateWindowExW(0, cls, Wide(child->Caption()).c_str(), style, r.left, r.top, r.right - r.left,
-                                    r.bottom - r.top, parentWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
-        if (!hwnd) continue;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(child));
-        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
-        child->peer = hwnd;
-        ActiveBackend()->Update(*child);
-        CreatePeers(*child, parentWindow);
+// Creates the window of one control inside its container's window.
+void CreatePeer(Control& control) {
+    if (control.peer || HasNoPeer(control) || dynamic_cast<Form*>(&control)) return;
+    Control* container = Container(control);
+    if (!container || !container->peer) return;
+    const wchar_t* cls = L"STATIC";
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
+    std::wstring text = Wide(control.Caption());
+    if (dynamic_cast<Button*>(&control)) {
+        cls = L"BUTTON";
+        style |= BS_PUSHBUTTON | WS_TABSTOP;
+    } else if (dynamic_cast<CheckBox*>(&control)) {
+        cls = L"BUTTON";
+        style |= BS_CHECKBOX | WS_TABSTOP;
+    } else if (auto* edit = dynamic_cast<Edit*>(&control)) {
+        cls = L"EDIT";
+        style |= ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER;
+        text = Wide(edit->Text());
+    } else if (auto* memo = dynamic_cast<Memo*>(&control)) {
+        cls = L"EDIT";
+        style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP;
+        if (memo->Border) exStyle |= WS_EX_CLIENTEDGE;
+        text.clear();
+    } else if (dynamic_cast<ProgressBar*>(&control)) {
+        cls = PROGRESS_CLASSW;
+    } else if (dynamic_cast<Gauge*>(&control)) {
+        cls = kGaugeClass;
+    } else if (IsContainer(control)) {
+        cls = kPanelClass;
+        style |= WS_CLIPCHILDREN;
+        exStyle |= WS_EX_CONTROLPARENT;
+        if (auto* panel = dynamic_cast<Panel*>(&control); panel && panel->Sunken) exStyle |= WS_EX_STATICEDGE;
+        text.clear();
     }
+    RECT r = RectOf(control);
+    HWND hwnd = CreateWindowExW(exStyle, cls, text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                Peer(*container), nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd) return;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&control));
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control.GetFont())), FALSE);
+    control.peer = hwnd;
+}
+
+// Children get their windows in tab order, which is the order the Tab key
+// visits them.
+std::vector<Control*> InTabOrder(const Control& parent) {
+    std::vector<Control*> children = parent.Children();
+    std::stable_sort(children.begin(), children.end(), [](Control* a, Control* b) {
+        int ta = a->TabOrder < 0 ? 1000 : a->TabOrder, tb = b->TabOrder < 0 ? 1000 : b->TabOrder;
+        return ta < tb;
+    });
+    return children;
+}
+
+void CreatePeers(Control& parent) {
+    for (Control* child : InTabOrder(parent)) {
+        CreatePeer(*child);
+        if (child->peer || IsGraphic(*child)) ActiveBackend()->Update(*child);
+        CreatePeers(*child);
+    }
+}
+
+void ForgetPeers(Control& control) {
+    control.peer = nullptr;
+    for (Control* child : control.Children()) ForgetPeers(*child);
+}
+
+// The layout file of the Wine tests: every shown form's control tree, one
+// control a line, bounds relative to the form's client area.
+void WriteLayout(Form& form, const std::string& note) {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"SETUP_LAYOUT_FILE", path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    FILE* file = _wfopen(path, L"ab");
+    if (!file) return;
+    auto utf8 = [](const std::string& gbk) {
+        std::wstring wide = Wide(gbk);
+        int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                       nullptr);
+        std::string out(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), out.data(), size, nullptr,
+                            nullptr);
+        return out;
+    };
+    std::string header = "form " + form.ClassName() + " " + note + "\n";
+    std::fputs(utf8(header).c_str(), file);
+    std::vector<std::pair<Control*, std::pair<int, int>>> pending;
+    for (Control* child : form.Children()) pending.push_back({child, {0, 0}});
+    while (!pending.empty()) {
+        auto [control, origin] = pending.front();
+        pending.erase(pending.begin());
+        if (dynamic_cast<Timer*>(control) || dynamic_cast<MediaPlayer*>(control)) continue;
+        // Pages behind the current one are not part of what the user sees.
+        if (dynamic_cast<Page*>(control) && !control->ShowingToUser()) continue;
+        const Rect& b = control->Bounds();
+        // Controls of a page are named as scripts name them: PAGECLASS.NAME.
+        std::string name = control->Name();
+        if (auto* page = dynamic_cast<Page*>(control)) {
+            name = page->ClassName();
+        } else {
+            for (Control* c = control->Parent(); c && c != &form; c = c->Parent()) {
+                if (auto* host = dynamic_cast<Page*>(c)) {
+                    name = host->ClassName() + "." + name;
+                    break;
+                }
+            }
+        }
+        std::string text = control->Caption();
+        if (auto* edit = dynamic_cast<Edit*>(control)) text = edit->Text();
+        if (auto* memo = dynamic_cast<Memo*>(control)) text = memo->Text();
+        for (char& c : text) {
+            if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+        }
+        char geometry[96];
+        std::snprintf(geometry, sizeof geometry, " %d %d %d %d %s %s ", origin.first + b.left, origin.second + b.top,
+                      b.width, b.height, control->ShowingToUser() ? "visible" : "hidden",
+                      control->Enabled() ? "enabled" : "disabled");
+        std::string line = name + " " + control->Kind() + geometry + "\"" + text + "\"";
+        if (auto* box = dynamic_cast<CheckBox*>(control)) line += box->Checked() ? " ticked" : " unticked";
+        std::fputs(utf8(line + "\n").c_str(), file);
+        for (Control* child : control->Children()) {
+            pending.push_back({child, {origin.first + b.left, origin.second + b.top}});
+        }
+    }
+    std::fclose(file);
 }
 
 }  // namespace
@@ -159,10 +445,16 @@ Win32Backend::Win32Backend() {
     wc.lpfnWndProc = FormProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.hbrBackground = nullptr;
     wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     wc.lpszClassName = kFormClass;
     RegisterClassW(&wc);
+    WNDCLASSW panel{};
+    panel.lpfnWndProc = PanelProc;
+    panel.hInstance = GetModuleHandleW(nullptr);
+    panel.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    panel.lpszClassName = kPanelClass;
+    RegisterClassW(&panel);
     WNDCLASSW gauge{};
     gauge.lpfnWndProc = GaugeProc;
     gauge.hInstance = GetModuleHandleW(nullptr);
@@ -175,8 +467,9 @@ Win32Backend::~Win32Backend() = default;
 
 void Win32Backend::RunModal(Form& form) {
     DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
-    DWORD exStyle = 0;
+    DWORD exStyle = WS_EX_CONTROLPARENT;
     if (form.CloseBox) style |= WS_SYSMENU;
+    if (form.MinimizeBox) style |= WS_MINIMIZEBOX;
     if (form.Border == BorderStyle::Sizeable) style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     if (form.Border == BorderStyle::Dialog) exStyle |= WS_EX_DLGMODALFRAME;
     const Rect& b = form.Bounds();
@@ -201,38 +494,38 @@ void Win32Backend::RunModal(Form& form) {
     if (!hwnd) return;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
     form.peer = hwnd;
-    CreatePeers(form, hwnd);
-    for (Control* child : form.Children()) {
-        if (child->Visible() && child->peer) ShowWindow(Peer(*child), SW_SHOW);
+    if (form.Position == FormPosition::WorkArea) {
+        // The form's own size is its client area, which its children align to.
+        RECT client;
+        GetClientRect(hwnd, &client);
+        form.SetBounds(b.left, b.top, client.right, client.bottom);
     }
+    CreatePeers(form);
     form.SetShowing(true);
     for (Timer* timer : form.Timers()) Update(*timer);
     if (previous) EnableWindow(previous, FALSE);
-    ShowWindow(hwnd, SW_SHOW);
-    // The new modal window is the active one, so that message boxes raised
-    // from it are owned by it and stay above it.
-    SetForegroundWindow(hwnd);
-    SetActiveWindow(hwnd);
-    UpdateWindow(hwnd);
 
     auto cleanup = [&] {
         for (Timer* timer : form.Timers()) KillTimer(hwnd, TimerId(*timer));
         form.SetShowing(false);
+        hovered = nullptr;
         if (previous) EnableWindow(previous, TRUE);
         DestroyWindow(hwnd);
-        std::vector<Control*> pending = {&form};
-        while (!pending.empty()) {
-            Control* c = pending.back();
-            pending.pop_back();
-            c->peer = nullptr;
-            pending.insert(pending.end(), c->Children().begin(), c->Children().end());
-        }
+        ForgetPeers(form);
         if (previous) SetActiveWindow(previous);
     };
     try {
         if (form.OnShow) form.OnShow();
+        ShowWindow(hwnd, SW_SHOW);
+        // The new modal window is the active one, so that message boxes raised
+        // from it are owned by it and stay above it.
+        SetForegroundWindow(hwnd);
+        SetActiveWindow(hwnd);
+        UpdateWindow(hwnd);
+        WriteLayout(form, "shown");
         MSG msg;
         for (;;) {
+            RaisePending();
             if (form.CloseRequested()) {
                 if (form.QueryClose()) break;
                 form.ClearCloseRequest();
@@ -262,9 +555,13 @@ void Win32Backend::ProcessMessages() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+        if (!top || !IsDialogMessageW(top, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
     }
+    RaisePending();
 }
 
 void Win32Backend::Update(Control& control) {
@@ -279,22 +576,68 @@ void Win32Backend::Update(Control& control) {
         }
         return;
     }
-    HWND hwnd = Peer(control);
-    if (!hwnd) return;
-    if (dynamic_cast<Form*>(&control)) {
-        SetWindowTextW(hwnd, Wide(control.Caption()).c_str());
+    if (dynamic_cast<MediaPlayer*>(&control)) return;
+    if (auto* form = dynamic_cast<Form*>(&control)) {
+        if (form->peer) {
+            SetWindowTextW(Peer(*form), Wide(form->Caption()).c_str());
+            InvalidateRect(Peer(*form), nullptr, FALSE);
+        }
         return;
     }
-    RECT r = WindowRect(control);
+    if (IsGraphic(control)) {
+        // Its container repaints the control's place.
+        Control* container = Container(control);
+        if (container && container->peer) InvalidateRect(Peer(*container), nullptr, FALSE);
+        return;
+    }
+    // A control made while its form shows gets its window now.
+    if (!control.peer) {
+        CreatePeer(control);
+        if (!control.peer) return;
+        CreatePeers(control);
+    }
+    HWND hwnd = Peer(control);
+    updatingPeer = true;
+    RECT r = RectOf(control);
     MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-    SetWindowTextW(hwnd, Wide(control.Caption()).c_str());
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control.GetFont())), FALSE);
+    if (auto* edit = dynamic_cast<Edit*>(&control)) {
+        if (Narrow([&] {
+                int length = GetWindowTextLengthW(hwnd);
+                std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+                GetWindowTextW(hwnd, text.data(), length + 1);
+                text.resize(static_cast<size_t>(length));
+                return text;
+            }()) != edit->Text()) {
+            SetWindowTextW(hwnd, Wide(edit->Text()).c_str());
+        }
+        SendMessageW(hwnd, EM_SETREADONLY, edit->ReadOnly(), 0);
+    } else if (auto* memo = dynamic_cast<Memo*>(&control)) {
+        SetWindowTextW(hwnd, Wide(memo->Text()).c_str());
+        if (memo->ShowsLastLine) SendMessageW(hwnd, EM_LINESCROLL, 0, 0x7FFFFFF);
+    } else if (!IsContainer(control)) {
+        SetWindowTextW(hwnd, Wide(control.Caption()).c_str());
+    }
     EnableWindow(hwnd, control.Enabled());
     ShowWindow(hwnd, control.Visible() ? SW_SHOWNA : SW_HIDE);
+    if (auto* box = dynamic_cast<CheckBox*>(&control)) {
+        SendMessageW(hwnd, BM_SETCHECK, box->Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
     if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
         SendMessageW(hwnd, PBM_SETRANGE32, static_cast<WPARAM>(bar->Min()), static_cast<LPARAM>(bar->Max()));
         SendMessageW(hwnd, PBM_SETPOS, static_cast<WPARAM>(bar->Position()), 0);
     }
-    if (dynamic_cast<Gauge*>(&control)) InvalidateRect(hwnd, nullptr, FALSE);
+    if (dynamic_cast<Gauge*>(&control) || IsContainer(control)) InvalidateRect(hwnd, nullptr, FALSE);
+    updatingPeer = false;
+}
+
+void Win32Backend::Reorder(Control& control) {
+    if (control.peer) {
+        SetWindowPos(Peer(control), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        InvalidateRect(Peer(control), nullptr, TRUE);
+    } else {
+        Update(control);
+    }
 }
 
 void Win32Backend::Forget(Control& control) {
@@ -303,11 +646,24 @@ void Win32Backend::Forget(Control& control) {
         if (form && form->peer) KillTimer(Peer(*form), TimerId(*timer));
         return;
     }
-    control.peer = nullptr;
+    if (hovered == &control) hovered = nullptr;
+    // A control that goes while its form shows takes its window with it.
+    if (control.peer && !dynamic_cast<Form*>(&control) && IsWindow(Peer(control))) DestroyWindow(Peer(control));
+    ForgetPeers(control);
 }
 
 void Win32Backend::Wake(Form& form) {
     if (form.peer) PostMessageW(Peer(form), WM_NULL, 0, 0);
+}
+
+void Win32Backend::Snapshot(Form& form, const std::string& note) {
+    if (form.peer) UpdateWindow(Peer(form));
+    WriteLayout(form, note);
+}
+
+void Win32Backend::SetScreenCursor(Cursor cursor) {
+    busyCursor = cursor == Cursor::HourGlass;
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(busyCursor ? IDC_WAIT : IDC_ARROW)));
 }
 
 }  // namespace setup::ui

@@ -18,6 +18,7 @@ public:
     void Update(Control& control) override;
     void Forget(Control& control) override;
     void Wake(Form& form) override;
+    void Reorder(Control& control) override;
     void Snapshot(Form& form, const std::string& note) override;
     void SetScreenCursor(Cursor cursor) override;
 };

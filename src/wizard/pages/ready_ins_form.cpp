@@ -15,6 +15,7 @@ TfrmReadyIns::TfrmReadyIns(ui::Control& host)
     SetBounds(0, 0, 497, 294);
     Panel1.SetBounds(16, 114, 473, 153);
     Panel1.TabOrder = 0;
+    Panel1.Sunken = true;
     Memo1.SetBounds(0, 0, 473, 153);
     Memo1.SetAlign(ui::Align::Client);
     Memo1.Border = false;
