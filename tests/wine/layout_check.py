@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Compares the wizard pages that setup.exe showed under Wine with their
+layout tables.
+
+    layout_check.py LAYOUT_FILE PAGECLASS
+
+LAYOUT_FILE is what the Win32 backend writes when SETUP_LAYOUT_FILE is set:
+a "form CLASS NOTE" line whenever a form is shown or moves to another page,
+then one line per control: NAME KIND LEFT TOP WIDTH HEIGHT visible|hidden
+enabled|disabled "TEXT", bounds relative to the form's client area. The last
+block of the page is checked: every control of the page's table (and of the
+frame around it) must be there at its place and size; a control marked
+optional may be hidden, since the project decides whether it shows.
+"""
+import sys
+
+FRAME = [
+    ("Panel1", 0, 0, 508, 294),
+    ("Bevel1", 0, 295, 508, None),
+    ("Label1", 8, 309, None, None),
+    ("bPrevious?", 256, 304, 75, 22),
+    ("bNext?", 336, 304, 75, 22),
+    ("bCancel", 424, 304, 75, 22),
+]
+
+PAGES = {
+    "TfrmFist": [
+        ("Image1", 0, 0, None, None),
+        ("Label1", 160, 16, 341, 41),
+        ("Label2", 160, 64, 341, 47),
+        ("Label3", 160, 120, 341, 52),
+        ("Label4?", 160, 209, 337, 28),
+        ("Label5?", 160, 241, None, None),
+    ],
+    "TfrmAddonsTask": [
+        ("Image6", 0, 0, None, 57),
+        ("Label10", 16, 14, None, None),
+        ("Label11", 29, 33, None, None),
+        ("Label1", 28, 69, 378, 28),
+        ("Label2", 32, 112, None, None),
+        ("CheckBox1?", 32, 136, 373, 17),
+        ("CheckBox2?", 32, 160, 373, 17),
+    ],
+    "TfrmReadyIns": [
+        ("Image6", 0, 0, None, 57),
+        ("Label10", 16, 14, None, None),
+        ("Label11", 29, 33, None, None),
+        ("Label27", 16, 70, 473, 28),
+        ("Panel1", 16, 114, 473, 153),
+        ("Memo1", 16, 114, 473, 153),
+    ],
+    "TfrmBeginIns": [
+        ("Image8", 0, 0, None, 57),
+        ("Label28", 16, 15, None, None),
+        ("Label29", 45, 34, None, None),
+        ("Label30", 24, 76, 398, 14),
+        ("Label31", 452, 77, None, None),
+        ("ProgressBar1", 24, 98, 446, 19),
+        ("mInstall?", 23, 128, 447, 148),
+    ],
+    "TfrmEndIns": [
+        ("Image9", 0, 0, None, None),
+        ("Lb_Insted_Prog", 168, 28, 302, 45),
+        ("Label1", 168, 74, 302, 28),
+        ("Label2", 168, 110, None, None),
+        ("CheckBox1?", 168, 133, 297, 17),
+        ("CheckBox2?", 168, 157, 289, 17),
+        ("CheckBox3?", 168, 181, 297, 17),
+    ],
+}
+
+
+def last_block(path, page):
+    blocks, current = [], None
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if line.startswith("form "):
+                current = None
+                if line.startswith("form TfrmParent page " + page):
+                    current = []
+                    blocks.append(current)
+            elif current is not None:
+                current.append(line)
+    return blocks[-1] if blocks else None
+
+
+def main():
+    path, page = sys.argv[1], sys.argv[2]
+    block = last_block(path, page)
+    if block is None:
+        print(f"layout: {page} was never shown")
+        return 1
+    controls = {}
+    for line in block:
+        head, _, _ = line.partition(' "')
+        words = head.split()
+        if len(words) >= 8:
+            controls[words[0]] = (int(words[2]), int(words[3]), int(words[4]), int(words[5]), words[6])
+    faults = []
+    expected = [(n, *rest) for n, *rest in FRAME] + [(page + "." + n, *rest) for n, *rest in PAGES[page]]
+    for name, left, top, width, height in expected:
+        optional = name.endswith("?")
+        name = name.rstrip("?")
+        got = controls.get(name)
+        if got is None:
+            faults.append(f"{name} is missing")
+            continue
+        if got[4] != "visible":
+            if not optional:
+                faults.append(f"{name} is hidden")
+            continue
+        want = (left, top, width, height)
+        for label, w, g in zip(("left", "top", "width", "height"), want, got[:4]):
+            if w is not None and w != g:
+                faults.append(f"{name}: {label} {g}, the layout says {w}")
+    if faults:
+        print(f"layout of {page}: " + "; ".join(faults))
+        return 1
+    print(f"   layout of {page}: {len(expected)} controls in place")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
