@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds everything, makes the demo setup package, installs it
-# quietly by running the setup program on a fresh simulated Windows machine,
-# shows what the installation did, then runs the uninstaller it left behind
-# and shows what remains.
+# through the wizard by running the setup program on a fresh simulated Windows
+# machine (the simulated user accepts every default), shows every page the
+# user saw and what the installation did, then runs the uninstaller it left
+# behind and shows what remains.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,8 +20,8 @@ rm -rf "$out"
 mkdir -p "$out"
 
 echo
-echo "== The demo package (examples/demo/project.toml) on the Linux setup program, interface switched off"
-"$bin/makesetup" build examples/demo/project.toml -o "$out/demo-setup" --set project.Displayed=false
+echo "== The demo package (examples/demo/project.toml) on the Linux setup program"
+"$bin/makesetup" build examples/demo/project.toml -o "$out/demo-setup"
 "$bin/makesetup" verify "$out/demo-setup"
 "$bin/makesetup" inspect "$out/demo-setup"
 
@@ -42,7 +43,7 @@ echo "== Running C:\\Users\\Demo\\Downloads\\demo-setup on a fresh simulated Win
 SANDBOX_ROOT="$root" "$root/C/Users/Demo/Downloads/demo-setup"
 wait_for_exits 1
 echo
-echo "== What the user saw (transcript.txt)"
+echo "== What the user saw (transcript.txt): the loading window, the background window and every wizard page"
 cat "$root/transcript.txt"
 echo
 echo "== What the installation did: files, registry, effects"

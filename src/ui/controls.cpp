@@ -4,6 +4,7 @@
 
 #include "platform/os.h"
 #include "ui/backend.h"
+#include "ui/document.h"
 #include "ui/picture.h"
 
 namespace setup::ui {
@@ -271,6 +272,23 @@ std::string Image::Describe() const {
 void Image::LoadFromFile(const std::string& path) {
     file_ = path;
     picture_ = path.empty() ? nullptr : LoadPicture(path);
+    Changed();
+}
+
+std::string HtmlView::Describe() const {
+    std::string line = Control::Describe();
+    if (!document_) return line + (file_.empty() ? " no document" : " no document (" + Quote(file_) + " cannot be shown)");
+    static const char* const kinds[] = {"text", "RTF", "HTML"};
+    line += " document " + Quote(file_) + " " + kinds[static_cast<int>(document_->kind)] + ", " +
+            std::to_string(document_->lines.size()) + " lines";
+    // The first lines, as a user sees them before scrolling.
+    for (size_t i = 0; i < document_->lines.size() && i < 8; ++i) line += "\n    | " + document_->lines[i];
+    return line;
+}
+
+void HtmlView::LoadFromFile(const std::string& path) {
+    file_ = path;
+    document_ = path.empty() ? nullptr : LoadDocument(path);
     Changed();
 }
 

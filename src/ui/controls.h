@@ -14,6 +14,7 @@
 namespace setup::ui {
 
 struct Picture;
+struct Document;
 
 struct Rect {
     int left = 0, top = 0, width = 0, height = 0;
@@ -283,6 +284,23 @@ public:
 private:
     int interval_ = 1000;
     bool active_ = true;
+};
+
+// A scrollable read-only view of a document file (text, RTF or HTML).
+class HtmlView : public Control {
+public:
+    using Control::Control;
+    const char* Kind() const override { return "HtmlView"; }
+    std::string Describe() const override;
+    // Loads a document file of the machine; a file that is missing or cannot
+    // be decoded leaves the view empty. Empty path: none.
+    void LoadFromFile(const std::string& path);
+    const std::string& FileName() const { return file_; }
+    const Document* GetDocument() const { return document_.get(); }
+
+private:
+    std::string file_;
+    std::shared_ptr<const Document> document_;
 };
 
 // The background music player: a control that is never visible, playing one
