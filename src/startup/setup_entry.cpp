@@ -5,6 +5,7 @@
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/text.h"
 #include "startup/install_session.h"
 #include "ui/backend.h"
 
@@ -72,7 +73,8 @@ std::string ErrorReportText(const std::exception& error) {
 int SetupMain() {
     // Module initialisation.
     std::string own = OS().System().GetOwnExecutablePath();
-    ProgramFolder() = own.substr(0, own.rfind('\\') + 1);
+    size_t cut = FindLastChar(own, '\\');
+    ProgramFolder() = cut == std::string::npos ? std::string() : own.substr(0, cut + 1);
     for (const char* name : kPageClasses) RegisterPageClass(name, nullptr);
     SetMessagePump([] { ui::Application::ProcessMessages(); });
 
