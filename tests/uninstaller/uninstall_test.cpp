@@ -23,15 +23,22 @@ using testing_package::BuildPackage;
 
 class UninstallPassesTest : public SandboxTest {
 protected:
-    // Saves the record and loads it into a window as the uninstaller would.
-    std::unique_ptr<TfrmUnInstall> Window(const TUnInstall& record) {
-        record.SaveToFile("C:\\UnInstall x.log");
+    // Saves the record as the setup program does (file, Uninstall entry with
+    // its digest) and loads it into a window as the uninstaller would.
+    std::unique_ptr<TfrmUnInstall> Window(TUnInstall& record) {
+        Save(record);
         auto window = std::make_unique<TfrmUnInstall>();
         window->SetRecordPath("C:\\UnInstall x.log");
         EXPECT_TRUE(window->LoadRecord());
         return window;
     }
     void Write(const std::string& path) { OS().Files().Open(path, OpenMode::Create)->WriteBytes("x"); }
+    static void Save(TUnInstall& record, const std::string& path = "C:\\UnInstall x.log") {
+        if (record.PackageId().empty()) record.SetPackageId(kId);
+        OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(record.PackageId()));
+        TUnInstall::WriteRecordDigest(record.PackageId(), record.SaveToFile(path));
+    }
+    static constexpr char kId[] = "{0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9}";
 };
 
 // A key recorded with an empty value name goes with its subkeys; a value
@@ -132,7 +139,7 @@ TEST_F(UninstallPassesTest, SecondClickDuringThePassesDoesNothing) {
     record.SetProjectName("演示");
     record.AddFile("C:\\a.txt", true);
     record.AddFile("C:\\b.txt", true);
-    record.SaveToFile("C:\\UnInstall x.log");
+    Save(record);
     WriteHostFile("user.script", "click TfrmUnInstall Button1\nclick TfrmUnInstall Button1\n");
     ui::HeadlessBackend backend(HostPath("transcript.txt"), HostPath("user.script"));
     ui::SetBackend(&backend);
