@@ -52,7 +52,7 @@ TEST(UninstallRecordRulesTest, DefaultValueIsNotACreatedKey) {
                                            "\x0A\0\0\0" "2147483648"
                                            "\x04\0\0\0" ".txt"
                                            "\0\0\0\0"
-                                           "\x01\x03", 31));
+                                           "\x01\x03", 32));
     MemoryStream in(bytes);
     TUnInstall loaded;
     loaded.Deserialize(in);
