@@ -1,6 +1,8 @@
 // The uninstaller: its removal passes driven directly, and whole runs of the
 // Linux setup program and then the uninstaller it installed, on one machine.
 #include <chrono>
+#include <filesystem>
+#include <map>
 #include <thread>
 
 #include "engine/uninstall_record.h"
@@ -37,6 +39,21 @@ protected:
         if (record.PackageId().empty()) record.SetPackageId(kId);
         OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(record.PackageId()));
         TUnInstall::WriteRecordDigest(record.PackageId(), record.SaveToFile(path));
+    }
+    // The window shown and used as the simulated user does (pressing
+    // "卸载(&U)"); the record is the one Save wrote.
+    struct WindowRun {
+        int exitCode;
+        std::vector<std::string> failures;
+    };
+    WindowRun RunWindow() {
+        ui::HeadlessBackend backend(HostPath("transcript.txt"), HostPath("user.script"));
+        ui::SetBackend(&backend);
+        TfrmUnInstall window;
+        window.SetRecordPath("C:\\UnInstall x.log");
+        window.ShowModal();
+        ui::SetBackend(nullptr);
+        return {window.ExitCode(), window.Failures()};
     }
     static constexpr char kId[] = "{0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9}";
 };
@@ -163,6 +180,137 @@ TEST_F(UninstallPassesTest, SecondClickDuringThePassesDoesNothing) {
     std::unique_ptr<Stream> batch = OpenFile(GetTempFolder() + temp[0].name, OpenMode::Read);
     EXPECT_EQ(batch->ReadBytes(static_cast<size_t>(batch->Size())),
               SelfDeleteBatchText(OS().System().GetOwnExecutablePath()));
+}
+
+// A genuine record that names a drive root, special folders or keys directly
+// under a root removes none of them; the rest of it is carried out.
+TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
+    RegistryApi& reg = OS().Registry();
+    reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor");
+    reg.CreateKey(kHkeyCurrentUser, "Software\\Mine\\Sub");
+    std::string documents = GetSpecialFolder(5);
+    std::string startup = GetSpecialFolder(7);
+    OS().Files().CreateFolderTree(documents);
+    OS().Files().CreateFolderTree(startup);
+    OS().Files().CreateFolderTree("C:\\Mine\\empty");
+    TUnInstall record;
+    record.AddRegistry("2147483650", "SOFTWARE", "");
+    record.AddRegistry("2147483650", "\\SOFTWARE\\", "");
+    record.AddRegistry("2147483649", "Software\\Mine", "");
+    record.AddFolder("C:\\");
+    record.AddFolder("C:\\Windows");
+    record.AddFolder(documents);
+    record.AddFolder("C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\.");
+    record.AddFolder("C:\\Users");  // above the special folders: their emptied parents stay too
+    record.AddFolder("C:\\Mine");
+    auto window = Window(record);
+    EXPECT_TRUE(window->RemoveEverything());
+    EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Vendor"));
+    EXPECT_FALSE(reg.KeyExists(kHkeyCurrentUser, "Software\\Mine"));
+    FilesApi& files = OS().Files();
+    for (const std::string& folder : {std::string("C:\\Windows"), documents, startup, GetSpecialFolder(kCsidlDesktop)}) {
+        EXPECT_TRUE(files.FolderExists(folder)) << folder;
+    }
+    EXPECT_FALSE(files.FolderExists("C:\\Mine"));
+}
+
+// A record edited after the installation (its digest no longer matches the
+// Uninstall entry), or one whose product has no digest, is refused: a message,
+// nothing removed, exit status 1.
+TEST_F(UninstallPassesTest, EditedRecordIsRefusedAndNothingRemoved) {
+    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor\\Data");
+    Write("C:\\Windows\\system.dll");
+    Write("C:\\a.txt");
+    TUnInstall record;
+    record.SetProjectName("演示");
+    record.AddFile("C:\\a.txt", true);
+    Save(record);
+    for (int variant = 0; variant < 2; ++variant) {
+        TUnInstall edited;
+        edited.SetProjectName("演示");
+        edited.SetPackageId(kId);
+        edited.AddFile("C:\\a.txt", true);
+        edited.AddFile("C:\\Windows\\system.dll", true);
+        edited.AddRegistry("2147483650", "SOFTWARE\\Vendor", "");
+        edited.SaveToFile("C:\\UnInstall x.log");
+        if (variant == 1) OS().Registry().DeleteValue(kHkeyLocalMachine, UninstallKeyPath(kId), kRecordDigestValue);
+        size_t before = EffectLines().size();
+        EXPECT_EQ(RunWindow().exitCode, 1);
+        std::vector<std::string> lines = EffectLines();
+        ASSERT_EQ(lines.size(), before + 1);
+        EXPECT_TRUE(Contains(lines.back(), GbkToUtf8("安装日志文件与安装时保存的不一致"))) << lines.back();
+        EXPECT_TRUE(Contains(lines.back(), "\"icon\":\"stop\""));
+        EXPECT_TRUE(OS().Files().FileExists("C:\\Windows\\system.dll"));
+        EXPECT_TRUE(OS().Files().FileExists("C:\\a.txt"));
+        EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, "SOFTWARE\\Vendor\\Data"));
+        EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
+        EXPECT_TRUE(OS().Files().FileExists("C:\\UnInstall x.log"));
+    }
+}
+
+// A file that cannot be deleted (read-only here, as a locked one) is listed to
+// the user; the record then holds exactly what is left, the Uninstall entry
+// stays with the new record's digest, and the exit status is 3. A second run,
+// once the file is free, finishes the work.
+TEST_F(UninstallPassesTest, WhatCannotBeRemovedIsReportedAndASecondRunFinishes) {
+    FilesApi& files = OS().Files();
+    files.CreateFolderTree("C:\\App\\bin");
+    Write("C:\\App\\bin\\locked.dll");
+    Write("C:\\App\\bin\\free.dll");
+    Write("C:\\App\\readme.txt");
+    files.SetAttributes("C:\\App\\bin\\locked.dll", kAttrReadOnly);
+    OS().Registry().CreateKey(kHkeyCurrentUser, "Software\\演示");
+    TUnInstall record;
+    record.SetProjectName("演示");
+    record.AddFolder("C:\\App");
+    record.AddFolder("C:\\App\\bin");
+    record.AddFile("C:\\App\\bin\\locked.dll", true);
+    record.AddFile("C:\\App\\bin\\free.dll", true);
+    record.AddFile("C:\\App\\readme.txt", true);
+    record.AddRegistry("2147483649", "Software\\演示", "");
+    Save(record);
+    WindowRun first = RunWindow();
+    EXPECT_EQ(first.exitCode, 3);
+    EXPECT_EQ(first.failures, (std::vector<std::string>{"文件 C:\\App\\bin\\locked.dll"}));
+    std::string message = EffectLines().back();
+    EXPECT_TRUE(Contains(message, GbkToUtf8("“演示”未能完全卸载"))) << message;
+    EXPECT_TRUE(Contains(message, GbkToUtf8("C:\\\\App\\\\bin\\\\locked.dll"))) << message;
+    EXPECT_TRUE(Contains(message, "\"icon\":\"warning\"")) << message;
+    EXPECT_FALSE(Contains(message, GbkToUtf8("卸载成功")));
+    EXPECT_FALSE(files.FileExists("C:\\App\\bin\\free.dll"));
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyCurrentUser, "Software\\演示"));
+    ASSERT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
+    EXPECT_TRUE(OS().Files().ListFolder(GetTempFolder()).empty());  // the uninstaller stays
+    TUnInstall left;
+    ASSERT_TRUE(left.LoadVerifiedFromFile("C:\\UnInstall x.log"));
+    std::vector<std::string> entries;
+    for (const auto& e : left.Entries()) entries.push_back(std::to_string(e->EntryKind) + " " + e->Path);
+    EXPECT_EQ(entries, (std::vector<std::string>{"0 C:\\App\\bin\\locked.dll", "1 C:\\App", "1 C:\\App\\bin"}));
+    EXPECT_EQ(left.ProjectName(), "演示");
+
+    files.SetAttributes("C:\\App\\bin\\locked.dll", kAttrNormal);
+    EXPECT_EQ(RunWindow().exitCode, 0);
+    EXPECT_FALSE(files.FolderExists("C:\\App"));
+    EXPECT_FALSE(files.FileExists("C:\\UnInstall x.log"));
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
+    EXPECT_TRUE(Contains(EffectLines().back(), GbkToUtf8("“演示”卸载成功！")));
+}
+
+// More failures than the message lists: the first twenty, then the count.
+TEST_F(UninstallPassesTest, LongFailureListIsCut) {
+    TUnInstall record;
+    for (int i = 0; i < 23; ++i) {
+        std::string path = "C:\\f" + std::to_string(i) + ".txt";
+        Write(path);
+        OS().Files().SetAttributes(path, kAttrReadOnly);
+        record.AddFile(path, true);
+    }
+    Save(record);
+    EXPECT_EQ(RunWindow().exitCode, 3);
+    std::string message = EffectLines().back();
+    EXPECT_TRUE(Contains(message, "f19.txt"));
+    EXPECT_FALSE(Contains(message, "f20.txt"));
+    EXPECT_TRUE(Contains(message, GbkToUtf8("另有 3 项"))) << message;
 }
 
 TEST(SelfDeleteTest, BatchFileLines) {
