@@ -406,5 +406,161 @@ TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
     EXPECT_TRUE(Contains(transcript, GbkToUtf8("(the user presses 卸载(&U))"))) << transcript;
 }
 
+// Every file and folder of drive C: (folders end in "/"), with file contents.
+std::map<std::string, std::string> DriveSnapshot(const std::string& root) {
+    std::map<std::string, std::string> result;
+    std::string base = root + "/C";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(base)) {
+        std::string relative = entry.path().string().substr(base.size());
+        result[relative + (entry.is_directory() ? "/" : "")] =
+            entry.is_directory() ? "" : setup::ReadHostFile(entry.path().string());
+    }
+    return result;
+}
+
+// Installed three times over, then uninstalled: the machine holds what it held
+// before, but for the installation folder with the uninstaller, which the
+// system deletes after it ends (the sandbox records the batch without running
+// it). Names whose second byte is "\" (誠), "|" (墊) or a letter (丄A, 乤a: two
+// different files) install and go like any other. A default value written into
+// the existing HKEY_CLASSES_ROOT\.txt is removed as a value: the key and its
+// other data stay.
+TEST_F(InstallThenUninstallTest, ReinstallThreeTimesThenUninstallLeavesNothing) {
+    Configure("[Machine]\nOsVersion=6.1\n");
+    RegistryApi& reg = OS().Registry();
+    // Keys every Windows machine has, which an installation never removes.
+    reg.CreateKey(kHkeyCurrentUser, "Software");
+    reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    reg.CreateKey(kHkeyClassesRoot, ".txt\\ShellNew");
+    reg.WriteString(kHkeyClassesRoot, ".txt", "Content Type", "text/plain");
+    reg.WriteString(kHkeyClassesRoot, ".txt\\ShellNew", "NullFile", "");
+    TCompile project;
+    AddSetting(project, igProject, "项目名称", "誠墊");
+    AddSetting(project, igProject, "显示安装界面", "禁用");
+    AddSetting(project, igProject, "卸载程序", "启用");
+    AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\誠");
+    AddSetting(project, igStartFolder, "默认文件夹名称", "誠墊");
+    AddSetting(project, igAddonsTask, "创建桌面快捷方式", "启用");
+    project.PackageId = "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}";
+    project.FileFolderList = {"目标计算机\\Program Files\\誠\\墊\\丄A"};
+    AddItem(project, fkFile, "誠.exe", "D:\\s\\誠.exe", "目标计算机\\Program Files\\");
+    AddItem(project, fkFile, "丄A.txt", "D:\\s\\丄A.txt", "目标计算机\\Program Files\\墊");
+    AddItem(project, fkFile, "乤a.txt", "D:\\s\\乤a.txt", "目标计算机\\Program Files\\墊");
+    AddItem(project, fkUnInsFile, "UnInstall 誠.exe", "D:\\s\\UnInstall 誠.exe", "");
+    auto value = std::make_unique<TRegInfoData>();
+    value->Key = "目标计算机\\HKEY_CLASSES_ROOT\\.txt";
+    value->Data = "誠墊.Document";
+    project.RegList.push_back(std::move(value));
+    value = std::make_unique<TRegInfoData>();
+    value->Key = "目标计算机\\HKEY_CURRENT_USER\\Software\\誠墊\\設定";
+    value->ValueName = "路径";
+    value->Data = "[安装目录]\\誠.exe";
+    project.RegList.push_back(std::move(value));
+    project.RegFolderList = {"目标计算机\\HKEY_CURRENT_USER\\Software\\誠墊\\設定"};
+    for (const char* folder : {"开始菜单\\", "桌面\\"}) {
+        auto s = std::make_unique<TShotCutData>();
+        s->Folder = folder;
+        s->Name = "誠墊";
+        s->Target = "D:\\s\\誠.exe";
+        project.ShotCutList.push_back(std::move(s));
+    }
+    std::string package = BuildPackage(project, {"MZ 誠", "丄A", "乤a", setup::ReadHostFile(UNINSTALL_PROGRAM)},
+                                       setup::ReadHostFile(SETUP_PROGRAM));
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+    std::map<std::string, std::string> before = DriveSnapshot(root_);
+    std::string registryBefore = ReadHostFile("registry.reg");
+
+    const std::string dir = "C:\\Program Files\\誠";
+    const std::string programs = GetSpecialFolder(kCsidlPrograms) + "\\誠墊";
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+        EXPECT_EQ(OS().Registry().ReadString(kHkeyClassesRoot, ".txt", ""), "誠墊.Document");
+        EXPECT_TRUE(OS().Files().FileExists(dir + "\\墊\\丄A.txt"));
+        EXPECT_TRUE(OS().Files().FileExists(dir + "\\墊\\乤a.txt"));
+        EXPECT_TRUE(OS().Files().FolderExists(dir + "\\墊\\丄A"));
+        EXPECT_EQ(OS().Registry().ReadString(kHkeyCurrentUser, "Software\\誠墊\\設定", "路径"), dir + "\\誠.exe");
+        // Links of the earlier runs are replaced, never numbered.
+        std::vector<std::string> links;
+        for (const FolderEntry& e : OS().Files().ListFolder(programs)) links.push_back(e.name);
+        std::sort(links.begin(), links.end());
+        EXPECT_EQ(links, (std::vector<std::string>{"卸载“誠墊”.lnk", "誠墊.lnk"})) << run;
+        EXPECT_TRUE(OS().Files().FileExists(GetSpecialFolder(kCsidlDesktop) + "\\誠墊.lnk"));
+        EXPECT_FALSE(OS().Files().FileExists(GetSpecialFolder(kCsidlDesktop) + "\\誠墊(1).lnk"));
+    }
+
+    ASSERT_EQ(Run(HostPath(GbkToUtf8("C/Program Files/誠/UnInstall 誠.exe")), "-1"), 0) << output_;
+    std::map<std::string, std::string> after = DriveSnapshot(root_);
+    std::string uninstaller = GbkToUtf8("/Program Files/誠/UnInstall 誠.exe");
+    EXPECT_EQ(after[GbkToUtf8("/Program Files/誠/")], "");
+    EXPECT_EQ(after.erase(GbkToUtf8("/Program Files/誠/")), 1u);
+    EXPECT_EQ(after.erase(uninstaller), 1u);
+    std::string temp = "/Users/User/AppData/Local/Temp/";
+    for (auto it = after.begin(); it != after.end();) {
+        bool batch = it->first.compare(0, temp.size() + 10, temp + "_deleteme-") == 0;
+        it = batch ? after.erase(it) : std::next(it);
+    }
+    std::string leftovers;
+    for (const auto& [path, bytes] : after) {
+        if (!before.count(path)) leftovers += "+ " + path + "\n";
+    }
+    for (const auto& [path, bytes] : before) {
+        if (!after.count(path)) leftovers += "- " + path + "\n";
+    }
+    EXPECT_EQ(leftovers, "");
+    EXPECT_EQ(ReadHostFile("registry.reg"), registryBefore);
+}
+
+// The uninstaller's exit status through the program: 3 while a file it cannot
+// delete remains (the record and the Uninstall entry stay), 0 once a second
+// run has removed it; 1 for a record edited after the installation.
+TEST_F(InstallThenUninstallTest, ExitStatusOfTheUninstaller) {
+    Configure("[Machine]\nOsVersion=6.1\n");
+    TCompile project;
+    AddSetting(project, igProject, "项目名称", "演示");
+    AddSetting(project, igProject, "显示安装界面", "禁用");
+    AddSetting(project, igProject, "卸载程序", "启用");
+    AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\演示");
+    AddSetting(project, igStartFolder, "默认文件夹名称", "演示");
+    project.PackageId = "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}";
+    AddItem(project, fkFile, "app.exe", "D:\\s\\app.exe", "目标计算机\\Program Files\\bin");
+    AddItem(project, fkUnInsFile, "UnInstall 演示.exe", "D:\\s\\UnInstall 演示.exe", "");
+    std::string package =
+        BuildPackage(project, {"MZ app", setup::ReadHostFile(UNINSTALL_PROGRAM)}, setup::ReadHostFile(SETUP_PROGRAM));
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+    ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+    const std::string dir = "C:\\Program Files\\演示";
+    const std::string uninstaller = HostPath(GbkToUtf8("C/Program Files/演示/UnInstall 演示.exe"));
+    const std::string key = UninstallKeyPath(project.PackageId);
+
+    OS().Files().SetAttributes(dir + "\\bin\\app.exe", kAttrReadOnly);
+    EXPECT_EQ(Run(uninstaller, "-1"), 3) << output_;
+    EXPECT_TRUE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
+    EXPECT_TRUE(OS().Files().FileExists(dir + "\\UnInstall 演示.log"));
+    EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, key));
+    EXPECT_EQ(Run(uninstaller, "-1"), 3) << output_;  // still in use: still reported
+
+    // The record edited in between: refused, nothing removed.
+    TUnInstall record;
+    record.LoadFromFile(dir + "\\UnInstall 演示.log");
+    record.AddFile("C:\\Windows\\win.ini", true);
+    record.SaveToFile(dir + "\\UnInstall 演示.log");
+    OS().Files().Open("C:\\Windows\\win.ini", OpenMode::Create)->WriteBytes("[windows]");
+    OS().Files().SetAttributes(dir + "\\bin\\app.exe", kAttrNormal);
+    EXPECT_EQ(Run(uninstaller, "-1"), 1) << output_;
+    EXPECT_TRUE(OS().Files().FileExists("C:\\Windows\\win.ini"));
+    EXPECT_TRUE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
+
+    // A reinstall repairs it. The edited record is not merged (its entries
+    // are not trusted), so the folder "bin", which this run found existing,
+    // is no longer recorded and stays, empty.
+    ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+    EXPECT_EQ(Run(uninstaller, "-1"), 0) << output_;
+    EXPECT_FALSE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, key));
+    EXPECT_TRUE(OS().Files().FileExists("C:\\Windows\\win.ini"));
+}
+
 }  // namespace
 }  // namespace setup::testing_sandbox
