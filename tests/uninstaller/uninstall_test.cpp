@@ -293,7 +293,9 @@ TEST_F(UninstallPassesTest, WhatCannotBeRemovedIsReportedAndASecondRunFinishes) 
     EXPECT_FALSE(files.FolderExists("C:\\App"));
     EXPECT_FALSE(files.FileExists("C:\\UnInstall x.log"));
     EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
-    EXPECT_TRUE(Contains(EffectLines().back(), GbkToUtf8("“演示”卸载成功！")));
+    std::string effects;
+    for (const std::string& line : EffectLines()) effects += line;
+    EXPECT_TRUE(Contains(effects, GbkToUtf8("“演示”卸载成功！")));
 }
 
 // More failures than the message lists: the first twenty, then the count.
