@@ -9,18 +9,6 @@
 
 namespace setup {
 
-namespace {
-std::string FolderPart(const std::string& path) {
-    size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? "" : path.substr(0, cut);
-}
-
-std::string FileNamePart(const std::string& path) {
-    size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-}  // namespace
-
 void PostInstallActions(InstallRun& run) {
     for (const auto& item : run.model.FileList) {
         if (item->Kind != fkFile) continue;

@@ -13,11 +13,6 @@ namespace setup {
 
 namespace {
 
-std::string FileNamePart(const std::string& path) {
-    size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 void Repoint(TCompile& model, const std::string& from, const std::string& to) {
     for (const auto& shortcut : model.ShotCutList) {
         if (EqualsNoCase(shortcut->Target, from)) shortcut->Target = to;

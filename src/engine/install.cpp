@@ -19,10 +19,12 @@ void InstallRun::FileEvent(const std::string& fileName, int64_t position) const 
 void Install(TCompile& model, const std::string& setupFile) {
     std::unique_ptr<Stream> file = OpenFile(setupFile, OpenMode::Read);
     TUnInstall record;
-    // An earlier record in the installation folder (never the current folder)
-    // comes first; this installation's entries that repeat it are not added again.
-    std::string earlier = model.InstallData.InstallDir + "\\Ins.log";
-    if (!model.InstallData.InstallDir.empty() && OS().Files().FileExists(earlier)) record.LoadFromFile(earlier);
+    // What earlier installations of this package recorded comes first (found in
+    // the installation folder, never the current folder); this installation's
+    // entries that repeat it are not added again.
+    std::string uninstaller = UninstallerPathFor(model);
+    MergeEarlierRecords(record, model.InstallData.InstallDir, uninstaller.empty() ? "" : RecordPathFor(uninstaller),
+                        model.PackageId);
     ProcessMessages();
     record.SetProjectName(model.ItemName);
     record.SetPackageId(model.PackageId);

@@ -50,6 +50,10 @@ uint32_t RootKeyOfName(const std::string& name);
 int64_t HexToInteger(const std::string& text);
 std::string HexToBytes(const std::string& text);
 
+// Where the uninstall step writes the package's uninstaller (empty when the
+// package carries none).
+std::string UninstallerPathFor(const TCompile& model);
+
 // Shortcut helpers.
 std::string FreeShortcutName(const std::string& folder, const std::string& name, const std::string& extension);
 void WriteInternetShortcut(const std::string& name, const std::string& address, const std::string& folder,

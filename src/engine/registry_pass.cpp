@@ -108,7 +108,9 @@ void RegistryPass(InstallRun& run) {
                 break;  // an unknown type writes nothing, but is recorded
         }
         if (!written) ThrowOsError("Cannot write the registry value " + value->ValueName + " of " + value->Key);
-        run.record.AddRegistry(std::to_string(root), subkey, value->ValueName);
+        // The default value is recorded as a value: the key may hold data of
+        // others, and only a key this installation created goes whole.
+        run.record.AddRegistryValue(std::to_string(root), subkey, value->ValueName);
     }
 }
 

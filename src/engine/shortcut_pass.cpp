@@ -13,17 +13,20 @@ namespace setup {
 
 namespace {
 
-std::string FolderPart(const std::string& path) {
-    size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? "" : path.substr(0, cut);
-}
-
 // Entries for the desktop, the quick-launch bar or the Start menu are skipped
 // when the user did not want those shortcuts.
 bool Skipped(const std::string& folder, const TInstallData& data) {
     return (StartsWithNoCase(folder, "桌面") && !data.DesktopShortcut) ||
            (StartsWithNoCase(folder, "快速启动栏") && !data.QuickLaunchShortcut) ||
            (StartsWithNoCase(folder, "开始菜单") && !data.CreateStartFolder);
+}
+
+// The name for a new link: a link this product made in an earlier installation
+// is replaced; any other file keeps its name and the link gets a free one.
+std::string LinkName(const TUnInstall& record, const std::string& folder, const std::string& name,
+                     const std::string& extension) {
+    if (record.RecordedEarlier(folder + "\\" + name + extension)) return name;
+    return FreeShortcutName(folder, name, extension);
 }
 
 }  // namespace
@@ -40,7 +43,7 @@ void WriteInternetShortcut(const std::string& name, const std::string& address, 
                            const std::string& icon) {
     std::string text = "[InternetShortcut]\r\nURL=" + address + "\r\n";
     if (!icon.empty()) text += "IconFile=" + icon + "\r\nIconIndex=0\r\n";
-    std::string path = (!folder.empty() && folder.back() == '\\' ? folder : folder + "\\") + name + ".url";
+    std::string path = (EndsWithChar(folder, '\\') ? folder : folder + "\\") + name + ".url";
     try {
         OpenFile(path, OpenMode::Create)->WriteBytes(text);
     } catch (const Error& e) {
@@ -87,15 +90,15 @@ void ShortcutPass(InstallRun& run) {
         // and the uninstaller removes the folder again once it is empty.
         if (!files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
         if (shortcut->Kind == 1) {
-            shortcut->Name = FreeShortcutName(folder, shortcut->Name, ".url");
+            shortcut->Name = LinkName(run.record, folder, shortcut->Name, ".url");
             WriteInternetShortcut(shortcut->Name, shortcut->Target, folder, shortcut->IconFile);
             run.record.AddFile(folder + "\\" + shortcut->Name + ".url", true);
         } else if (shortcut->Kind == 0 || shortcut->Kind == 2) {
-            shortcut->Name = FreeShortcutName(folder, shortcut->Name, ".lnk");
+            shortcut->Name = LinkName(run.record, folder, shortcut->Name, ".lnk");
             std::string path = shortcut->Target;
             std::string icon = shortcut->IconFile;
             if (shortcut->Kind == 2) {
-                size_t cut = path.rfind('\\');
+                size_t cut = FindLastChar(path, '\\');
                 path = cut == std::string::npos ? path : path.substr(0, cut + 1);
                 icon.clear();
             }
@@ -109,14 +112,21 @@ void ShortcutPass(InstallRun& run) {
     }
 }
 
+std::string UninstallerPathFor(const TCompile& model) {
+    std::string path;
+    for (const auto& item : model.FileList) {
+        if (item->Kind == fkUnInsFile) path = model.InstallData.InstallDir + "\\" + FileNamePart(item->Source);
+    }
+    return path;
+}
+
 void UninstallStep(InstallRun& run) {
     TCompile& model = run.model;
     const TInstallData& data = model.InstallData;
     run.Message("正在写入反安装信息，请稍候...");
     for (const auto& item : model.FileList) {
         if (item->Kind != fkUnInsFile) continue;
-        size_t cut = item->Source.rfind('\\');
-        std::string path = data.InstallDir + "\\" + (cut == std::string::npos ? item->Source : item->Source.substr(cut + 1));
+        std::string path = data.InstallDir + "\\" + FileNamePart(item->Source);
         std::unique_ptr<Stream> out = OpenFile(path, OpenMode::Create);
         TCompile::ReadPackageData(run.setupFile, *out, item->DataStart, item->DataEnd);
         run.uninstallerPath = path;
@@ -126,12 +136,13 @@ void UninstallStep(InstallRun& run) {
     // have no reader.
     if (run.uninstallerPath.empty()) return;
     std::string folder = GetSpecialFolder(kCsidlPrograms) + "\\" + data.StartFolder;
-    std::string name = FreeShortcutName(folder, "卸载“" + model.ItemName + "”", ".lnk");
+    std::string name = LinkName(run.record, folder, "卸载“" + model.ItemName + "”", ".lnk");
     WriteShellLink(folder, name + ".lnk", run.uninstallerPath, "", "", "");
     run.record.AddFile(folder + "\\" + name + ".lnk", true);
     TUnInstall::WriteUninstallEntry(run.uninstallerPath, model.ItemName, data.InstallDir, model.PackageId,
                                     model.Author, model.Url, model.Version);
-    run.record.SaveToFile(RecordPathFor(run.uninstallerPath));
+    std::string digest = run.record.SaveToFile(RecordPathFor(run.uninstallerPath));
+    TUnInstall::WriteRecordDigest(model.PackageId, digest);
 }
 
 }  // namespace setup

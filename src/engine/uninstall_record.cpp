@@ -4,6 +4,7 @@
 #include "package/install_paths.h"
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/sha256.h"
 #include "platform/text.h"
 
 namespace setup {
@@ -15,6 +16,7 @@ const char kWhat[] = "uninstall record";
 void TUnInstall::Clear() {
     entries_.clear();
     index_.clear();
+    earlierFiles_.clear();
 }
 
 bool TUnInstall::Remember(uint8_t kind, const std::string& a, const std::string& b, const std::string& c) {
@@ -50,6 +52,30 @@ void TUnInstall::AddFile(const std::string& path, bool deleteOnUninstall) {
 void TUnInstall::AddRegistry(const std::string& root, const std::string& subkey, const std::string& valueName) {
     if (Remember(ukRegistry, root, subkey, valueName)) Append(root, subkey, valueName, 1, ukRegistry);
 }
+
+void TUnInstall::AddRegistryValue(const std::string& root, const std::string& subkey, const std::string& valueName) {
+    if (!valueName.empty()) {
+        AddRegistry(root, subkey, valueName);
+    } else if (Remember(ukRegistryDefaultValue, root, subkey, "")) {
+        Append(root, subkey, "", 1, ukRegistryDefaultValue);
+    }
+}
+
+void TUnInstall::AddEntry(const TUnInsData& e) {
+    bool registry = e.EntryKind == ukRegistry || e.EntryKind == ukRegistryDefaultValue;
+    if (Remember(e.EntryKind, registry ? e.RootKey : e.Path, registry ? e.Path : "", e.ValueName)) {
+        Append(e.RootKey, e.Path, e.ValueName, e.DeleteFlag, e.EntryKind);
+    }
+}
+
+void TUnInstall::MergeEarlier(const TUnInstall& earlier) {
+    for (const auto& e : earlier.Entries()) {
+        AddEntry(*e);
+        if (e->EntryKind == ukFile) earlierFiles_.insert(AsciiLowerCase(e->Path));
+    }
+}
+
+bool TUnInstall::RecordedEarlier(const std::string& file) const { return earlierFiles_.count(AsciiLowerCase(file)) != 0; }
 
 void TUnInstall::CreateFoldersLogged(const std::string& path) {
     std::vector<std::string> pieces = SplitPath(path);
@@ -103,27 +129,67 @@ void TUnInstall::Deserialize(Stream& s) {
         e->ValueName = ReadString(s);
         e->DeleteFlag = s.ReadU8(kWhat);
         e->EntryKind = s.ReadU8(kWhat);
-        Remember(e->EntryKind, e->EntryKind == ukRegistry ? e->RootKey : e->Path,
-                 e->EntryKind == ukRegistry ? e->Path : "", e->ValueName);
+        bool registry = e->EntryKind == ukRegistry || e->EntryKind == ukRegistryDefaultValue;
+        Remember(e->EntryKind, registry ? e->RootKey : e->Path, registry ? e->Path : "", e->ValueName);
         entries_.push_back(std::move(e));
     }
 }
 
-void TUnInstall::LoadFromFile(const std::string& path) {
-    if (!OS().Files().FileExists(path)) return;
+namespace {
+std::string ReadWholeFile(const std::string& path) {
+    std::unique_ptr<Stream> file = OpenFile(path, OpenMode::Read);
+    int64_t size = file->Size();
+    return file->ReadBytes(static_cast<size_t>(size < 0 ? 0 : size));
+}
+}  // namespace
+
+void TUnInstall::LoadFromFileBytes(const std::string& bytes) {
     Clear();
+    MemoryStream source(bytes);
     MemoryStream content;
-    {
-        std::unique_ptr<Stream> file = OpenFile(path, OpenMode::Read);
-        DecompressStream(*file, content);
-    }
+    DecompressStream(source, content);
     Deserialize(content);
 }
 
-void TUnInstall::SaveToFile(const std::string& path) const {
+void TUnInstall::LoadFromFile(const std::string& path) {
+    if (!OS().Files().FileExists(path)) return;
+    LoadFromFileBytes(ReadWholeFile(path));
+}
+
+bool TUnInstall::LoadVerifiedFromFile(const std::string& path) {
+    if (!OS().Files().FileExists(path)) return false;
+    std::string bytes = ReadWholeFile(path);
+    LoadFromFileBytes(bytes);
+    std::optional<std::string> stored = ReadRecordDigest(packageId_);
+    return stored && EqualsNoCase(*stored, Sha256Hex(bytes));
+}
+
+std::string TUnInstall::FileBytes() const {
     MemoryStream content(Serialize());
-    std::unique_ptr<Stream> file = OpenFile(path, OpenMode::Create);
-    CompressStream(content, *file);
+    MemoryStream file;
+    CompressStream(content, file);
+    return file.TakeBytes();
+}
+
+std::string TUnInstall::SaveToFile(const std::string& path) const {
+    std::string bytes = FileBytes();
+    OpenFile(path, OpenMode::Create)->WriteBytes(bytes);
+    return Sha256Hex(bytes);
+}
+
+void TUnInstall::WriteRecordDigest(const std::string& packageId, const std::string& digest) {
+    // Without an Uninstall entry (a key the system refused) there is nowhere to
+    // keep the digest; the uninstaller then refuses the record.
+    if (!OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(packageId))) return;
+    if (!OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath(packageId), kRecordDigestValue, digest)) {
+        ThrowOsError(std::string("Cannot write the registry value ") + kRecordDigestValue + " of the uninstall entry");
+    }
+}
+
+std::optional<std::string> TUnInstall::ReadRecordDigest(const std::string& packageId) {
+    std::string key = UninstallKeyPath(packageId);
+    if (!OS().Registry().KeyExists(kHkeyLocalMachine, key)) return std::nullopt;
+    return OS().Registry().ReadString(kHkeyLocalMachine, key, kRecordDigestValue);
 }
 
 void TUnInstall::WriteUninstallEntry(const std::string& uninstallerPath, const std::string& projectName,
@@ -154,6 +220,33 @@ void TUnInstall::WriteUninstallEntry(const std::string& uninstallerPath, const s
 std::string RecordPathFor(const std::string& uninstallerPath) {
     std::string path = uninstallerPath.size() >= 3 ? uninstallerPath.substr(0, uninstallerPath.size() - 3) : "";
     return path + "log";
+}
+
+namespace {
+bool Unreadable(const Error& e) { return e.Kind() == ErrorKind::Damaged || e.Kind() == ErrorKind::Decompression; }
+}  // namespace
+
+void MergeEarlierRecords(TUnInstall& record, const std::string& installDir, const std::string& recordPath,
+                         const std::string& packageId) {
+    if (!installDir.empty()) {
+        TUnInstall insLog;
+        try {
+            insLog.LoadFromFile(installDir + "\\Ins.log");
+            record.MergeEarlier(insLog);
+        } catch (const Error& e) {
+            // A damaged earlier record must not stop the reinstall that repairs it.
+            if (!Unreadable(e)) throw;
+        }
+    }
+    if (recordPath.empty()) return;
+    TUnInstall earlier;
+    try {
+        if (earlier.LoadVerifiedFromFile(recordPath) && EqualsNoCase(earlier.PackageId(), packageId)) {
+            record.MergeEarlier(earlier);
+        }
+    } catch (const Error& e) {
+        if (!Unreadable(e)) throw;
+    }
 }
 
 }  // namespace setup

@@ -3,11 +3,14 @@
 // uninstaller, which reads it to remove them. Also the product's entry under
 // the Windows Uninstall key. Adding an entry that is already there does
 // nothing; an index beside the ordered list keeps that test constant-time, so
-// recording 100,000 files costs ten times recording 10,000.
+// recording 100,000 files costs ten times recording 10,000. The SHA-256 digest
+// of the saved file is kept in the Uninstall entry, which only administrators
+// can write, so that an edited record is recognised before it is trusted.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -16,7 +19,15 @@
 
 namespace setup {
 
-enum TUnInsKind : uint8_t { ukFile = 0, ukFolder = 1, ukRegistry = 2 };
+// Kind 2 with an empty value name is a key the installation created (removed
+// whole); with a value name, a value it wrote. Kind 3 is the default (unnamed)
+// value written into a key, removed as a value. Records without kind 3 read as
+// they always did.
+enum TUnInsKind : uint8_t { ukFile = 0, ukFolder = 1, ukRegistry = 2, ukRegistryDefaultValue = 3 };
+
+// The name of the value in the product's Uninstall entry that holds the
+// digest of the saved record.
+inline constexpr char kRecordDigestValue[] = "RecordSHA256";
 
 struct TUnInsData {
     std::string RootKey;  // registry entries: the root handle as unsigned decimal text
@@ -37,7 +48,19 @@ public:
     void Clear();
     void AddFolder(const std::string& path);
     void AddFile(const std::string& path, bool deleteOnUninstall);
+    // A created key (empty value name) or a written named value.
     void AddRegistry(const std::string& root, const std::string& subkey, const std::string& valueName);
+    // A written value: a named one as AddRegistry records it, the default value
+    // (empty name) as kind 3, so that it never reads as a created key.
+    void AddRegistryValue(const std::string& root, const std::string& subkey, const std::string& valueName);
+    // Appends a copy of entry unless the same one is there.
+    void AddEntry(const TUnInsData& entry);
+
+    // Appends every entry of an earlier record of the same product (those not
+    // yet present) and remembers its files, so that RecordedEarlier can tell
+    // a link the product made before from someone else's.
+    void MergeEarlier(const TUnInstall& earlier);
+    bool RecordedEarlier(const std::string& file) const;
 
     // Creates every missing level of path (the first piece, the drive, is never
     // tested or created) and records each level that was missing, whether or
@@ -49,9 +72,19 @@ public:
 
     // The record file. LoadFromFile does nothing when the file is missing and
     // raises Damaged or "error" for one that cannot be read; SaveToFile raises
-    // an Os error when the file cannot be written.
+    // an Os error when the file cannot be written and returns the SHA-256
+    // digest (hex) of the bytes it wrote.
     void LoadFromFile(const std::string& path);
-    void SaveToFile(const std::string& path) const;
+    std::string SaveToFile(const std::string& path) const;
+    // Reads the record file like LoadFromFile (false when it is missing) and
+    // tells whether it is the file the installation saved: the digest of the
+    // bytes read equals the one in the Uninstall entry of the record's own
+    // package identity. The bytes are read once, so what is checked is what
+    // is used.
+    bool LoadVerifiedFromFile(const std::string& path);
+    // The compressed file image and reading it back.
+    std::string FileBytes() const;
+    void LoadFromFileBytes(const std::string& bytes);
     // The uncompressed content, and reading it back.
     std::string Serialize() const;
     void Deserialize(Stream& stream);
@@ -61,6 +94,11 @@ public:
     static void WriteUninstallEntry(const std::string& uninstallerPath, const std::string& projectName,
                                     const std::string& installDir, const std::string& packageId,
                                     const std::string& author, const std::string& url, const std::string& version);
+    // The record digest in the product's Uninstall entry: written into the key
+    // (raises an Os error when the key is missing or refuses it), read back
+    // (nothing when absent).
+    static void WriteRecordDigest(const std::string& packageId, const std::string& digest);
+    static std::optional<std::string> ReadRecordDigest(const std::string& packageId);
 
 private:
     bool Remember(uint8_t kind, const std::string& a, const std::string& b = "", const std::string& c = "");
@@ -70,10 +108,20 @@ private:
     std::string packageId_;
     std::vector<std::unique_ptr<TUnInsData>> entries_;
     std::unordered_set<std::string> index_;  // kind + folded texts of every entry
+    std::unordered_set<std::string> earlierFiles_;  // folded paths of the merged earlier files
 };
 
 // The record file beside an uninstaller: its path with the last three
 // characters replaced by "log".
 std::string RecordPathFor(const std::string& uninstallerPath);
+
+// Merges into record what earlier installations of the same package recorded:
+// "Ins.log" in the installation folder, and the record saved beside the
+// uninstaller (recordPath, when not empty) if it is the genuine record of this
+// package identity (its digest matches the Uninstall entry). A record that is
+// damaged, edited or another package's is left out: its entries are not
+// trusted into a record that the new digest would vouch for.
+void MergeEarlierRecords(TUnInstall& record, const std::string& installDir, const std::string& recordPath,
+                         const std::string& packageId);
 
 }  // namespace setup

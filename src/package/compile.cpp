@@ -13,15 +13,9 @@ namespace {
 
 const char kPackage[] = "setup package";
 
-std::string LastComponent(const std::string& path) {
-    size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
+std::string LastComponent(const std::string& path) { return FileNamePart(path); }
 
-std::string FolderOf(const std::string& path) {
-    size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
+std::string FolderOf(const std::string& path) { return FolderPart(path); }
 
 }  // namespace
 

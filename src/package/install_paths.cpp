@@ -23,7 +23,7 @@ std::vector<std::string> SplitPath(const std::string& text, const std::string& s
 }
 
 std::string StripTrailingSeparator(const std::string& path) {
-    if (!path.empty() && path.back() == '\\') return path.substr(0, path.size() - 1);
+    if (EndsWithChar(path, '\\')) return path.substr(0, path.size() - 1);
     return path;
 }
 
@@ -37,7 +37,7 @@ std::string ExpandInstallPath(const std::string& value, InstallMacros macros) {
         result = GetSpecialFolder(kCsidlDesktop);
     } else if (macros == InstallMacros::All && EqualsNoCase(pieces[0], "[Run]")) {
         std::string own = OS().System().GetOwnExecutablePath();
-        size_t cut = own.rfind('\\');
+        size_t cut = FindLastChar(own, '\\');
         result = cut == std::string::npos ? own : own.substr(0, cut);
     } else {
         return value;

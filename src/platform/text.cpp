@@ -6,43 +6,126 @@
 
 namespace setup {
 
+namespace {
+
+bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool IsTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+template <typename Fold>
+std::string FoldCase(std::string_view text, Fold fold) {
+    std::string result(text);
+    for (size_t i = 0; i < result.size();) {
+        size_t n = CharLengthAt(text, i);
+        if (n == 1) result[i] = fold(result[i]);
+        i += n;
+    }
+    return result;
+}
+
+}  // namespace
+
+size_t CharLengthAt(std::string_view text, size_t at) {
+    if (at + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[at])) &&
+        IsTrailByte(static_cast<unsigned char>(text[at + 1]))) {
+        return 2;
+    }
+    return 1;
+}
+
+// True when the count bytes from the boundary `start` end on a boundary too
+// (a fragment that ends with a lead byte must not match half a character).
+static bool EndsOnBoundary(std::string_view text, size_t start, size_t count) {
+    size_t i = start;
+    while (i < start + count) i += CharLengthAt(text, i);
+    return i == start + count;
+}
+
+bool IsCharBoundary(std::string_view text, size_t at) {
+    if (at >= text.size()) return at == text.size();
+    size_t i = 0;
+    while (i < at) i += CharLengthAt(text, i);
+    return i == at;
+}
+
+size_t FindChar(std::string_view text, char c, size_t from) {
+    for (size_t i = from; i < text.size(); i += CharLengthAt(text, i)) {
+        if (text[i] == c && CharLengthAt(text, i) == 1) return i;
+    }
+    return std::string_view::npos;
+}
+
+size_t FindLastCharOf(std::string_view text, std::string_view set) {
+    size_t found = std::string_view::npos;
+    for (size_t i = 0; i < text.size(); i += CharLengthAt(text, i)) {
+        if (CharLengthAt(text, i) == 1 && set.find(text[i]) != std::string_view::npos) found = i;
+    }
+    return found;
+}
+
+size_t FindLastChar(std::string_view text, char c) { return FindLastCharOf(text, std::string_view(&c, 1)); }
+
+size_t FindText(std::string_view text, std::string_view fragment, size_t from) {
+    if (fragment.empty()) return from <= text.size() ? from : std::string_view::npos;
+    for (size_t i = from; i + fragment.size() <= text.size(); i += CharLengthAt(text, i)) {
+        if (text.compare(i, fragment.size(), fragment) == 0 && EndsOnBoundary(text, i, fragment.size())) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string FolderPart(std::string_view path) {
+    size_t cut = FindLastChar(path, '\\');
+    return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut));
+}
+
+std::string FileNamePart(std::string_view path) {
+    size_t cut = FindLastChar(path, '\\');
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+bool EndsWithChar(std::string_view text, char c) {
+    return !text.empty() && text.back() == c && IsCharBoundary(text, text.size() - 1);
+}
+
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-static char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+std::string AsciiLowerCase(std::string_view text) { return FoldCase(text, AsciiLower); }
 
-std::string AsciiLowerCase(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = AsciiLower(c);
-    return result;
-}
-
-std::string AsciiUpperCase(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = AsciiUpper(c);
-    return result;
-}
+std::string AsciiUpperCase(std::string_view text) { return FoldCase(text, AsciiUpper); }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    // Equal bytes so far mean the same character structure in both texts, so
+    // stepping through a steps through b too.
+    for (size_t i = 0; i < a.size();) {
+        size_t n = CharLengthAt(a, i);
+        if (n == 1) {
+            if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+        } else if (a.compare(i, n, b.substr(i, n)) != 0) {
+            return false;
+        }
+        i += n;
     }
     return true;
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix) &&
+           IsCharBoundary(text, prefix.size());
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+    return text.size() >= suffix.size() && IsCharBoundary(text, text.size() - suffix.size()) &&
+           EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 size_t FindNoCase(std::string_view text, std::string_view fragment) {
     if (fragment.empty()) return 0;
-    if (fragment.size() > text.size()) return std::string_view::npos;
-    for (size_t i = 0; i + fragment.size() <= text.size(); ++i) {
-        if (EqualsNoCase(text.substr(i, fragment.size()), fragment)) return i;
+    for (size_t i = 0; i + fragment.size() <= text.size(); i += CharLengthAt(text, i)) {
+        if (EqualsNoCase(text.substr(i, fragment.size()), fragment) && EndsOnBoundary(text, i, fragment.size())) {
+            return i;
+        }
     }
     return std::string_view::npos;
 }
@@ -52,21 +135,17 @@ bool ContainsNoCase(std::string_view text, std::string_view fragment) {
 }
 
 int CompareNoCase(std::string_view a, std::string_view b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        auto x = static_cast<unsigned char>(AsciiLower(a[i]));
-        auto y = static_cast<unsigned char>(AsciiLower(b[i]));
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
+    std::string x = AsciiLowerCase(a);
+    std::string y = AsciiLowerCase(b);
+    int c = x.compare(y);  // char_traits<char> compares bytes as unsigned
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
 std::vector<std::string> SplitOn(std::string_view text, char separator) {
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
-        size_t at = text.find(separator, start);
+        size_t at = FindChar(text, separator, start);
         if (at == std::string_view::npos) {
             parts.emplace_back(text.substr(start));
             return parts;

@@ -1,7 +1,10 @@
 // Text as the program keeps it: std::string of code page 936 (GBK) bytes.
-// Lengths are byte counts, case-insensitive comparison folds the ASCII letters
-// only, and splitting on a separator is a plain byte search. Conversions to and
-// from UTF-16 and UTF-8 are for the OS seam and for the sandbox's own files.
+// Lengths are byte counts. Every helper here steps through the text character
+// by character: a lead byte 0x81-0xFE followed by a trail byte 0x40-0xFE is one
+// character, so a trail byte that happens to be "\", "|" or a letter is never
+// taken for one. Case-insensitive comparison folds single-byte ASCII letters
+// only. Conversions to and from UTF-16 and UTF-8 are for the OS seam and for
+// the sandbox's own files.
 #pragma once
 
 #include <string>
@@ -10,7 +13,34 @@
 
 namespace setup {
 
-// ASCII letters folded to lower / upper case; every other byte unchanged.
+// The byte length (1 or 2) of the character that starts at byte `at`; a lead
+// byte without a valid trail byte after it counts as one character.
+size_t CharLengthAt(std::string_view text, size_t at);
+// True when byte `at` starts a character (or is the end of the text).
+bool IsCharBoundary(std::string_view text, size_t at);
+
+// Byte position of the first / last character equal to the ASCII character c
+// (or npos). Only single-byte characters match. `from` must be a character
+// boundary (0, or a position these helpers returned, plus that character).
+size_t FindChar(std::string_view text, char c, size_t from = 0);
+size_t FindLastChar(std::string_view text, char c);
+// The last character that is one of the ASCII characters in set, or npos.
+size_t FindLastCharOf(std::string_view text, std::string_view set);
+// Byte position of the first occurrence of fragment that starts on a character
+// boundary, compared exactly, or npos.
+size_t FindText(std::string_view text, std::string_view fragment, size_t from = 0);
+
+// A path's folder part (up to, not including, the last "\"; empty when there
+// is none) and its name part (after the last "\"; the whole text when there
+// is none).
+std::string FolderPart(std::string_view path);
+std::string FileNamePart(std::string_view path);
+// True when the last character of text is the ASCII character c.
+bool EndsWithChar(std::string_view text, char c);
+
+// Single-byte ASCII letters folded to lower / upper case; every other
+// character unchanged. AsciiLower folds one byte and is only for single-byte
+// characters.
 char AsciiLower(char c);
 std::string AsciiLowerCase(std::string_view text);
 std::string AsciiUpperCase(std::string_view text);
@@ -20,12 +50,14 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 bool ContainsNoCase(std::string_view text, std::string_view fragment);
-// Byte position of the first match, or std::string_view::npos.
+// Byte position of the first match starting on a character boundary, or
+// std::string_view::npos.
 size_t FindNoCase(std::string_view text, std::string_view fragment);
 // Three-way comparison with ASCII letters folded; bytes compare unsigned.
 int CompareNoCase(std::string_view a, std::string_view b);
 
-// Splits at every occurrence of the byte; n separators give n + 1 parts.
+// Splits at every occurrence of the single-byte character; n separators give
+// n + 1 parts.
 std::vector<std::string> SplitOn(std::string_view text, char separator);
 
 // Leading and trailing blanks, tabs, carriage returns and line feeds removed.

@@ -3,6 +3,7 @@
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/text.h"
 #include "startup/install_session.h"
 #include "ui/backend.h"
 #include "wizard/pages/page.h"
@@ -17,7 +18,8 @@ std::string& ProgramFolder() {
 int SetupMain() {
     // Module initialisation.
     std::string own = OS().System().GetOwnExecutablePath();
-    ProgramFolder() = own.substr(0, own.rfind('\\') + 1);
+    size_t cut = FindLastChar(own, '\\');
+    ProgramFolder() = cut == std::string::npos ? std::string() : own.substr(0, cut + 1);
     RegisterWizardPages();
     SetMessagePump([] { ui::Application::ProcessMessages(); });
 

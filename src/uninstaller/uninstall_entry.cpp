@@ -15,7 +15,7 @@ int UninstallMain() {
         }
         TfrmUnInstall window;
         window.ShowModal();
-        return 0;
+        return window.ExitCode();
     } catch (const std::exception& error) {
         OS().Dialogs().MessageBox(std::string("卸载程序因错误而终止。\r\n\r\n") + error.what(), "卸载程序",
                                   kMbIconStop | kMbOk | kMbTaskModal);

@@ -8,6 +8,7 @@
 #include "platform/os.h"
 #include "platform/text.h"
 #include "ui/backend.h"
+#include "uninstaller/removal_guard.h"
 
 namespace setup {
 
@@ -23,6 +24,38 @@ std::string Format(const std::string& pattern, const std::string& name) {
 const char kLabel3[] = "卸载“%s”";
 const char kLabel4[] = "从您的计算机中卸载“%s”";
 const char kLabel1[] = "这个向导将引导您卸载计算机中“%s”，请点击“卸载(&U)”按钮，开始进行卸载程序操作。";
+
+// How many failed items the message box lists by name.
+constexpr size_t kListedFailures = 20;
+
+bool RootAccepted(const std::string& text, uint32_t& handle) {
+    if (text.empty() || text.size() > 10) return false;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value < 0x80000000ull || value > 0x80000006ull) return false;
+    handle = static_cast<uint32_t>(value);
+    return true;
+}
+
+std::string RootText(uint32_t handle) {
+    switch (handle) {
+        case kHkeyClassesRoot: return "HKEY_CLASSES_ROOT";
+        case kHkeyCurrentUser: return "HKEY_CURRENT_USER";
+        case kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
+        case kHkeyUsers: return "HKEY_USERS";
+        case kHkeyCurrentConfig: return "HKEY_CURRENT_CONFIG";
+        default: return std::to_string(handle);
+    }
+}
+
+bool IsQuickLaunchLink(const TUnInsData& e) {
+    return e.EntryKind == ukFile && FindText(e.Path, "\\Microsoft\\Internet Explorer\\Quick Launch") != std::string::npos &&
+           e.Path.size() >= 4 && IsCharBoundary(e.Path, e.Path.size() - 4) &&
+           e.Path.compare(e.Path.size() - 4, 4, ".lnk") == 0;
+}
 
 }  // namespace
 
@@ -69,16 +102,30 @@ TfrmUnInstall::TfrmUnInstall()
 
 bool TfrmUnInstall::LoadRecord() {
     if (!OS().Files().FileExists(recordPath_)) {
+        exitCode_ = 1;
         OS().Dialogs().MessageBox("安装日志文件不存在,卸载程序无法正常工作，程序将退出系统。", "", kMbIconStop | kMbOk);
         return false;
     }
+    bool genuine = false;
     try {
-        record_.LoadFromFile(recordPath_);
+        genuine = record_.LoadVerifiedFromFile(recordPath_);
     } catch (const Error& e) {
         // A record that cannot be read removes nothing: the user learns why.
         record_.Clear();
+        exitCode_ = 1;
         OS().Dialogs().MessageBox(std::string("安装日志文件已损坏，卸载程序无法正常工作，程序将退出系统。\r\n\r\n") + e.what(),
                                   "", kMbIconStop | kMbOk);
+        return false;
+    }
+    if (!genuine) {
+        // The record lies in the installation folder, which others may be able
+        // to write, while the uninstaller runs with administrator rights: only
+        // the record whose digest the Uninstall entry holds is acted on.
+        record_.Clear();
+        exitCode_ = 1;
+        OS().Dialogs().MessageBox(
+            "安装日志文件与安装时保存的不一致，可能已被修改。为安全起见，卸载程序不会删除任何内容，程序将退出系统。", "",
+            kMbIconStop | kMbOk);
         return false;
     }
     return true;
@@ -86,6 +133,7 @@ bool TfrmUnInstall::LoadRecord() {
 
 void TfrmUnInstall::FormShow() {
     if (!LoadRecord()) {
+        exitCode_ = 1;
         Close();
         return;
     }
@@ -105,57 +153,90 @@ void TfrmUnInstall::ShowProgress(int position, int maximum) {
     ui::Application::ProcessMessages();
 }
 
-void RemoveEmptyTree(const std::string& folder) {
+void RemoveEmptyTree(const std::string& folder, const RemovalGuard& guard) {
+    if (guard.FolderProtected(folder)) return;
     for (const FolderEntry& entry : OS().Files().ListFolder(folder)) {
         if (!(entry.attributes & kAttrDirectory)) return;  // a file: this folder stays
-        RemoveEmptyTree(folder + "\\" + entry.name);
+        RemoveEmptyTree(folder + "\\" + entry.name, guard);
     }
     OS().Files().RemoveFolder(folder);  // fails silently when something is left
 }
 
-void TfrmUnInstall::RemoveEverything() {
+bool TfrmUnInstall::RemoveEverything() {
     const auto& entries = record_.Entries();
     int total = static_cast<int>(entries.size());
     int counter = 0;
     RegistryApi& registry = OS().Registry();
+    FilesApi& files = OS().Files();
+    RemovalGuard guard;
+    failures_.clear();
+    remaining_.Clear();
+    remaining_.SetProjectName(record_.ProjectName());
+    remaining_.SetPackageId(record_.PackageId());
+    auto failed = [&](const TUnInsData& e, const std::string& text) {
+        failures_.push_back(text);
+        remaining_.AddEntry(e);
+    };
+
     for (const auto& e : entries) {
-        if (e->EntryKind != ukRegistry) continue;
-        if (e->DeleteFlag != 0) {
-            char* end = nullptr;
-            unsigned long long root = std::strtoull(e->RootKey.c_str(), &end, 10);
-            bool accepted = !e->RootKey.empty() && *end == '\0' && root >= 0x80000000ull && root <= 0x80000006ull;
-            if (accepted) {
-                uint32_t handle = static_cast<uint32_t>(root);
-                if (e->ValueName.empty()) {
-                    if (registry.KeyExists(handle, e->Path)) registry.DeleteKey(handle, e->Path);
-                } else if (registry.KeyExists(handle, e->Path)) {
-                    registry.DeleteValue(handle, e->Path, e->ValueName);
+        bool registryEntry = e->EntryKind == ukRegistry || e->EntryKind == ukRegistryDefaultValue;
+        if (!registryEntry) continue;
+        uint32_t handle = 0;
+        // A root number that is no root handle skips its entry.
+        if (e->DeleteFlag != 0 && RootAccepted(e->RootKey, handle) && registry.KeyExists(handle, e->Path)) {
+            std::string keyText = RootText(handle) + "\\" + e->Path;
+            if (e->EntryKind == ukRegistry && e->ValueName.empty()) {
+                // Only a key the installation created is removed whole, and
+                // never a root or a key directly under one.
+                if (!RemovalGuard::KeyProtected(e->Path) && !registry.DeleteKey(handle, e->Path) &&
+                    registry.KeyExists(handle, e->Path)) {
+                    failed(*e, "注册表项 " + keyText);
                 }
+            } else if (!registry.DeleteValue(handle, e->Path, e->ValueName) &&
+                       registry.ReadValue(handle, e->Path, e->ValueName)) {
+                failed(*e, "注册表值 " + keyText + (e->ValueName.empty() ? "\\(默认)" : "\\" + e->ValueName));
             }
         }
         ShowProgress(++counter, total);
     }
     if (IsVistaOrLater()) {
         for (const auto& e : entries) {
-            bool quickLaunch = e->EntryKind == ukFile && e->Path.find("\\Microsoft\\Internet Explorer\\Quick Launch") !=
-                                                             std::string::npos;
-            if (quickLaunch && e->Path.size() >= 4 && e->Path.compare(e->Path.size() - 4, 4, ".lnk") == 0) {
-                InvokeTaskbarVerb(e->Path, "从任务栏脱离");
-            }
+            if (IsQuickLaunchLink(*e)) InvokeTaskbarVerb(e->Path, "从任务栏脱离");
         }
     }
     for (const auto& e : entries) {
         if (e->EntryKind != ukFile) continue;
-        if (e->DeleteFlag != 0 && OS().Files().FileExists(e->Path)) OS().Files().DeleteFile(e->Path);
+        if (e->DeleteFlag != 0 && files.FileExists(e->Path) && !files.DeleteFile(e->Path) &&
+            files.FileExists(e->Path)) {
+            failed(*e, "文件 " + e->Path);
+        }
         ShowProgress(++counter, total);
     }
     for (const auto& e : entries) {
         if (e->EntryKind != ukFolder) continue;
-        if (e->DeleteFlag != 0) RemoveEmptyTree(e->Path);
+        if (e->DeleteFlag != 0) RemoveEmptyTree(e->Path, guard);
         ShowProgress(++counter, total);
+    }
+    if (!failures_.empty()) {
+        // The folders that hold what remains are removed by the next run.
+        for (const auto& e : entries) {
+            if (e->EntryKind == ukFolder && e->DeleteFlag != 0 && files.FolderExists(e->Path) &&
+                !guard.FolderProtected(e->Path)) {
+                remaining_.AddEntry(*e);
+            }
+        }
+        return false;
     }
     std::string key = UninstallKeyPath(record_.PackageId());
     if (registry.KeyExists(kHkeyLocalMachine, key)) registry.DeleteKey(kHkeyLocalMachine, key);
+    return true;
+}
+
+void TfrmUnInstall::KeepWhatRemains() {
+    // The record now lists exactly what is left, and the Uninstall entry (with
+    // the new record's digest) stays, so that the next run finishes the work.
+    std::string digest = remaining_.SaveToFile(recordPath_);
+    TUnInstall::WriteRecordDigest(remaining_.PackageId(), digest);
 }
 
 void TfrmUnInstall::Button1Click() {
@@ -164,7 +245,29 @@ void TfrmUnInstall::Button1Click() {
     removing_ = true;
     Button1.SetEnabled(false);
     Button2.SetEnabled(false);
-    RemoveEverything();
+    bool complete = false;
+    try {
+        complete = RemoveEverything();
+        if (!complete) KeepWhatRemains();
+    } catch (const Error& e) {
+        exitCode_ = 1;
+        OS().Dialogs().MessageBox(std::string("卸载程序因错误而终止。\r\n\r\n") + e.what(), "", kMbIconStop | kMbOk);
+        Close();
+        return;
+    }
+    if (!complete) {
+        exitCode_ = 3;
+        std::string text = "“" + record_.ProjectName() + "”未能完全卸载，以下项目无法删除（可能正在使用）：\r\n";
+        for (size_t i = 0; i < failures_.size() && i < kListedFailures; ++i) text += "\r\n" + failures_[i];
+        if (failures_.size() > kListedFailures) {
+            text += "\r\n……另有 " + std::to_string(failures_.size() - kListedFailures) + " 项";
+        }
+        text += "\r\n\r\n请关闭正在运行的程序，然后再次运行卸载程序。";
+        OS().Dialogs().MessageBox(text, "", kMbIconWarning | kMbOk);
+        Close();
+        return;
+    }
+    exitCode_ = 0;
     OS().Dialogs().MessageBox("“" + record_.ProjectName() + "”卸载成功！", "", kMbIconInformation | kMbOk);
     Close();
     if (OS().Files().FileExists(recordPath_)) OS().Files().DeleteFile(recordPath_);

@@ -1,11 +1,18 @@
 // TfrmUnInstall, the uninstaller's window: reads the uninstall record beside
-// the program and, when the user presses "卸载(&U)", removes what the
-// installation recorded (registry, taskbar pins, files, emptied folders),
-// deletes the product's Uninstall key, reports success and arranges for the
-// uninstaller itself to be deleted once it has ended.
+// the program, refuses it unless its digest matches the product's Uninstall
+// entry, and, when the user presses "卸载(&U)", removes what the installation
+// recorded (registry, taskbar pins, files, emptied folders), never a drive
+// root, a special folder or a key directly under a root. When everything is
+// gone it deletes the product's Uninstall key, reports success and arranges
+// for the uninstaller itself to be deleted once it has ended. When something
+// could not be removed (a locked file, a running program) it lists it, keeps
+// a record of exactly what remains and the Uninstall entry, so that running
+// it again finishes the work.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/uninstall_record.h"
 #include "ui/controls.h"
@@ -31,26 +38,41 @@ public:
     // The record beside the program, unless told otherwise (tests).
     void SetRecordPath(const std::string& path) { recordPath_ = path; }
     // Reads the record as the window does when shown; false (after a message
-    // box) when it is missing or cannot be read.
+    // box) when it is missing, cannot be read, or does not match the digest
+    // kept in the product's Uninstall entry. Nothing is removed then.
     bool LoadRecord();
     // The progress of the removal: (position, maximum).
     void ShowProgress(int position, int maximum);
-    // The removal passes in record order; N progress events in all.
-    void RemoveEverything();
+    // The removal passes in record order; N progress events in all. Returns
+    // true when everything to be removed is gone; otherwise Failures() lists
+    // what stayed and Remaining() holds exactly the entries left to remove.
+    bool RemoveEverything();
+    const std::vector<std::string>& Failures() const { return failures_; }
+    const TUnInstall& Remaining() const { return remaining_; }
+    // The program's exit status: 0 everything removed, 3 something remains,
+    // 1 the record was refused or an error ended the work, 2 closed without
+    // uninstalling.
+    int ExitCode() const { return exitCode_; }
 
 private:
     void FormShow();
     void Button1Click();
     void Button2Click();
 
+    void KeepWhatRemains();
+
     TUnInstall record_;
+    TUnInstall remaining_;
+    std::vector<std::string> failures_;
     std::string recordPath_;
     bool removing_ = false;
+    int exitCode_ = 2;
 };
 
+class RemovalGuard;
 // Removes a folder tree bottom-up as long as it holds no file; a folder that
-// still holds something stays.
-void RemoveEmptyTree(const std::string& folder);
+// still holds something stays, and so does every folder the guard protects.
+void RemoveEmptyTree(const std::string& folder, const RemovalGuard& guard);
 
 // Writes the self-deleting batch file and starts it hidden at idle priority.
 void DeleteSelfAfterExit(const std::string& ownPath);

@@ -4,16 +4,16 @@
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/text.h"
 #include "ui/backend.h"
 
 namespace setup {
 
 void ShellOpenFile(const std::string& path) {
-    size_t cut = path.rfind('\\');
     ShellExecuteRequest request;
     request.verb = "Open";
     request.file = path;
-    request.directory = cut == std::string::npos ? "" : path.substr(0, cut);
+    request.directory = FolderPart(path);
     request.show = kSwShowNormal;
     OS().Shell().ShellExecuteEx(request);  // the result is not examined
 }

@@ -4,6 +4,7 @@
 #include "package/install_paths.h"
 #include "platform/errors.h"
 #include "platform/sandbox/sandbox_fixture.h"
+#include "platform/sha256.h"
 
 namespace setup::testing_sandbox {
 namespace {
@@ -29,6 +30,35 @@ TEST(UninstallRecordRulesTest, DuplicatesAreAddedOnce) {
     record.AddFile("C:\\A\\x.txt", false);
     ASSERT_EQ(record.Entries().size(), 1u);
     EXPECT_EQ(record.Entries()[0]->DeleteFlag, 0);
+}
+
+// A default value is recorded as kind 3, never as the created key that kind 2
+// with an empty name stands for; named values stay kind 2, as before. The
+// kind-3 entry is stored in the same five fields.
+TEST(UninstallRecordRulesTest, DefaultValueIsNotACreatedKey) {
+    TUnInstall record;
+    record.AddRegistryValue("2147483648", ".txt", "");
+    record.AddRegistryValue("2147483648", ".TXT", "");
+    record.AddRegistryValue("2147483648", ".txt", "Content Type");
+    record.AddRegistry("2147483648", ".txt", "");  // a created key is another entry
+    ASSERT_EQ(record.Entries().size(), 3u);
+    EXPECT_EQ(record.Entries()[0]->EntryKind, ukRegistryDefaultValue);
+    EXPECT_EQ(record.Entries()[1]->EntryKind, ukRegistry);
+    EXPECT_EQ(record.Entries()[2]->EntryKind, ukRegistry);
+    TUnInstall one;
+    one.AddRegistryValue("2147483648", ".txt", "");
+    std::string bytes = one.Serialize();
+    EXPECT_EQ(bytes.substr(8), std::string("\x01\0\0\0"
+                                           "\x0A\0\0\0" "2147483648"
+                                           "\x04\0\0\0" ".txt"
+                                           "\0\0\0\0"
+                                           "\x01\x03", 32));
+    MemoryStream in(bytes);
+    TUnInstall loaded;
+    loaded.Deserialize(in);
+    loaded.AddRegistryValue("2147483648", ".txt", "");  // read back, it is known
+    ASSERT_EQ(loaded.Entries().size(), 1u);
+    EXPECT_EQ(loaded.Entries()[0]->EntryKind, ukRegistryDefaultValue);
 }
 
 // The record's content, byte for byte, and its chunked file.
@@ -79,6 +109,75 @@ TEST_F(UninstallRecordTest, FileFormat) {
     EXPECT_EQ(back.Serialize(), std::string(12, '\0'));
     back.LoadFromFile("C:\\missing.log");  // nothing happens
     EXPECT_EQ(back.Entries().size(), 0u);
+}
+
+// The saved record's digest is the SHA-256 of the file's bytes; it is checked
+// against the Uninstall entry of the record's own package identity.
+TEST_F(UninstallRecordTest, DigestTiesTheRecordToItsUninstallEntry) {
+    const std::string id = "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}";
+    TUnInstall record;
+    record.SetPackageId(id);
+    record.AddFile("C:\\a", true);
+    std::string digest = record.SaveToFile("C:\\r.log");
+    std::unique_ptr<Stream> in = OpenFile("C:\\r.log", OpenMode::Read);
+    std::string bytes = in->ReadBytes(static_cast<size_t>(in->Size()));
+    in.reset();
+    EXPECT_EQ(digest, Sha256Hex(bytes));
+    TUnInstall loaded;
+    EXPECT_FALSE(loaded.LoadVerifiedFromFile("C:\\r.log"));  // no Uninstall entry
+    EXPECT_FALSE(loaded.LoadVerifiedFromFile("C:\\none.log"));
+    TUnInstall::WriteRecordDigest(id, digest);  // nowhere to write it: skipped
+    EXPECT_FALSE(TUnInstall::ReadRecordDigest(id));
+    OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(id));
+    TUnInstall::WriteRecordDigest(id, digest);
+    EXPECT_TRUE(loaded.LoadVerifiedFromFile("C:\\r.log"));
+    EXPECT_EQ(loaded.Entries().size(), 1u);
+    // One more entry, saved by someone else: the digest no longer matches.
+    loaded.AddFile("C:\\Windows\\explorer.exe", true);
+    loaded.SaveToFile("C:\\r.log");
+    EXPECT_FALSE(loaded.LoadVerifiedFromFile("C:\\r.log"));
+}
+
+// A reinstall merges the genuine record of the same package and Ins.log;
+// an edited record, another package's record or a damaged one is left out.
+TEST_F(UninstallRecordTest, EarlierRecordsMerged) {
+    const std::string id = "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}";
+    const std::string dir = "C:\\Program Files\\演示";
+    OS().Files().CreateFolderTree(dir);
+    OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(id));
+    TUnInstall insLog;
+    insLog.AddFolder(dir + "\\old");
+    insLog.SaveToFile(dir + "\\Ins.log");
+    TUnInstall earlier;
+    earlier.SetPackageId(id);
+    earlier.AddFolder(dir + "\\data");
+    earlier.AddFile(dir + "\\a.lnk", true);
+    earlier.AddRegistry("2147483649", "Software\\演示", "");
+    std::string recordPath = dir + "\\UnInstall 演示.log";
+    TUnInstall::WriteRecordDigest(id, earlier.SaveToFile(recordPath));
+
+    TUnInstall record;
+    MergeEarlierRecords(record, dir, recordPath, id);
+    std::vector<std::string> paths;
+    for (const auto& e : record.Entries()) paths.push_back(e->Path);
+    EXPECT_EQ(paths, (std::vector<std::string>{dir + "\\old", dir + "\\data", dir + "\\a.lnk", "Software\\演示"}));
+    EXPECT_TRUE(record.RecordedEarlier(dir + "\\A.LNK"));
+    record.AddFile(dir + "\\b.lnk", true);
+    EXPECT_FALSE(record.RecordedEarlier(dir + "\\b.lnk"));  // this run's own
+
+    TUnInstall other;  // the same bytes but for another package identity
+    MergeEarlierRecords(other, "", recordPath, "{00000000-0000-0000-0000-000000000000}");
+    EXPECT_TRUE(other.Entries().empty());
+    earlier.AddFile("C:\\Windows\\win.ini", true);
+    earlier.SaveToFile(recordPath);  // edited: the digest does not match
+    TUnInstall edited;
+    MergeEarlierRecords(edited, "", recordPath, id);
+    EXPECT_TRUE(edited.Entries().empty());
+    OpenFile(recordPath, OpenMode::Create)->WriteBytes("damaged");
+    OpenFile(dir + "\\Ins.log", OpenMode::Create)->WriteBytes("damaged");
+    TUnInstall damaged;
+    EXPECT_NO_THROW(MergeEarlierRecords(damaged, dir, recordPath, id));
+    EXPECT_TRUE(damaged.Entries().empty());
 }
 
 TEST_F(UninstallRecordTest, DamagedRecordIsRefused) {

@@ -37,6 +37,50 @@ TEST(TextTest, SplitOnKeepsEmptyParts) {
     EXPECT_EQ(TrimBlanks(" \t a b \r\n"), "a b");
 }
 
+// Characters whose second byte is "\" (誠 D5 5C), "|" (墊 89 7C) or a letter
+// (丄 81 41, 乤 81 61, 奪 8A 5A, 妟 8A 7A): no helper takes that byte for a
+// character of its own.
+TEST(TextTest, DoubleByteCharactersAreSteppedOver) {
+    ASSERT_EQ(std::string("誠"), "\xD5\x5C");
+    ASSERT_EQ(std::string("墊"), "\x89\x7C");
+    ASSERT_EQ(std::string("丄乤"), "\x81\x41\x81\x61");
+    EXPECT_EQ(CharLengthAt("誠", 0), 2u);
+    EXPECT_EQ(CharLengthAt("\xD5", 0), 1u);        // a lead byte at the end stands alone
+    EXPECT_EQ(CharLengthAt("\xD5\x7F", 0), 1u);    // 0x7F is no trail byte
+    EXPECT_FALSE(IsCharBoundary("誠", 1));
+    EXPECT_TRUE(IsCharBoundary("a誠", 3));
+
+    EXPECT_EQ(FolderPart("C:\\誠\\a誠.txt"), "C:\\誠");
+    EXPECT_EQ(FileNamePart("C:\\誠\\a誠.txt"), "a誠.txt");
+    EXPECT_EQ(FileNamePart("誠"), "誠");
+    EXPECT_EQ(FolderPart("誠"), "");
+    EXPECT_EQ(FindLastCharOf("a/誠", "\\/"), 1u);
+    EXPECT_EQ(FindChar("墊|", '|'), 2u);
+    EXPECT_FALSE(EndsWithChar("C:\\誠", '\\'));
+    EXPECT_TRUE(EndsWithChar("C:\\誠\\", '\\'));
+    EXPECT_EQ(SplitOn("誠\\墊|b", '\\'), (std::vector<std::string>{"誠", "墊|b"}));
+    EXPECT_EQ(SplitOn("墊|b", '|'), (std::vector<std::string>{"墊", "b"}));
+    EXPECT_EQ(FindText("誠\\", "\\"), 2u);
+    EXPECT_EQ(FindText("\xB0\x5C", "\x5C"), std::string_view::npos);
+
+    // Folding leaves the trail byte alone, so two characters stay two.
+    EXPECT_EQ(AsciiLowerCase("丄A"), "丄a");
+    EXPECT_EQ(AsciiUpperCase("乤a"), "乤A");
+    EXPECT_FALSE(EqualsNoCase("丄", "乤"));
+    EXPECT_FALSE(EqualsNoCase("奪.TXT", "妟.txt"));
+    EXPECT_TRUE(EqualsNoCase("奪.TXT", "奪.txt"));
+    EXPECT_NE(CompareNoCase("奪", "妟"), 0);
+    EXPECT_EQ(FindNoCase("丄", "a"), std::string_view::npos);
+    EXPECT_EQ(FindNoCase("x丄a", "A"), 3u);
+    EXPECT_FALSE(ContainsNoCase("誠", "\\"));
+    EXPECT_FALSE(EndsWithNoCase("誠", "\\"));
+    EXPECT_FALSE(EndsWithNoCase("x誠", "\x5C"));
+    EXPECT_TRUE(EndsWithNoCase("x誠", "誠"));
+    EXPECT_FALSE(StartsWithNoCase("\xD5\x5Cx", "\xD5"));  // half a character is no prefix
+    // A fragment that ends in a lead byte never matches half a character.
+    EXPECT_EQ(FindNoCase("誠", "\xD5"), std::string_view::npos);
+}
+
 TEST(TextTest, GbkConvertsBothWays) {
     std::string gbk = "安装向导 Setup";
     std::u16string utf16 = GbkToUtf16(gbk);

@@ -1,6 +1,8 @@
 // The uninstaller: its removal passes driven directly, and whole runs of the
 // Linux setup program and then the uninstaller it installed, on one machine.
 #include <chrono>
+#include <filesystem>
+#include <map>
 #include <thread>
 
 #include "engine/uninstall_record.h"
@@ -23,15 +25,37 @@ using testing_package::BuildPackage;
 
 class UninstallPassesTest : public SandboxTest {
 protected:
-    // Saves the record and loads it into a window as the uninstaller would.
-    std::unique_ptr<TfrmUnInstall> Window(const TUnInstall& record) {
-        record.SaveToFile("C:\\UnInstall x.log");
+    // Saves the record as the setup program does (file, Uninstall entry with
+    // its digest) and loads it into a window as the uninstaller would.
+    std::unique_ptr<TfrmUnInstall> Window(TUnInstall& record) {
+        Save(record);
         auto window = std::make_unique<TfrmUnInstall>();
         window->SetRecordPath("C:\\UnInstall x.log");
         EXPECT_TRUE(window->LoadRecord());
         return window;
     }
     void Write(const std::string& path) { OS().Files().Open(path, OpenMode::Create)->WriteBytes("x"); }
+    static void Save(TUnInstall& record, const std::string& path = "C:\\UnInstall x.log") {
+        if (record.PackageId().empty()) record.SetPackageId(kId);
+        OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(record.PackageId()));
+        TUnInstall::WriteRecordDigest(record.PackageId(), record.SaveToFile(path));
+    }
+    // The window shown and used as the simulated user does (pressing
+    // "卸载(&U)"); the record is the one Save wrote.
+    struct WindowRun {
+        int exitCode;
+        std::vector<std::string> failures;
+    };
+    WindowRun RunWindow() {
+        ui::HeadlessBackend backend(HostPath("transcript.txt"), HostPath("user.script"));
+        ui::SetBackend(&backend);
+        TfrmUnInstall window;
+        window.SetRecordPath("C:\\UnInstall x.log");
+        window.ShowModal();
+        ui::SetBackend(nullptr);
+        return {window.ExitCode(), window.Failures()};
+    }
+    static constexpr char kId[] = "{0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9}";
 };
 
 // A key recorded with an empty value name goes with its subkeys; a value
@@ -132,7 +156,7 @@ TEST_F(UninstallPassesTest, SecondClickDuringThePassesDoesNothing) {
     record.SetProjectName("演示");
     record.AddFile("C:\\a.txt", true);
     record.AddFile("C:\\b.txt", true);
-    record.SaveToFile("C:\\UnInstall x.log");
+    Save(record);
     WriteHostFile("user.script", "click TfrmUnInstall Button1\nclick TfrmUnInstall Button1\n");
     ui::HeadlessBackend backend(HostPath("transcript.txt"), HostPath("user.script"));
     ui::SetBackend(&backend);
@@ -156,6 +180,139 @@ TEST_F(UninstallPassesTest, SecondClickDuringThePassesDoesNothing) {
     std::unique_ptr<Stream> batch = OpenFile(GetTempFolder() + temp[0].name, OpenMode::Read);
     EXPECT_EQ(batch->ReadBytes(static_cast<size_t>(batch->Size())),
               SelfDeleteBatchText(OS().System().GetOwnExecutablePath()));
+}
+
+// A genuine record that names a drive root, special folders or keys directly
+// under a root removes none of them; the rest of it is carried out.
+TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
+    RegistryApi& reg = OS().Registry();
+    reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor");
+    reg.CreateKey(kHkeyCurrentUser, "Software\\Mine\\Sub");
+    std::string documents = GetSpecialFolder(5);
+    std::string startup = GetSpecialFolder(7);
+    OS().Files().CreateFolderTree(documents);
+    OS().Files().CreateFolderTree(startup);
+    OS().Files().CreateFolderTree("C:\\Mine\\empty");
+    TUnInstall record;
+    record.AddRegistry("2147483650", "SOFTWARE", "");
+    record.AddRegistry("2147483650", "\\SOFTWARE\\", "");
+    record.AddRegistry("2147483649", "Software\\Mine", "");
+    record.AddFolder("C:\\");
+    record.AddFolder("C:\\Windows");
+    record.AddFolder(documents);
+    record.AddFolder("C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\.");
+    record.AddFolder("C:\\Users");  // above the special folders: their emptied parents stay too
+    record.AddFolder("C:\\Mine");
+    auto window = Window(record);
+    EXPECT_TRUE(window->RemoveEverything());
+    EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Vendor"));
+    EXPECT_FALSE(reg.KeyExists(kHkeyCurrentUser, "Software\\Mine"));
+    FilesApi& files = OS().Files();
+    for (const std::string& folder : {std::string("C:\\Windows"), documents, startup, GetSpecialFolder(kCsidlDesktop)}) {
+        EXPECT_TRUE(files.FolderExists(folder)) << folder;
+    }
+    EXPECT_FALSE(files.FolderExists("C:\\Mine"));
+}
+
+// A record edited after the installation (its digest no longer matches the
+// Uninstall entry), or one whose product has no digest, is refused: a message,
+// nothing removed, exit status 1.
+TEST_F(UninstallPassesTest, EditedRecordIsRefusedAndNothingRemoved) {
+    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor\\Data");
+    Write("C:\\Windows\\system.dll");
+    Write("C:\\a.txt");
+    TUnInstall record;
+    record.SetProjectName("演示");
+    record.AddFile("C:\\a.txt", true);
+    Save(record);
+    for (int variant = 0; variant < 2; ++variant) {
+        TUnInstall edited;
+        edited.SetProjectName("演示");
+        edited.SetPackageId(kId);
+        edited.AddFile("C:\\a.txt", true);
+        edited.AddFile("C:\\Windows\\system.dll", true);
+        edited.AddRegistry("2147483650", "SOFTWARE\\Vendor", "");
+        edited.SaveToFile("C:\\UnInstall x.log");
+        if (variant == 1) OS().Registry().DeleteValue(kHkeyLocalMachine, UninstallKeyPath(kId), kRecordDigestValue);
+        size_t before = EffectLines().size();
+        EXPECT_EQ(RunWindow().exitCode, 1);
+        std::vector<std::string> lines = EffectLines();
+        ASSERT_EQ(lines.size(), before + 1);
+        EXPECT_TRUE(Contains(lines.back(), GbkToUtf8("安装日志文件与安装时保存的不一致"))) << lines.back();
+        EXPECT_TRUE(Contains(lines.back(), "\"icon\":\"stop\""));
+        EXPECT_TRUE(OS().Files().FileExists("C:\\Windows\\system.dll"));
+        EXPECT_TRUE(OS().Files().FileExists("C:\\a.txt"));
+        EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, "SOFTWARE\\Vendor\\Data"));
+        EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
+        EXPECT_TRUE(OS().Files().FileExists("C:\\UnInstall x.log"));
+    }
+}
+
+// A file that cannot be deleted (read-only here, as a locked one) is listed to
+// the user; the record then holds exactly what is left, the Uninstall entry
+// stays with the new record's digest, and the exit status is 3. A second run,
+// once the file is free, finishes the work.
+TEST_F(UninstallPassesTest, WhatCannotBeRemovedIsReportedAndASecondRunFinishes) {
+    FilesApi& files = OS().Files();
+    files.CreateFolderTree("C:\\App\\bin");
+    Write("C:\\App\\bin\\locked.dll");
+    Write("C:\\App\\bin\\free.dll");
+    Write("C:\\App\\readme.txt");
+    files.SetAttributes("C:\\App\\bin\\locked.dll", kAttrReadOnly);
+    OS().Registry().CreateKey(kHkeyCurrentUser, "Software\\演示");
+    TUnInstall record;
+    record.SetProjectName("演示");
+    record.AddFolder("C:\\App");
+    record.AddFolder("C:\\App\\bin");
+    record.AddFile("C:\\App\\bin\\locked.dll", true);
+    record.AddFile("C:\\App\\bin\\free.dll", true);
+    record.AddFile("C:\\App\\readme.txt", true);
+    record.AddRegistry("2147483649", "Software\\演示", "");
+    Save(record);
+    WindowRun first = RunWindow();
+    EXPECT_EQ(first.exitCode, 3);
+    EXPECT_EQ(first.failures, (std::vector<std::string>{"文件 C:\\App\\bin\\locked.dll"}));
+    std::string message = EffectLines().back();
+    EXPECT_TRUE(Contains(message, GbkToUtf8("“演示”未能完全卸载"))) << message;
+    EXPECT_TRUE(Contains(message, GbkToUtf8("C:\\\\App\\\\bin\\\\locked.dll"))) << message;
+    EXPECT_TRUE(Contains(message, "\"icon\":\"warning\"")) << message;
+    EXPECT_FALSE(Contains(message, GbkToUtf8("卸载成功")));
+    EXPECT_FALSE(files.FileExists("C:\\App\\bin\\free.dll"));
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyCurrentUser, "Software\\演示"));
+    ASSERT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
+    EXPECT_TRUE(OS().Files().ListFolder(GetTempFolder()).empty());  // the uninstaller stays
+    TUnInstall left;
+    ASSERT_TRUE(left.LoadVerifiedFromFile("C:\\UnInstall x.log"));
+    std::vector<std::string> entries;
+    for (const auto& e : left.Entries()) entries.push_back(std::to_string(e->EntryKind) + " " + e->Path);
+    EXPECT_EQ(entries, (std::vector<std::string>{"0 C:\\App\\bin\\locked.dll", "1 C:\\App", "1 C:\\App\\bin"}));
+    EXPECT_EQ(left.ProjectName(), "演示");
+
+    files.SetAttributes("C:\\App\\bin\\locked.dll", kAttrNormal);
+    EXPECT_EQ(RunWindow().exitCode, 0);
+    EXPECT_FALSE(files.FolderExists("C:\\App"));
+    EXPECT_FALSE(files.FileExists("C:\\UnInstall x.log"));
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
+    std::string effects;
+    for (const std::string& line : EffectLines()) effects += line;
+    EXPECT_TRUE(Contains(effects, GbkToUtf8("“演示”卸载成功！")));
+}
+
+// More failures than the message lists: the first twenty, then the count.
+TEST_F(UninstallPassesTest, LongFailureListIsCut) {
+    TUnInstall record;
+    for (int i = 0; i < 23; ++i) {
+        std::string path = "C:\\f" + std::to_string(i) + ".txt";
+        Write(path);
+        OS().Files().SetAttributes(path, kAttrReadOnly);
+        record.AddFile(path, true);
+    }
+    Save(record);
+    EXPECT_EQ(RunWindow().exitCode, 3);
+    std::string message = EffectLines().back();
+    EXPECT_TRUE(Contains(message, "f19.txt"));
+    EXPECT_FALSE(Contains(message, "f20.txt"));
+    EXPECT_TRUE(Contains(message, GbkToUtf8("另有 3 项"))) << message;
 }
 
 TEST(SelfDeleteTest, BatchFileLines) {
@@ -249,6 +406,162 @@ TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
     EXPECT_TRUE(Contains(transcript, "show TfrmUnInstall 511x331 centred")) << transcript;
     EXPECT_TRUE(Contains(transcript, GbkToUtf8("Label3 Label 14,13 480x12 \"卸载“演示”\""))) << transcript;
     EXPECT_TRUE(Contains(transcript, GbkToUtf8("(the user presses 卸载(&U))"))) << transcript;
+}
+
+// Every file and folder of drive C: (folders end in "/"), with file contents.
+std::map<std::string, std::string> DriveSnapshot(const std::string& root) {
+    std::map<std::string, std::string> result;
+    std::string base = root + "/C";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(base)) {
+        std::string relative = entry.path().string().substr(base.size());
+        result[relative + (entry.is_directory() ? "/" : "")] =
+            entry.is_directory() ? "" : setup::ReadHostFile(entry.path().string());
+    }
+    return result;
+}
+
+// Installed three times over, then uninstalled: the machine holds what it held
+// before, but for the installation folder with the uninstaller, which the
+// system deletes after it ends (the sandbox records the batch without running
+// it). Names whose second byte is "\" (誠), "|" (墊) or a letter (丄A, 乤a: two
+// different files) install and go like any other. A default value written into
+// the existing HKEY_CLASSES_ROOT\.txt is removed as a value: the key and its
+// other data stay.
+TEST_F(InstallThenUninstallTest, ReinstallThreeTimesThenUninstallLeavesNothing) {
+    Configure("[Machine]\nOsVersion=6.1\n");
+    RegistryApi& reg = OS().Registry();
+    // Keys every Windows machine has, which an installation never removes.
+    reg.CreateKey(kHkeyCurrentUser, "Software");
+    reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    reg.CreateKey(kHkeyClassesRoot, ".txt\\ShellNew");
+    reg.WriteString(kHkeyClassesRoot, ".txt", "Content Type", "text/plain");
+    reg.WriteString(kHkeyClassesRoot, ".txt\\ShellNew", "NullFile", "");
+    TCompile project;
+    AddSetting(project, igProject, "项目名称", "誠墊");
+    AddSetting(project, igProject, "显示安装界面", "禁用");
+    AddSetting(project, igProject, "卸载程序", "启用");
+    AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\誠");
+    AddSetting(project, igStartFolder, "默认文件夹名称", "誠墊");
+    AddSetting(project, igAddonsTask, "创建桌面快捷方式", "启用");
+    project.PackageId = "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}";
+    project.FileFolderList = {"目标计算机\\Program Files\\誠\\墊\\丄A"};
+    AddItem(project, fkFile, "誠.exe", "D:\\s\\誠.exe", "目标计算机\\Program Files\\");
+    AddItem(project, fkFile, "丄A.txt", "D:\\s\\丄A.txt", "目标计算机\\Program Files\\墊");
+    AddItem(project, fkFile, "乤a.txt", "D:\\s\\乤a.txt", "目标计算机\\Program Files\\墊");
+    AddItem(project, fkUnInsFile, "UnInstall 誠.exe", "D:\\s\\UnInstall 誠.exe", "");
+    auto value = std::make_unique<TRegInfoData>();
+    value->Key = "目标计算机\\HKEY_CLASSES_ROOT\\.txt";
+    value->Data = "誠墊.Document";
+    project.RegList.push_back(std::move(value));
+    value = std::make_unique<TRegInfoData>();
+    value->Key = "目标计算机\\HKEY_CURRENT_USER\\Software\\誠墊\\設定";
+    value->ValueName = "路径";
+    value->Data = "[安装目录]\\誠.exe";
+    project.RegList.push_back(std::move(value));
+    project.RegFolderList = {"目标计算机\\HKEY_CURRENT_USER\\Software\\誠墊\\設定"};
+    for (const char* folder : {"开始菜单\\", "桌面\\"}) {
+        auto s = std::make_unique<TShotCutData>();
+        s->Folder = folder;
+        s->Name = "誠墊";
+        s->Target = "D:\\s\\誠.exe";
+        project.ShotCutList.push_back(std::move(s));
+    }
+    std::string package = BuildPackage(project, {"MZ 誠", "丄A", "乤a", setup::ReadHostFile(UNINSTALL_PROGRAM)},
+                                       setup::ReadHostFile(SETUP_PROGRAM));
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+    std::map<std::string, std::string> before = DriveSnapshot(root_);
+    std::string registryBefore = ReadHostFile("registry.reg");
+
+    const std::string dir = "C:\\Program Files\\誠";
+    const std::string programs = GetSpecialFolder(kCsidlPrograms) + "\\誠墊";
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+        EXPECT_EQ(OS().Registry().ReadString(kHkeyClassesRoot, ".txt", ""), "誠墊.Document");
+        EXPECT_TRUE(OS().Files().FileExists(dir + "\\墊\\丄A.txt"));
+        EXPECT_TRUE(OS().Files().FileExists(dir + "\\墊\\乤a.txt"));
+        EXPECT_TRUE(OS().Files().FolderExists(dir + "\\墊\\丄A"));
+        EXPECT_EQ(OS().Registry().ReadString(kHkeyCurrentUser, "Software\\誠墊\\設定", "路径"), dir + "\\誠.exe");
+        // Links of the earlier runs are replaced, never numbered.
+        std::vector<std::string> links;
+        for (const FolderEntry& e : OS().Files().ListFolder(programs)) links.push_back(e.name);
+        std::sort(links.begin(), links.end());
+        EXPECT_EQ(links, (std::vector<std::string>{"卸载“誠墊”.lnk", "誠墊.lnk"})) << run;
+        EXPECT_TRUE(OS().Files().FileExists(GetSpecialFolder(kCsidlDesktop) + "\\誠墊.lnk"));
+        EXPECT_FALSE(OS().Files().FileExists(GetSpecialFolder(kCsidlDesktop) + "\\誠墊(1).lnk"));
+    }
+
+    ASSERT_EQ(Run(HostPath(GbkToUtf8("C/Program Files/誠/UnInstall 誠.exe")), "-1"), 0) << output_;
+    std::map<std::string, std::string> after = DriveSnapshot(root_);
+    std::string uninstaller = GbkToUtf8("/Program Files/誠/UnInstall 誠.exe");
+    EXPECT_EQ(after[GbkToUtf8("/Program Files/誠/")], "");
+    EXPECT_EQ(after.erase(GbkToUtf8("/Program Files/誠/")), 1u);
+    EXPECT_EQ(after.erase(uninstaller), 1u);
+    std::string temp = "/Users/User/AppData/Local/Temp/";
+    for (auto it = after.begin(); it != after.end();) {
+        bool batch = it->first.compare(0, temp.size() + 10, temp + "_deleteme-") == 0;
+        it = batch ? after.erase(it) : std::next(it);
+    }
+    std::string leftovers;
+    for (const auto& [path, bytes] : after) {
+        if (!before.count(path)) leftovers += "+ " + path + "\n";
+    }
+    for (const auto& [path, bytes] : before) {
+        if (!after.count(path)) leftovers += "- " + path + "\n";
+    }
+    EXPECT_EQ(leftovers, "");
+    EXPECT_EQ(ReadHostFile("registry.reg"), registryBefore);
+}
+
+// The uninstaller's exit status through the program: 3 while a file it cannot
+// delete remains (the record and the Uninstall entry stay), 0 once a second
+// run has removed it; 1 for a record edited after the installation.
+TEST_F(InstallThenUninstallTest, ExitStatusOfTheUninstaller) {
+    Configure("[Machine]\nOsVersion=6.1\n");
+    TCompile project;
+    AddSetting(project, igProject, "项目名称", "演示");
+    AddSetting(project, igProject, "显示安装界面", "禁用");
+    AddSetting(project, igProject, "卸载程序", "启用");
+    AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\演示");
+    AddSetting(project, igStartFolder, "默认文件夹名称", "演示");
+    project.PackageId = "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}";
+    AddItem(project, fkFile, "app.exe", "D:\\s\\app.exe", "目标计算机\\Program Files\\bin");
+    AddItem(project, fkUnInsFile, "UnInstall 演示.exe", "D:\\s\\UnInstall 演示.exe", "");
+    std::string package =
+        BuildPackage(project, {"MZ app", setup::ReadHostFile(UNINSTALL_PROGRAM)}, setup::ReadHostFile(SETUP_PROGRAM));
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+    ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+    const std::string dir = "C:\\Program Files\\演示";
+    const std::string uninstaller = HostPath(GbkToUtf8("C/Program Files/演示/UnInstall 演示.exe"));
+    const std::string key = UninstallKeyPath(project.PackageId);
+
+    OS().Files().SetAttributes(dir + "\\bin\\app.exe", kAttrReadOnly);
+    EXPECT_EQ(Run(uninstaller, "-1"), 3) << output_;
+    EXPECT_TRUE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
+    EXPECT_TRUE(OS().Files().FileExists(dir + "\\UnInstall 演示.log"));
+    EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, key));
+    EXPECT_EQ(Run(uninstaller, "-1"), 3) << output_;  // still in use: still reported
+
+    // The record edited in between: refused, nothing removed.
+    TUnInstall record;
+    record.LoadFromFile(dir + "\\UnInstall 演示.log");
+    record.AddFile("C:\\Windows\\win.ini", true);
+    record.SaveToFile(dir + "\\UnInstall 演示.log");
+    OS().Files().Open("C:\\Windows\\win.ini", OpenMode::Create)->WriteBytes("[windows]");
+    OS().Files().SetAttributes(dir + "\\bin\\app.exe", kAttrNormal);
+    EXPECT_EQ(Run(uninstaller, "-1"), 1) << output_;
+    EXPECT_TRUE(OS().Files().FileExists("C:\\Windows\\win.ini"));
+    EXPECT_TRUE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
+
+    // A reinstall repairs it. The edited record is not merged (its entries
+    // are not trusted), so the folder "bin", which this run found existing,
+    // is no longer recorded and stays, empty.
+    ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+    EXPECT_EQ(Run(uninstaller, "-1"), 0) << output_;
+    EXPECT_FALSE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, key));
+    EXPECT_TRUE(OS().Files().FileExists("C:\\Windows\\win.ini"));
 }
 
 }  // namespace

@@ -176,7 +176,7 @@ bool SandboxFiles::CreateFolderTree(const std::string& path) {
     if (!hp.valid || !IsFolder(hp.host)) return false;
     for (const std::string& part : parts) {
         if (part.empty()) continue;
-        if (current.back() != '\\') current += '\\';
+        if (!EndsWithChar(current, '\\')) current += '\\';
         current += part;
         hp = paths_.Resolve(current);
         if (!hp.valid) return false;

@@ -27,7 +27,7 @@ constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorCancelled = 1223;
 
 std::string FileNameOf(const std::string& path) {
-    size_t cut = path.find_last_of("\\/");
+    size_t cut = FindLastCharOf(path, "\\/");
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 

@@ -197,9 +197,9 @@ bool Win32Files::FolderExists(const std::string& path) {
 
 bool Win32Files::CreateFolderTree(const std::string& path) {
     std::string p = path;
-    while (p.size() > 3 && p.back() == '\\') p.pop_back();
+    while (p.size() > 3 && EndsWithChar(p, '\\')) p.pop_back();
     if (FolderExists(p)) return true;
-    size_t cut = p.rfind('\\');
+    size_t cut = FindLastChar(p, '\\');
     if (cut != std::string::npos && cut > 2 && !CreateFolderTree(p.substr(0, cut))) return false;
     return CreateDirectoryW(Wide(p).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
@@ -359,7 +359,7 @@ bool Win32Registry::DeleteKey(uint32_t root, const std::string& path) {
     // Subkeys first: RegDeleteKey removes only keys without subkeys.
     for (const std::string& sub : ListSubKeys(root, path)) {
         std::string p = path;
-        while (!p.empty() && p.back() == '\\') p.pop_back();
+        while (EndsWithChar(p, '\\')) p.pop_back();
         DeleteKey(root, p + "\\" + sub);
     }
     std::wstring wpath = KeyPath(path);

@@ -182,7 +182,7 @@ bool Win32Shell::SaveShellLink(const ShellLink& link, const std::string& linkFil
 }
 
 int Win32Shell::InvokeItemVerbs(const std::string& file, const std::string& verbFragment) {
-    size_t cut = file.rfind('\\');
+    size_t cut = FindLastChar(file, '\\');
     std::string folderPath = cut == std::string::npos ? file : file.substr(0, cut);
     std::string itemName = cut == std::string::npos ? file : file.substr(cut + 1);
 

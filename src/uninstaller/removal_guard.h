@@ -1,0 +1,34 @@
+// What the uninstaller never removes, whatever a record says: a drive root, a
+// shell special folder of this machine (and every folder above one), the
+// Windows, system and temporary folders, and a registry key directly under a
+// root. The record is checked against its digest before it is used; this is
+// the second line, for a record that is genuine but names such a place.
+#pragma once
+
+#include <string>
+#include <unordered_set>
+
+namespace setup {
+
+class RemovalGuard {
+public:
+    // Collects the protected folders of the active platform's machine.
+    RemovalGuard();
+    // True for a folder that must stay: a protected one, a drive or share
+    // root, or a path that names no folder on a drive (relative or empty).
+    bool FolderProtected(const std::string& path) const;
+    // True for a key that must not be deleted whole: the root itself or a key
+    // directly under it.
+    static bool KeyProtected(const std::string& subkey);
+
+private:
+    std::unordered_set<std::string> folders_;  // normalised (see NormalFolderPath)
+};
+
+// A folder path as Windows resolves it, for comparison: "\" and "/" both
+// separate, empty and "." pieces are dropped, ".." goes up, trailing dots and
+// blanks of a name are dropped, a "\\?\" prefix is ignored, ASCII letters are
+// folded; pieces joined with "\". A UNC path keeps a leading "\\".
+std::string NormalFolderPath(const std::string& path);
+
+}  // namespace setup
