@@ -108,7 +108,11 @@ void ProjectReader::AddFile(const std::string& relative, const std::string& virt
     item->Kind = kind;
     std::string problem = CheckFileItem(*item, limits_);
     Require(&node, field, problem, relative);
-    if (kind == fkFile) Claim(virtualFolder + "\\" + InstalledName(*item), node, field);
+    if (kind == fkFile) {
+        std::string installed = virtualFolder;
+        if (!installed.empty() && installed.back() != '\\') installed += "\\";
+        Claim(installed + InstalledName(*item), node, field, "", relative);
+    }
     item->FileSize = static_cast<int64_t>(HostFileSize(host));
     item->FileTime = FileTimeOf(host, timeNode);
     packaged_[relative] = plan_.model->FileList.size();
@@ -117,13 +121,13 @@ void ProjectReader::AddFile(const std::string& relative, const std::string& virt
 }
 
 void ProjectReader::Claim(const std::string& path, const toml::node& node, const std::string& field,
-                          const std::string& valueName) {
+                          const std::string& valueName, const std::string& subject) {
     std::string here = field + " at line " + std::to_string(node.source().begin.line);
     std::string comparable = ComparablePath(path) + (valueName.empty() ? "" : "\n" + AsciiLowerCase(valueName));
     auto [it, fresh] = claimed_.emplace(comparable, here);
     if (fresh) return;
     std::string shown = valueName.empty() ? path : path + " (value " + valueName + ")";
-    Require(&node, field, "installs to the same path as " + it->second + ": " + shown);
+    Require(&node, field, "installs to the same path as " + it->second + ": " + shown, subject);
 }
 
 BuildPlan ProjectReader::Read() {

@@ -53,7 +53,7 @@ private:
     // Records that an item installs to path (GBK); two items may not install
     // to one path. A registry value gives its value name apart from its key.
     void Claim(const std::string& path, const toml::node& node, const std::string& field,
-               const std::string& valueName = "");
+               const std::string& valueName = "", const std::string& subject = "");
 
     // The readers, one per table (read_*.cpp).
     void ReadPackageTable(const toml::table& table);
