@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "package/compile.h"
+#include "package/package_writer.h"
 #include "package_tools.h"
 #include "platform/errors.h"
 #include "platform/host_files.h"
@@ -371,6 +372,147 @@ TEST_F(MakesetupTest, ExtractRefusesEscapingPaths) {
     BuildPackage(plan, BuildOptions{}, dir_ + "/p.exe", log);
     EXPECT_THROW(ExtractPackage(dir_ + "/p.exe", dir_ + "/out", log), Error);
     EXPECT_FALSE(fs::exists(dir_ + "/evil.txt"));
+}
+
+// The package is never written over one of its own inputs, and the input
+// stays as it was.
+TEST_F(MakesetupTest, OutputNeverOverAnInput) {
+    Write("files/a.txt", "a");
+    Write("stub.bin", "stub");
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::string before = ReadHostFile(project);
+    std::string build = std::string(MAKESETUP) + " build " + project + " --stub " + dir_ + "/stub.bin -o ";
+    for (const std::string& output : {project, dir_ + "/files/a.txt", dir_ + "/files/../files/a.txt", dir_ + "/stub.bin"}) {
+        int status = -1;
+        std::string out = RunHost(build + output + " 2>&1", &status);
+        EXPECT_EQ(status, 1) << out;
+        EXPECT_NE(out.find("an input of the build"), std::string::npos) << out;
+    }
+    EXPECT_EQ(ReadHostFile(project), before);
+    EXPECT_EQ(ReadHostFile(dir_ + "/files/a.txt"), "a");
+    EXPECT_EQ(ReadHostFile(dir_ + "/stub.bin"), "stub");
+    EXPECT_FALSE(fs::exists(project + ".partial"));
+}
+
+// A build whose bytes do not all reach the disk (here a file size limit that
+// fails the final flush) reports the failure, leaves no partial file and
+// keeps the earlier package as it was.
+TEST_F(MakesetupTest, FailedBuildLeavesNoPartialFile) {
+    std::string noise;
+    uint32_t x = 12345;
+    for (int i = 0; i < 3000; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise += static_cast<char>(x >> 24);
+    }
+    Write("files/noise.bin", noise);
+    Write("stub.bin", "stub");
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::string output = dir_ + "/out.exe";
+    Write("out.exe", "earlier package");
+    int status = -1;
+    std::string out = RunHost("sh -c 'trap \"\" XFSZ; ulimit -f 2; exec " + std::string(MAKESETUP) + " build " + project +
+                                  " --stub " + dir_ + "/stub.bin --level none -o " + output + "' 2>&1",
+                              &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("Cannot write the file " + output + ".partial"), std::string::npos) << out;
+    EXPECT_EQ(out.find("wrote "), std::string::npos) << out;
+    EXPECT_EQ(ReadHostFile(output), "earlier package");
+    EXPECT_FALSE(fs::exists(output + ".partial"));
+    // Without the limit the same build succeeds.
+    out = RunHost(std::string(MAKESETUP) + " build " + project + " --stub " + dir_ + "/stub.bin --level none -o " +
+                      output + " 2>&1",
+                  &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_GT(HostFileSize(output), 3000);
+}
+
+// A host file whose last bytes cannot be written fails at Close.
+TEST(HostFileClose, ReportsTheFinalFlush) {
+    std::unique_ptr<HostFileStream> full = CreateHostFile("/dev/full");
+    full->WriteBytes("held back in the buffer");
+    EXPECT_THROW(full->Close(), Error);
+    EXPECT_THROW(WriteHostFile("/dev/full", "x"), Error);
+}
+
+struct OptionCase {
+    const char* options;
+    const char* message;
+};
+
+void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.options; }
+
+class BuildOptionTest : public MakesetupTest, public testing::WithParamInterface<OptionCase> {};
+
+// A wrong option says what is wrong with it, and nothing is written.
+TEST_P(BuildOptionTest, SaysWhatIsWrong) {
+    Write("files/a.txt", "a");
+    std::string project = Project("[[files]]\nsource = \"files\"\n");
+    int status = -1;
+    std::string out = RunHost(std::string(MAKESETUP) + " build " + project + " -o " + dir_ + "/out.exe " +
+                                  GetParam().options + " 2>&1",
+                              &status);
+    EXPECT_NE(status, 0) << out;
+    EXPECT_NE(out.find(GetParam().message), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir_ + "/out.exe"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BuildOptionTest,
+    testing::Values(OptionCase{"--chunk 0", "--chunk: \"0\" is not a byte count from 1 to 3145728"},
+                    OptionCase{"--chunk 3145729", "--chunk: \"3145729\" is not a byte count from 1 to 3145728"},
+                    OptionCase{"--chunk 12k", "--chunk: \"12k\" is not a byte count"},
+                    OptionCase{"--chunk -5", "--chunk: \"-5\" is not a byte count"},
+                    OptionCase{"--level fast", "--level: unknown level \"fast\"; it takes none, speed, press or default"},
+                    OptionCase{"--set project.Displayed=maybe", "--set project.Displayed: must be true or false, not maybe"},
+                    OptionCase{"--set pages.welcome=1", "--set pages.welcome: must be true or false"},
+                    OptionCase{"--set project.Colour=red", "--set project.Colour: no such setting"},
+                    OptionCase{"--set welcome.picture=x.png", "--set welcome.picture: names a file"}));
+
+// verify holds a package made elsewhere to the same rules and lists every
+// violation, not only the first.
+TEST_F(MakesetupTest, VerifyListsEveryViolation) {
+    Write("files/a.txt", "a");
+    Write("files/b.txt", "b");
+    std::string project = Project(
+        "[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n"
+        "[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\nname = \"n\"\ntype = \"dword\"\ndata = 1\n");
+    BuildPlan plan = LoadProjectFile(project, cplDefault);
+    TCompile& m = *plan.model;
+    m.FileList[0]->TargetDir = "C:\\Windows";            // a target without its root
+    m.FileList[1]->Source = "C:\\Project\\files\\a.txt";  // the same path as the first file
+    m.FileList[1]->TargetDir = "C:\\Windows";
+    m.RegList[0]->Data = "1FFFFFFFF";
+    for (const auto& s : m.InfoList) {
+        if (s->Key == "显示安装界面") s->Value = "maybe";
+    }
+    // Written by hand, as another tool might have: the package maker itself
+    // refuses such a model.
+    std::string package = dir_ + "/p.exe";
+    {
+        std::unique_ptr<Stream> out = OpenHostFile(package, OpenMode::Create);
+        PackageWriter writer(*out);
+        writer.WriteStub(std::string_view());
+        int64_t size = 0;
+        for (size_t i = 0; i < m.FileList.size(); ++i) {
+            ItemRange range = writer.WriteItem(*OpenHostFile(plan.dataFiles[i], OpenMode::Read));
+            m.FileList[i]->DataStart = range.dataStart;
+            m.FileList[i]->DataEnd = range.dataEnd;
+            size += m.FileList[i]->FileSize;
+        }
+        writer.Finish(m, size);
+    }
+    std::ostringstream log;
+    EXPECT_THROW(BuildPackage(plan, BuildOptions{}, dir_ + "/q.exe", log), Error);
+    EXPECT_FALSE(fs::exists(dir_ + "/q.exe"));
+    int status = -1;
+    std::string out = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("violation: item 1 (C:\\Project\\files\\a.txt): is an absolute path"), std::string::npos) << out;
+    EXPECT_NE(out.find("violation: item 2 (C:\\Project\\files\\a.txt): is an absolute path"), std::string::npos) << out;
+    EXPECT_NE(out.find("violation: registry value 1"), std::string::npos) << out;
+    EXPECT_NE(out.find("does not fit 32 bits"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"maybe\", neither"), std::string::npos) << out;
+    EXPECT_NE(out.find("breaks 4 rule(s)"), std::string::npos) << out;
 }
 
 TEST_F(MakesetupTest, NewProjectFileBuilds) {

@@ -50,7 +50,7 @@ std::string NewProjectFileText() {
            "# key = '目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\My Product'\n"
            "# name = \"Path\"\n"
            "# data = '[安装目录]'\n"
-           "# type = \"string\"                # string, dword or binary\n"
+           "# type = \"string\"                # string, dword (data = 10 or \"0x0A\") or binary (data = \"01AB00FF\")\n"
            "\n"
            "# [[shortcut]]\n"
            "# folder = '开始菜单\\'\n"
