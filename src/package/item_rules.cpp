@@ -13,7 +13,8 @@ const char kProgramFilesRoot[] = "目标计算机\\Program Files\\";
 const char kWindowsRoot[] = "目标计算机\\Windows\\";
 const char kAbsoluteRoot[] = "指定目录\\";
 const char kMachine[] = "目标计算机";
-const char kRootsHint[] = "目标计算机\\Program Files\\, 目标计算机\\Windows\\ or 指定目录\\ and a folder with its drive";
+const char kRootsHint[] =
+    "目标计算机\\Program Files\\, 目标计算机\\Windows\\ or 指定目录\\ and a folder with its drive";
 
 const char* const kRegistryRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
                                       "HKEY_CURRENT_CONFIG"};
@@ -94,7 +95,8 @@ std::string CheckLevels(const std::string& expandedRoot, std::string_view rest, 
 }
 
 bool LooksAbsolute(std::string_view text) {
-    if (text.size() >= 2 && text[1] == ':' && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'))) {
+    if (text.size() >= 2 && text[1] == ':' &&
+        ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'))) {
         return true;
     }
     return !text.empty() && (text[0] == '\\' || text[0] == '/');
@@ -170,7 +172,8 @@ std::string CheckName(std::string_view name) {
         }
         if (c < 0x20) return "holds a control character, which Windows does not allow in names";
         if (std::string_view("<>:\"/\\|?*").find(static_cast<char>(c)) != std::string_view::npos) {
-            return std::string("holds the character ") + static_cast<char>(c) + ", which Windows does not allow in names";
+            return std::string("holds the character ") + static_cast<char>(c) +
+                   ", which Windows does not allow in names";
         }
     }
     if (lastStart == name.size() - 1 && (name.back() == '.' || name.back() == ' ')) {
@@ -279,8 +282,8 @@ std::string CheckRegistryData(uint8_t valueType, std::string_view data) {
 std::string CheckShortcutFolder(std::string_view folder) {
     if (!IsValidGbk(folder)) return "is not valid GBK text";
     std::vector<std::string> levels = SplitLevels(folder);
-    if (levels.empty() ||
-        !(EqualsNoCase(levels[0], "开始菜单") || EqualsNoCase(levels[0], "桌面") || EqualsNoCase(levels[0], "快速启动栏"))) {
+    if (levels.empty() || !(EqualsNoCase(levels[0], "开始菜单") || EqualsNoCase(levels[0], "桌面") ||
+                            EqualsNoCase(levels[0], "快速启动栏"))) {
         return "must begin with 开始菜单, 桌面 or 快速启动栏";
     }
     for (size_t i = 1; i < levels.size(); ++i) {
@@ -414,7 +417,8 @@ std::vector<std::string> CheckPackageRules(const TCompile& model) {
         }
         report(what, problem);
         if (problem.empty()) {
-            claim(what, ComparablePath(shortcut.Folder + "\\" + shortcut.Name + (shortcut.Kind == 1 ? ".url" : ".lnk")));
+            claim(what,
+                  ComparablePath(shortcut.Folder + "\\" + shortcut.Name + (shortcut.Kind == 1 ? ".url" : ".lnk")));
         }
     }
     for (size_t i = 0; i < model.CompList.size(); ++i) {

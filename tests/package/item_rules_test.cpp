@@ -30,10 +30,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RuleCase{"readme.txt", ""}, RuleCase{"演示程序.exe", ""},
                     // Trail bytes that are "\", "|" and a letter belong to their characters.
                     RuleCase{"誠.txt", ""}, RuleCase{"\xF0\x5C", ""}, RuleCase{"\xF0\x7C", ""},
-                    RuleCase{"\xF0\x41", ""}, RuleCase{"", "is empty"}, RuleCase{"..", "leave"},
-                    RuleCase{".", "leave"}, RuleCase{"a:b", "character :"}, RuleCase{"a/b", "character /"},
-                    RuleCase{"a\\b", "character \\"}, RuleCase{"a|b", "character |"}, RuleCase{"a*", "character *"},
-                    RuleCase{"a?", "character ?"}, RuleCase{"a\"b", "character \""}, RuleCase{"<a>", "character <"},
+                    RuleCase{"\xF0\x41", ""}, RuleCase{"", "is empty"}, RuleCase{"..", "leave"}, RuleCase{".", "leave"},
+                    RuleCase{"a:b", "character :"}, RuleCase{"a/b", "character /"}, RuleCase{"a\\b", "character \\"},
+                    RuleCase{"a|b", "character |"}, RuleCase{"a*", "character *"}, RuleCase{"a?", "character ?"},
+                    RuleCase{"a\"b", "character \""}, RuleCase{"<a>", "character <"},
                     RuleCase{"a\tb", "control character"}, RuleCase{"name.", "ends with a dot"},
                     RuleCase{"name ", "ends with a dot or a blank"}, RuleCase{"..a", ""}, RuleCase{"CON", "device"},
                     RuleCase{"con", "device"}, RuleCase{"nul.txt", "device"}, RuleCase{"COM1", "device"},
@@ -119,14 +119,15 @@ TEST_P(RegistryDataRuleTest, Data) {
     ExpectProblem(CheckRegistryData(GetParam().type, GetParam().data), RuleCase{GetParam().data, GetParam().problem});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RegistryDataRuleTest,
-    testing::Values(DataCase{0, "anything", ""}, DataCase{1, "0000000a", ""}, DataCase{1, "FFFFFFFF", ""},
-                    DataCase{1, "00000000FFFFFFFF", ""}, DataCase{1, "100000000", "does not fit 32 bits"},
-                    DataCase{1, "", "empty"}, DataCase{1, "0x10", "not a hexadecimal number"},
-                    DataCase{1, "-1", "not a hexadecimal number"}, DataCase{2, "", ""}, DataCase{2, "01AB00ff", ""},
-                    DataCase{2, "ABC", "odd number"}, DataCase{2, "0G", "not hexadecimal bytes"},
-                    DataCase{3, "", "unknown value type 3"}));
+INSTANTIATE_TEST_SUITE_P(Cases, RegistryDataRuleTest,
+                         testing::Values(DataCase{0, "anything", ""}, DataCase{1, "0000000a", ""},
+                                         DataCase{1, "FFFFFFFF", ""}, DataCase{1, "00000000FFFFFFFF", ""},
+                                         DataCase{1, "100000000", "does not fit 32 bits"}, DataCase{1, "", "empty"},
+                                         DataCase{1, "0x10", "not a hexadecimal number"},
+                                         DataCase{1, "-1", "not a hexadecimal number"}, DataCase{2, "", ""},
+                                         DataCase{2, "01AB00ff", ""}, DataCase{2, "ABC", "odd number"},
+                                         DataCase{2, "0G", "not hexadecimal bytes"},
+                                         DataCase{3, "", "unknown value type 3"}));
 
 TEST(ShortcutRule, FoldersAddressesAndPlacement) {
     EXPECT_EQ(CheckShortcutFolder("开始菜单\\"), "");

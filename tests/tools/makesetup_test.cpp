@@ -77,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
                     BadProject{"[project\n", "line 3"},
                     BadProject{"[[files]]\nsource = \"missing.txt\"\n", "line 4: files.source: no such file"},
                     BadProject{"[[files]]\nsource = \"../outside\"\n", "line 4: files.source: leaves the project"},
-                    BadProject{"[[files]]\nsource = \"/etc/passwd\"\n", "line 4: files.source: must be a path relative"},
+                    BadProject{"[[files]]\nsource = \"/etc/passwd\"\n",
+                               "line 4: files.source: must be a path relative"},
                     BadProject{"[[files]]\nsource = \"files\"\ncolour = 1\n", "line 5: files.colour: unknown field"},
                     BadProject{"[[files]]\nsource = \"files/a.txt\"\nkind = \"music\"\n", "line 5: files.kind"},
                     BadProject{"[[registry]]\nkey = 'x'\ntype = \"qword\"\n", "line 5: registry.type"},
@@ -112,12 +113,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = ''\n", "line 5: files.target: is empty"},
         BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = 'bin'\n", "line 5: files.target: must begin with"},
         BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '目标计算机\\Program Files\\"
-                   "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\\"
-                   "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb'\n",
+                   "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+                   "aaaaaaaaaaaaaaaaaaaaaaa\\"
+                   "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"
+                   "bbbbbbbbbbbbbbbbbbbbb'\n",
                    "line 5: files.target: makes a path of 266 characters below C:\\Program Files (x86)"},
         BadProject{"[[folder]]\ntarget = 'C:\\x'\n", "line 4: folder.target: is an absolute path"},
-        BadProject{"[[shortcut]]\nfolder = '开始菜单\\'\nname = '..\\..\\..\\Windows\\evil'\ntarget = \"files/a.txt\"\n",
-                   "line 5: shortcut.name: holds the character \\"},
+        BadProject{
+            "[[shortcut]]\nfolder = '开始菜单\\'\nname = '..\\..\\..\\Windows\\evil'\ntarget = \"files/a.txt\"\n",
+            "line 5: shortcut.name: holds the character \\"},
         BadProject{"[[shortcut]]\nfolder = '开始菜单\\'\nname = 'a/b'\ntarget = \"files/a.txt\"\n",
                    "line 5: shortcut.name: holds the character /"},
         BadProject{"[[shortcut]]\nfolder = '开始菜单\\'\nname = 'NUL'\ntarget = \"files/a.txt\"\n",
@@ -133,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
     Registry, ProjectFileErrorTest,
     testing::Values(
         BadProject{"[[registry]]\nkey = 'HKLM\\SOFTWARE\\x'\n", "line 4: registry.key: must begin with"},
-        BadProject{"[[registry]]\nkey = '目标计算机\\HKLM\\SOFTWARE'\n", "line 4: registry.key: names the root \"HKLM\""},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKLM\\SOFTWARE'\n",
+                   "line 4: registry.key: names the root \"HKLM\""},
         BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER'\n", "line 4: registry.key: names no key below"},
         BadProject{"[[registry_key]]\nkey = 'HKEY_LOCAL_MACHINE\\x'\n", "line 4: registry_key.key: must begin with"},
         BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ntype = \"dword\"\ndata = \"0000000a\"\n",
@@ -156,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Switches are true or false, nothing that would silently read as off.
 INSTANTIATE_TEST_SUITE_P(
     Switches, ProjectFileErrorTest,
-    testing::Values(BadProject{"[project]\nDisplayed = \"maybe\"\n", "line 4: project.Displayed: must be true or false"},
+    testing::Values(BadProject{"[project]\nDisplayed = \"maybe\"\n",
+                               "line 4: project.Displayed: must be true or false"},
                     BadProject{"[project]\nDisplayed = 7\n", "line 4: project.Displayed: must be true or false"},
                     BadProject{"[pages]\nwelcome = \"启用\"\n", "line 4: pages.welcome: must be true or false"},
                     BadProject{"[project]\nPatch = \"yes\"\n", "line 4: project.Patch: must be true or false"},
@@ -189,7 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The package identity is a GUID, with or without braces.
 TEST_F(MakesetupTest, IdentityMustBeAGuid) {
-    for (const char* id : {"not-a-guid", "", "7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5", "{7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5f"}) {
+    for (const char* id :
+         {"not-a-guid", "", "7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5", "{7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5f"}) {
         Write("project.toml", std::string("[package]\nid = \"") + id + "\"\n");
         try {
             LoadProjectFile(dir_ + "/project.toml", cplDefault);
@@ -225,8 +232,8 @@ TEST_P(HostNameTest, RefusedWithItsPath) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, HostNameTest, testing::Values("CON", "nul.txt", "a:b", "a|b", "a?", "x.", "y ",
-                                                              "sub/LPT1", "sub./z.txt"));
+INSTANTIATE_TEST_SUITE_P(Cases, HostNameTest,
+                         testing::Values("CON", "nul.txt", "a:b", "a|b", "a?", "x.", "y ", "sub/LPT1", "sub./z.txt"));
 
 // The data of registry values as the package holds them.
 TEST_F(MakesetupTest, RegistryDataAsThePackageHoldsIt) {
@@ -316,7 +323,8 @@ TEST_F(MakesetupTest, FolderTrees) {
 TEST_F(MakesetupTest, DemoRoundTrip) {
     std::string a = dir_ + "/a.exe", b = dir_ + "/b.exe", out = dir_ + "/out";
     int status = -1;
-    std::string log = RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + a + " --level press 2>&1", &status);
+    std::string log =
+        RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + a + " --level press 2>&1", &status);
     ASSERT_EQ(status, 0) << log;
     RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + b + " --level press 2>&1", &status);
     EXPECT_EQ(ReadHostFile(a), ReadHostFile(b));
@@ -336,7 +344,8 @@ TEST_F(MakesetupTest, DemoRoundTrip) {
     EXPECT_GE(compared, 15);
     std::string inspect = RunHost(std::string(MAKESETUP) + " inspect " + a + " 2>&1", &status);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(inspect.find("\xE9\xA1\xB9\xE7\x9B\xAE\xE5\x90\x8D\xE7\xA7\xB0 = "), std::string::npos);  // 项目名称, UTF-8
+    EXPECT_NE(inspect.find("\xE9\xA1\xB9\xE7\x9B\xAE\xE5\x90\x8D\xE7\xA7\xB0 = "),
+              std::string::npos);  // 项目名称, UTF-8
 }
 
 // A damaged package is refused by verify with a message and a non-zero status.
@@ -382,7 +391,8 @@ TEST_F(MakesetupTest, OutputNeverOverAnInput) {
     std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
     std::string before = ReadHostFile(project);
     std::string build = std::string(MAKESETUP) + " build " + project + " --stub " + dir_ + "/stub.bin -o ";
-    for (const std::string& output : {project, dir_ + "/files/a.txt", dir_ + "/files/../files/a.txt", dir_ + "/stub.bin"}) {
+    for (const std::string& output :
+         {project, dir_ + "/files/a.txt", dir_ + "/files/../files/a.txt", dir_ + "/stub.bin"}) {
         int status = -1;
         std::string out = RunHost(build + output + " 2>&1", &status);
         EXPECT_EQ(status, 1) << out;
@@ -410,8 +420,8 @@ TEST_F(MakesetupTest, FailedBuildLeavesNoPartialFile) {
     std::string output = dir_ + "/out.exe";
     Write("out.exe", "earlier package");
     int status = -1;
-    std::string out = RunHost("sh -c 'trap \"\" XFSZ; ulimit -f 2; exec " + std::string(MAKESETUP) + " build " + project +
-                                  " --stub " + dir_ + "/stub.bin --level none -o " + output + "' 2>&1",
+    std::string out = RunHost("sh -c 'trap \"\" XFSZ; ulimit -f 2; exec " + std::string(MAKESETUP) + " build " +
+                                  project + " --stub " + dir_ + "/stub.bin --level none -o " + output + "' 2>&1",
                               &status);
     EXPECT_EQ(status, 1) << out;
     EXPECT_NE(out.find("Cannot write the file " + output + ".partial"), std::string::npos) << out;
@@ -448,9 +458,9 @@ TEST_P(BuildOptionTest, SaysWhatIsWrong) {
     Write("files/a.txt", "a");
     std::string project = Project("[[files]]\nsource = \"files\"\n");
     int status = -1;
-    std::string out = RunHost(std::string(MAKESETUP) + " build " + project + " -o " + dir_ + "/out.exe " +
-                                  GetParam().options + " 2>&1",
-                              &status);
+    std::string out = RunHost(
+        std::string(MAKESETUP) + " build " + project + " -o " + dir_ + "/out.exe " + GetParam().options + " 2>&1",
+        &status);
     EXPECT_NE(status, 0) << out;
     EXPECT_NE(out.find(GetParam().message), std::string::npos) << out;
     EXPECT_FALSE(fs::exists(dir_ + "/out.exe"));
@@ -458,15 +468,16 @@ TEST_P(BuildOptionTest, SaysWhatIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BuildOptionTest,
-    testing::Values(OptionCase{"--chunk 0", "--chunk: \"0\" is not a byte count from 1 to 3145728"},
-                    OptionCase{"--chunk 3145729", "--chunk: \"3145729\" is not a byte count from 1 to 3145728"},
-                    OptionCase{"--chunk 12k", "--chunk: \"12k\" is not a byte count"},
-                    OptionCase{"--chunk -5", "--chunk: \"-5\" is not a byte count"},
-                    OptionCase{"--level fast", "--level: unknown level \"fast\"; it takes none, speed, press or default"},
-                    OptionCase{"--set project.Displayed=maybe", "--set project.Displayed: must be true or false, not maybe"},
-                    OptionCase{"--set pages.welcome=1", "--set pages.welcome: must be true or false"},
-                    OptionCase{"--set project.Colour=red", "--set project.Colour: no such setting"},
-                    OptionCase{"--set welcome.picture=x.png", "--set welcome.picture: names a file"}));
+    testing::Values(
+        OptionCase{"--chunk 0", "--chunk: \"0\" is not a byte count from 1 to 3145728"},
+        OptionCase{"--chunk 3145729", "--chunk: \"3145729\" is not a byte count from 1 to 3145728"},
+        OptionCase{"--chunk 12k", "--chunk: \"12k\" is not a byte count"},
+        OptionCase{"--chunk -5", "--chunk: \"-5\" is not a byte count"},
+        OptionCase{"--level fast", "--level: unknown level \"fast\"; it takes none, speed, press or default"},
+        OptionCase{"--set project.Displayed=maybe", "--set project.Displayed: must be true or false, not maybe"},
+        OptionCase{"--set pages.welcome=1", "--set pages.welcome: must be true or false"},
+        OptionCase{"--set project.Colour=red", "--set project.Colour: no such setting"},
+        OptionCase{"--set welcome.picture=x.png", "--set welcome.picture: names a file"}));
 
 // verify holds a package made elsewhere to the same rules and lists every
 // violation, not only the first.
@@ -478,7 +489,7 @@ TEST_F(MakesetupTest, VerifyListsEveryViolation) {
         "[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\nname = \"n\"\ntype = \"dword\"\ndata = 1\n");
     BuildPlan plan = LoadProjectFile(project, cplDefault);
     TCompile& m = *plan.model;
-    m.FileList[0]->TargetDir = "C:\\Windows";            // a target without its root
+    m.FileList[0]->TargetDir = "C:\\Windows";             // a target without its root
     m.FileList[1]->Source = "C:\\Project\\files\\a.txt";  // the same path as the first file
     m.FileList[1]->TargetDir = "C:\\Windows";
     m.RegList[0]->Data = "1FFFFFFFF";

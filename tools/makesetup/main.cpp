@@ -121,9 +121,9 @@ int Build(const std::vector<std::string>& args) {
             unsigned long long n = digits ? std::strtoull(chunk.c_str(), &end, 10) : 0;
             // A chunk holds at most what the format's readers take in one piece.
             if (!digits || n == 0 || n > kChunkBlockSize) {
-                throw UsageError{"--chunk: \"" + chunk + "\" is not a byte count from 1 to " +
-                                     std::to_string(kChunkBlockSize),
-                                 false};
+                throw UsageError{
+                    "--chunk: \"" + chunk + "\" is not a byte count from 1 to " + std::to_string(kChunkBlockSize),
+                    false};
             }
             options.chunk = static_cast<size_t>(n);
         } else if (!a.empty() && a[0] == '-') {
@@ -137,7 +137,8 @@ int Build(const std::vector<std::string>& args) {
     if (project.empty() || output.empty()) throw UsageError{"build needs a project file and -o OUTPUT"};
     if (!stubGiven) {
         options.stub = Beside({"setup.exe", "setup"});
-        if (options.stub.empty()) std::cerr << "makesetup: no setup program beside makesetup; writing the package alone\n";
+        if (options.stub.empty())
+            std::cerr << "makesetup: no setup program beside makesetup; writing the package alone\n";
     }
     BuildPlan plan = LoadProjectFile(project, options.level);
     for (const std::string& assignment : overrides) OverrideSetting(plan, assignment);

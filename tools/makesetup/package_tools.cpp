@@ -14,7 +14,6 @@ namespace setup::makesetup {
 
 namespace {
 
-
 std::string Utf8(const std::string& gbk) {
     try {
         return GbkToUtf8(gbk);
@@ -135,8 +134,7 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
     }
     RenameHostFile(temp, output);
     MakeHostFileExecutable(output);
-    log << "wrote " << output << " (" << HostFileSize(output) << " bytes, " << model.FileList.size()
-        << " items)\n";
+    log << "wrote " << output << " (" << HostFileSize(output) << " bytes, " << model.FileList.size() << " items)\n";
 }
 
 void InspectPackage(const std::string& path, std::ostream& out) {
@@ -146,8 +144,8 @@ void InspectPackage(const std::string& path, std::ostream& out) {
     out << "Package " << path << ": " << package.fileSize << " bytes, project stream at " << package.projectOffset
         << ", files to install " << m.Size << " bytes\n";
     out << "Identity: " << Utf8(m.PackageId) << "\n";
-    out << "Product: " << Utf8(m.ItemName) << " " << Utf8(m.Version) << " by " << Utf8(m.Author) << " ("
-        << Utf8(m.Url) << ")" << (m.Patched() ? ", patch package" : "") << "\n";
+    out << "Product: " << Utf8(m.ItemName) << " " << Utf8(m.Version) << " by " << Utf8(m.Author) << " (" << Utf8(m.Url)
+        << ")" << (m.Patched() ? ", patch package" : "") << "\n";
     out << "\nSettings (group, key = value):\n";
     for (const auto& s : m.InfoList) {
         out << "  " << std::setw(2) << static_cast<int>(s->Group) << "  " << Utf8(s->Key) << " = " << Utf8(s->Value)
@@ -233,8 +231,8 @@ void VerifyPackage(const std::string& path, std::ostream& out) {
         const SettingSpec* spec = FindSettingSpec(setting->Group, setting->Key);
         bool isSwitch = setting->Group == igPageSwitch || (spec && spec->kind == SettingKind::Switch);
         if (isSwitch && setting->Value != kSwitchOn && setting->Value != kSwitchOff) {
-            violations.push_back("the switch " + setting->Key + " (group " + std::to_string(setting->Group) +
-                                 ") is " + "\"" + setting->Value + "\", neither " + kSwitchOn + " nor " + kSwitchOff);
+            violations.push_back("the switch " + setting->Key + " (group " + std::to_string(setting->Group) + ") is " +
+                                 "\"" + setting->Value + "\", neither " + kSwitchOn + " nor " + kSwitchOff);
         }
     }
     if (!violations.empty()) {

@@ -141,12 +141,13 @@ BuildPlan ProjectReader::Read() {
     try {
         root = toml::parse(text, path_);
     } catch (const toml::parse_error& e) {
-        ThrowFormatError(path_ + ", line " + std::to_string(e.source().begin.line) + ": " + std::string(e.description()));
+        ThrowFormatError(path_ + ", line " + std::to_string(e.source().begin.line) + ": " +
+                         std::string(e.description()));
     }
     static const std::set<std::string> kTables = {
-        "package", "project", "pages",  "welcome",  "agreement",       "readme",   "startfolder",  "components",
-        "installdir", "tasks", "ready", "progress", "finish",          "files",    "folder",       "registry",
-        "registry_key", "shortcut_folder", "shortcut", "component"};
+        "package",    "project",    "pages",        "welcome",         "agreement", "readme",   "startfolder",
+        "components", "installdir", "tasks",        "ready",           "progress",  "finish",   "files",
+        "folder",     "registry",   "registry_key", "shortcut_folder", "shortcut",  "component"};
     for (auto&& [key, node] : root) {
         if (!kTables.count(std::string(key.str()))) Fail(&node, std::string(key.str()), "unknown table");
     }

@@ -76,8 +76,8 @@ private:
     std::optional<double> fileTime_;
     BuildPlan plan_;
     TargetLimits limits_;
-    std::map<std::string, size_t> packaged_;  // project-relative path -> FileList index
-    std::set<std::string> folderNames_;       // lower-case, for FileFolderList without repeats
+    std::map<std::string, size_t> packaged_;      // project-relative path -> FileList index
+    std::set<std::string> folderNames_;           // lower-case, for FileFolderList without repeats
     std::map<std::string, std::string> claimed_;  // comparable path -> where it was claimed
     // Settings whose values name files: (setting, relative path, node, kind).
     struct FileSetting {

@@ -57,7 +57,8 @@ void ProjectReader::ReadComponents(const toml::table& root) {
         component->Name = name;
         component->Size = total;
         if (const toml::node* size = t->get("size")) {
-            if (!size->is_integer() || *size->value<int64_t>() < 0) Fail(size, "component.size", "must be a byte count");
+            if (!size->is_integer() || *size->value<int64_t>() < 0)
+                Fail(size, "component.size", "must be a byte count");
             component->Size = *size->value<int64_t>();
         }
         model.ComponentList.push_back(name);

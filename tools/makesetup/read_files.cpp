@@ -28,9 +28,10 @@ void ProjectReader::ReadFiles(const toml::table& root) {
     if (!root.contains("files")) return;
     const toml::array* files = root["files"].as_array();
     if (!files) Fail(root.get("files"), "files", "must be written as [[files]] entries");
-    static const std::set<std::string> kFields = {"source",       "target",         "kind",      "keep_on_uninstall",
-                                                  "no_overwrite", "component",      "service",   "run_at_startup",
-                                                  "run_after_install", "patch",     "target_os", "time"};
+    static const std::set<std::string> kFields = {
+        "source",    "target",  "kind",           "keep_on_uninstall", "no_overwrite",
+        "component", "service", "run_at_startup", "run_after_install", "patch",
+        "target_os", "time"};
     for (const toml::node& entry : *files) {
         const toml::table* table = entry.as_table();
         if (!table) Fail(&entry, "files", "each [[files]] entry must be a table");

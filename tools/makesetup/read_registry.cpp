@@ -85,8 +85,8 @@ void ProjectReader::ReadRegistry(const toml::table& root) {
         Require(keyNode, "registry.key", CheckRegistryKey(item->Key));
         // The data, read once the type is known, whatever the order of the fields.
         if (item->ValueType == 0 && dataNode) {
-            item->Data = dataNode->is_integer() ? std::to_string(*dataNode->value<int64_t>())
-                                                : Text(*dataNode, "registry.data");
+            item->Data =
+                dataNode->is_integer() ? std::to_string(*dataNode->value<int64_t>()) : Text(*dataNode, "registry.data");
         } else if (item->ValueType == 1) {
             if (!dataNode) Fail(&entry, "registry.data", "is missing; a dword value needs a number");
             std::optional<uint64_t> value;

@@ -107,7 +107,8 @@ void OverrideSetting(BuildPlan& plan, const std::string& assignment) {
             }
             std::string text;
             if (spec.kind == SettingKind::Switch || spec.kind == SettingKind::Boolean) {
-                if (value != "true" && value != "false") ThrowFormatError(field + ": must be true or false, not " + value);
+                if (value != "true" && value != "false")
+                    ThrowFormatError(field + ": must be true or false, not " + value);
                 bool on = value == "true";
                 text = spec.kind == SettingKind::Boolean ? (on ? "True" : "False") : (on ? kSwitchOn : kSwitchOff);
             } else {
