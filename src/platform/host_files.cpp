@@ -15,7 +15,7 @@ namespace {
 
 fs::path HostPath(const std::string& utf8) { return fs::u8path(utf8); }
 
-class HostStream : public Stream {
+class HostStream : public HostFileStream {
 public:
     HostStream(const std::string& path, OpenMode mode) : name_(path) {
         std::ios::openmode m = std::ios::binary | std::ios::in;
@@ -57,6 +57,13 @@ public:
         fs::resize_file(HostPath(name_), static_cast<uintmax_t>(size), ec);
         if (ec) ThrowOsError("Cannot set the size of the file " + name_);
     }
+    void Close() override {
+        if (!file_.is_open()) return;
+        file_.flush();
+        bool flushed = !file_.fail();
+        file_.close();
+        if (!flushed || file_.fail()) ThrowOsError("Cannot write the file " + name_ + " to its end");
+    }
 
 private:
     std::string name_;
@@ -72,19 +79,26 @@ std::unique_ptr<Stream> OpenHostFile(const std::string& path, OpenMode mode) {
     return std::make_unique<HostStream>(path, mode);
 }
 
+std::unique_ptr<HostFileStream> CreateHostFile(const std::string& path) {
+    return std::make_unique<HostStream>(path, OpenMode::Create);
+}
+
 std::string ReadHostFile(const std::string& path) {
     std::unique_ptr<Stream> s = OpenHostFile(path, OpenMode::Read);
     return s->ReadBytes(static_cast<size_t>(s->Size()), "file");
 }
 
 void WriteHostFile(const std::string& path, const std::string& bytes) {
-    OpenHostFile(path, OpenMode::Create)->WriteBytes(bytes);
+    std::unique_ptr<HostFileStream> file = CreateHostFile(path);
+    file->WriteBytes(bytes);
+    file->Close();
 }
 
 void AppendHostFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(HostPath(path), std::ios::binary | std::ios::app);
     out << bytes;
-    if (!out) ThrowOsError("Cannot write the file " + path);
+    out.close();
+    if (out.fail()) ThrowOsError("Cannot write the file " + path);
 }
 
 bool HostFileExists(const std::string& path) {
@@ -95,6 +109,12 @@ bool HostFileExists(const std::string& path) {
 bool HostFolderExists(const std::string& path) {
     std::error_code ec;
     return fs::is_directory(HostPath(path), ec);
+}
+
+bool SameHostFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    bool same = fs::equivalent(HostPath(a), HostPath(b), ec);
+    return !ec && same;
 }
 
 int64_t HostFileSize(const std::string& path) {

@@ -20,14 +20,31 @@ struct HostEntry {
     int64_t size = 0;
 };
 
+// A host file being written. The system may hold written bytes back until
+// the file is closed and fail only then (a full disk, a quota), so whoever
+// writes a file that must be whole closes it with Close and learns of it.
+class HostFileStream : public Stream {
+public:
+    // Flushes and closes the file; raises an Os error naming it when not every
+    // byte reached it. Later reads and writes fail; a second Close does nothing.
+    virtual void Close() = 0;
+};
+
 // Opens a host file; raises an Os error naming the path on failure.
 std::unique_ptr<Stream> OpenHostFile(const std::string& path, OpenMode mode);
+// Creates (or truncates) a host file for writing; raises an Os error naming
+// the path on failure.
+std::unique_ptr<HostFileStream> CreateHostFile(const std::string& path);
 std::string ReadHostFile(const std::string& path);
+// Writes the whole file and closes it, raising an Os error when it could not.
 void WriteHostFile(const std::string& path, const std::string& bytes);
 // Appends to a host file, creating it when missing.
 void AppendHostFile(const std::string& path, const std::string& bytes);
 bool HostFileExists(const std::string& path);
 bool HostFolderExists(const std::string& path);
+// Whether both paths name one existing file (through links and different
+// spellings of the same path); false when either does not exist.
+bool SameHostFile(const std::string& a, const std::string& b);
 // The size of a host file in bytes; raises an Os error when it cannot be read.
 int64_t HostFileSize(const std::string& path);
 // Replaces to with from (both on the same volume).

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "package/compile.h"
+#include "package/package_writer.h"
 #include "package_tools.h"
 #include "platform/errors.h"
 #include "platform/host_files.h"
@@ -74,10 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ProjectFileErrorTest,
     testing::Values(BadProject{"[project]\nName = 1.5\n", "line 4: project.Name: must be a text"},
                     BadProject{"[project\n", "line 3"},
-                    BadProject{"[project]\nPatch = \"yes\"\n", "line 4: project.Patch: 'yes' is not a valid boolean"},
                     BadProject{"[[files]]\nsource = \"missing.txt\"\n", "line 4: files.source: no such file"},
                     BadProject{"[[files]]\nsource = \"../outside\"\n", "line 4: files.source: leaves the project"},
-                    BadProject{"[[files]]\nsource = \"/etc/passwd\"\n", "line 4: files.source: must be a path relative"},
+                    BadProject{"[[files]]\nsource = \"/etc/passwd\"\n",
+                               "line 4: files.source: must be a path relative"},
                     BadProject{"[[files]]\nsource = \"files\"\ncolour = 1\n", "line 5: files.colour: unknown field"},
                     BadProject{"[[files]]\nsource = \"files/a.txt\"\nkind = \"music\"\n", "line 5: files.kind"},
                     BadProject{"[[registry]]\nkey = 'x'\ntype = \"qword\"\n", "line 5: registry.type"},
@@ -87,11 +88,166 @@ INSTANTIATE_TEST_SUITE_P(
                     BadProject{"[extras]\nx = 1\n", "line 3: extras: unknown table"},
                     BadProject{"[project]\nName = \"\xE0\xB8\x81\"\n", "line 4: project.Name: holds a character"}));
 
-TEST_F(MakesetupTest, BadIdentityAndMissingPackageTable) {
-    Write("project.toml", "[package]\nid = \"not-a-guid\"\n");
-    EXPECT_THROW(LoadProjectFile(dir_ + "/project.toml", cplDefault), Error);
+// Targets and names that would leave their root or that Windows cannot create.
+INSTANTIATE_TEST_SUITE_P(
+    Targets, ProjectFileErrorTest,
+    testing::Values(
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = 'C:\\Windows'\n",
+                   "line 5: files.target: is an absolute path"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '\\\\server\\share'\n",
+                   "line 5: files.target: is an absolute path"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '目标计算机\\Program Files\\..\\..\\Windows'\n",
+                   "line 5: files.target: has the folder \"..\", which would leave its folder"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '目标计算机\\Program Files\\a/../../x'\n",
+                   "line 5: files.target: has the folder \"a/../../x\", which holds the character /"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '目标计算机\\Program Files\\a:b'\n",
+                   "line 5: files.target: has the folder \"a:b\", which holds the character :"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '目标计算机\\Program Files\\AUX'\n",
+                   "line 5: files.target: has the folder \"AUX\", which is the name of a device"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '目标计算机\\Program Files\\data '\n",
+                   "files.target: has the folder \"data \", which ends with a dot or a blank"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '指定目录\\\\\\server\\share'\n",
+                   "line 5: files.target: is a network path"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '指定目录\\Apps'\n",
+                   "line 5: files.target: must give a folder with its drive"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = ''\n", "line 5: files.target: is empty"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = 'bin'\n", "line 5: files.target: must begin with"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\ntarget = '目标计算机\\Program Files\\"
+                   "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+                   "aaaaaaaaaaaaaaaaaaaaaaa\\"
+                   "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"
+                   "bbbbbbbbbbbbbbbbbbbbb'\n",
+                   "line 5: files.target: makes a path of 266 characters below C:\\Program Files (x86)"},
+        BadProject{"[[folder]]\ntarget = 'C:\\x'\n", "line 4: folder.target: is an absolute path"},
+        BadProject{
+            "[[shortcut]]\nfolder = '开始菜单\\'\nname = '..\\..\\..\\Windows\\evil'\ntarget = \"files/a.txt\"\n",
+            "line 5: shortcut.name: holds the character \\"},
+        BadProject{"[[shortcut]]\nfolder = '开始菜单\\'\nname = 'a/b'\ntarget = \"files/a.txt\"\n",
+                   "line 5: shortcut.name: holds the character /"},
+        BadProject{"[[shortcut]]\nfolder = '开始菜单\\'\nname = 'NUL'\ntarget = \"files/a.txt\"\n",
+                   "line 5: shortcut.name: is the name of a device"},
+        BadProject{"[[shortcut]]\nfolder = 'C:\\Users'\nname = 'a'\ntarget = \"files/a.txt\"\n",
+                   "line 4: shortcut.folder: must begin with"},
+        BadProject{"[[shortcut_folder]]\nfolder = '桌面\\..'\n",
+                   "line 4: shortcut_folder.folder: has the folder \"..\""}));
+
+// Registry values: keys under one of the five roots, numbers that are
+// numbers and fit 32 bits, binary data as hexadecimal bytes.
+INSTANTIATE_TEST_SUITE_P(
+    Registry, ProjectFileErrorTest,
+    testing::Values(
+        BadProject{"[[registry]]\nkey = 'HKLM\\SOFTWARE\\x'\n", "line 4: registry.key: must begin with"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKLM\\SOFTWARE'\n",
+                   "line 4: registry.key: names the root \"HKLM\""},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER'\n", "line 4: registry.key: names no key below"},
+        BadProject{"[[registry_key]]\nkey = 'HKEY_LOCAL_MACHINE\\x'\n", "line 4: registry_key.key: must begin with"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ntype = \"dword\"\ndata = \"0000000a\"\n",
+                   "line 6: registry.data: must be a number: decimal, or hexadecimal written with 0x"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ntype = \"dword\"\ndata = \"ten\"\n",
+                   "line 6: registry.data: must be a number"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ntype = \"dword\"\ndata = 4294967296\n",
+                   "line 6: registry.data: does not fit 32 bits"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ntype = \"dword\"\ndata = -1\n",
+                   "line 6: registry.data: does not fit 32 bits"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ndata = \"0x100000000\"\ntype = \"dword\"\n",
+                   "line 5: registry.data: does not fit 32 bits"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ntype = \"dword\"\n",
+                   "line 3: registry.data: is missing"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ntype = \"binary\"\ndata = \"ABC\"\n",
+                   "line 6: registry.data: must be hexadecimal bytes"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\ntype = \"binary\"\ndata = \"zz\"\n",
+                   "line 6: registry.data: must be hexadecimal bytes"}));
+
+// Switches are true or false, nothing that would silently read as off.
+INSTANTIATE_TEST_SUITE_P(
+    Switches, ProjectFileErrorTest,
+    testing::Values(BadProject{"[project]\nDisplayed = \"maybe\"\n",
+                               "line 4: project.Displayed: must be true or false"},
+                    BadProject{"[project]\nDisplayed = 7\n", "line 4: project.Displayed: must be true or false"},
+                    BadProject{"[pages]\nwelcome = \"启用\"\n", "line 4: pages.welcome: must be true or false"},
+                    BadProject{"[project]\nPatch = \"yes\"\n", "line 4: project.Patch: must be true or false"},
+                    BadProject{"[tasks]\ndesktop = 1\n", "line 4: tasks.desktop: must be true or false"}));
+
+// Shortcuts point at something; no two items install to one path.
+INSTANTIATE_TEST_SUITE_P(
+    TargetsAndDuplicates, ProjectFileErrorTest,
+    testing::Values(
+        BadProject{"[[shortcut]]\nfolder = '桌面\\'\nname = 'a'\ntarget = \"files/b.txt\"\n",
+                   "line 6: shortcut.target: must name a file the package installs"},
+        BadProject{"[[shortcut]]\nfolder = '桌面\\'\nname = 'a'\ntarget = 'C:\\Windows\\notepad.exe'\n",
+                   "line 6: shortcut.target: must name a file the package installs"},
+        BadProject{"[[shortcut]]\nfolder = '桌面\\'\nname = 'a'\ntarget = \"www.example.com\"\nkind = \"url\"\n",
+                   "line 6: shortcut.target: must be an address"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\n[[files]]\nsource = \"files\"\n",
+                   "line 6: files.source: files/a.txt installs to the same path as files.source at line 4"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\n[[files]]\nsource = \"files/A.TXT\"\n",
+                   "line 6: files.source: no such file"},
+        BadProject{"[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\nname = \"v\"\n"
+                   "[[registry]]\nkey = '目标计算机\\hkey_current_user\\X\\'\nname = \"V\"\n",
+                   "line 7: registry.key: installs to the same path as registry.key at line 4"},
+        BadProject{"[[files]]\nsource = \"files/a.txt\"\n[[shortcut]]\nfolder = '桌面\\'\nname = 'a'\n"
+                   "target = \"files/a.txt\"\n[[shortcut]]\nfolder = '桌面'\nname = 'A'\ntarget = \"files/a.txt\"\n",
+                   "line 11: shortcut.name: installs to the same path as shortcut.name at line 7"},
+        BadProject{"uninstaller_name = \"a.txt\"\n[[files]]\nsource = \"files/a.txt\"\n",
+                   "line 3: package.uninstaller_name: installs to the same path as files.source at line 5"},
+        BadProject{"[[component]]\nname = 'x:y'\nsource = \"files\"\n",
+                   "line 4: component.name: holds the character :"}));
+
+// The package identity is a GUID, with or without braces.
+TEST_F(MakesetupTest, IdentityMustBeAGuid) {
+    for (const char* id :
+         {"not-a-guid", "", "7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5", "{7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5f"}) {
+        Write("project.toml", std::string("[package]\nid = \"") + id + "\"\n");
+        try {
+            LoadProjectFile(dir_ + "/project.toml", cplDefault);
+            ADD_FAILURE() << "accepted " << id;
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("project.toml, line 2: package.id: must be a GUID"), std::string::npos)
+                << e.what();
+        }
+    }
+    Write("project.toml", "[package]\nid = \"{7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5f}\"\n");
+    EXPECT_EQ(LoadProjectFile(dir_ + "/project.toml", cplDefault).model->PackageId,
+              "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F");
     Write("project.toml", "[project]\nName = \"x\"\n");
     EXPECT_THROW(LoadProjectFile(dir_ + "/project.toml", cplDefault), Error);
+}
+
+// Files on the author's disk whose names Windows cannot create are refused
+// with the file they are.
+class HostNameTest : public MakesetupTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(HostNameTest, RefusedWithItsPath) {
+    Write(std::string("files/") + GetParam(), "x");
+    std::string path = Project("[[files]]\nsource = \"files\"\n");
+    try {
+        LoadProjectFile(path, cplDefault);
+        FAIL() << "accepted";
+    } catch (const Error& e) {
+        // A folder in the way is named by itself, not by the file below it.
+        std::string subject = GetParam();
+        if (subject.find("/z.txt") != std::string::npos) subject.resize(subject.find("/z.txt"));
+        std::string expected = "line 4: files.source: files/" + subject + " ";
+        EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostNameTest,
+                         testing::Values("CON", "nul.txt", "a:b", "a|b", "a?", "x.", "y ", "sub/LPT1", "sub./z.txt"));
+
+// The data of registry values as the package holds them.
+TEST_F(MakesetupTest, RegistryDataAsThePackageHoldsIt) {
+    std::string key = "key = '目标计算机\\HKEY_CURRENT_USER\\x'\n";
+    std::string path = Project("[[registry]]\n" + key + "name = \"a\"\ntype = \"dword\"\ndata = 10\n" +
+                               "[[registry]]\n" + key + "name = \"b\"\ntype = \"dword\"\ndata = \"10\"\n" +
+                               "[[registry]]\n" + key + "name = \"c\"\ntype = \"dword\"\ndata = \"0x10\"\n" +
+                               "[[registry]]\n" + key + "name = \"d\"\ntype = \"dword\"\ndata = 4294967295\n" +
+                               "[[registry]]\n" + key + "name = \"e\"\ndata = \"01 ab,00FF\"\ntype = \"binary\"\n" +
+                               "[[registry]]\n" + key + "name = \"f\"\ntype = \"binary\"\ndata = \"\"\n");
+    BuildPlan plan = LoadProjectFile(path, cplDefault);
+    std::vector<std::string> data;
+    for (const auto& r : plan.model->RegList) data.push_back(r->Data);
+    EXPECT_EQ(data, (std::vector<std::string>{"0000000a", "0000000a", "00000010", "ffffffff", "01ab00FF", ""}));
 }
 
 // Settings by their English names or their own keys, switches from true/false,
@@ -167,7 +323,8 @@ TEST_F(MakesetupTest, FolderTrees) {
 TEST_F(MakesetupTest, DemoRoundTrip) {
     std::string a = dir_ + "/a.exe", b = dir_ + "/b.exe", out = dir_ + "/out";
     int status = -1;
-    std::string log = RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + a + " --level press 2>&1", &status);
+    std::string log =
+        RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + a + " --level press 2>&1", &status);
     ASSERT_EQ(status, 0) << log;
     RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + b + " --level press 2>&1", &status);
     EXPECT_EQ(ReadHostFile(a), ReadHostFile(b));
@@ -187,7 +344,8 @@ TEST_F(MakesetupTest, DemoRoundTrip) {
     EXPECT_GE(compared, 15);
     std::string inspect = RunHost(std::string(MAKESETUP) + " inspect " + a + " 2>&1", &status);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(inspect.find("\xE9\xA1\xB9\xE7\x9B\xAE\xE5\x90\x8D\xE7\xA7\xB0 = "), std::string::npos);  // 项目名称, UTF-8
+    EXPECT_NE(inspect.find("\xE9\xA1\xB9\xE7\x9B\xAE\xE5\x90\x8D\xE7\xA7\xB0 = "),
+              std::string::npos);  // 项目名称, UTF-8
 }
 
 // A damaged package is refused by verify with a message and a non-zero status.
@@ -223,6 +381,149 @@ TEST_F(MakesetupTest, ExtractRefusesEscapingPaths) {
     BuildPackage(plan, BuildOptions{}, dir_ + "/p.exe", log);
     EXPECT_THROW(ExtractPackage(dir_ + "/p.exe", dir_ + "/out", log), Error);
     EXPECT_FALSE(fs::exists(dir_ + "/evil.txt"));
+}
+
+// The package is never written over one of its own inputs, and the input
+// stays as it was.
+TEST_F(MakesetupTest, OutputNeverOverAnInput) {
+    Write("files/a.txt", "a");
+    Write("stub.bin", "stub");
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::string before = ReadHostFile(project);
+    std::string build = std::string(MAKESETUP) + " build " + project + " --stub " + dir_ + "/stub.bin -o ";
+    for (const std::string& output :
+         {project, dir_ + "/files/a.txt", dir_ + "/files/../files/a.txt", dir_ + "/stub.bin"}) {
+        int status = -1;
+        std::string out = RunHost(build + output + " 2>&1", &status);
+        EXPECT_EQ(status, 1) << out;
+        EXPECT_NE(out.find("an input of the build"), std::string::npos) << out;
+    }
+    EXPECT_EQ(ReadHostFile(project), before);
+    EXPECT_EQ(ReadHostFile(dir_ + "/files/a.txt"), "a");
+    EXPECT_EQ(ReadHostFile(dir_ + "/stub.bin"), "stub");
+    EXPECT_FALSE(fs::exists(project + ".partial"));
+}
+
+// A build whose bytes do not all reach the disk (here a file size limit that
+// fails the final flush) reports the failure, leaves no partial file and
+// keeps the earlier package as it was.
+TEST_F(MakesetupTest, FailedBuildLeavesNoPartialFile) {
+    std::string noise;
+    uint32_t x = 12345;
+    for (int i = 0; i < 3000; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise += static_cast<char>(x >> 24);
+    }
+    Write("files/noise.bin", noise);
+    Write("stub.bin", "stub");
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::string output = dir_ + "/out.exe";
+    Write("out.exe", "earlier package");
+    int status = -1;
+    std::string out = RunHost("sh -c 'trap \"\" XFSZ; ulimit -f 2; exec " + std::string(MAKESETUP) + " build " +
+                                  project + " --stub " + dir_ + "/stub.bin --level none -o " + output + "' 2>&1",
+                              &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("Cannot write the file " + output + ".partial"), std::string::npos) << out;
+    EXPECT_EQ(out.find("wrote "), std::string::npos) << out;
+    EXPECT_EQ(ReadHostFile(output), "earlier package");
+    EXPECT_FALSE(fs::exists(output + ".partial"));
+    // Without the limit the same build succeeds.
+    out = RunHost(std::string(MAKESETUP) + " build " + project + " --stub " + dir_ + "/stub.bin --level none -o " +
+                      output + " 2>&1",
+                  &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_GT(HostFileSize(output), 3000);
+}
+
+// A host file whose last bytes cannot be written fails at Close.
+TEST(HostFileClose, ReportsTheFinalFlush) {
+    std::unique_ptr<HostFileStream> full = CreateHostFile("/dev/full");
+    full->WriteBytes("held back in the buffer");
+    EXPECT_THROW(full->Close(), Error);
+    EXPECT_THROW(WriteHostFile("/dev/full", "x"), Error);
+}
+
+struct OptionCase {
+    const char* options;
+    const char* message;
+};
+
+void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.options; }
+
+class BuildOptionTest : public MakesetupTest, public testing::WithParamInterface<OptionCase> {};
+
+// A wrong option says what is wrong with it, and nothing is written.
+TEST_P(BuildOptionTest, SaysWhatIsWrong) {
+    Write("files/a.txt", "a");
+    std::string project = Project("[[files]]\nsource = \"files\"\n");
+    int status = -1;
+    std::string out = RunHost(
+        std::string(MAKESETUP) + " build " + project + " -o " + dir_ + "/out.exe " + GetParam().options + " 2>&1",
+        &status);
+    EXPECT_NE(status, 0) << out;
+    EXPECT_NE(out.find(GetParam().message), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir_ + "/out.exe"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BuildOptionTest,
+    testing::Values(
+        OptionCase{"--chunk 0", "--chunk: \"0\" is not a byte count from 1 to 3145728"},
+        OptionCase{"--chunk 3145729", "--chunk: \"3145729\" is not a byte count from 1 to 3145728"},
+        OptionCase{"--chunk 12k", "--chunk: \"12k\" is not a byte count"},
+        OptionCase{"--chunk -5", "--chunk: \"-5\" is not a byte count"},
+        OptionCase{"--level fast", "--level: unknown level \"fast\"; it takes none, speed, press or default"},
+        OptionCase{"--set project.Displayed=maybe", "--set project.Displayed: must be true or false, not maybe"},
+        OptionCase{"--set pages.welcome=1", "--set pages.welcome: must be true or false"},
+        OptionCase{"--set project.Colour=red", "--set project.Colour: no such setting"},
+        OptionCase{"--set welcome.picture=x.png", "--set welcome.picture: names a file"}));
+
+// verify holds a package made elsewhere to the same rules and lists every
+// violation, not only the first.
+TEST_F(MakesetupTest, VerifyListsEveryViolation) {
+    Write("files/a.txt", "a");
+    Write("files/b.txt", "b");
+    std::string project = Project(
+        "[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n"
+        "[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\nname = \"n\"\ntype = \"dword\"\ndata = 1\n");
+    BuildPlan plan = LoadProjectFile(project, cplDefault);
+    TCompile& m = *plan.model;
+    m.FileList[0]->TargetDir = "C:\\Windows";             // a target without its root
+    m.FileList[1]->Source = "C:\\Project\\files\\a.txt";  // the same path as the first file
+    m.FileList[1]->TargetDir = "C:\\Windows";
+    m.RegList[0]->Data = "1FFFFFFFF";
+    for (const auto& s : m.InfoList) {
+        if (s->Key == "显示安装界面") s->Value = "maybe";
+    }
+    // Written by hand, as another tool might have: the package maker itself
+    // refuses such a model.
+    std::string package = dir_ + "/p.exe";
+    {
+        std::unique_ptr<Stream> out = OpenHostFile(package, OpenMode::Create);
+        PackageWriter writer(*out);
+        writer.WriteStub(std::string_view());
+        int64_t size = 0;
+        for (size_t i = 0; i < m.FileList.size(); ++i) {
+            ItemRange range = writer.WriteItem(*OpenHostFile(plan.dataFiles[i], OpenMode::Read));
+            m.FileList[i]->DataStart = range.dataStart;
+            m.FileList[i]->DataEnd = range.dataEnd;
+            size += m.FileList[i]->FileSize;
+        }
+        writer.Finish(m, size);
+    }
+    std::ostringstream log;
+    EXPECT_THROW(BuildPackage(plan, BuildOptions{}, dir_ + "/q.exe", log), Error);
+    EXPECT_FALSE(fs::exists(dir_ + "/q.exe"));
+    int status = -1;
+    std::string out = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("violation: item 1 (C:\\Project\\files\\a.txt): is an absolute path"), std::string::npos) << out;
+    EXPECT_NE(out.find("violation: item 2 (C:\\Project\\files\\a.txt): is an absolute path"), std::string::npos) << out;
+    EXPECT_NE(out.find("violation: registry value 1"), std::string::npos) << out;
+    EXPECT_NE(out.find("does not fit 32 bits"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"maybe\", neither"), std::string::npos) << out;
+    EXPECT_NE(out.find("breaks 4 rule(s)"), std::string::npos) << out;
 }
 
 TEST_F(MakesetupTest, NewProjectFileBuilds) {

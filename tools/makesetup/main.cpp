@@ -31,6 +31,7 @@ const char kUsage[] =
 
 struct UsageError {
     std::string message;
+    bool showUsage = true;  // false when the message alone says what to change
 };
 
 // Messages are UTF-8 or GBK depending on where they were made; the terminal
@@ -110,14 +111,19 @@ int Build(const std::vector<std::string>& args) {
             } else if (level == "default") {
                 options.level = cplDefault;
             } else {
-                throw UsageError{"--level takes none, speed, press or default"};
+                throw UsageError{"--level: unknown level \"" + level + "\"; it takes none, speed, press or default",
+                                 false};
             }
         } else if (a == "--chunk") {
             std::string chunk = value();
             char* end = nullptr;
-            unsigned long long n = std::strtoull(chunk.c_str(), &end, 10);
-            if (chunk.empty() || *end != '\0' || n == 0 || n > (1ull << 30)) {
-                throw UsageError{"--chunk takes a byte count from 1 to 1073741824"};
+            bool digits = !chunk.empty() && chunk.find_first_not_of("0123456789") == std::string::npos;
+            unsigned long long n = digits ? std::strtoull(chunk.c_str(), &end, 10) : 0;
+            // A chunk holds at most what the format's readers take in one piece.
+            if (!digits || n == 0 || n > kChunkBlockSize) {
+                throw UsageError{
+                    "--chunk: \"" + chunk + "\" is not a byte count from 1 to " + std::to_string(kChunkBlockSize),
+                    false};
             }
             options.chunk = static_cast<size_t>(n);
         } else if (!a.empty() && a[0] == '-') {
@@ -131,7 +137,8 @@ int Build(const std::vector<std::string>& args) {
     if (project.empty() || output.empty()) throw UsageError{"build needs a project file and -o OUTPUT"};
     if (!stubGiven) {
         options.stub = Beside({"setup.exe", "setup"});
-        if (options.stub.empty()) std::cerr << "makesetup: no setup program beside makesetup; writing the package alone\n";
+        if (options.stub.empty())
+            std::cerr << "makesetup: no setup program beside makesetup; writing the package alone\n";
     }
     BuildPlan plan = LoadProjectFile(project, options.level);
     for (const std::string& assignment : overrides) OverrideSetting(plan, assignment);
@@ -183,7 +190,7 @@ int main(int argc, char** argv) {
         return Run(args);
     } catch (const UsageError& e) {
         if (!e.message.empty()) std::cerr << "makesetup: " << e.message << "\n";
-        std::cerr << kUsage;
+        if (e.showUsage) std::cerr << kUsage;
         return 2;
     } catch (const Error& e) {
         std::cerr << "makesetup: " << ForTerminal(e.what()) << "\n";

@@ -3,15 +3,16 @@
 #include <iomanip>
 #include <ostream>
 
+#include "package/item_rules.h"
 #include "package/package_writer.h"
 #include "platform/errors.h"
 #include "platform/host_files.h"
 #include "platform/text.h"
+#include "setting_table.h"
 
 namespace setup::makesetup {
 
 namespace {
-
 
 std::string Utf8(const std::string& gbk) {
     try {
@@ -50,15 +51,48 @@ bool HasData(const TCompileFileData& item) { return item.Kind != fkFolder; }
 
 }  // namespace
 
+namespace {
+
+// Refuses an output that would overwrite one of the build's inputs, or whose
+// temporary name would: the package is read from them while it is written.
+void RefuseOutputOverInput(const BuildPlan& plan, const BuildOptions& options, const std::string& output,
+                           const std::string& temp) {
+    std::vector<std::pair<std::string, std::string>> inputs = {{plan.projectFile, "the project file"},
+                                                               {options.stub, "the setup program (--stub)"}};
+    for (const std::string& file : plan.dataFiles) {
+        if (!file.empty()) inputs.emplace_back(file, "a file the package carries");
+    }
+    for (const auto& [input, what] : inputs) {
+        if (input.empty()) continue;
+        for (const std::string& written : {output, temp}) {
+            if (SameHostFile(written, input)) {
+                ThrowOsError("The package cannot be written to " + written + ": it is " + what + " (" + input +
+                             "), an input of the build");
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::string& output, std::ostream& log) {
     TCompile& model = *plan.model;
+    // The same rules verify applies: a model changed after loading (--set, a
+    // caller's own plan) is held to them too.
+    std::vector<std::string> violations = CheckPackageRules(model);
+    if (!violations.empty()) {
+        std::string message = "The package would break " + std::to_string(violations.size()) + " rule(s):";
+        for (const std::string& v : violations) message += "\n  " + v;
+        ThrowFormatError(message);
+    }
     int64_t total = 0;
     for (size_t i = 0; i < model.FileList.size(); ++i) {
         if (!plan.dataFiles[i].empty()) total += model.FileList[i]->FileSize;
     }
     std::string temp = output + ".partial";
+    RefuseOutputOverInput(plan, options, output, temp);
     try {
-        std::unique_ptr<Stream> out = OpenHostFile(temp, OpenMode::Create);
+        std::unique_ptr<HostFileStream> out = CreateHostFile(temp);
         PackageWriter writer(*out, options.level, options.chunk);
         if (options.stub.empty()) {
             writer.WriteStub(std::string_view());
@@ -86,14 +120,21 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
             }
         }
         writer.Finish(model, size);
+        int64_t expected = out->Position();
+        // Bytes the system held back may fail only now; a package cut short
+        // must never be renamed into place.
+        out->Close();
+        if (HostFileSize(temp) != expected) {
+            ThrowOsError("The file " + temp + " holds " + std::to_string(HostFileSize(temp)) + " bytes, not the " +
+                         std::to_string(expected) + " written");
+        }
     } catch (...) {
         RemoveHostFile(temp);
         throw;
     }
     RenameHostFile(temp, output);
     MakeHostFileExecutable(output);
-    log << "wrote " << output << " (" << HostFileSize(output) << " bytes, " << model.FileList.size()
-        << " items)\n";
+    log << "wrote " << output << " (" << HostFileSize(output) << " bytes, " << model.FileList.size() << " items)\n";
 }
 
 void InspectPackage(const std::string& path, std::ostream& out) {
@@ -103,8 +144,8 @@ void InspectPackage(const std::string& path, std::ostream& out) {
     out << "Package " << path << ": " << package.fileSize << " bytes, project stream at " << package.projectOffset
         << ", files to install " << m.Size << " bytes\n";
     out << "Identity: " << Utf8(m.PackageId) << "\n";
-    out << "Product: " << Utf8(m.ItemName) << " " << Utf8(m.Version) << " by " << Utf8(m.Author) << " ("
-        << Utf8(m.Url) << ")" << (m.Patched() ? ", patch package" : "") << "\n";
+    out << "Product: " << Utf8(m.ItemName) << " " << Utf8(m.Version) << " by " << Utf8(m.Author) << " (" << Utf8(m.Url)
+        << ")" << (m.Patched() ? ", patch package" : "") << "\n";
     out << "\nSettings (group, key = value):\n";
     for (const auto& s : m.InfoList) {
         out << "  " << std::setw(2) << static_cast<int>(s->Group) << "  " << Utf8(s->Key) << " = " << Utf8(s->Value)
@@ -183,6 +224,22 @@ void VerifyPackage(const std::string& path, std::ostream& out) {
         ThrowDamaged("the tail gives " + std::to_string(m.Size) + " bytes of files to install, the items " +
                      std::to_string(size));
     }
+    // The bytes are whole; now what they say must be installable, by the
+    // same rules the package maker builds with.
+    std::vector<std::string> violations = CheckPackageRules(m);
+    for (const auto& setting : m.InfoList) {
+        const SettingSpec* spec = FindSettingSpec(setting->Group, setting->Key);
+        bool isSwitch = setting->Group == igPageSwitch || (spec && spec->kind == SettingKind::Switch);
+        if (isSwitch && setting->Value != kSwitchOn && setting->Value != kSwitchOff) {
+            violations.push_back("the switch " + setting->Key + " (group " + std::to_string(setting->Group) + ") is " +
+                                 "\"" + setting->Value + "\", neither " + kSwitchOn + " nor " + kSwitchOff);
+        }
+    }
+    if (!violations.empty()) {
+        for (const std::string& v : violations) out << "violation: " << Utf8(v) << "\n";
+        ThrowFormatError("the package breaks " + std::to_string(violations.size()) +
+                         " rule(s) of an installable package (listed above)");
+    }
     out << "OK: " << m.FileList.size() << " items, " << size << " bytes to install, project stream intact\n";
 }
 
@@ -222,8 +279,9 @@ void ExtractPackage(const std::string& path, const std::string& dir, std::ostrea
         }
         std::string target = dir + "/" + relative;
         CreateHostFolders(target.substr(0, target.find_last_of('/')));
-        std::unique_ptr<Stream> output = OpenHostFile(target, OpenMode::Create);
+        std::unique_ptr<HostFileStream> output = CreateHostFile(target);
         TCompile::ReadPackageData(*file, *output, item->DataStart, item->DataEnd);
+        output->Close();
         ++written;
     }
     out << "extracted " << written << " files into " << dir << "\n";

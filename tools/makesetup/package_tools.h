@@ -15,14 +15,19 @@ struct BuildOptions {
     size_t chunk = kChunkBlockSize;
 };
 
-// Writes the package (through a temporary file, renamed into place at the
-// end, so a failed build leaves no half-written output). Progress goes to log.
+// Writes the package (through a temporary file, closed and checked, renamed
+// into place at the end, so a failed build leaves no half-written output and
+// an earlier output stays as it was). Refuses a model that breaks the item
+// rules (Format error listing them) and an output, or its temporary file,
+// that is one of the build's inputs (Os error). Progress goes to log.
 void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::string& output, std::ostream& log);
 
 // Prints the settings, lists, items and sizes of a package (UTF-8).
 void InspectPackage(const std::string& package, std::ostream& out);
-// Inflates every item and the project stream and checks sizes and bounds;
-// raises an error naming the first problem.
+// Inflates every item and the project stream and checks sizes and bounds,
+// raising an error naming the first problem; then applies the item rules and
+// the switch values, prints every violation to out ("violation: ...") and
+// raises a Format error counting them.
 void VerifyPackage(const std::string& package, std::ostream& out);
 // Writes every item with data below dir, at its recorded path relative to the
 // folder all recorded paths share. Refuses paths that would leave dir.

@@ -18,6 +18,8 @@ struct BuildPlan {
     // Per FileList item: the host file (UTF-8 path) of its data; empty for
     // items without data (folder entries).
     std::vector<std::string> dataFiles;
+    // The project file itself (an input the package may never be written over).
+    std::string projectFile;
     // Where the author's paths are recorded, and the uninstaller's file name.
     std::string sourceRoot;
     std::string uninstallerName;
@@ -28,12 +30,17 @@ struct BuildPlan {
 void SetUninstaller(BuildPlan& plan, const std::string& hostPath);
 
 // Reads the project file. Errors are Format errors naming the file, the line
-// and the field; the level is written into the "压缩类型" setting.
+// and the field: a project whose items would not install what they say (a
+// target leaving its root, a name Windows cannot create, a registry key under
+// no root, a number that is not one, a switch that is neither true nor false,
+// a shortcut to nothing packaged, two items on one path) is refused. The level
+// is written into the "压缩类型" setting.
 BuildPlan LoadProjectFile(const std::string& path, TCompressLevelEnum level);
 
 // Changes one setting after loading: "table.name=value" with the table and
 // English name of the project file ("project.Displayed=false"). Raises a
-// Format error for a setting the package maker does not know.
+// Format error naming the setting when the package maker does not know it,
+// when it names a file, or when a switch is given anything but true or false.
 void OverrideSetting(BuildPlan& plan, const std::string& assignment);
 
 // The text of a fresh, commented project file with a new package identity.

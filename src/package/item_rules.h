@@ -1,0 +1,100 @@
+// The rules an item of a package must keep to install what its author meant:
+// targets that stay below their root and name things Windows can create,
+// registry keys under one of the five roots with data that fits its type,
+// shortcuts that point at a packaged file or an address, and an identity that
+// is a GUID. The package maker refuses a project that breaks them; verifying
+// a package and installing one apply the same checks item by item.
+//
+// Every check takes GBK text as the package stores it and returns an empty
+// text when the item keeps the rules, otherwise one sentence (GBK) saying
+// what is wrong, without naming the item: the caller knows how to name it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "package/compile.h"
+
+namespace setup {
+
+// The longest path Windows creates through its ordinary file functions:
+// MAX_PATH less the terminating null, counted in characters.
+inline constexpr size_t kMaxPathChars = 259;
+// The longest name of one folder, file or registry key level.
+inline constexpr size_t kMaxNameChars = 255;
+
+// The longest folders the roots of a project may expand to on the systems the
+// setup program supports (a 20-character user name, the XP profile folder or
+// the Windows 7 one, whichever is longer), so that a target that fits here
+// fits on every machine.
+struct TargetLimits {
+    std::string installDir = "C:\\Program Files (x86)";  // the default install folder, expanded
+    std::string startMenu;  // the Start-menu Programs folder plus the default start folder name
+
+    // The limits for a model: its default install folder and start folder.
+    static TargetLimits FromModel(const TCompile& model);
+};
+
+// The number of characters of GBK text (a double-byte character counts one).
+size_t GbkCharCount(std::string_view text);
+
+// The package identity as the project stream holds it: a GUID written as
+// 8-4-4-4-12 upper-case hexadecimal digits, without braces.
+std::string CheckPackageIdentity(std::string_view id);
+
+// One name a target is made of: a folder, a file or a shortcut name. Refuses
+// an empty name, "." and "..", characters Windows forbids in names (control
+// characters and <>:"/\|?*), a final dot or blank, the reserved device names
+// (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension) and more
+// than kMaxNameChars characters.
+std::string CheckName(std::string_view name);
+
+// A virtual target folder ("目标计算机\Program Files\...", "目标计算机\Windows\..."
+// or "指定目录\" and an absolute folder on a drive), and, when fileName is
+// not empty, the file installed into it: every level keeps CheckName, no
+// second root follows the first, and the path, expanded with the longest
+// folder of its root, stays within kMaxPathChars.
+std::string CheckTargetPath(std::string_view folder, std::string_view fileName, const TargetLimits& limits);
+
+// A virtual registry key: "目标计算机\", one of the five root names, and at
+// least one level below it, each level at most kMaxNameChars characters.
+std::string CheckRegistryKey(std::string_view key);
+// The data of a registry value as the project stream holds it: REG_DWORD as
+// hexadecimal digits whose value fits 32 bits, REG_BINARY as pairs of
+// hexadecimal digits; the type is one of the three.
+std::string CheckRegistryData(uint8_t valueType, std::string_view data);
+
+// A virtual shortcut folder: "开始菜单", "桌面" or "快速启动栏" first, every
+// further level keeping CheckName.
+std::string CheckShortcutFolder(std::string_view folder);
+// The shortcut's folder, its name (CheckName; with the extension of its kind
+// within kMaxPathChars once the folder is expanded), its kind, and texts
+// that the internet shortcut file writes as lines (no line breaks). The
+// target is checked by the caller, which knows the packaged files.
+std::string CheckShortcutPlacement(const TShotCutData& shortcut, const TargetLimits& limits);
+// An internet address: a scheme of two or more letters, a colon and more,
+// on one line ("http://www.example.com/", "mailto:a@b.c").
+bool IsAddress(std::string_view text);
+
+// A virtual path made comparable: levels with ASCII letters lower-cased and
+// single separators. Two items whose paths compare equal install to one place.
+std::string ComparablePath(std::string_view path);
+
+// The file name a file item installs under: the last level of its Source.
+std::string InstalledName(const TCompileFileData& item);
+
+// One item of the file list by its kind: an installed file's target and name,
+// the name a resource, registry script or uninstaller is written under, the
+// levels of a component file below its component's folder.
+std::string CheckFileItem(const TCompileFileData& item, const TargetLimits& limits);
+// One registry value: its key and its data.
+std::string CheckRegistryValue(const TRegInfoData& value);
+
+// Every rule over a whole loaded package: each item alone, shortcut targets
+// against the packaged files, and no two items installing to the same path.
+// Each entry names the item ("file 3 (C:\Project\a.exe): ...").
+std::vector<std::string> CheckPackageRules(const TCompile& model);
+
+}  // namespace setup

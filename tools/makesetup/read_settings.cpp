@@ -1,0 +1,134 @@
+// The settings tables ([project], [pages], [welcome], ... [finish]), the files
+// their settings name, and settings changed from the command line (--set).
+#include "platform/common.h"
+#include "platform/errors.h"
+#include "platform/host_files.h"
+#include "platform/text.h"
+#include "project_reader.h"
+
+namespace setup::makesetup {
+
+std::string ProjectReader::SettingValue(const toml::node& node, const std::string& field, SettingKind kind) const {
+    if (kind == SettingKind::Switch || kind == SettingKind::Boolean) {
+        // A switch is on or off: any other text would silently read as off.
+        if (!node.is_boolean()) Fail(&node, field, "must be true or false");
+        bool on = *node.value<bool>();
+        if (kind == SettingKind::Boolean) return on ? "True" : "False";
+        return on ? kSwitchOn : kSwitchOff;
+    }
+    if (node.is_boolean()) return *node.value<bool>() ? kSwitchOn : kSwitchOff;
+    if (node.is_integer()) return std::to_string(*node.value<int64_t>());
+    return Text(node, field);
+}
+
+void ProjectReader::ReadSettings(const toml::table& root) {
+    TCompile& model = *plan_.model;
+    for (const GroupSpec& group : Groups()) {
+        const toml::table* table = root[group.table].as_table();
+        if (root.contains(group.table) && !table) Fail(root.get(group.table), group.table, "must be a table");
+        std::set<std::string> known;
+        for (const SettingSpec& spec : group.settings) {
+            known.insert(spec.english);
+            auto setting = std::make_unique<TCompileData>();
+            setting->Key = spec.key;
+            setting->Group = group.group;
+            setting->Value = spec.defaultValue;
+            const toml::node* node = table ? table->get(spec.english) : nullptr;
+            if (!node && table) node = table->get(GbkToUtf8(spec.key));  // the setting's own key
+            std::string field = std::string(group.table) + "." + spec.english;
+            if (group.group == igProject && std::string(spec.english) == "Kind") setting->Value = LevelName(level_);
+            if (node) {
+                known.insert(GbkToUtf8(spec.key));
+                if (spec.kind == SettingKind::Resource || spec.kind == SettingKind::Installed) {
+                    fileSettings_.push_back({setting.get(), Relative(*node, field), node, spec.kind, field});
+                } else {
+                    setting->Value = SettingValue(*node, field, spec.kind);
+                }
+            }
+            // The parser takes these into the model at load; so does the maker.
+            if (group.group == igProject) {
+                if (std::string(spec.english) == "Name") model.ItemName = setting->Value;
+                if (std::string(spec.english) == "Author") model.Author = setting->Value;
+                if (std::string(spec.english) == "Version") model.Version = setting->Value;
+                if (std::string(spec.english) == "Address") model.Url = setting->Value;
+            }
+            model.InfoList.push_back(std::move(setting));
+        }
+        if (!table) continue;
+        // Keys that are none of the known names are settings of their own.
+        for (auto&& [key, node] : *table) {
+            std::string name(key.str());
+            if (known.count(name)) continue;
+            auto setting = std::make_unique<TCompileData>();
+            setting->Key = Gbk(&node, std::string(group.table) + "." + name, name);
+            setting->Group = group.group;
+            setting->Value = SettingValue(node, std::string(group.table) + "." + name, SettingKind::Text);
+            model.InfoList.push_back(std::move(setting));
+        }
+    }
+}
+
+void ProjectReader::ApplyResources() {
+    TCompile& model = *plan_.model;
+    for (FileSetting& fs : fileSettings_) {
+        auto it = packaged_.find(fs.relative);
+        if (fs.kind == SettingKind::Installed) {
+            if (it == packaged_.end() || model.FileList[it->second]->Kind != fkFile) {
+                Fail(fs.node, fs.field, "must name a file that the package installs: " + fs.relative);
+            }
+            fs.setting->Value = model.FileList[it->second]->Source;
+            continue;
+        }
+        // A resource: packed once, however many settings name it.
+        if (it == packaged_.end()) {
+            if (!HostFileExists(HostOf(fs.relative))) Fail(fs.node, fs.field, "no such file: " + HostOf(fs.relative));
+            AddFile(fs.relative, "", TCompileFileData(), fkInfoFile, nullptr, *fs.node, fs.field);
+            it = packaged_.find(fs.relative);
+        }
+        fs.setting->Value = model.FileList[it->second]->Source;
+    }
+}
+
+void OverrideSetting(BuildPlan& plan, const std::string& assignment) {
+    size_t dot = assignment.find('.');
+    size_t eq = assignment.find('=');
+    if (dot == std::string::npos || eq == std::string::npos || eq < dot) {
+        ThrowFormatError("--set takes table.name=value, not " + assignment);
+    }
+    std::string table = assignment.substr(0, dot), name = assignment.substr(dot + 1, eq - dot - 1);
+    std::string field = "--set " + assignment.substr(0, eq);
+    std::string value = assignment.substr(eq + 1);
+    for (const GroupSpec& group : Groups()) {
+        if (table != group.table) continue;
+        for (const SettingSpec& spec : group.settings) {
+            if (name != spec.english) continue;
+            if (spec.kind == SettingKind::Resource || spec.kind == SettingKind::Installed) {
+                ThrowFormatError(field + ": names a file, which --set cannot change");
+            }
+            std::string text;
+            if (spec.kind == SettingKind::Switch || spec.kind == SettingKind::Boolean) {
+                if (value != "true" && value != "false")
+                    ThrowFormatError(field + ": must be true or false, not " + value);
+                bool on = value == "true";
+                text = spec.kind == SettingKind::Boolean ? (on ? "True" : "False") : (on ? kSwitchOn : kSwitchOff);
+            } else {
+                try {
+                    text = Utf8ToGbk(value);
+                } catch (const Error&) {
+                    ThrowFormatError(field + ": holds a character that code page 936 cannot hold");
+                }
+            }
+            for (const auto& setting : plan.model->InfoList) {
+                if (setting->Group == group.group && setting->Key == spec.key) setting->Value = text;
+            }
+            if (group.group == igProject && name == "Name") plan.model->ItemName = text;
+            if (group.group == igProject && name == "Author") plan.model->Author = text;
+            if (group.group == igProject && name == "Version") plan.model->Version = text;
+            if (group.group == igProject && name == "Address") plan.model->Url = text;
+            return;
+        }
+    }
+    ThrowFormatError(field + ": no such setting");
+}
+
+}  // namespace setup::makesetup
