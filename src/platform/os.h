@@ -205,6 +205,18 @@ struct ShellLink {
     int showCommand = kSwShowNormal;
 };
 
+// One folder of the shell's namespace, as a folder tree shows it.
+struct ShellFolderItem {
+    std::string displayName;  // as the shell shows it ("计算机", "Program Files")
+    std::string id;           // parsing name: a file-system path, or "::{CLSID}" for a virtual folder
+    std::string path;         // file-system path; empty for a virtual folder
+    bool hasSubfolders = false;
+    int iconIndex = -1;  // in the system's small image list; -1 where there is none
+};
+
+// The parsing name of the Computer folder.
+inline constexpr char kComputerFolderId[] = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
+
 class ShellApi {
 public:
     virtual ~ShellApi() = default;
@@ -232,6 +244,13 @@ public:
     virtual void MediaClose() = 0;
     // Enables the shutdown privilege and asks Windows to restart.
     virtual bool RequestRestart() = 0;
+    // The item of a namespace folder by its id ("" is the desktop); no value
+    // for an id the shell cannot parse.
+    virtual std::optional<ShellFolderItem> ShellFolderOf(const std::string& id) = 0;
+    // The subfolders of a namespace folder, in the shell's order: file-system
+    // folders and the virtual folders that hold them (Computer, the drives),
+    // nothing else. Empty when the folder cannot be read.
+    virtual std::vector<ShellFolderItem> ListShellFolders(const std::string& id) = 0;
 };
 
 // ---- dialogs -----------------------------------------------------------------

@@ -55,6 +55,8 @@ public:
     int64_t MediaPosition() override;
     void MediaClose() override;
     bool RequestRestart() override;
+    std::optional<ShellFolderItem> ShellFolderOf(const std::string& id) override;
+    std::vector<ShellFolderItem> ListShellFolders(const std::string& id) override;
 
 private:
     ShellExecuteResult Execute(const ShellExecuteRequest& request, bool wait);

@@ -267,4 +267,129 @@ bool Win32Shell::RequestRestart() {
     return ExitWindowsEx(EWX_REBOOT, 0) != 0;
 }
 
+namespace {
+
+// Frees an item id list when it goes out of scope.
+class Pidl {
+public:
+    Pidl() = default;
+    ~Pidl() { CoTaskMemFree(p_); }
+    Pidl(const Pidl&) = delete;
+    Pidl& operator=(const Pidl&) = delete;
+    ITEMIDLIST** out() { return reinterpret_cast<ITEMIDLIST**>(&p_); }
+    ITEMIDLIST* get() const { return p_; }
+
+private:
+    ITEMIDLIST* p_ = nullptr;
+};
+
+std::string StrRetText(IShellFolder* folder, const ITEMIDLIST* child, SHGDNF flags) {
+    // The three forms a STRRET takes, read here so that no further DLL is
+    // needed for it.
+    STRRET ret{};
+    if (FAILED(folder->GetDisplayNameOf(child, flags, &ret))) return "";
+    switch (ret.uType) {
+        case STRRET_WSTR: {
+            std::string gbk = ret.pOleStr ? Narrow(ret.pOleStr) : "";
+            CoTaskMemFree(ret.pOleStr);
+            return gbk;
+        }
+        case STRRET_CSTR:
+            return ret.cStr;
+        case STRRET_OFFSET:
+            return reinterpret_cast<const char*>(child) + ret.uOffset;
+    }
+    return "";
+}
+
+// The folder object of a namespace id; the desktop for "".
+bool BindFolder(const std::string& id, ComPtr<IShellFolder>& out) {
+    ComPtr<IShellFolder> desktop;
+    if (FAILED(SHGetDesktopFolder(&desktop))) return false;
+    if (id.empty()) {
+        return SUCCEEDED(desktop->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&out)));
+    }
+    Pidl pidl;
+    std::wstring name = Wide(id);
+    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, pidl.out(), nullptr))) return false;
+    return SUCCEEDED(desktop->BindToObject(pidl.get(), nullptr, IID_IShellFolder, reinterpret_cast<void**>(&out)));
+}
+
+// The item of a child of a folder; false for a virtual folder that holds no
+// file-system folder (the control panel, the recycle bin).
+bool ItemOf(IShellFolder* folder, const ITEMIDLIST* child, const ITEMIDLIST* absolute, ShellFolderItem& item) {
+    SFGAOF attributes = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR | SFGAO_HASSUBFOLDER;
+    if (FAILED(folder->GetAttributesOf(1, &child, &attributes))) return false;
+    if (!(attributes & SFGAO_FOLDER) || !(attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR))) return false;
+    item.displayName = StrRetText(folder, child, SHGDN_INFOLDER);
+    item.id = StrRetText(folder, child, SHGDN_FORPARSING);
+    item.path = (attributes & SFGAO_FILESYSTEM) ? item.id : std::string();
+    item.hasSubfolders = (attributes & SFGAO_HASSUBFOLDER) != 0;
+    SHFILEINFOW info{};
+    if (absolute && SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute), 0, &info, sizeof info,
+                                   SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) {
+        item.iconIndex = info.iIcon;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<ShellFolderItem> Win32Shell::ShellFolderOf(const std::string& id) {
+    ComPtr<IShellFolder> desktop;
+    if (FAILED(SHGetDesktopFolder(&desktop))) return std::nullopt;
+    ShellFolderItem item;
+    Pidl pidl;
+    if (id.empty()) {
+        if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, pidl.out()))) return std::nullopt;
+        SHFILEINFOW info{};
+        if (SHGetFileInfoW(reinterpret_cast<LPCWSTR>(pidl.get()), 0, &info, sizeof info,
+                           SHGFI_PIDL | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) {
+            item.displayName = Narrow(info.szDisplayName);
+            item.iconIndex = info.iIcon;
+        }
+        item.hasSubfolders = true;
+        return item;
+    }
+    std::wstring name = Wide(id);
+    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, pidl.out(), nullptr))) {
+        return std::nullopt;
+    }
+    ComPtr<IShellFolder> parent;
+    const ITEMIDLIST* child = nullptr;
+    if (FAILED(SHBindToParent(pidl.get(), IID_IShellFolder, reinterpret_cast<void**>(&parent), &child))) {
+        return std::nullopt;
+    }
+    if (!ItemOf(parent.get(), child, pidl.get(), item)) return std::nullopt;
+    return item;
+}
+
+std::vector<ShellFolderItem> Win32Shell::ListShellFolders(const std::string& id) {
+    std::vector<ShellFolderItem> items;
+    ComPtr<IShellFolder> folder;
+    if (!BindFolder(id, folder)) return items;
+    Pidl parentPidl;
+    if (id.empty()) {
+        SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, parentPidl.out());
+    } else {
+        ComPtr<IShellFolder> desktop;
+        std::wstring name = Wide(id);
+        if (SUCCEEDED(SHGetDesktopFolder(&desktop))) {
+            desktop->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, parentPidl.out(), nullptr);
+        }
+    }
+    ComPtr<IEnumIDList> list;
+    if (folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN, &list) != S_OK || !list) return items;
+    for (;;) {
+        ITEMIDLIST* child = nullptr;
+        if (list->Next(1, &child, nullptr) != S_OK) break;
+        ITEMIDLIST* absolute = parentPidl.get() ? ILCombine(parentPidl.get(), child) : nullptr;
+        ShellFolderItem item;
+        if (ItemOf(folder.get(), child, absolute, item)) items.push_back(item);
+        if (absolute) ILFree(absolute);
+        CoTaskMemFree(child);
+    }
+    return items;
+}
+
 }  // namespace setup::win32
