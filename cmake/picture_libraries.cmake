@@ -5,7 +5,7 @@
 # toolchain from Debian's source packages, which scripts/bootstrap.sh fetches
 # into SETUP_DEPS_CACHE. They are unpacked (with Debian's patches), built and
 # installed into <build>/deps once, at configure time; a stamp naming the
-# source package and the toolchain makes every later configure skip them.
+# source package, the toolchain and this recipe makes every later configure skip them.
 # Both link statically; libpng uses the zlib of libz-mingw-w64-dev, the same
 # one the package code links, so the programs carry one zlib.
 
@@ -33,6 +33,8 @@ set(SETUP_DEPS_CACHE "${default_cache}" CACHE PATH "Folder of the Debian source 
 set(deps_root ${CMAKE_BINARY_DIR}/deps)
 set(deps_prefix ${deps_root}/install)
 set(mingw_root /usr/${SETUP_MINGW_TRIPLET})
+# The toolchain files leave the processor unset; libjpeg-turbo needs it.
+string(REGEX REPLACE "-.*" "" processor ${SETUP_MINGW_TRIPLET})
 
 # Unpacks, configures, builds and installs one source package into deps_prefix
 # unless the stamp says this very package was built with this toolchain.
@@ -45,7 +47,9 @@ function(setup_cross_build source_package)
     list(SORT dscs COMPARE NATURAL ORDER DESCENDING)
     list(GET dscs 0 dsc)
     get_filename_component(dsc_name ${dsc} NAME)
-    set(stamp_text "${dsc_name} ${SETUP_MINGW_TRIPLET} ${ARGN}")
+    # A change of this recipe builds the libraries again.
+    file(MD5 ${CMAKE_CURRENT_FUNCTION_LIST_FILE} recipe)
+    set(stamp_text "${dsc_name} ${SETUP_MINGW_TRIPLET} ${recipe} ${ARGN}")
     set(stamp ${deps_root}/${source_package}.stamp)
     if(EXISTS ${stamp})
         file(READ ${stamp} built)
@@ -73,9 +77,11 @@ function(setup_cross_build source_package)
             -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
             -DCMAKE_BUILD_TYPE=Release
             -DCMAKE_INSTALL_PREFIX=${deps_prefix}
-            -DCMAKE_INSTALL_LIBDIR=lib
+            -DCMAKE_INSTALL_LIBDIR=${deps_prefix}/lib
+            -DCMAKE_SYSTEM_PROCESSOR=${processor}
             ${launcher}
             ${ARGN}
+        WORKING_DIRECTORY ${deps_root}
         RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(NOT result EQUAL 0)
         message(FATAL_ERROR "Cannot configure ${source_package} for ${SETUP_MINGW_TRIPLET}:\n${output}")
