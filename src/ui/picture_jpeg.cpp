@@ -129,7 +129,7 @@ bool ReadJpegPixels(JpegDecoder* decoder) {
 // Owns the decoder so that libjpeg's state is released however decoding ends.
 class JpegState {
 public:
-    JpegState(const std::string& bytes) {
+    explicit JpegState(const std::string& bytes) {
         std::memset(&decoder_, 0, sizeof(decoder_));
         decoder_.data = reinterpret_cast<const unsigned char*>(bytes.data());
         decoder_.size = bytes.size();
@@ -160,12 +160,12 @@ void DecodeJpeg(const std::string& bytes, Picture& picture) {
     if (!ReadJpegHeader(decoder)) state.Fail();
     CheckPictureBounds(decoder->info.output_width, decoder->info.output_height, "JPEG");
 
-    const size_t width = decoder->info.output_width;
-    std::vector<uint32_t> pixels(width * decoder->info.output_height);
-    std::vector<unsigned char> row(width * static_cast<size_t>(decoder->info.output_components));
     if (decoder->info.output_components != (decoder->info.out_color_space == JCS_CMYK ? 4 : 3)) {
         ThrowDamaged("The JPEG picture has an unexpected number of colour components");
     }
+    const size_t width = decoder->info.output_width;
+    std::vector<uint32_t> pixels(width * decoder->info.output_height);
+    std::vector<unsigned char> row(width * static_cast<size_t>(decoder->info.output_components));
     decoder->pixels = pixels.data();
     decoder->row = row.data();
     if (!ReadJpegPixels(decoder)) state.Fail();
