@@ -38,12 +38,18 @@ std::optional<PictureFormat> PictureFormatOf(const std::string& path) {
 
 const char* PictureFormatName(PictureFormat format) {
     switch (format) {
-        case PictureFormat::Bmp: return "BMP";
-        case PictureFormat::Ico: return "ICO";
-        case PictureFormat::Wmf: return "WMF";
-        case PictureFormat::Emf: return "EMF";
-        case PictureFormat::Jpeg: return "JPEG";
-        case PictureFormat::Png: return "PNG";
+        case PictureFormat::Bmp:
+            return "BMP";
+        case PictureFormat::Ico:
+            return "ICO";
+        case PictureFormat::Wmf:
+            return "WMF";
+        case PictureFormat::Emf:
+            return "EMF";
+        case PictureFormat::Jpeg:
+            return "JPEG";
+        case PictureFormat::Png:
+            return "PNG";
     }
     return "?";
 }
@@ -62,12 +68,24 @@ Picture DecodePicture(PictureFormat format, const std::string& bytes) {
     Picture picture;
     picture.format = format;
     switch (format) {
-        case PictureFormat::Png: DecodePng(bytes, picture); break;
-        case PictureFormat::Jpeg: DecodeJpeg(bytes, picture); break;
-        case PictureFormat::Bmp: DecodeBmp(bytes, picture); break;
-        case PictureFormat::Ico: MeasureIco(bytes, picture); break;
-        case PictureFormat::Wmf: MeasureWmf(bytes, picture); break;
-        case PictureFormat::Emf: MeasureEmf(bytes, picture); break;
+        case PictureFormat::Png:
+            DecodePng(bytes, picture);
+            break;
+        case PictureFormat::Jpeg:
+            DecodeJpeg(bytes, picture);
+            break;
+        case PictureFormat::Bmp:
+            DecodeBmp(bytes, picture);
+            break;
+        case PictureFormat::Ico:
+            MeasureIco(bytes, picture);
+            break;
+        case PictureFormat::Wmf:
+            MeasureWmf(bytes, picture);
+            break;
+        case PictureFormat::Emf:
+            MeasureEmf(bytes, picture);
+            break;
     }
     if (format == PictureFormat::Ico || format == PictureFormat::Wmf || format == PictureFormat::Emf) {
         picture.bytes = bytes;

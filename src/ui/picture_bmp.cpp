@@ -112,7 +112,8 @@ BmpInfo ReadHeaders(const std::string& bytes) {
             if (available == 4) info.alpha = Channel(U32At(bytes, masksAt + 12));
             break;
         }
-        default: Damaged("unsupported compression");
+        default:
+            Damaged("unsupported compression");
     }
     if (info.compression == kBiRgb && info.bitCount == 16) {
         info.red = Channel(0x7C00);
@@ -162,9 +163,15 @@ void DecodeUncompressed(const std::string& bytes, const BmpInfo& info, std::vect
         uint32_t* out = pixels.data() + static_cast<size_t>(y) * width;
         for (size_t x = 0; x < width; ++x) {
             switch (info.bitCount) {
-                case 1: out[x] = PaletteColor(info, (row[x / 8] >> (7 - x % 8)) & 1); break;
-                case 4: out[x] = PaletteColor(info, (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F); break;
-                case 8: out[x] = PaletteColor(info, row[x]); break;
+                case 1:
+                    out[x] = PaletteColor(info, (row[x / 8] >> (7 - x % 8)) & 1);
+                    break;
+                case 4:
+                    out[x] = PaletteColor(info, (row[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F);
+                    break;
+                case 8:
+                    out[x] = PaletteColor(info, row[x]);
+                    break;
                 case 24: {
                     const unsigned char* p = row + x * 3;
                     out[x] = 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];

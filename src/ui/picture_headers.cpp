@@ -61,7 +61,8 @@ std::vector<IconEntry> IconEntries(const std::string& bytes) {
         ThrowDamaged("The file is not an ICO picture");
     }
     const size_t count = U16At(bytes, 4);
-    if ((bytes.size() - kIconDirSize) / kIconEntrySize < count) ThrowDamaged("The ICO picture's directory is cut short");
+    if ((bytes.size() - kIconDirSize) / kIconEntrySize < count)
+        ThrowDamaged("The ICO picture's directory is cut short");
     std::vector<IconEntry> entries;
     for (size_t i = 0; i < count; ++i) {
         const size_t at = kIconDirSize + i * kIconEntrySize;
@@ -91,7 +92,8 @@ void MeasureIco(const std::string& bytes, Picture& picture) {
 
 void MeasureWmf(const std::string& bytes, Picture& picture) {
     if (bytes.size() >= 4 && U32At(bytes, 0) == kPlaceableWmfKey) {
-        if (!IsWmfHeader(bytes, kPlaceableWmfHeaderSize)) ThrowDamaged("The WMF picture is damaged: no metafile header");
+        if (!IsWmfHeader(bytes, kPlaceableWmfHeaderSize))
+            ThrowDamaged("The WMF picture is damaged: no metafile header");
         CheckWmfSize(bytes, kPlaceableWmfHeaderSize);
         // The bounding box is in metafile units, `inch` of them to the inch;
         // the picture is measured at 96 pixels to the inch.

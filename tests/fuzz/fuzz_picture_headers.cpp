@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzPicture(PictureFormat::Wmf, data, size);
     FuzzPicture(PictureFormat::Emf, data, size);
     try {
-        for (const setup::ui::IconEntry& entry : setup::ui::IconEntries(std::string(reinterpret_cast<const char*>(data), size))) {
+        for (const setup::ui::IconEntry& entry :
+             setup::ui::IconEntries(std::string(reinterpret_cast<const char*>(data), size))) {
             if (entry.offset > size || size - entry.offset < entry.size) std::abort();
         }
     } catch (const setup::Error&) {

@@ -141,8 +141,8 @@ TEST(PictureDecodeTest, SixteenBitGreyPngIsNarrowedToEightBits) {
 
 TEST(PictureDecodeTest, OneBitBmpUsesItsColourTable) {
     Picture picture = DecodePicture(PictureFormat::Bmp, ReadPictureFile("mono.bmp"));
-    EXPECT_EQ(picture.pixels, (std::vector<uint32_t>{0xFF000000u, 0xFFFFFFFFu, 0xFF000000u, 0xFFFFFFFFu,
-                                                     0xFF000000u, 0xFFFFFFFFu}));
+    EXPECT_EQ(picture.pixels,
+              (std::vector<uint32_t>{0xFF000000u, 0xFFFFFFFFu, 0xFF000000u, 0xFFFFFFFFu, 0xFF000000u, 0xFFFFFFFFu}));
 }
 
 // JPEG is lossy: the colours are checked within a margin.
@@ -235,21 +235,21 @@ struct FileCase {
 };
 
 const FileCase kAllFiles[] = {
-    {"rgb.png", PictureFormat::Png, 12},        {"palette.png", PictureFormat::Png, 12},
-    {"interlaced.png", PictureFormat::Png, 12}, {"rgba.png", PictureFormat::Png, 12},
-    {"gray16.png", PictureFormat::Png, 12},     {"photo.jpg", PictureFormat::Jpeg, 0},
+    {"rgb.png", PictureFormat::Png, 12},         {"palette.png", PictureFormat::Png, 12},
+    {"interlaced.png", PictureFormat::Png, 12},  {"rgba.png", PictureFormat::Png, 12},
+    {"gray16.png", PictureFormat::Png, 12},      {"photo.jpg", PictureFormat::Jpeg, 0},
     {"progressive.jpg", PictureFormat::Jpeg, 0}, {"grey.jpg", PictureFormat::Jpeg, 0},
-    {"cmyk.jpg", PictureFormat::Jpeg, 0},       {"rgb24.bmp", PictureFormat::Bmp, 3},
-    {"core24.bmp", PictureFormat::Bmp, 3},      {"topdown32.bmp", PictureFormat::Bmp, 0},
-    {"rgba32.bmp", PictureFormat::Bmp, 0},      {"rgb565.bmp", PictureFormat::Bmp, 2},
-    {"pal4.bmp", PictureFormat::Bmp, 2},        {"pal8.bmp", PictureFormat::Bmp, 1},
-    {"mono.bmp", PictureFormat::Bmp, 3},        {"rle8.bmp", PictureFormat::Bmp, 0},
-    {"rle4.bmp", PictureFormat::Bmp, 0},        {"icon.ico", PictureFormat::Ico, 0},
-    {"placeable.wmf", PictureFormat::Wmf, 0},   {"plain.wmf", PictureFormat::Wmf, 0},
+    {"cmyk.jpg", PictureFormat::Jpeg, 0},        {"rgb24.bmp", PictureFormat::Bmp, 3},
+    {"core24.bmp", PictureFormat::Bmp, 3},       {"topdown32.bmp", PictureFormat::Bmp, 0},
+    {"rgba32.bmp", PictureFormat::Bmp, 0},       {"rgb565.bmp", PictureFormat::Bmp, 2},
+    {"pal4.bmp", PictureFormat::Bmp, 2},         {"pal8.bmp", PictureFormat::Bmp, 1},
+    {"mono.bmp", PictureFormat::Bmp, 3},         {"rle8.bmp", PictureFormat::Bmp, 0},
+    {"rle4.bmp", PictureFormat::Bmp, 0},         {"icon.ico", PictureFormat::Ico, 0},
+    {"placeable.wmf", PictureFormat::Wmf, 0},    {"plain.wmf", PictureFormat::Wmf, 0},
     {"bounds.emf", PictureFormat::Emf, 0},
 };
 
-const PictureFormat kAllFormats[] = {PictureFormat::Bmp, PictureFormat::Ico, PictureFormat::Wmf,
+const PictureFormat kAllFormats[] = {PictureFormat::Bmp, PictureFormat::Ico,  PictureFormat::Wmf,
                                      PictureFormat::Emf, PictureFormat::Jpeg, PictureFormat::Png};
 
 class PictureFileTest : public ::testing::TestWithParam<FileCase> {};

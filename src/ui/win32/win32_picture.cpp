@@ -72,8 +72,8 @@ void DrawPixels(HDC dc, const RECT& target, const Picture& picture, bool stretch
         StretchDIBits(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, 0, 0,
                       picture.width, picture.height, bits, &info, DIB_RGB_COLORS, SRCCOPY);
     } else {
-        StretchDIBits(dc, target.left, target.top, picture.width, picture.height, 0, 0, picture.width,
-                      picture.height, bits, &info, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, target.left, target.top, picture.width, picture.height, 0, 0, picture.width, picture.height,
+                      bits, &info, DIB_RGB_COLORS, SRCCOPY);
     }
 }
 
@@ -135,9 +135,9 @@ void DrawWmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
     size.xExt = MulDiv(picture.width, 2540, 96);
     size.yExt = MulDiv(picture.height, 2540, 96);
     const bool sized = picture.width > 0 && picture.height > 0;
-    HENHMETAFILE metafile = SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip),
-                                               reinterpret_cast<const BYTE*>(bytes.data()) + skip, nullptr,
-                                               sized ? &size : nullptr);
+    HENHMETAFILE metafile =
+        SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), reinterpret_cast<const BYTE*>(bytes.data()) + skip,
+                           nullptr, sized ? &size : nullptr);
     PlayMetafile(dc, target, picture, stretch, metafile);
 }
 
@@ -151,10 +151,18 @@ void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretc
         switch (picture.format) {
             case PictureFormat::Bmp:
             case PictureFormat::Jpeg:
-            case PictureFormat::Png: DrawPixels(dc, target, picture, stretch); break;
-            case PictureFormat::Ico: DrawIconPicture(dc, target, picture, stretch); break;
-            case PictureFormat::Emf: DrawEmf(dc, target, picture, stretch); break;
-            case PictureFormat::Wmf: DrawWmf(dc, target, picture, stretch); break;
+            case PictureFormat::Png:
+                DrawPixels(dc, target, picture, stretch);
+                break;
+            case PictureFormat::Ico:
+                DrawIconPicture(dc, target, picture, stretch);
+                break;
+            case PictureFormat::Emf:
+                DrawEmf(dc, target, picture, stretch);
+                break;
+            case PictureFormat::Wmf:
+                DrawWmf(dc, target, picture, stretch);
+                break;
         }
     } catch (const Error&) {
         // Bytes that were never decoded (a Picture built by hand) draw nothing.
