@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build ccache pkg-config
-    zlib1g-dev libpng-dev libjpeg-dev
+    g++ cmake ninja-build ccache pkg-config dpkg-dev
+    zlib1g-dev libpng-dev libjpeg62-turbo-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libtomlplusplus-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
@@ -35,6 +35,43 @@ if [ ${#missing[@]} -gt 0 ]; then
     fi
     $sudo apt-get update -qq
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The Windows programs link libpng and libjpeg-turbo statically, cross-built
+# with mingw-w64 from Debian's own source packages (cmake/picture_libraries.cmake
+# builds them into the build folder). Only the sources are fetched here, once,
+# into a cache shared by every build folder; zlib is libz-mingw-w64-dev's, the
+# one the package code links.
+deps_cache=${SETUP_DEPS_CACHE:-/var/cache/setup-deps}
+deps_sources=(libpng1.6 libjpeg-turbo)
+have_sources() {
+    local s
+    for s in "${deps_sources[@]}"; do
+        compgen -G "$deps_cache/${s}_*.dsc" >/dev/null || return 1
+    done
+}
+if ! have_sources; then
+    echo "bootstrap: fetching the source packages ${deps_sources[*]} into $deps_cache"
+    suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    list=/etc/apt/sources.list.d/setup-deb-src.sources
+    if [ ! -f "$list" ]; then
+        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: $suite $suite-updates" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" "" \
+            "Types: deb-src" "URIs: http://deb.debian.org/debian-security" "Suites: $suite-security" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" | $sudo tee "$list" >/dev/null
+    fi
+    $sudo apt-get update -qq
+    $sudo mkdir -p "$deps_cache"
+    $sudo chmod a+rwx "$deps_cache"
+    # The newest version first; a mirror that lacks it (the security archive
+    # does not always carry every source) falls back to the next one.
+    for s in "${deps_sources[@]}"; do
+        compgen -G "$deps_cache/${s}_*.dsc" >/dev/null && continue
+        for v in $(apt-cache showsrc "$s" | sed -n 's/^Version: //p' | sort -u | sort -r -V); do
+            (cd "$deps_cache" && apt-get source --download-only -qq "$s=$v" >/dev/null 2>&1) && break
+        done
+    done
+    have_sources || { echo "bootstrap: the source packages could not be fetched" >&2; exit 1; }
 fi
 
 # Wine takes its code pages from the locale: the Windows programs run with

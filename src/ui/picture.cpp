@@ -1,62 +1,114 @@
-// Placeholder until the decoders land: measures PNG pictures from their
-// header only.
+// Format choice by extension, the common bounds, and loading through the OS
+// seam. The decoders themselves live in picture_*.cpp.
 #include "ui/picture.h"
+
+#include <new>
 
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/stream.h"
 #include "platform/text.h"
+#include "ui/picture_decoders.h"
 
 namespace setup::ui {
 
+namespace {
+
+// Larger files are not read at all: no picture this program shows comes near,
+// and reading a huge file whole could exhaust a 32-bit process.
+constexpr int64_t kMaxPictureFileBytes = 128LL * 1024 * 1024;
+
+}  // namespace
+
 std::optional<PictureFormat> PictureFormatOf(const std::string& path) {
+    // The extension follows the last dot of the last path element.
+    size_t nameStart = path.find_last_of("\\/:");
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     size_t dot = path.rfind('.');
-    if (dot == std::string::npos) return std::nullopt;
-    std::string ext = AsciiLowerCase(path.substr(dot + 1));
-    if (ext == "bmp") return PictureFormat::Bmp;
-    if (ext == "ico") return PictureFormat::Ico;
-    if (ext == "wmf") return PictureFormat::Wmf;
-    if (ext == "emf") return PictureFormat::Emf;
-    if (ext == "jpg" || ext == "jpeg") return PictureFormat::Jpeg;
-    if (ext == "png") return PictureFormat::Png;
+    if (dot == std::string::npos || dot < nameStart) return std::nullopt;
+    std::string extension = AsciiLowerCase(std::string_view(path).substr(dot + 1));
+    if (extension == "bmp") return PictureFormat::Bmp;
+    if (extension == "ico") return PictureFormat::Ico;
+    if (extension == "wmf") return PictureFormat::Wmf;
+    if (extension == "emf") return PictureFormat::Emf;
+    if (extension == "jpg" || extension == "jpeg") return PictureFormat::Jpeg;
+    if (extension == "png") return PictureFormat::Png;
     return std::nullopt;
 }
 
 const char* PictureFormatName(PictureFormat format) {
     switch (format) {
-        case PictureFormat::Bmp: return "BMP";
-        case PictureFormat::Ico: return "ICO";
-        case PictureFormat::Wmf: return "WMF";
-        case PictureFormat::Emf: return "EMF";
-        case PictureFormat::Jpeg: return "JPEG";
-        case PictureFormat::Png: return "PNG";
+        case PictureFormat::Bmp:
+            return "BMP";
+        case PictureFormat::Ico:
+            return "ICO";
+        case PictureFormat::Wmf:
+            return "WMF";
+        case PictureFormat::Emf:
+            return "EMF";
+        case PictureFormat::Jpeg:
+            return "JPEG";
+        case PictureFormat::Png:
+            return "PNG";
     }
-    return "";
+    return "?";
+}
+
+void CheckPictureBounds(int64_t width, int64_t height, const char* formatName) {
+    if (width <= 0 || height <= 0) {
+        ThrowDamaged(std::string("The ") + formatName + " picture has no pixels");
+    }
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height * 4 > kMaxPictureBytes) {
+        ThrowDamaged(std::string("The ") + formatName + " picture of " + std::to_string(width) + " x " +
+                     std::to_string(height) + " pixels is too large");
+    }
 }
 
 Picture DecodePicture(PictureFormat format, const std::string& bytes) {
     Picture picture;
     picture.format = format;
-    if (format == PictureFormat::Png) {
-        if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) ThrowDamaged("not a PNG picture");
-        auto be = [&](size_t at) {
-            return static_cast<int>((static_cast<uint8_t>(bytes[at]) << 24) | (static_cast<uint8_t>(bytes[at + 1]) << 16) |
-                                    (static_cast<uint8_t>(bytes[at + 2]) << 8) | static_cast<uint8_t>(bytes[at + 3]));
-        };
-        picture.width = be(16);
-        picture.height = be(20);
+    switch (format) {
+        case PictureFormat::Png:
+            DecodePng(bytes, picture);
+            break;
+        case PictureFormat::Jpeg:
+            DecodeJpeg(bytes, picture);
+            break;
+        case PictureFormat::Bmp:
+            DecodeBmp(bytes, picture);
+            break;
+        case PictureFormat::Ico:
+            MeasureIco(bytes, picture);
+            break;
+        case PictureFormat::Wmf:
+            MeasureWmf(bytes, picture);
+            break;
+        case PictureFormat::Emf:
+            MeasureEmf(bytes, picture);
+            break;
     }
-    picture.bytes = bytes;
+    if (format == PictureFormat::Ico || format == PictureFormat::Wmf || format == PictureFormat::Emf) {
+        picture.bytes = bytes;
+    }
     return picture;
 }
 
 std::shared_ptr<const Picture> LoadPicture(const std::string& path) {
     std::optional<PictureFormat> format = PictureFormatOf(path);
-    if (!format || !OS().Files().FileExists(path)) return nullptr;
+    if (!format) return nullptr;
+    // Every way this can fail ends the same: the image stays empty and the
+    // page goes on. Only the failures of reading and decoding are caught.
     try {
+        if (!OS().Files().FileExists(path)) return nullptr;
         std::unique_ptr<Stream> file = OS().Files().Open(path, OpenMode::Read);
-        std::string bytes = file->ReadBytes(static_cast<size_t>(file->Size()));
+        int64_t size = file->Size();
+        if (size > kMaxPictureFileBytes) return nullptr;
+        std::string bytes = file->ReadBytes(static_cast<size_t>(size), "picture");
         return std::make_shared<const Picture>(DecodePicture(*format, bytes));
-    } catch (const Error&) {
+    } catch (const Error& error) {
+        if (error.Kind() == ErrorKind::SilentAbort) throw;
+        return nullptr;
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }

@@ -1,24 +1,174 @@
 #include "ui/win32/win32_picture.h"
 
+#include <vector>
+
+#include "platform/errors.h"
+#include "ui/picture_decoders.h"
+
 namespace setup::ui {
 
-void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
-    if (picture.pixels.empty() || picture.width <= 0 || picture.height <= 0) return;
+namespace {
+
+// Keeps drawing inside target; the device context's clipping is restored after.
+class ClipTo {
+public:
+    ClipTo(HDC dc, const RECT& target) : dc_(dc), saved_(SaveDC(dc)) {
+        IntersectClipRect(dc, target.left, target.top, target.right, target.bottom);
+    }
+    ~ClipTo() { RestoreDC(dc_, saved_); }
+    ClipTo(const ClipTo&) = delete;
+    ClipTo& operator=(const ClipTo&) = delete;
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
+// Pixels blended over the button face where they are not opaque; a DIB has no
+// alpha that StretchDIBits would honour.
+std::vector<uint32_t> OverButtonFace(const std::vector<uint32_t>& pixels) {
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const uint32_t faceRed = GetRValue(face), faceGreen = GetGValue(face), faceBlue = GetBValue(face);
+    std::vector<uint32_t> out(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const uint32_t p = pixels[i];
+        const uint32_t a = p >> 24;
+        auto mix = [a](uint32_t value, uint32_t under) { return (value * a + under * (255 - a) + 127) / 255; };
+        out[i] = mix((p >> 16) & 0xFF, faceRed) << 16 | mix((p >> 8) & 0xFF, faceGreen) << 8 | mix(p & 0xFF, faceBlue);
+    }
+    return out;
+}
+
+void DrawPixels(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)) {
+        return;
+    }
+    bool opaque = true;
+    for (uint32_t p : picture.pixels) {
+        if ((p >> 24) != 0xFF) {
+            opaque = false;
+            break;
+        }
+    }
+    std::vector<uint32_t> blended;
+    if (!opaque) blended = OverButtonFace(picture.pixels);
+    const uint32_t* bits = opaque ? picture.pixels.data() : blended.data();
+
+    // 0xAARRGGBB values in memory are the B, G, R, X bytes of a 32-bit DIB;
+    // a negative height makes it top-down, as the picture's rows are.
     BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = picture.width;
-    info.bmiHeader.biHeight = -picture.height;  // top-down rows
+    info.bmiHeader.biHeight = -picture.height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    int width = stretch ? target.right - target.left : picture.width;
-    int height = stretch ? target.bottom - target.top : picture.height;
-    int saved = SaveDC(dc);
-    IntersectClipRect(dc, target.left, target.top, target.right, target.bottom);
-    SetStretchBltMode(dc, HALFTONE);
-    StretchDIBits(dc, target.left, target.top, width, height, 0, 0, picture.width, picture.height,
-                  picture.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-    RestoreDC(dc, saved);
+
+    ClipTo clip(dc, target);
+    if (stretch) {
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchDIBits(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, 0, 0,
+                      picture.width, picture.height, bits, &info, DIB_RGB_COLORS, SRCCOPY);
+    } else {
+        StretchDIBits(dc, target.left, target.top, picture.width, picture.height, 0, 0, picture.width, picture.height,
+                      bits, &info, DIB_RGB_COLORS, SRCCOPY);
+    }
+}
+
+void DrawIconPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+    std::vector<IconEntry> entries = IconEntries(picture.bytes);
+    // The largest image, and of those the one with the most colours.
+    const IconEntry* best = &entries.front();
+    for (const IconEntry& entry : entries) {
+        const int area = entry.width * entry.height, bestArea = best->width * best->height;
+        if (area > bestArea || (area == bestArea && entry.bitCount > best->bitCount)) best = &entry;
+    }
+    const int width = stretch ? target.right - target.left : best->width;
+    const int height = stretch ? target.bottom - target.top : best->height;
+    if (width <= 0 || height <= 0) return;
+    // The resource bytes are only read.
+    BYTE* resource = reinterpret_cast<BYTE*>(const_cast<char*>(picture.bytes.data())) + best->offset;
+    HICON icon = CreateIconFromResourceEx(resource, static_cast<DWORD>(best->size), TRUE, 0x00030000, width, height,
+                                          LR_DEFAULTCOLOR);
+    // An image the system cannot read is not drawn.
+    if (icon == nullptr) return;
+    {
+        ClipTo clip(dc, target);
+        DrawIconEx(dc, target.left, target.top, icon, width, height, 0, nullptr, DI_NORMAL);
+    }
+    DestroyIcon(icon);
+}
+
+void PlayMetafile(HDC dc, const RECT& target, const Picture& picture, bool stretch, HENHMETAFILE metafile) {
+    // A metafile the system cannot read is not drawn.
+    if (metafile == nullptr) return;
+    RECT frame = target;
+    if (!stretch && picture.width > 0 && picture.height > 0) {
+        frame.right = target.left + picture.width;
+        frame.bottom = target.top + picture.height;
+    }
+    {
+        ClipTo clip(dc, target);
+        PlayEnhMetaFile(dc, metafile, &frame);
+    }
+    DeleteEnhMetaFile(metafile);
+}
+
+void DrawEmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+    HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(picture.bytes.size()),
+                                               reinterpret_cast<const BYTE*>(picture.bytes.data()));
+    PlayMetafile(dc, target, picture, stretch, metafile);
+}
+
+void DrawWmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+    const std::string& bytes = picture.bytes;
+    const bool placeable = bytes.size() >= kPlaceableWmfHeaderSize &&
+                           static_cast<unsigned char>(bytes[0]) == (kPlaceableWmfKey & 0xFF) &&
+                           static_cast<unsigned char>(bytes[3]) == (kPlaceableWmfKey >> 24);
+    const size_t skip = placeable ? kPlaceableWmfHeaderSize : 0;
+    // The placeable header's size, in hundredths of a millimetre, tells the
+    // system the picture's proportions; without it the system guesses.
+    METAFILEPICT size{};
+    size.mm = MM_ANISOTROPIC;
+    size.xExt = MulDiv(picture.width, 2540, 96);
+    size.yExt = MulDiv(picture.height, 2540, 96);
+    const bool sized = picture.width > 0 && picture.height > 0;
+    HENHMETAFILE metafile =
+        SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), reinterpret_cast<const BYTE*>(bytes.data()) + skip,
+                           nullptr, sized ? &size : nullptr);
+    PlayMetafile(dc, target, picture, stretch, metafile);
+}
+
+}  // namespace
+
+void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+    if (target.right <= target.left || target.bottom <= target.top) return;
+    // Painting happens inside window procedures, which no exception may
+    // leave; a picture decoded by DecodePicture has passed these checks.
+    try {
+        switch (picture.format) {
+            case PictureFormat::Bmp:
+            case PictureFormat::Jpeg:
+            case PictureFormat::Png:
+                DrawPixels(dc, target, picture, stretch);
+                break;
+            case PictureFormat::Ico:
+                DrawIconPicture(dc, target, picture, stretch);
+                break;
+            case PictureFormat::Emf:
+                DrawEmf(dc, target, picture, stretch);
+                break;
+            case PictureFormat::Wmf:
+                DrawWmf(dc, target, picture, stretch);
+                break;
+        }
+    } catch (const Error&) {
+        // Bytes that were never decoded (a Picture built by hand) draw nothing.
+    } catch (const std::bad_alloc&) {
+        // Blending needs a copy of the pixels; without memory nothing is drawn.
+    }
 }
 
 }  // namespace setup::ui
