@@ -275,6 +275,12 @@ void Image::LoadFromFile(const std::string& path) {
     Changed();
 }
 
+void Image::LoadFromFileByContent(const std::string& path) {
+    file_ = path;
+    picture_ = path.empty() ? nullptr : LoadPictureByContent(path);
+    Changed();
+}
+
 std::string HtmlView::Describe() const {
     std::string line = Control::Describe();
     if (!document_) return line + (file_.empty() ? " no document" : " no document (" + Quote(file_) + " cannot be shown)");

@@ -226,6 +226,8 @@ public:
     // Loads a picture file of the machine; a file that is missing, of an
     // unknown type or damaged leaves the image empty. Empty path: none.
     void LoadFromFile(const std::string& path);
+    // The same, with the picture's format taken from its content.
+    void LoadFromFileByContent(const std::string& path);
     const std::string& FileName() const { return file_; }
     const Picture* GetPicture() const { return picture_.get(); }
     bool Stretch = false;

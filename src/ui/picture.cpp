@@ -93,17 +93,38 @@ Picture DecodePicture(PictureFormat format, const std::string& bytes) {
     return picture;
 }
 
-std::shared_ptr<const Picture> LoadPicture(const std::string& path) {
+std::optional<PictureFormat> PictureFormatOfContent(const std::string& bytes) {
+    auto starts = [&](const char* magic, size_t size) { return bytes.size() >= size && bytes.compare(0, size, magic, size) == 0; };
+    if (starts("\x89PNG\r\n\x1a\n", 8)) return PictureFormat::Png;
+    if (starts("\xFF\xD8\xFF", 3)) return PictureFormat::Jpeg;
+    if (starts("BM", 2)) return PictureFormat::Bmp;
+    if (starts("\x00\x00\x01\x00", 4)) return PictureFormat::Ico;
+    if (starts("\xD7\xCD\xC6\x9A", 4) || starts("\x01\x00\x09\x00", 4) || starts("\x02\x00\x09\x00", 4)) {
+        return PictureFormat::Wmf;
+    }
+    if (bytes.size() >= 44 && starts("\x01\x00\x00\x00", 4) && bytes.compare(40, 4, " EMF") == 0) {
+        return PictureFormat::Emf;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Reads and decodes a picture file; the format comes from the name, or from
+// the content when byContent is set. Every way this can fail ends the same:
+// no picture, and the window goes on. Only the failures of reading and
+// decoding are caught.
+std::shared_ptr<const Picture> Load(const std::string& path, bool byContent) {
     std::optional<PictureFormat> format = PictureFormatOf(path);
-    if (!format) return nullptr;
-    // Every way this can fail ends the same: the image stays empty and the
-    // page goes on. Only the failures of reading and decoding are caught.
+    if (!format && !byContent) return nullptr;
     try {
         if (!OS().Files().FileExists(path)) return nullptr;
         std::unique_ptr<Stream> file = OS().Files().Open(path, OpenMode::Read);
         int64_t size = file->Size();
         if (size > kMaxPictureFileBytes) return nullptr;
         std::string bytes = file->ReadBytes(static_cast<size_t>(size), "picture");
+        if (byContent) format = PictureFormatOfContent(bytes);
+        if (!format) return nullptr;
         return std::make_shared<const Picture>(DecodePicture(*format, bytes));
     } catch (const Error& error) {
         if (error.Kind() == ErrorKind::SilentAbort) throw;
@@ -112,5 +133,11 @@ std::shared_ptr<const Picture> LoadPicture(const std::string& path) {
         return nullptr;
     }
 }
+
+}  // namespace
+
+std::shared_ptr<const Picture> LoadPicture(const std::string& path) { return Load(path, false); }
+
+std::shared_ptr<const Picture> LoadPictureByContent(const std::string& path) { return Load(path, true); }
 
 }  // namespace setup::ui

@@ -46,4 +46,11 @@ Picture DecodePicture(PictureFormat format, const std::string& bytes);
 // decoded gives no picture: pages then show none, and nothing is reported.
 std::shared_ptr<const Picture> LoadPicture(const std::string& path);
 
+// The format the bytes start with, whatever the file is called; no value for
+// content of no known picture format.
+std::optional<PictureFormat> PictureFormatOfContent(const std::string& bytes);
+// As LoadPicture, with the format taken from the content instead of the name
+// (the background window shows whatever picture its setting names).
+std::shared_ptr<const Picture> LoadPictureByContent(const std::string& path);
+
 }  // namespace setup::ui

@@ -36,7 +36,7 @@ void TfrmBackIns::LoadBackPicture() {
     // that cannot be decoded leaves the window plain.
     for (TCompileData* item : items) {
         if (item->Key == "安装背景图片" && !item->Value.empty() && OS().Files().FileExists(item->Value)) {
-            Picture.LoadFromFile(item->Value);
+            Picture.LoadFromFileByContent(item->Value);
         }
     }
 }

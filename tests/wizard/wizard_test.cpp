@@ -376,10 +376,13 @@ TEST_F(WizardTest, BackgroundWindowHostsTheWizard) {
     for (auto& item : project_->InfoList) {
         if (item->Key == "显示安装背景窗口") item->Value = "启用";
     }
-    Setting(igProject, "安装背景图片", "C:\\nowhere\\back.jpg");
+    // A PNG picture named as a JPEG still shows: it is decoded by its content.
+    Setting(igProject, "安装背景图片", "D:\\src\\back.jpg");
+    Add(fkInfoFile, "back.jpg", setup::ReadHostFile(TEST_DATA "/pictures/rgb.png"), "");
     ASSERT_EQ(Run(), 0) << output_;
     std::string t = Transcript();
     EXPECT_TRUE(Contains(t, "show TfrmBackIns 640x480 filling the work area")) << t;
+    EXPECT_TRUE(Contains(t, "back.jpg\" PNG ")) << t;
     EXPECT_TRUE(Contains(t, "caption \"“演示”安装向导\""));
     size_t wizardClosed = t.find("close TfrmParent"), backClosed = t.find("close TfrmBackIns");
     EXPECT_NE(wizardClosed, std::string::npos);
