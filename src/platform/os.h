@@ -74,6 +74,8 @@ inline constexpr uint32_t kAttrSystem = 0x04;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
 inline constexpr uint32_t kAttrNormal = 0x80;
+// A junction or symbolic link: a folder walk does not follow it.
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
 
 enum class FileTimeKind { Creation = 0, LastAccess = 1, LastWrite = 2 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/os.h"
+#include "platform/text.h"
 #include "ui/backend.h"
 #include "ui/document.h"
 #include "ui/picture.h"
@@ -75,30 +76,46 @@ void Control::Changed() {
 }
 
 void Control::SetBounds(int left, int top, int width, int height) {
-    bool resized = width != bounds_.width || height != bounds_.height;
+    int dw = width - bounds_.width, dh = height - bounds_.height;
     bounds_ = Rect{left, top, width, height};
     if (align_ != Align::None && parent_) {
         Realign();
     } else {
         Changed();
     }
-    if (resized) {
-        for (Control* child : children_) {
-            if (child->align_ != Align::None) child->Realign();
+    if (dw || dh) {
+        for (Control* child : children_) child->ParentResized(dw, dh);
+    }
+}
+
+void Control::ParentResized(int dw, int dh) {
+    if (align_ != Align::None) {
+        Realign();
+        return;
+    }
+    Rect b = bounds_;
+    if (AnchorRight) b.width += dw;
+    if (AnchorBottom) {
+        if (AnchorTop) {
+            b.height += dh;
+        } else {
+            b.top += dh;
         }
+    }
+    if (b.left != bounds_.left || b.top != bounds_.top || b.width != bounds_.width || b.height != bounds_.height) {
+        SetBounds(b.left, b.top, b.width, b.height);
     }
 }
 
 void Control::Realign() {
     if (!parent_ || align_ == Align::None) return;
     const Rect& p = parent_->bounds_;
-    bool resized = bounds_.width != p.width || (align_ == Align::Client && bounds_.height != p.height);
-    bounds_ = align_ == Align::Client ? Rect{0, 0, p.width, p.height} : Rect{0, 0, p.width, bounds_.height};
+    Rect b = align_ == Align::Client ? Rect{0, 0, p.width, p.height} : Rect{0, 0, p.width, bounds_.height};
+    int dw = b.width - bounds_.width, dh = b.height - bounds_.height;
+    bounds_ = b;
     Changed();
-    if (resized) {
-        for (Control* child : children_) {
-            if (child->align_ != Align::None) child->Realign();
-        }
+    if (dw || dh) {
+        for (Control* child : children_) child->ParentResized(dw, dh);
     }
 }
 
@@ -275,10 +292,130 @@ void Image::LoadFromFile(const std::string& path) {
     Changed();
 }
 
+void Image::SetPicture(std::shared_ptr<const Picture> picture, const std::string& name) {
+    file_ = name;
+    picture_ = std::move(picture);
+    Changed();
+}
+
 void Image::LoadFromFileByContent(const std::string& path) {
     file_ = path;
     picture_ = path.empty() ? nullptr : LoadPictureByContent(path);
     Changed();
+}
+
+std::string CheckListBox::Describe() const {
+    std::string line = Control::Describe() + " " + std::to_string(rows_.size()) + " rows";
+    for (const Row& row : rows_) line += std::string("\n    | [") + (row.checked ? "x" : " ") + "] " + row.caption;
+    return line;
+}
+
+int CheckListBox::Add(const std::string& caption, const void* data) {
+    rows_.push_back(Row{caption, false, data});
+    Changed();
+    return static_cast<int>(rows_.size()) - 1;
+}
+
+void CheckListBox::Clear() {
+    rows_.clear();
+    Changed();
+}
+
+void CheckListBox::SetChecked(int index, bool checked) {
+    rows_.at(static_cast<size_t>(index)).checked = checked;
+    Changed();
+}
+
+void CheckListBox::ToggleByUser(int index) {
+    if (!ShowingToUser() || !Enabled() || index < 0 || index >= Count()) return;
+    SetChecked(index, !Checked(index));
+    if (OnClickCheck) OnClickCheck(index);
+}
+
+int CheckListBox::IndexOf(const std::string& caption) const {
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].caption == caption) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+ShellTreeView::~ShellTreeView() = default;
+
+std::string ShellTreeView::Describe() const {
+    std::string line = Control::Describe();
+    if (!root_) return line + " empty";
+    // The open part of the tree, as a user sees it.
+    std::vector<std::pair<const Node*, int>> pending = {{root_.get(), 0}};
+    while (!pending.empty()) {
+        auto [node, depth] = pending.back();
+        pending.pop_back();
+        line += "\n    | " + std::string(static_cast<size_t>(depth) * 2, ' ') + (node->hasChildren ? (node->expanded ? "- " : "+ ") : "  ") +
+                node->name + (node == selected_ ? "  (selected)" : "");
+        if (!node->expanded) continue;
+        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) pending.push_back({it->get(), depth + 1});
+    }
+    return line;
+}
+
+namespace {
+std::unique_ptr<ShellTreeView::Node> NodeOf(const ShellFolderItem& item, ShellTreeView::Node* parent) {
+    auto node = std::make_unique<ShellTreeView::Node>();
+    node->name = item.displayName;
+    node->id = item.id;
+    node->path = item.path;
+    node->hasChildren = item.hasSubfolders;
+    node->iconIndex = item.iconIndex;
+    node->parent = parent;
+    return node;
+}
+}  // namespace
+
+void ShellTreeView::SetRoot(const std::string& fileSystemPath) {
+    selected_ = nullptr;
+    root_.reset();
+    std::optional<ShellFolderItem> item = OS().Shell().ShellFolderOf(fileSystemPath);
+    if (item) {
+        root_ = NodeOf(*item, nullptr);
+        Expand(*root_);
+    }
+    Changed();
+}
+
+void ShellTreeView::Expand(Node& node) {
+    if (!node.loaded) {
+        node.loaded = true;
+        for (const ShellFolderItem& item : OS().Shell().ListShellFolders(node.id)) {
+            node.children.push_back(NodeOf(item, &node));
+        }
+        node.hasChildren = !node.children.empty();
+    }
+    node.expanded = true;
+    Changed();
+}
+
+void ShellTreeView::Select(Node* node) {
+    selected_ = node;
+    Changed();
+    if (OnChange) OnChange();
+}
+
+ShellTreeView::Node* ShellTreeView::Find(const std::string& displayPath) {
+    Node* node = root_.get();
+    if (!node) return nullptr;
+    for (const std::string& piece : SplitOn(displayPath, '\\')) {
+        if (piece.empty()) continue;
+        Expand(*node);
+        Node* next = nullptr;
+        for (const auto& child : node->children) {
+            if (child->name == piece) {
+                next = child.get();
+                break;
+            }
+        }
+        if (!next) return nullptr;
+        node = next;
+    }
+    return node;
 }
 
 std::string HtmlView::Describe() const {

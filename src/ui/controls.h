@@ -81,6 +81,12 @@ public:
     // visible, and no page lies in front of the page that holds it.
     bool ShowingToUser() const;
 
+    // Edges of the parent the control keeps its distance to when the parent
+    // is resized (left and top always, unless AnchorTop is cleared).
+    bool AnchorTop = true;
+    bool AnchorRight = false;
+    bool AnchorBottom = false;
+
     // Text a control carries without showing it (the frame's link keeps the
     // author's address here).
     std::string Hint;
@@ -118,6 +124,7 @@ private:
     uint32_t color_ = kClBtnFace;
 
     void Realign();
+    void ParentResized(int dw, int dh);
 
     friend class Form;
     template <typename T, typename... Args>
@@ -223,6 +230,8 @@ public:
     using Control::Control;
     const char* Kind() const override { return "Image"; }
     std::string Describe() const override;
+    // Shows a picture the program carries (named for transcripts).
+    void SetPicture(std::shared_ptr<const Picture> picture, const std::string& name);
     // Loads a picture file of the machine; a file that is missing, of an
     // unknown type or damaged leaves the image empty. Empty path: none.
     void LoadFromFile(const std::string& path);
@@ -286,6 +295,75 @@ public:
 private:
     int interval_ = 1000;
     bool active_ = true;
+};
+
+// A list of rows with a tick each. A user's tick change fires OnClickCheck
+// with the row; ticks set by code fire nothing.
+class CheckListBox : public Control {
+public:
+    using Control::Control;
+    const char* Kind() const override { return "CheckListBox"; }
+    std::string Describe() const override;
+    struct Row {
+        std::string caption;
+        bool checked = false;
+        const void* data = nullptr;
+    };
+    int Count() const { return static_cast<int>(rows_.size()); }
+    const Row& RowAt(int index) const { return rows_.at(static_cast<size_t>(index)); }
+    int Add(const std::string& caption, const void* data = nullptr);
+    void Clear();
+    bool Checked(int index) const { return RowAt(index).checked; }
+    void SetChecked(int index, bool checked);
+    // Toggles a row's tick as a user's click would, then fires OnClickCheck.
+    void ToggleByUser(int index);
+    // The first row with the caption, or -1.
+    int IndexOf(const std::string& caption) const;
+    std::function<void(int)> OnClickCheck;
+    int RowHeight = 18;
+    bool Border = false;
+
+private:
+    std::vector<Row> rows_;
+};
+
+// A tree of the shell's folders, filled as its nodes open. Rooted at the
+// desktop, or at a file-system folder once SetRoot names one.
+class ShellTreeView : public Control {
+public:
+    using Control::Control;
+    ~ShellTreeView() override;
+    const char* Kind() const override { return "ShellTreeView"; }
+    std::string Describe() const override;
+    struct Node {
+        std::string name;  // display name
+        std::string id;    // the shell's parsing name ("" for the desktop)
+        std::string path;  // file-system path, empty for a virtual folder
+        bool hasChildren = false;
+        bool loaded = false;
+        bool expanded = false;
+        int iconIndex = -1;
+        Node* parent = nullptr;
+        std::vector<std::unique_ptr<Node>> children;
+        void* peer = nullptr;  // the backend's item
+    };
+    // Empty: the desktop. A folder the shell does not know leaves the tree empty.
+    void SetRoot(const std::string& fileSystemPath);
+    Node* Root() const { return root_.get(); }
+    // Loads the node's subfolders once, as opening it in the tree does.
+    void Expand(Node& node);
+    Node* Selected() const { return selected_; }
+    // Selects a node as a user's click does and fires OnChange.
+    void Select(Node* node);
+    // The node at a path of display names below the root ("计算机\本地磁盘 (C:)"),
+    // opening nodes on the way; null when there is none.
+    Node* Find(const std::string& displayPath);
+    std::function<void()> OnChange;
+    int Indent = 19;
+
+private:
+    std::unique_ptr<Node> root_;
+    Node* selected_ = nullptr;
 };
 
 // A scrollable read-only view of a document file (text, RTF or HTML).
@@ -369,6 +447,10 @@ public:
     std::string DefaultButton;
     bool RepeatDefault = false;
     bool MinimizeBox = false;
+    // The form sees the Enter and Escape keys before its controls do.
+    bool KeyPreview = false;
+    enum class Key { Enter, Escape };
+    std::function<void(Key)> OnKeyDown;
 
     // The form changed what it shows as a whole (a wizard moved to another
     // page): the backend records it as a user sees it.

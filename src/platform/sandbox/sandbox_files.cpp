@@ -311,6 +311,9 @@ std::vector<FolderEntry> SandboxFiles::ListFolder(const std::string& folder) {
             continue;  // a host name that no Windows program could spell
         }
         entry.attributes = AttributesOf(host, S_ISDIR(st.st_mode));
+        // A symbolic link on the host is the machine's junction.
+        struct stat link;
+        if (lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) entry.attributes |= kAttrReparsePoint;
         entry.size = S_ISDIR(st.st_mode) ? 0 : st.st_size;
         entry.lastWrite = TimespecToFileTime(st.st_mtim);
         entries.push_back(std::move(entry));

@@ -43,7 +43,8 @@ HeadlessBackend::HeadlessBackend(std::string transcriptPath, const std::string& 
         while (pos < line.size()) {
             while (pos < line.size() && line[pos] == ' ') ++pos;
             if (pos >= line.size()) break;
-            if (words.size() == 3 && words[0] == "type") {
+            if (words.size() == 3 && (words[0] == "type" || words[0] == "tick" || words[0] == "untick" ||
+                                      words[0] == "pick")) {
                 rest = line.substr(pos);
                 break;
             }
@@ -57,8 +58,9 @@ HeadlessBackend::HeadlessBackend(std::string transcriptPath, const std::string& 
         step.action = words[0];
         const std::string& a = step.action;
         bool ok = (a == "close" && words.size() == 2) ||
-                  ((a == "click" || a == "tick" || a == "untick") && words.size() == 3) ||
-                  (a == "type" && words.size() == 3) || (a == "wait" && words.size() == 2);
+                  ((a == "click" || a == "tick" || a == "untick" || a == "type" || a == "press") && words.size() == 3) ||
+                  (a == "pick" && words.size() == 3 && !rest.empty()) || (a == "wait" && words.size() == 2);
+        if (ok && a == "press") ok = words[2] == "Enter" || words[2] == "Escape";
         if (ok && a == "wait") {
             ok = words[1].find_first_not_of("0123456789") == std::string::npos && words[1].size() <= 9;
             if (ok) step.milliseconds = std::stoll(words[1]);
@@ -66,7 +68,8 @@ HeadlessBackend::HeadlessBackend(std::string transcriptPath, const std::string& 
         if (!ok) {
             ThrowFormatError(scriptPath + ", line " + std::to_string(lineNumber) +
                              ": expected \"close FORM\", \"click FORM CONTROL\", \"type FORM CONTROL TEXT\", "
-                             "\"tick FORM CONTROL\", \"untick FORM CONTROL\" or \"wait MILLISECONDS\"");
+                             "\"tick FORM CONTROL [ROW]\", \"untick FORM CONTROL [ROW]\", \"pick FORM CONTROL PATH\", "
+                             "\"press FORM Enter|Escape\" or \"wait MILLISECONDS\"");
         }
         if (a != "wait") step.form = Utf8ToGbk(words[1]);
         if (words.size() == 3) step.control = Utf8ToGbk(words[2]);
@@ -161,6 +164,13 @@ bool HeadlessBackend::Perform(Form& form, const UserStep& step, bool busy) {
         if (form.CloseBox) form.Close();
         return true;
     }
+    if (step.action == "press") {
+        Log("  (the user presses " + step.control + ")\n");
+        if (form.KeyPreview && form.OnKeyDown) {
+            form.OnKeyDown(step.control == "Enter" ? Form::Key::Enter : Form::Key::Escape);
+        }
+        return true;
+    }
     Control* control = FindControl(form, step.control, false);
     if (!control) ScriptFails(step, step.form + " has no control " + step.control);
     if (!control->ShowingToUser()) {
@@ -187,6 +197,23 @@ bool HeadlessBackend::Perform(Form& form, const UserStep& step, bool busy) {
     if (!control->Enabled()) {
         if (busy) return false;
         ScriptFails(step, step.control + " of " + step.form + " is disabled");
+    }
+    if (step.action == "pick") {
+        auto* tree = dynamic_cast<ShellTreeView*>(control);
+        if (!tree) ScriptFails(step, step.control + " of " + step.form + " is not a folder tree");
+        ShellTreeView::Node* node = tree->Find(step.text);
+        if (!node) ScriptFails(step, step.control + " of " + step.form + " has no folder " + step.text);
+        Log("  (the user picks " + GbkToUtf8(step.text) + " in " + name + ")\n");
+        tree->Select(node);
+        return true;
+    }
+    if (auto* list = dynamic_cast<CheckListBox*>(control); list && step.action != "type") {
+        int row = list->IndexOf(step.text);
+        if (row < 0) ScriptFails(step, step.control + " of " + step.form + " has no row " + step.text);
+        bool tick = step.action == "tick";
+        Log("  (the user " + step.action + "s " + GbkToUtf8(step.text) + " in " + name + ")\n");
+        if (list->Checked(row) != tick) list->ToggleByUser(row);
+        return true;
     }
     if (step.action == "type") {
         auto* edit = dynamic_cast<Edit*>(control);
