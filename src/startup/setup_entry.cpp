@@ -83,6 +83,7 @@ int SetupMain() {
         } else {
             TInstall session;
             session.Run();
+            if (session.FinishedWithFailures()) status = 3;
         }
     } catch (const std::exception& error) {
         // The session is gone by now (its temporary files deleted).
