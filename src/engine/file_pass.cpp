@@ -121,7 +121,10 @@ void FilePass(InstallRun& run) {
                 // A COM server that cannot be written cannot be registered:
                 // the product would be left half registered.
                 if (item.IsComponent) throw;
-                run.Fail(target, e.what());
+                // A chunk that does not inflate says only "error"; the report names the cause.
+                run.Fail(target, e.Kind() == ErrorKind::Decompression
+                                     ? std::string("The setup package is damaged: the data of this file does not inflate")
+                                     : std::string(e.what()));
                 run.failedFiles.push_back(target);
             }
         }

@@ -92,6 +92,11 @@ bool IsFolder(const std::string& host) {
     return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int64_t HostSize(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+}
+
 bool IsFile(const std::string& host) {
     struct stat st;
     return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -178,6 +183,11 @@ void SandboxFiles::LoadMetadata() {
 }
 
 void SandboxFiles::SaveMetadata() {
+    // A machine without metadata has no file for it, as a new machine has none.
+    if (metadata_.empty()) {
+        std::remove(metadataFile_.c_str());
+        return;
+    }
     std::string temp = metadataFile_ + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -237,7 +247,9 @@ bool SandboxFiles::DeleteFile(const std::string& path) {
     if (!hp.valid || !hp.writable || !IsFile(hp.host)) return false;
     if (AttributesOf(hp.host, false) & kAttrReadOnly) return false;  // access denied, as on Windows
     if (Locked(path)) return false;                                   // in use by another program
+    int64_t size = HostSize(hp.host);
     if (unlink(hp.host.c_str()) != 0) return false;
+    if (int64_t* budget = WriteBudget(hp)) *budget += size;  // the space is free again
     paths_.NoteRemoved(hp.host);
     Forget(hp.host);
     return true;
@@ -375,6 +387,7 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     if (mode == OpenMode::Create && !exists && !IsFolder(HostParent(hp.host))) {
         ThrowOsError("Cannot create the file " + path + ": the folder does not exist");
     }
+    int64_t truncated = mode == OpenMode::Create && exists ? HostSize(hp.host) : 0;
     int flags = mode == OpenMode::Read ? O_RDONLY : mode == OpenMode::Create ? (O_RDWR | O_CREAT | O_TRUNC) : O_RDWR;
     int fd = ::open(hp.host.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -382,6 +395,7 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
                      (errno == ENOENT ? std::string("the file does not exist") : std::string(std::strerror(errno))));
     }
     if (mode == OpenMode::Create) {
+        if (int64_t* budget = WriteBudget(hp)) *budget += truncated;
         if (!exists) {
             paths_.NoteAdded(hp.host);
         }
@@ -414,10 +428,12 @@ void SandboxFiles::MoveFile(const std::string& from, const std::string& to, Move
         if (AttributesOf(target.host, false) & kAttrReadOnly) ThrowOsError(what + "access denied");
         replacing = true;
     }
+    int64_t released = replacing ? HostSize(target.host) : 0;
     // rename() replaces the target atomically: it never goes missing.
     if (std::rename(source.host.c_str(), target.host.c_str()) != 0) ThrowOsError(what + std::strerror(errno));
     paths_.NoteRemoved(source.host);
     if (!replacing) paths_.NoteAdded(target.host);
+    if (int64_t* budget = WriteBudget(target)) *budget += released;
     // The attributes and creation time travel with the file.
     auto it = metadata_.find(Key(source.host));
     bool changed = metadata_.erase(Key(target.host)) > 0;
