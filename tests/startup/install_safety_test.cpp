@@ -190,6 +190,18 @@ TEST_F(InstallSafetyTest, RefusedRegistryValueAndFailedProgramStart) {
     EXPECT_TRUE(Contains(boxes[0], "registry key")) << boxes[0];
 }
 
+// Declining to run the program after the installation leaves the
+// installation whole: it is listed, status 3.
+TEST_F(InstallSafetyTest, DeclinedProgramStartIsListed) {
+    project_->FileList[0]->RunAfterInstall = true;
+    Configure("[Machine]\nElevation=refuse\n");
+    EXPECT_EQ(Run(), 3) << output_;
+    EXPECT_TRUE(OS().Files().FileExists(kDir + "\\UnInstall 演示.log"));
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], "elevation was refused")) << boxes[0];
+}
+
 // A full disk while the uninstaller is written ends the run: everything the
 // run did is undone, the earlier installation comes back byte for byte with
 // its registry entry, and the error is reported with status 1.

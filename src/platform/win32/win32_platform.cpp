@@ -247,6 +247,12 @@ std::optional<FileTime> Win32Files::GetFileTime(const std::string& path, FileTim
 void Win32Files::MoveFile(const std::string& from, const std::string& to, MoveMode mode) {
     // MOVEFILE_REPLACE_EXISTING replaces the target in one step within a volume.
     DWORD flags = mode == MoveMode::ReplaceExisting ? MOVEFILE_REPLACE_EXISTING : 0;
+    // Windows refuses to replace a read-only file; not every implementation of
+    // the call does, so the rule is applied here for all of them.
+    DWORD target = GetFileAttributesW(Wide(to).c_str());
+    if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY)) {
+        ThrowOsError("Cannot move the file " + from + " to " + to + ": " + SystemMessage(ERROR_ACCESS_DENIED));
+    }
     if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags)) {
         ThrowOsError("Cannot move the file " + from + " to " + to + ": " + SystemMessage(GetLastError()));
     }
