@@ -42,6 +42,7 @@ struct Source {
 void BuildPackage(const std::string& root, const std::vector<Source>& sources,
                   const std::function<std::string(size_t)>& contentOf) {
     TCompile project;
+    project.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
     auto setting = std::make_unique<TCompileData>();
     setting->Key = "项目名称";
     setting->Value = "bench";

@@ -3,41 +3,78 @@
 #include "engine/install.h"
 #include "engine/target_paths.h"
 #include "platform/common.h"
+#include "platform/errors.h"
 #include "platform/os.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 
 namespace setup {
 
+namespace {
+
+bool FileFailed(const InstallRun& run, const std::string& path) {
+    for (const std::string& failed : run.failedFiles) {
+        if (EqualsNoCase(failed, path)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void PostInstallActions(InstallRun& run) {
     for (const auto& item : run.model.FileList) {
         if (item->Kind != fkFile) continue;
         if (!item->TargetOs.empty() && item->TargetOs != run.osVersion) continue;
         const std::string& path = item->Source;
+        // A file that was not written has nothing to register or start; its
+        // failure is reported already.
+        if (FileFailed(run, path)) continue;
         if (item->IsComponent) {
             run.Message("正在注册组件“" + path + "”，请稍候");
-            RegisterServer(path, true);
+            bool started = false;
+            try {
+                started = RegisterServer(path, true);
+            } catch (const Error& e) {
+                // Without the registration the product cannot work: the whole
+                // installation is undone and the refusal reported.
+                if (e.Kind() != ErrorKind::SilentAbort) throw;
+                ThrowOsError("Cannot register the component " + path + ": the elevation was refused");
+            }
+            if (!started) run.Fail(path, "Cannot start the registration of the component (regsvr32)");
         }
         if (item->IsService) {
             run.Message("正在注册服务“" + path + "”，请稍候");
-            InstallService(path, true);
+            if (!InstallService(path, true)) run.Fail(path, "Cannot start the service program to install the service");
         }
         if (item->RunAtStartup) {
             run.Message("正在安装自动运行程序“" + path + "”，请稍候");
-            SetAutoRun(FileNamePart(path), path, true);
+            // The program is quoted, so that Windows cannot start a planted
+            // C:\Program.exe for a path with blanks.
+            if (!SetAutoRun(FileNamePart(path), "\"" + path + "\"", true)) {
+                run.Fail(path, "Cannot write the start-up entry in the Run key");
+            }
         }
         if (item->RunAfterInstall) {
             run.Message("正在自动运行程序“" + path + "”，请稍候");
+            bool started = false;
             if (IsVistaOrLater(run.osVersion)) {
-                RunElevated(path, "");
+                try {
+                    started = RunElevated(path, "");
+                } catch (const Error& e) {
+                    // Declining to run the program leaves the installation whole.
+                    if (e.Kind() != ErrorKind::SilentAbort) throw;
+                    run.Fail(path, "The program was not started: the elevation was refused");
+                    continue;
+                }
             } else {
                 ShellExecuteRequest request;
                 request.verb = "Open";
                 request.file = path;
                 request.directory = FolderPart(path);
                 request.show = kSwShowNormal;
-                OS().Shell().ShellExecuteEx(request);
+                started = OS().Shell().ShellExecuteEx(request).ok;
             }
+            if (!started) run.Fail(path, "Cannot start the program");
         }
     }
 }
@@ -64,12 +101,12 @@ bool RegistryValuePresent(const std::string& path) {
     return !OS().Registry().ReadString(root, subkey, pieces.back()).value_or("").empty();
 }
 
-void RunAndWait(const std::string& program) {
+bool RunAndWait(const std::string& program) {
     ShellExecuteRequest request;
     request.file = program;
     request.show = kSwShowNormal;
     request.mask = kSeeMaskNoCloseProcess;
-    OS().Shell().ShellExecuteAndWait(request, [] { ProcessMessages(); });
+    return OS().Shell().ShellExecuteAndWait(request, [] { ProcessMessages(); }).ok;
 }
 
 void ComponentPackages(InstallRun& run) {
@@ -84,13 +121,18 @@ void ComponentPackages(InstallRun& run) {
         if (!regRun.empty() && RegistryValuePresent(regRun)) continue;
         if (ReadProfileString(ini, "RegistryList", "Regtype", "System") == "System") {
             std::string exe = FindComponentFile(model, component->Name, ReadProfileString(ini, "Option", "ExeFile", ""));
-            if (!exe.empty() && OS().Files().FileExists(exe)) RunAndWait(exe);
+            if (!exe.empty() && OS().Files().FileExists(exe) && !RunAndWait(exe)) {
+                run.Fail(component->Name, "Cannot start the component's installer " + exe);
+            }
         } else {
             for (const std::string& key : ReadProfileSectionKeys(ini, "SysDirList")) {
                 std::string source = FindComponentFile(model, component->Name, key);
                 std::string destination = ReadProfileString(ini, "SysDirList", key, "");
-                // A missing source or an existing destination is skipped silently.
-                if (!destination.empty()) OS().Files().CopyFileNoReplace(source, ExpandSystemDirectory(destination));
+                // An existing destination is kept: it is not a failure.
+                if (destination.empty()) continue;
+                std::string target = ExpandSystemDirectory(destination);
+                if (OS().Files().CopyFileNoReplace(source, target) || OS().Files().FileExists(target)) continue;
+                run.Fail(target, "Cannot copy the file " + key + " of the component " + component->Name);
             }
         }
     }

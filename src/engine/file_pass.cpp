@@ -27,13 +27,71 @@ void Repoint(TCompile& model, const std::string& from, const std::string& to) {
 
 void FolderPass(InstallRun& run) {
     TCompile& model = run.model;
+    FilesApi& files = OS().Files();
     const std::string& installDir = model.InstallData.InstallDir;
-    if (!OS().Files().FolderExists(installDir)) run.record.CreateFoldersLogged(installDir);
-    for (const std::string& folder : model.FileFolderList) ResolveTargetFolder(folder, installDir, run.record);
+    std::vector<std::string> folders;
+    if (!files.FolderExists(installDir)) run.record.CreateFoldersLogged(installDir);
+    folders.push_back(installDir);
+    for (const std::string& folder : model.FileFolderList) {
+        folders.push_back(ResolveTargetFolder(folder, installDir, run.record));
+    }
     for (const auto& item : model.FileList) {
-        if (item->Kind == fkFolder) ResolveTargetFolder(item->TargetDir + "\\" + item->Name, installDir, run.record);
+        if (item->Kind == fkFolder) {
+            folders.push_back(ResolveTargetFolder(item->TargetDir + "\\" + item->Name, installDir, run.record));
+        }
+    }
+    // A folder that could not be made is reported once, however many lists name it.
+    std::vector<std::string> reported;
+    for (const std::string& folder : folders) {
+        if (folder.empty() || files.FolderExists(folder)) continue;
+        bool seen = false;
+        for (const std::string& r : reported) seen = seen || EqualsNoCase(r, folder);
+        if (seen) continue;
+        reported.push_back(folder);
+        run.Fail(folder, "Cannot create the folder " + folder);
     }
 }
+
+namespace {
+
+// A name beside the target for the file being written: the target itself is
+// replaced only once the new content is complete.
+std::string TemporaryNameFor(const std::string& target) {
+    FilesApi& files = OS().Files();
+    std::string temp = target + ".~new";
+    for (int n = 2; files.FileExists(temp) || files.FolderExists(temp); ++n) temp = target + ".~new" + std::to_string(n);
+    return temp;
+}
+
+// Writes the item's data under a temporary name and moves it over the target;
+// the earlier file stays whole until then, and a failure leaves no partial
+// file behind. Raises what went wrong.
+void WriteInstalledFile(InstallRun& run, const TCompileFileData& item, const std::string& target) {
+    FilesApi& files = OS().Files();
+    std::string temp = TemporaryNameFor(target);
+    try {
+        {
+            std::unique_ptr<Stream> out = OpenFile(temp, OpenMode::Create);
+            TCompile::ReadPackageData(run.setupFile, *out, item.DataStart, item.DataEnd, item.FileSize);
+        }
+        SetFileTimeOf(temp, 2, item.FileTime);
+        // Read-only, hidden or system files are replaced too; they keep their
+        // attributes when the replacement fails.
+        std::optional<uint32_t> previous = files.FileExists(target) ? files.GetAttributes(target) : std::nullopt;
+        if (previous) files.SetAttributes(target, kAttrNormal);
+        try {
+            files.MoveFile(temp, target, MoveMode::ReplaceExisting);
+        } catch (const Error&) {
+            if (previous) files.SetAttributes(target, *previous);
+            throw;
+        }
+    } catch (const Error&) {
+        if (files.FileExists(temp)) files.DeleteFile(temp);
+        throw;
+    }
+}
+
+}  // namespace
 
 void FilePass(InstallRun& run) {
     TCompile& model = run.model;
@@ -47,25 +105,22 @@ void FilePass(InstallRun& run) {
         Repoint(model, item.Source, target);
         item.Source = target;
 
-        bool write = true;
-        if (files.FileExists(target)) {
-            if (item.NoOverwrite) {
-                write = false;
-            } else {
-                files.SetAttributes(target, kAttrNormal);
-            }
-        }
-        if (write) {
-            // One file's failure (locked, disk full) must not stop the others.
+        if (!(item.NoOverwrite && files.FileExists(target))) {
+            // One file's failure (locked, disk full, damaged data) does not stop
+            // the others; it is reported at the end.
             try {
-                {
-                    std::unique_ptr<Stream> out = OpenFile(target, OpenMode::Create);
-                    TCompile::ReadPackageData(run.setupFile, *out, item.DataStart, item.DataEnd);
-                    run.record.AddFile(target, !item.KeepOnUninstall);
-                }
-                SetFileTimeOf(target, 2, item.FileTime);
+                WriteInstalledFile(run, item, target);
+                run.record.AddFile(target, !item.KeepOnUninstall);
             } catch (const Error& e) {
                 if (e.Kind() == ErrorKind::SilentAbort) throw;
+                // A COM server that cannot be written cannot be registered:
+                // the product would be left half registered.
+                if (item.IsComponent) throw;
+                // A chunk that does not inflate says only "error"; the report names the cause.
+                run.Fail(target, e.Kind() == ErrorKind::Decompression
+                                     ? std::string("The setup package is damaged: the data of this file does not inflate")
+                                     : std::string(e.what()));
+                run.failedFiles.push_back(target);
             }
         }
         run.FileEvent(target, static_cast<int64_t>(i) + 1);

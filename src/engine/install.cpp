@@ -1,6 +1,9 @@
 #include "engine/install.h"
 
+#include "engine/install_journal.h"
+
 #include "platform/common.h"
+#include "platform/errors.h"
 #include "platform/os.h"
 #include "platform/text.h"
 
@@ -16,8 +19,13 @@ void InstallRun::FileEvent(const std::string& fileName, int64_t position) const 
     }
 }
 
-void Install(TCompile& model, const std::string& setupFile) {
-    std::unique_ptr<Stream> file = OpenFile(setupFile, OpenMode::Read);
+void InstallRun::Fail(const std::string& item, const std::string& reason) const {
+    model.Failures.push_back(InstallFailure{item, reason});
+}
+
+namespace {
+
+void RunSteps(TCompile& model, Stream& file) {
     TUnInstall record;
     // What earlier installations of this package recorded comes first (found in
     // the installation folder, never the current folder); this installation's
@@ -28,7 +36,7 @@ void Install(TCompile& model, const std::string& setupFile) {
     ProcessMessages();
     record.SetProjectName(model.ItemName);
     record.SetPackageId(model.PackageId);
-    InstallRun run{model, *file, record, GetOSVersionText(), ""};
+    InstallRun run{model, file, record, GetOSVersionText(), "", {}};
     run.Message("正在创建安装文件夹，请稍候...");
     FolderPass(run);
     FilePass(run);
@@ -38,6 +46,31 @@ void Install(TCompile& model, const std::string& setupFile) {
     ShortcutPass(run);
     ComponentPackages(run);
     if (model.InstallData.EnableUnIns == kSwitchOn) UninstallStep(run);
+}
+
+}  // namespace
+
+void Install(TCompile& model, const std::string& setupFile) {
+    model.Failures.clear();
+    std::unique_ptr<Stream> file = OpenFile(setupFile, OpenMode::Read);
+    // Everything the run changes goes through the journal until it ends.
+    InstallJournal journal;
+    try {
+        RunSteps(model, *file);
+    } catch (const Error& e) {
+        // What was collected so far has been undone with the rest.
+        model.Failures.clear();
+        std::vector<std::string> left = journal.Rollback();
+        if (left.empty()) throw;
+        std::string message = std::string(e.what()) + "\r\n未能撤销的更改：";
+        for (const std::string& item : left) message += "\r\n" + item;
+        throw Error(e.Kind(), message);
+    } catch (...) {
+        model.Failures.clear();
+        journal.Rollback();
+        throw;
+    }
+    journal.Commit();
 }
 
 }  // namespace setup

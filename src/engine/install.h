@@ -1,10 +1,13 @@
 // The install driver and the passes it runs. Install performs an installation
 // once every choice is made: folders, files, post-install actions, registry,
 // shortcuts, component packages and the uninstall registration, in that fixed
-// order, reporting progress through the model's OnCompile event. It catches
-// nothing: a failure ends the sequence and reaches the caller, except the
-// failures the steps absorb by design (one file that cannot be written, a key
-// or link the system refuses).
+// order, reporting progress through the model's OnCompile event. An item that
+// cannot be completed (a file, folder, registry value, link, component or
+// program start) does not stop the others: it is collected in the model's
+// Failures with its reason. A fatal failure (the uninstaller or its record
+// cannot be written, a component's data is damaged, a registration's
+// elevation is refused, the user cancels) undoes the whole run, so that the
+// machine is as before, and then reaches the caller.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +21,17 @@ namespace setup {
 
 // Installs the loaded model from its setup program file. Preconditions: the
 // model was loaded from this file, its resources were extracted, and
-// InstallData holds the final choices.
+// InstallData holds the final choices. Afterwards model.Failures lists what
+// could not be completed. A failure that escapes has been rolled back first.
 void Install(TCompile& model, const std::string& setupFile);
+
+// The text that reports failed items: the first twenty, each with its reason,
+// and how many more there are (GBK).
+std::string InstallFailureReport(const std::vector<InstallFailure>& failures);
+// Shows that report in one warning box captioned with WizardTitle(); shows
+// nothing when the model has no failures. The quiet window and the wizard's
+// progress page call it once the installation has returned.
+void ShowInstallFailures(const TCompile& model);
 
 // The state of one run of the driver, shared by the passes.
 struct InstallRun {
@@ -28,9 +40,14 @@ struct InstallRun {
     TUnInstall& record;
     std::string osVersion;
     std::string uninstallerPath;
+    // Installed paths of the files the file pass could not write; they get no
+    // post-install actions.
+    std::vector<std::string> failedFiles;
 
     void Message(const std::string& hint) const;
     void FileEvent(const std::string& fileName, int64_t position) const;
+    // Collects an item that could not be completed.
+    void Fail(const std::string& item, const std::string& reason) const;
 };
 
 void FolderPass(InstallRun& run);
@@ -56,14 +73,16 @@ std::string UninstallerPathFor(const TCompile& model);
 
 // Shortcut helpers.
 std::string FreeShortcutName(const std::string& folder, const std::string& name, const std::string& extension);
-void WriteInternetShortcut(const std::string& name, const std::string& address, const std::string& folder,
+// Both writers return false when the shortcut cannot be saved.
+bool WriteInternetShortcut(const std::string& name, const std::string& address, const std::string& folder,
                            const std::string& icon);
-void WriteShellLink(const std::string& folder, const std::string& linkFileName, const std::string& target,
+bool WriteShellLink(const std::string& folder, const std::string& linkFileName, const std::string& target,
                     const std::string& icon, const std::string& description, const std::string& arguments);
 
 // Component helpers.
 std::string FindComponentFile(const TCompile& model, const std::string& componentName, const std::string& fragment);
 bool RegistryValuePresent(const std::string& path);
-void RunAndWait(const std::string& program);
+// Starts the program and waits for it; false when it could not be started.
+bool RunAndWait(const std::string& program);
 
 }  // namespace setup

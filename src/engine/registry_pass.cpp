@@ -82,15 +82,20 @@ void RegistryPass(InstallRun& run) {
         std::string subkey;
         // A path the registry cannot hold (unknown root, no subkey) is skipped.
         if (!ParseKeyPath(key, root, subkey)) continue;
-        if (!registry.KeyExists(root, subkey)) run.record.CreateKeysLogged(root, subkey);
+        if (registry.KeyExists(root, subkey)) continue;
+        run.record.CreateKeysLogged(root, subkey);
+        if (!registry.KeyExists(root, subkey)) run.Fail(key, "Cannot create the registry key");
     }
     for (const auto& value : model.RegList) {
         if (!ForThisSystem(value->TargetOs, run.osVersion)) continue;
         uint32_t root;
         std::string subkey;
         if (!ParseKeyPath(value->Key, root, subkey)) continue;
-        // A key that cannot be opened or created skips its value.
-        if (!registry.CreateKey(root, subkey)) continue;
+        // A key that cannot be opened or created skips its value, reported.
+        if (!registry.CreateKey(root, subkey)) {
+            run.Fail(value->Key + "\\" + value->ValueName, "Cannot open or create the registry key");
+            continue;
+        }
         bool written = true;
         switch (value->ValueType) {
             case 0:
@@ -107,7 +112,10 @@ void RegistryPass(InstallRun& run) {
             default:
                 break;  // an unknown type writes nothing, but is recorded
         }
-        if (!written) ThrowOsError("Cannot write the registry value " + value->ValueName + " of " + value->Key);
+        if (!written) {
+            run.Fail(value->Key + "\\" + value->ValueName, "Cannot write the registry value");
+            continue;
+        }
         // The default value is recorded as a value: the key may hold data of
         // others, and only a key this installation created goes whole.
         run.record.AddRegistryValue(std::to_string(root), subkey, value->ValueName);

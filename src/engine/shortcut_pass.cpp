@@ -39,7 +39,7 @@ std::string FreeShortcutName(const std::string& folder, const std::string& name,
     return candidate;
 }
 
-void WriteInternetShortcut(const std::string& name, const std::string& address, const std::string& folder,
+bool WriteInternetShortcut(const std::string& name, const std::string& address, const std::string& folder,
                            const std::string& icon) {
     std::string text = "[InternetShortcut]\r\nURL=" + address + "\r\n";
     if (!icon.empty()) text += "IconFile=" + icon + "\r\nIconIndex=0\r\n";
@@ -47,12 +47,13 @@ void WriteInternetShortcut(const std::string& name, const std::string& address, 
     try {
         OpenFile(path, OpenMode::Create)->WriteBytes(text);
     } catch (const Error& e) {
-        // A shortcut that cannot be saved is not reported.
         if (e.Kind() != ErrorKind::Os) throw;
+        return false;
     }
+    return true;
 }
 
-void WriteShellLink(const std::string& folder, const std::string& linkFileName, const std::string& target,
+bool WriteShellLink(const std::string& folder, const std::string& linkFileName, const std::string& target,
                     const std::string& icon, const std::string& description, const std::string& arguments) {
     ShellLink link;
     link.showCommand = kSwShowNormal;
@@ -62,8 +63,7 @@ void WriteShellLink(const std::string& folder, const std::string& linkFileName, 
     link.description = description;
     link.path = target;
     link.workingDirectory = FolderPart(target);
-    // A link that cannot be saved is not reported.
-    OS().Shell().SaveShellLink(link, folder + "\\" + linkFileName);
+    return OS().Shell().SaveShellLink(link, folder + "\\" + linkFileName);
 }
 
 void ShortcutPass(InstallRun& run) {
@@ -91,8 +91,11 @@ void ShortcutPass(InstallRun& run) {
         if (!files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
         if (shortcut->Kind == 1) {
             shortcut->Name = LinkName(run.record, folder, shortcut->Name, ".url");
-            WriteInternetShortcut(shortcut->Name, shortcut->Target, folder, shortcut->IconFile);
-            run.record.AddFile(folder + "\\" + shortcut->Name + ".url", true);
+            std::string file = folder + "\\" + shortcut->Name + ".url";
+            if (!WriteInternetShortcut(shortcut->Name, shortcut->Target, folder, shortcut->IconFile)) {
+                run.Fail(file, "Cannot save the internet shortcut");
+            }
+            run.record.AddFile(file, true);
         } else if (shortcut->Kind == 0 || shortcut->Kind == 2) {
             shortcut->Name = LinkName(run.record, folder, shortcut->Name, ".lnk");
             std::string path = shortcut->Target;
@@ -103,7 +106,10 @@ void ShortcutPass(InstallRun& run) {
                 icon.clear();
             }
             std::string link = folder + "\\" + shortcut->Name + ".lnk";
-            WriteShellLink(folder, shortcut->Name + ".lnk", path, icon, shortcut->Description, shortcut->Arguments);
+            if (!WriteShellLink(folder, shortcut->Name + ".lnk", path, icon, shortcut->Description,
+                                shortcut->Arguments)) {
+                run.Fail(link, "Cannot save the shortcut");
+            }
             run.record.AddFile(link, true);
             if (IsVistaOrLater(run.osVersion) && ContainsNoCase(folder, "\\Microsoft\\Internet Explorer\\Quick Launch")) {
                 PinToTaskbar(link);
@@ -128,7 +134,7 @@ void UninstallStep(InstallRun& run) {
         if (item->Kind != fkUnInsFile) continue;
         std::string path = data.InstallDir + "\\" + FileNamePart(item->Source);
         std::unique_ptr<Stream> out = OpenFile(path, OpenMode::Create);
-        TCompile::ReadPackageData(run.setupFile, *out, item->DataStart, item->DataEnd);
+        TCompile::ReadPackageData(run.setupFile, *out, item->DataStart, item->DataEnd, item->FileSize);
         run.uninstallerPath = path;
     }
     // Without an uninstaller there is nothing to register: an Uninstall entry
@@ -137,7 +143,9 @@ void UninstallStep(InstallRun& run) {
     if (run.uninstallerPath.empty()) return;
     std::string folder = GetSpecialFolder(kCsidlPrograms) + "\\" + data.StartFolder;
     std::string name = LinkName(run.record, folder, "卸载“" + model.ItemName + "”", ".lnk");
-    WriteShellLink(folder, name + ".lnk", run.uninstallerPath, "", "", "");
+    if (!WriteShellLink(folder, name + ".lnk", run.uninstallerPath, "", "", "")) {
+        run.Fail(folder + "\\" + name + ".lnk", "Cannot save the shortcut");
+    }
     run.record.AddFile(folder + "\\" + name + ".lnk", true);
     TUnInstall::WriteUninstallEntry(run.uninstallerPath, model.ItemName, data.InstallDir, model.PackageId,
                                     model.Author, model.Url, model.Version);

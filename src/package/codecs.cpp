@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "platform/errors.h"
@@ -44,12 +46,15 @@ std::string CompressBlock(std::string_view input, TCompressLevelEnum level) {
     return out;
 }
 
-std::string DecompressBlock(std::string_view input) {
+std::string DecompressBlock(std::string_view input, size_t maxOutput) {
     size_t step = (input.size() + 255) / 256 * 256;
     if (step == 0) ThrowDecompressionError();
     z_stream z{};
     if (inflateInit(&z) != Z_OK) ThrowDecompressionError();
-    std::string out(step, '\0');
+    // The buffer never grows beyond one byte more than allowed: that byte tells
+    // an oversized stream from one that fills the allowance exactly.
+    size_t cap = maxOutput == SIZE_MAX ? SIZE_MAX : maxOutput + 1;
+    std::string out(std::min(step, cap), '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
     z.avail_in = static_cast<uInt>(input.size());
     for (;;) {
@@ -60,7 +65,12 @@ std::string DecompressBlock(std::string_view input) {
         // Output space ran out: grow and go on. Anything else, or input that
         // ends before the stream does, is a damaged block.
         if ((rc == Z_BUF_ERROR || rc == Z_OK) && z.avail_out == 0) {
-            out.resize(out.size() + step);
+            if (out.size() >= cap) {
+                inflateEnd(&z);
+                ThrowDamaged("A compressed block inflates to more than the " + std::to_string(maxOutput) +
+                             " bytes it may hold");
+            }
+            out.resize(std::min(out.size() + step, cap));
             continue;
         }
         inflateEnd(&z);
@@ -71,6 +81,9 @@ std::string DecompressBlock(std::string_view input) {
     out.resize(z.total_out);
     inflateEnd(&z);
     if (trailing) ThrowDecompressionError();
+    if (out.size() > maxOutput) {
+        ThrowDamaged("A compressed block inflates to more than the " + std::to_string(maxOutput) + " bytes it may hold");
+    }
     return out;
 }
 
@@ -86,7 +99,8 @@ void CompressStream(Stream& source, Stream& target) {
     }
 }
 
-void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what) {
+void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what, int64_t maxOutput) {
+    int64_t produced = 0;
     while (source.Position() < limit) {
         int64_t at = source.Position();
         if (limit - at < 4) {
@@ -100,7 +114,17 @@ void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what)
                          " remain");
         }
         std::string compressed = source.ReadBytes(length, what);
-        target.WriteBytes(DecompressBlock(compressed));
+        size_t allowed = maxOutput < 0 ? SIZE_MAX : static_cast<size_t>(maxOutput - produced);
+        std::string content;
+        try {
+            content = DecompressBlock(compressed, allowed);
+        } catch (const Error& e) {
+            if (e.Kind() != ErrorKind::Damaged) throw;
+            ThrowDamaged(std::string("The ") + what + " is damaged: the chunk at offset " + std::to_string(at) +
+                         " inflates to more than the " + std::to_string(maxOutput) + " bytes promised in all");
+        }
+        produced += static_cast<int64_t>(content.size());
+        target.WriteBytes(content);
     }
 }
 

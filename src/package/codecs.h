@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,9 @@ int ZlibLevel(TCompressLevelEnum level);
 std::string CompressBlock(std::string_view input, TCompressLevelEnum level);
 // The inflated content of one complete zlib stream; input that is not exactly
 // one complete stream (an empty input included) raises a Decompression error
-// ("error").
-std::string DecompressBlock(std::string_view input);
+// ("error"). A stream that inflates to more than maxOutput bytes is damage:
+// inflation stops there, so a small block cannot claim unbounded memory.
+std::string DecompressBlock(std::string_view input, size_t maxOutput = SIZE_MAX);
 
 // Writes the whole source (from position 0) as a chunked stream at cplPress to
 // the target's current position. An empty source writes nothing.
@@ -39,7 +41,8 @@ void DecompressStream(Stream& source, Stream& target);
 // Reads chunks from the source's position while it is below limit, appending
 // each chunk's content to the target. Every length is checked against the
 // limit before anything is read, so a damaged length can neither make the
-// reader run past the limit nor allocate more than the limit allows.
-void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what);
+// reader run past the limit nor allocate more than the limit allows. When
+// maxOutput is not negative, content beyond maxOutput bytes in all is damage.
+void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what, int64_t maxOutput = -1);
 
 }  // namespace setup

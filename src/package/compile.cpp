@@ -1,5 +1,7 @@
 #include "package/compile.h"
 
+#include <cctype>
+
 #include "package/codecs.h"
 #include "package/install_paths.h"
 #include "platform/common.h"
@@ -19,11 +21,27 @@ std::string FolderOf(const std::string& path) { return FolderPart(path); }
 
 }  // namespace
 
+bool IsPackageIdentity(const std::string& id) {
+    std::string_view text = id;
+    if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
+    if (text.size() != 36) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+    }
+    return true;
+}
+
 void TCompile::LoadFromExe(const std::string& exeName) {
     if (!OS().Files().FileExists(exeName)) return;
     {
         std::unique_ptr<Stream> file = OpenFile(exeName, OpenMode::Read);
         LoadPackage(*file, exeName);
+    }
+    // The identity names the product's Uninstall key: an empty or malformed
+    // one would put the entry on the Uninstall key itself.
+    if (!IsPackageIdentity(PackageId)) {
+        ThrowDamaged("The setup package is damaged: its identity \"" + PackageId + "\" is not a GUID");
     }
     InstallData.TotalSize = Size;
     for (const auto& component : CompList) InstallData.TotalSize += component->Size;
@@ -36,14 +54,15 @@ void TCompile::LoadPackage(Stream& file, const std::string& name) {
     file.Seek(fileSize - 16, SeekOrigin::Begin);
     Size = file.ReadI64(kPackage);
     int64_t projectOffset = file.ReadI64(kPackage);
-    if (projectOffset <= 0) return;
-    if (projectOffset > fileSize - 16) {
+    // A tail that does not point at a project inside the file describes no
+    // package: the file was cut, overwritten or never was a setup package.
+    if (projectOffset <= 0 || projectOffset >= fileSize - 16) {
         ThrowDamaged("The setup package is damaged: the project offset " + std::to_string(projectOffset) +
-                     " lies beyond the package tail");
+                     " in its tail does not point at a project inside the file");
     }
     MemoryStream project;
     file.Seek(projectOffset, SeekOrigin::Begin);
-    ReadChunks(file, project, fileSize - 16, kPackage);
+    ReadChunks(file, project, fileSize - 16, kPackage, kMaxProjectStreamSize);
     ParseProjectStream(project, *this);
 }
 
@@ -146,7 +165,7 @@ void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress
         if (!folder.empty() && !OS().Files().FolderExists(folder)) OS().Files().CreateFolderTree(folder);
         std::unique_ptr<Stream> target = OpenFile(path, OpenMode::Create);
         TempFiles.push_back(path);
-        ReadPackageData(source, *target, item.DataStart, item.DataEnd);
+        ReadPackageData(source, *target, item.DataStart, item.DataEnd, item.FileSize);
     }
 }
 
@@ -156,14 +175,15 @@ void TCompile::DeleteTempFiles() {
     }
 }
 
-void TCompile::ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd) {
+void TCompile::ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd,
+                               int64_t promisedSize) {
     int64_t size = source.Size();
     if (dataStart < 0 || dataEnd < dataStart || dataEnd > size) {
         ThrowDamaged("The setup package is damaged: item data from " + std::to_string(dataStart) + " to " +
                      std::to_string(dataEnd) + " does not lie within its " + std::to_string(size) + " bytes");
     }
     source.Seek(dataStart, SeekOrigin::Begin);
-    ReadChunks(source, target, dataEnd, kPackage);
+    ReadChunks(source, target, dataEnd, kPackage, promisedSize);
 }
 
 }  // namespace setup

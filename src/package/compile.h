@@ -111,6 +111,13 @@ struct TInstallData {
     int64_t TotalSize = 0;
 };
 
+// One item the installation could not complete: the file, folder, registry
+// value, link, component or program, and the reason.
+struct InstallFailure {
+    std::string Item;
+    std::string Reason;
+};
+
 // A progress report of the installation: Position = Max = -1 marks a
 // message-only event.
 using TCompileProEvent =
@@ -118,6 +125,15 @@ using TCompileProEvent =
 
 // Progress of the resource extraction: (position, maximum).
 using TExtractProgress = std::function<void(int position, int maximum)>;
+
+// True for a package identity in the form 7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F
+// (hexadecimal digits of either case, optionally in braces). Only such an
+// identity names a key of its own under the Windows Uninstall key.
+bool IsPackageIdentity(const std::string& id);
+
+// The most a project stream may inflate to; a project describes settings and
+// lists, never file contents.
+inline constexpr int64_t kMaxProjectStreamSize = 256LL * 1024 * 1024;
 
 template <typename T>
 using ItemList = std::vector<std::unique_ptr<T>>;
@@ -150,14 +166,19 @@ public:
     std::vector<std::string> ComponentList;
     TInstallData InstallData;
     std::vector<std::string> TempFiles;
+    // The items the last installation could not complete, in the order met;
+    // empty after a run that completed everything.
+    std::vector<InstallFailure> Failures;
 
     bool Patched() const { return patched_; }
     void SetPatched(bool patched) { patched_ = patched; }
 
     // Loads the package appended to the file exeName: nothing happens when the
-    // file is missing. Raises Damaged for a package whose tail or chunk lengths
-    // do not fit the file, "error" for a chunk that does not inflate, and the
-    // conversion failure for a bad "Patch" value.
+    // file is missing. Raises Damaged for a package whose tail does not point at
+    // a project inside the file, whose chunk lengths do not fit the file, whose
+    // project stream is implausibly large or whose identity is not a GUID;
+    // "error" for a chunk that does not inflate, and the conversion failure
+    // for a bad "Patch" value.
     void LoadFromExe(const std::string& exeName);
     // The container steps of LoadFromExe on an open file: reads the tail and
     // parses the project stream, without deriving the install options.
@@ -174,8 +195,11 @@ public:
     void DeleteTempFiles();
     // Writes the inflated data of the item between dataStart and dataEnd to the
     // target's position; the source is left at dataEnd. Offsets that do not lie
-    // within the source, or chunks that cross dataEnd, are damage.
-    static void ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd);
+    // within the source, chunks that cross dataEnd, and data that inflates to
+    // more than promisedSize bytes (when not negative: the item's FileSize)
+    // are damage.
+    static void ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd,
+                                int64_t promisedSize = -1);
 
     // The first igProject setting whose key matches without regard to ASCII
     // case, or null.

@@ -93,7 +93,7 @@ bool IsVistaOrLater(const std::string& versionText) { return VersionNumber(versi
 
 bool IsVistaOrLater() { return IsVistaOrLater(GetOSVersionText()); }
 
-void RunElevated(const std::string& program, const std::string& parameters) {
+bool RunElevated(const std::string& program, const std::string& parameters) {
     ShellExecuteRequest request;
     request.verb = "runas";
     request.file = program;
@@ -102,6 +102,7 @@ void RunElevated(const std::string& program, const std::string& parameters) {
     request.mask = kSeeMaskNoCloseProcess | kSeeMaskFlagDdeWait | kSeeMaskFlagNoUi | kSeeMaskNoZoneChecks;
     ShellExecuteResult result = OS().Shell().ShellExecuteEx(request);
     if (!result.ok && result.lastError == kErrorCancelled) ThrowSilentAbort();
+    return result.ok;
 }
 
 void ShowInfo(const std::string& message) {
@@ -148,18 +149,19 @@ std::string Regsvr32Path() { return OS().System().GetSystemDirectory() + "\\regs
 
 std::string RegeditPath() { return GetWindowsFolder() + "\\regedit.exe"; }
 
-void RegisterServer(const std::string& file, bool doRegister) {
+bool RegisterServer(const std::string& file, bool doRegister) {
     if (IsVistaOrLater()) {
         // No "/s" here: regsvr32 shows its own result message.
-        RunElevated(Regsvr32Path(), doRegister ? Quoted(file) : "/u " + Quoted(file));
-    } else {
-        std::string switches = doRegister ? " /s " : " /s/u ";
-        OS().Shell().WinExec(CommandProgram(Regsvr32Path()) + switches + Quoted(file), kSwShowNormal);
+        return RunElevated(Regsvr32Path(), doRegister ? Quoted(file) : "/u " + Quoted(file));
     }
+    std::string switches = doRegister ? " /s " : " /s/u ";
+    return OS().Shell().WinExec(CommandProgram(Regsvr32Path()) + switches + Quoted(file), kSwShowNormal) > 31;
 }
 
-void InstallService(const std::string& program, bool install) {
-    OS().Shell().WinExec(program + (install ? " -Install" : " -unInstall"), kSwShowNormal);
+bool InstallService(const std::string& program, bool install) {
+    // The program is quoted, so that Windows cannot start a planted
+    // C:\Program.exe for a path with blanks.
+    return OS().Shell().WinExec(Quoted(program) + (install ? " -Install" : " -unInstall"), kSwShowNormal) > 31;
 }
 
 void ImportRegFile(const std::string& regFile) {
@@ -235,15 +237,11 @@ void SetFileTimeOf(const std::string& file, int which, double dateTime) {
     OS().Files().SetFileTime(file, kind, *utc);
 }
 
-void SetAutoRun(const std::string& name, const std::string& command, bool add) {
+bool SetAutoRun(const std::string& name, const std::string& command, bool add) {
     RegistryApi& registry = OS().Registry();
-    // A Run key that cannot be opened or created is skipped silently.
-    if (!registry.CreateKey(kHkeyLocalMachine, kRunKey)) return;
-    if (add) {
-        registry.WriteString(kHkeyLocalMachine, kRunKey, name, command);
-    } else {
-        registry.DeleteValue(kHkeyLocalMachine, kRunKey, name);
-    }
+    if (!registry.CreateKey(kHkeyLocalMachine, kRunKey)) return false;
+    if (add) return registry.WriteString(kHkeyLocalMachine, kRunKey, name, command);
+    return registry.DeleteValue(kHkeyLocalMachine, kRunKey, name);
 }
 
 void InvokeTaskbarVerb(const std::string& file, const std::string& verbText) {

@@ -45,9 +45,9 @@ bool IsVistaOrLater(const std::string& versionText);
 bool IsVistaOrLater();
 
 // Starts program elevated ("runas") with the parameters and returns without
-// waiting. Raises the silent abort when the user refuses the elevation prompt;
-// every other failure is ignored.
-void RunElevated(const std::string& program, const std::string& parameters);
+// waiting: true when it started. Raises the silent abort when the user
+// refuses the elevation prompt.
+bool RunElevated(const std::string& program, const std::string& parameters);
 
 // Information box (OK) and question box (Yes/No) captioned with WizardTitle().
 void ShowInfo(const std::string& message);
@@ -66,10 +66,11 @@ std::string GetTempFolder();
 std::string GetWindowsFolder();
 
 // Registers (or unregisters) a COM server with regsvr32; on Vista and later
-// elevated and without "/s", earlier through WinExec with "/s".
-void RegisterServer(const std::string& file, bool doRegister);
-// Runs "<program> -Install" or "<program> -unInstall".
-void InstallService(const std::string& program, bool install);
+// elevated and without "/s", earlier through WinExec with "/s". True when
+// regsvr32 started; a refused elevation raises the silent abort.
+bool RegisterServer(const std::string& file, bool doRegister);
+// Runs "\"<program>\" -Install" or "\"<program>\" -unInstall"; true when it started.
+bool InstallService(const std::string& program, bool install);
 // Imports a .reg file silently with the system's registry editor.
 void ImportRegFile(const std::string& regFile);
 
@@ -93,8 +94,9 @@ uint32_t DateTimeToDosDateTime(double dateTime);
 // The local file time of a DOS date and time; false when they are invalid.
 bool DosDateTimeToLocalFileTime(uint32_t dosDateTime, uint64_t& localFileTime);
 
-// Adds or removes a value of the machine-wide Run key.
-void SetAutoRun(const std::string& name, const std::string& command, bool add);
+// Adds or removes a value of the machine-wide Run key; false when the key or
+// value cannot be written.
+bool SetAutoRun(const std::string& name, const std::string& command, bool add);
 
 // Pins a program or shortcut to the taskbar through the shell's verbs; the
 // uninstaller unpins with the same procedure and another verb text.

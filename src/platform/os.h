@@ -86,6 +86,11 @@ enum class OpenMode {
     ReadLocked,   // existing file, read only; while open, others may read it but not write, rename or delete it
 };
 
+enum class MoveMode {
+    NoReplace,        // fails when the target exists
+    ReplaceExisting,  // an existing target is replaced in one step: it never goes missing
+};
+
 struct FolderEntry {
     std::string name;  // GBK, without the folder
     uint32_t attributes = 0;
@@ -109,6 +114,11 @@ public:
     // Sets one of the three times (UTC); false when the file cannot be opened.
     virtual bool SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) = 0;
     virtual std::optional<FileTime> GetFileTime(const std::string& path, FileTimeKind kind) = 0;
+    // Renames a file to another name on the same drive, with its attributes.
+    // Raises an Os error naming both paths when the file cannot be moved (a
+    // locked or read-only target, a target that exists without
+    // ReplaceExisting, a missing source or folder).
+    virtual void MoveFile(const std::string& from, const std::string& to, MoveMode mode) = 0;
     // Copies without replacing an existing target; false on any failure.
     virtual bool CopyFileNoReplace(const std::string& from, const std::string& to) = 0;
     // The entries of a folder ("." and ".." left out); empty when it cannot be read.
@@ -164,6 +174,8 @@ public:
     virtual bool WriteDword(uint32_t root, const std::string& path, const std::string& name, uint32_t value) = 0;
     virtual bool WriteBinary(uint32_t root, const std::string& path, const std::string& name,
                              const std::string& bytes) = 0;
+    // Writes a value of any type with its raw data, as ReadValue gives it.
+    virtual bool WriteValue(uint32_t root, const std::string& path, const RegValue& value) = 0;
     virtual bool DeleteValue(uint32_t root, const std::string& path, const std::string& name) = 0;
     // Deletes the key with all its subkeys.
     virtual bool DeleteKey(uint32_t root, const std::string& path) = 0;

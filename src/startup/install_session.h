@@ -24,6 +24,9 @@ public:
     // installation failed inside the wizard (the user was told there), 2 the
     // user left the wizard before installing.
     int ExitStatus() const { return exitStatus_; }
+    // True when the installation ran to its end but some items failed (the
+    // user has been shown them): the program ends with status 3.
+    bool FinishedWithFailures() const { return !model_->Failures.empty(); }
     TCompile& Compile() { return *model_; }
     // The first project setting (group 0) whose key matches without regard to ASCII case.
     TCompileData* FindProjectInfo(const std::string& key) const { return model_->FindProjectInfo(key); }

@@ -31,6 +31,7 @@ int SetupMain() {
             TInstall session;
             session.Run();
             status = session.ExitStatus();
+            if (status == 0 && session.FinishedWithFailures()) status = 3;
         }
     } catch (const std::exception& error) {
         // The session is gone by now (its temporary files deleted).

@@ -1,8 +1,9 @@
 // The program entry of the setup program: process-wide texts, the page class
 // registry, and the decision between relaunching elevated and running the
 // install session here. Returns the exit status: 0 after a normal run or a
-// hand-over to the elevated copy, 1 when an error escaped (after a task-modal
-// error box that names it).
+// hand-over to the elevated copy, 3 when the installation ended with failed
+// items (listed to the user), 1 when an error escaped (after a task-modal
+// error box that names it; the installation has been undone by then).
 #pragma once
 
 #include <functional>

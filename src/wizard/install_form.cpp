@@ -59,14 +59,16 @@ void TfrmInstall::TimerTimer() {
     Timer.SetActive(false);
     try {
         Install(*compile_, OS().System().GetOwnExecutablePath());
+        // What could not be installed is listed before anything is opened.
+        ShowInstallFailures(*compile_);
         const TInstallData& data = compile_->InstallData;
         if (data.RunApp) OpenFile(data.AppFile);
         if (data.ShowReadme) OpenFile(data.ReadmeFile);
     } catch (const Error& e) {
-        // Event handling discards the silent abort (a refused elevation); any
-        // other error is raised again by the session and reported by the
-        // program entry.
-        if (e.Kind() != ErrorKind::SilentAbort) failure_ = std::current_exception();
+        // The installation has been undone. Any error is raised again by the
+        // session and reported by the program entry, the silent abort (a
+        // cancel) included, so that the run does not end as a success.
+        failure_ = std::current_exception();
         done_ = true;
         compile_->OnCompile = nullptr;
         SetModalResult(ui::mrCancel);

@@ -15,18 +15,44 @@ using testing_package::AddItem;
 using testing_package::AddSetting;
 using testing_package::BuildPackage;
 
+constexpr char kId[] = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+
 class CompileTest : public SandboxTest {
 protected:
     // Builds the project into C:\setup.exe and loads a fresh model from it.
     std::unique_ptr<TCompile> Load(TCompile& project, const std::vector<std::string>& data = {}) {
         std::vector<std::string> all = data;
         all.resize(project.FileList.size());
+        if (project.PackageId.empty()) project.PackageId = kId;
         OS().Files().Open("C:\\setup.exe", OpenMode::Create)->WriteBytes(BuildPackage(project, all));
         auto model = std::make_unique<TCompile>();
         model->LoadFromExe("C:\\setup.exe");
         return model;
     }
 };
+
+// Only a GUID names a key of its own under Uninstall: an empty or malformed
+// identity is a damaged package, refused before anything reads the registry.
+TEST_F(CompileTest, IdentityMustBeAGuid) {
+    for (const char* id : {"", "GUID-1", "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5", "7D3F2A1C-5B4E-4C6D-8E9F_0A1B2C3D4E5F",
+                           "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5G", "..\\..\\Run-5B4E-4C6D-8E9F-0A1B2C3D4E5F"}) {
+        TCompile project;
+        AddSetting(project, igProject, "Patch", "1");
+        project.PackageId = id;
+        OS().Files().Open("C:\\setup.exe", OpenMode::Create)->WriteBytes(BuildPackage(project, {}));
+        TCompile model;
+        try {
+            model.LoadFromExe("C:\\setup.exe");
+            ADD_FAILURE() << "accepted " << id;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::Damaged) << id;
+        }
+    }
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath("")));
+    for (const char* id : {"7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5f", "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}"}) {
+        EXPECT_TRUE(IsPackageIdentity(id)) << id;
+    }
+}
 
 TEST_F(CompileTest, DefaultsWithoutSettings) {
     TCompile project;
@@ -101,10 +127,10 @@ TEST_F(CompileTest, PatchTakesTheRecordedFolder) {
     TCompile project;
     AddSetting(project, igProject, "Patch", "1");
     AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\x");
-    project.PackageId = "GUID-1";
+    project.PackageId = kId;
     EXPECT_EQ(Load(project)->InstallData.InstallDir, "");  // never installed
-    EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath("GUID-1")));  // left behind, empty
-    OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath("GUID-1"), "Install Dir", "D:\\旧目录");
+    EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));  // left behind, empty
+    OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath(kId), "Install Dir", "D:\\旧目录");
     auto model = Load(project);
     EXPECT_TRUE(model->Patched());
     EXPECT_EQ(model->InstallData.InstallDir, "D:\\旧目录");

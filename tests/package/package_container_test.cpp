@@ -26,18 +26,51 @@ TEST_F(PackageContainerTest, MissingFileLoadsNothing) {
     EXPECT_TRUE(model.InstallData.InstallDir.empty());
 }
 
-// Project offset 0: the size is read, the lists stay empty, the options derive.
-TEST_F(PackageContainerTest, ProjectOffsetZeroIsAnEmptyProject) {
-    std::string bytes = "stub" + std::string(8, '\0');
-    AppendU64(bytes, 777);
-    AppendU64(bytes, 0);
-    Place(bytes);
-    TCompile model;
-    model.LoadFromExe(kSetup);
-    EXPECT_EQ(model.Size, 777);
-    EXPECT_EQ(model.InstallData.TotalSize, 777);
-    EXPECT_TRUE(model.InfoList.empty());
-    EXPECT_TRUE(model.InstallData.ShowSetupUI);
+// A tail that does not point at a project inside the file (offset 0, negative,
+// at or past the tail) describes no package: damage, not an empty project.
+TEST_F(PackageContainerTest, TailWithoutAProjectIsDamage) {
+    for (int64_t offset : {int64_t{0}, int64_t{-5}, int64_t{12}, int64_t{1000}}) {
+        std::string bytes = "stub" + std::string(8, '\0');
+        AppendU64(bytes, 777);
+        AppendU64(bytes, static_cast<uint64_t>(offset));
+        Place(bytes);
+        TCompile model;
+        try {
+            model.LoadFromExe(kSetup);
+            ADD_FAILURE() << "loaded with offset " << offset;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::Damaged) << offset;
+        }
+        EXPECT_TRUE(model.InfoList.empty());
+    }
+}
+
+// A chunk that inflates to more than the item's promised size is refused as
+// damage, and inflation stops at the bound.
+TEST_F(PackageContainerTest, InflationIsBoundedByThePromisedSize) {
+    TCompile project;
+    AddItem(project, fkFile, "a.txt", "D:\\p\\a.txt", "目标计算机\\Program Files\\");
+    project.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+    Place(BuildPackage(project, {std::string(100000, 'z')}, "MZ", cplDefault, 40000));
+    std::unique_ptr<Stream> file = OpenFile(kSetup, OpenMode::Read);
+    const TCompileFileData& item = *project.FileList[0];
+    MemoryStream exact;
+    TCompile::ReadPackageData(*file, exact, item.DataStart, item.DataEnd, 100000);
+    EXPECT_EQ(exact.Size(), 100000);
+    for (int64_t promised : {int64_t{99999}, int64_t{40000}, int64_t{0}}) {
+        MemoryStream out;
+        try {
+            TCompile::ReadPackageData(*file, out, item.DataStart, item.DataEnd, promised);
+            ADD_FAILURE() << promised;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::Damaged) << promised;
+        }
+        EXPECT_LE(out.Size(), promised);
+    }
+    // One block that claims more than it may hold never allocates beyond the bound.
+    std::string bomb = CompressBlock(std::string(50 * 1024 * 1024, '\0'), cplPress);
+    EXPECT_THROW(DecompressBlock(bomb, 1024), Error);
+    EXPECT_EQ(DecompressBlock(bomb).size(), 50u * 1024 * 1024);
 }
 
 // The same package on another stub, or split into many small chunks, reads the same.
@@ -47,7 +80,7 @@ TEST_F(PackageContainerTest, StubAndChunkSizeDoNotMatter) {
         AddSetting(project, igProject, "项目名称", "演示");
         AddItem(project, fkFile, "a.txt", "D:\\p\\a.txt", "目标计算机\\Program Files\\");
         AddItem(project, fkFile, "empty.txt", "D:\\p\\empty.txt", "目标计算机\\Program Files\\");
-        project.PackageId = "ID";
+        project.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
         std::string content(1000, 'q');
         Place(BuildPackage(project, {content, ""}, stub, cplSpeed, chunk));
         TCompile model;

@@ -79,7 +79,7 @@ int Demo() {
     OS().Shell().SaveShellLink(link, GetSpecialFolder(kCsidlDesktop) + "\\演示说明.lnk");
     OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\演示");
     OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\演示", "InstallDir", folder);
-    SetAutoRun("demo.exe", folder + "\\demo.exe", true);
+    SetAutoRun("demo.exe", "\"" + folder + "\\demo.exe\"", true);
     RegisterServer(folder + "\\demo.dll", true);
     ShowInfo("演示完成。");
     Say("Exercised the system helpers on the machine: a file, a shortcut, registry values, a COM registration and a "
@@ -117,6 +117,11 @@ int InstallPackage(sandbox::SandboxMachine& machine, const std::string& hostPack
         throw;
     }
     model.DeleteTempFiles();
+    if (!model.Failures.empty()) {
+        for (const InstallFailure& f : model.Failures) Say("Not installed: " + f.Item + ": " + f.Reason);
+        Say("Installed with " + std::to_string(model.Failures.size()) + " failed items.");
+        return 3;
+    }
     Say("Installed.");
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/errors.h"
 #include "platform/profile.h"
+#include "platform/sandbox/reg_text.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
@@ -48,7 +49,77 @@ int ParseAnswer(std::string_view text) {
     return 0;
 }
 
+void ParseFault(const IniEntry& e, const std::string& fileName, FaultConfig& faults) {
+    std::string value(TrimBlanks(e.value));
+    if (EqualsNoCase(e.key, "DiskFull")) {
+        // "C 4096": drive C: is full once the run has written 4096 more bytes.
+        std::istringstream words(value);
+        std::string drive, bytes, extra;
+        words >> drive >> bytes >> extra;
+        if (drive.size() == 2 && drive[1] == ':') drive.pop_back();
+        int64_t count = 0;
+        if (drive.size() != 1 || !std::isalpha(static_cast<unsigned char>(drive[0])) || !ParseInt64(bytes, count) ||
+            !extra.empty()) {
+            Fail(fileName, e.line, "DiskFull is a drive letter and the bytes that can still be written, as C 4096");
+        }
+        faults.writableBytes[AsciiUpperCase(drive)[0]] = count;
+    } else if (EqualsNoCase(e.key, "Locked")) {
+        if (value.size() < 3 || value[1] != ':' || value[2] != '\\') {
+            Fail(fileName, e.line, "Locked is a full Windows path such as C:\\Program Files\\demo\\demo.exe");
+        }
+        faults.lockedFiles.push_back(value);
+    } else if (EqualsNoCase(e.key, "ReadOnlyKey")) {
+        size_t cut = value.find('\\');
+        std::optional<uint32_t> root = RootKeyFromName(value.substr(0, cut));
+        if (!root) Fail(fileName, e.line, "ReadOnlyKey is a key path such as HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo");
+        faults.readOnlyKeys.emplace_back(*root, cut == std::string::npos ? "" : value.substr(cut + 1));
+    } else if (EqualsNoCase(e.key, "FailStart")) {
+        if (value.empty()) Fail(fileName, e.line, "FailStart is part of a program path, such as regsvr32.exe");
+        faults.failedStarts.push_back(value);
+    } else {
+        Fail(fileName, e.line, "unknown key " + e.key + " in [Faults]");
+    }
+}
+
+// The key path without separators at either end, for comparisons.
+std::string TrimSeparators(const std::string& path) {
+    size_t first = path.find_first_not_of('\\');
+    if (first == std::string::npos) return "";
+    size_t last = path.find_last_not_of('\\');
+    return path.substr(first, last - first + 1);
+}
+
 }  // namespace
+
+bool IsLockedPath(const FaultConfig& faults, const std::string& path) {
+    for (const std::string& locked : faults.lockedFiles) {
+        if (EndsWithNoCase(locked, "\\*")) {
+            std::string folder = locked.substr(0, locked.size() - 1);  // keeps the separator
+            if (StartsWithNoCase(path, folder) && path.size() > folder.size()) return true;
+        } else if (EqualsNoCase(path, locked)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsReadOnlyKey(const FaultConfig& faults, uint32_t root, const std::string& subkey) {
+    std::string key = TrimSeparators(subkey);
+    for (const auto& [lockedRoot, lockedPath] : faults.readOnlyKeys) {
+        if (lockedRoot != root) continue;
+        std::string locked = TrimSeparators(lockedPath);
+        if (locked.empty() || EqualsNoCase(key, locked)) return true;
+        if (StartsWithNoCase(key, locked + "\\")) return true;
+    }
+    return false;
+}
+
+bool IsFailedStart(const FaultConfig& faults, const std::string& program) {
+    for (const std::string& fragment : faults.failedStarts) {
+        if (ContainsNoCase(program, fragment)) return true;
+    }
+    return false;
+}
 
 MachineConfig DefaultMachineConfig() {
     MachineConfig config;
@@ -139,6 +210,8 @@ MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string&
             int answer = ParseAnswer(e.value);
             if (answer == 0) Fail(fileName, e.line, "an answer is ok, cancel, yes or no");
             config.answers.push_back(AnswerRule{e.key, answer});
+        } else if (EqualsNoCase(e.section, "Faults")) {
+            ParseFault(e, fileName, config.faults);
         } else {
             Fail(fileName, e.line, "unknown section [" + e.section + "]");
         }

@@ -26,6 +26,31 @@ struct AnswerRule {
     int answer = kIdOk;
 };
 
+// Failures injected into the machine, so that tests and package authors can
+// see how a program copes with them.
+struct FaultConfig {
+    // Drive letter -> bytes that one program run may still write to the drive;
+    // the write that needs more fails as on a full disk.
+    std::map<char, int64_t> writableBytes;
+    // Files (GBK Windows paths) locked by another program: they cannot be
+    // opened for writing, deleted, renamed or replaced. A path ending in "\*"
+    // locks everything below the folder.
+    std::vector<std::string> lockedFiles;
+    // Registry keys (root handle, subkey) that refuse writes to themselves and
+    // every key below them: creating subkeys, writing and deleting values.
+    std::vector<std::pair<uint32_t, std::string>> readOnlyKeys;
+    // Program starts whose program path contains one of these fragments (ASCII
+    // case ignored) fail as if the file could not be run.
+    std::vector<std::string> failedStarts;
+};
+
+// True when path (GBK, any ASCII case) is locked by faults.
+bool IsLockedPath(const FaultConfig& faults, const std::string& path);
+// True when the key root\subkey lies at or below a key that refuses writes.
+bool IsReadOnlyKey(const FaultConfig& faults, uint32_t root, const std::string& subkey);
+// True when a program start of this program path or command line must fail.
+bool IsFailedStart(const FaultConfig& faults, const std::string& program);
+
 struct MachineConfig {
     std::string osVersion = "6.1";  // as the version text reads: "5.1", "10.0", "2", "0"
     Elevation elevation = Elevation::Accept;
@@ -33,6 +58,7 @@ struct MachineConfig {
     int utcOffsetMinutes = 480;  // local time = UTC + offset
     std::map<char, DriveConfig> drives;  // upper-case letter -> drive
     std::vector<AnswerRule> answers;     // first match wins
+    FaultConfig faults;
 };
 
 MachineConfig DefaultMachineConfig();

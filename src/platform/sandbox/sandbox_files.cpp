@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -22,7 +23,9 @@ constexpr int64_t kEpochDifference = 11644473600LL;  // seconds from 1601 to 197
 // A file stream over a host file descriptor.
 class HostFileStream : public Stream {
 public:
-    HostFileStream(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    // budget, when not null, is what the drive still takes: a write beyond it
+    // stores what fits and fails as on a full disk.
+    HostFileStream(int fd, std::string name, int64_t* budget) : fd_(fd), name_(std::move(name)), budget_(budget) {}
     ~HostFileStream() override {
         // A program written for the host (an ELF file) keeps it runnable.
         char magic[4];
@@ -40,6 +43,17 @@ public:
     void Write(const void* buffer, size_t count) override {
         written_ = true;
         auto* p = static_cast<const char*>(buffer);
+        bool full = false;
+        if (budget_ != nullptr) {
+            // Only growth of the file takes space.
+            int64_t at = Position();
+            int64_t growth = std::max<int64_t>(0, at + static_cast<int64_t>(count) - Size());
+            if (growth > *budget_) {
+                full = true;
+                count -= static_cast<size_t>(growth - *budget_);
+            }
+            *budget_ -= std::min(growth, *budget_);
+        }
         while (count > 0) {
             ssize_t n = ::write(fd_, p, count);
             if (n < 0) {
@@ -49,6 +63,7 @@ public:
             p += n;
             count -= static_cast<size_t>(n);
         }
+        if (full) ThrowOsError("Cannot write the file " + name_ + ": there is not enough space on the disk");
     }
     int64_t Seek(int64_t offset, SeekOrigin origin) override {
         int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
@@ -68,12 +83,18 @@ public:
 private:
     int fd_;
     std::string name_;
+    int64_t* budget_;
     bool written_ = false;
 };
 
 bool IsFolder(const std::string& host) {
     struct stat st;
     return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int64_t HostSize(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
 }
 
 bool IsFile(const std::string& host) {
@@ -100,6 +121,24 @@ SandboxFiles::SandboxFiles(HostPaths& paths, std::string metadataFile)
 }
 
 HostPath SandboxFiles::ResolveExisting(const std::string& path) { return paths_.Resolve(path); }
+
+void SandboxFiles::SetFaults(const FaultConfig& faults) {
+    faults_ = &faults;
+    writableBytes_ = faults.writableBytes;
+}
+
+int64_t SandboxFiles::WritableBytes(char driveLetter) const {
+    auto it = writableBytes_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(driveLetter))));
+    return it == writableBytes_.end() ? -1 : it->second;
+}
+
+bool SandboxFiles::Locked(const std::string& path) const { return faults_ != nullptr && IsLockedPath(*faults_, path); }
+
+int64_t* SandboxFiles::WriteBudget(const HostPath& hp) {
+    if (hp.drivePart.empty()) return nullptr;
+    auto it = writableBytes_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(hp.drivePart[0]))));
+    return it == writableBytes_.end() ? nullptr : &it->second;
+}
 
 std::string SandboxFiles::Key(const std::string& hostPath) const {
     const std::string& root = paths_.Root();
@@ -144,6 +183,11 @@ void SandboxFiles::LoadMetadata() {
 }
 
 void SandboxFiles::SaveMetadata() {
+    // A machine without metadata has no file for it, as a new machine has none.
+    if (metadata_.empty()) {
+        std::remove(metadataFile_.c_str());
+        return;
+    }
     std::string temp = metadataFile_ + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -202,7 +246,10 @@ bool SandboxFiles::DeleteFile(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
     if (!hp.valid || !hp.writable || !IsFile(hp.host)) return false;
     if (AttributesOf(hp.host, false) & kAttrReadOnly) return false;  // access denied, as on Windows
+    if (Locked(path)) return false;                                   // in use by another program
+    int64_t size = HostSize(hp.host);
     if (unlink(hp.host.c_str()) != 0) return false;
+    if (int64_t* budget = WriteBudget(hp)) *budget += size;  // the space is free again
     paths_.NoteRemoved(hp.host);
     Forget(hp.host);
     return true;
@@ -238,6 +285,7 @@ bool SandboxFiles::SetFileTime(const std::string& path, FileTimeKind kind, FileT
     // The file is opened for writing first: a missing or read-only file fails.
     if (!hp.valid || !hp.writable || !IsFile(hp.host)) return false;
     if (AttributesOf(hp.host, false) & kAttrReadOnly) return false;
+    if (Locked(path)) return false;
     if (kind == FileTimeKind::Creation) {
         Metadata& m = metadata_[Key(hp.host)];
         m.creation = utc;
@@ -336,9 +384,13 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     if (writing && exists && (AttributesOf(hp.host, false) & kAttrReadOnly)) {
         ThrowOsError("Cannot open the file " + path + " for writing: access denied");
     }
+    if (writing && Locked(path)) {
+        ThrowOsError("Cannot open the file " + path + " for writing: the file is being used by another process");
+    }
     if (mode == OpenMode::Create && !exists && !IsFolder(HostParent(hp.host))) {
         ThrowOsError("Cannot create the file " + path + ": the folder does not exist");
     }
+    int64_t truncated = mode == OpenMode::Create && exists ? HostSize(hp.host) : 0;
     int flags = mode == OpenMode::Read ? O_RDONLY : mode == OpenMode::Create ? (O_RDWR | O_CREAT | O_TRUNC) : O_RDWR;
     int fd = ::open(hp.host.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -346,6 +398,7 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
                      (errno == ENOENT ? std::string("the file does not exist") : std::string(std::strerror(errno))));
     }
     if (mode == OpenMode::Create) {
+        if (int64_t* budget = WriteBudget(hp)) *budget += truncated;
         if (!exists) {
             paths_.NoteAdded(hp.host);
         }
@@ -356,7 +409,44 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
             SaveMetadata();
         }
     }
-    return std::make_unique<HostFileStream>(fd, path);
+    return std::make_unique<HostFileStream>(fd, path, writing ? WriteBudget(hp) : nullptr);
+}
+
+void SandboxFiles::MoveFile(const std::string& from, const std::string& to, MoveMode mode) {
+    std::string what = "Cannot move the file " + from + " to " + to + ": ";
+    HostPath source = paths_.Resolve(from);
+    HostPath target = paths_.Resolve(to);
+    if (!source.valid) ThrowOsError(what + source.error);
+    if (!target.valid) ThrowOsError(what + target.error);
+    if (!source.writable || !target.writable) ThrowOsError(what + "access denied");
+    if (!IsFile(source.host)) ThrowOsError(what + "the file does not exist");
+    if (source.drivePart != target.drivePart) ThrowOsError(what + "the files are on different drives");
+    if (Locked(from) || Locked(to)) ThrowOsError(what + "the file is being used by another process");
+    if (!IsFolder(HostParent(target.host))) ThrowOsError(what + "the folder does not exist");
+    bool replacing = false;
+    struct stat st;
+    if (lstat(target.host.c_str(), &st) == 0 && target.host != source.host) {
+        if (S_ISDIR(st.st_mode) || mode != MoveMode::ReplaceExisting) ThrowOsError(what + "the file exists");
+        // A read-only file is not replaced, as on Windows.
+        if (AttributesOf(target.host, false) & kAttrReadOnly) ThrowOsError(what + "access denied");
+        replacing = true;
+    }
+    int64_t released = replacing ? HostSize(target.host) : 0;
+    // rename() replaces the target atomically: it never goes missing.
+    if (std::rename(source.host.c_str(), target.host.c_str()) != 0) ThrowOsError(what + std::strerror(errno));
+    paths_.NoteRemoved(source.host);
+    if (!replacing) paths_.NoteAdded(target.host);
+    if (int64_t* budget = WriteBudget(target)) *budget += released;
+    // The attributes and creation time travel with the file.
+    auto it = metadata_.find(Key(source.host));
+    bool changed = metadata_.erase(Key(target.host)) > 0;
+    if (it != metadata_.end()) {
+        Metadata m = it->second;
+        metadata_.erase(Key(source.host));
+        metadata_[Key(target.host)] = m;
+        changed = true;
+    }
+    if (changed) SaveMetadata();
 }
 
 void SandboxFiles::WriteWholeFile(const std::string& path, const std::string& bytes) {

@@ -27,9 +27,17 @@ public:
     bool SetAttributes(const std::string& path, uint32_t attributes) override;
     bool SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) override;
     std::optional<FileTime> GetFileTime(const std::string& path, FileTimeKind kind) override;
+    void MoveFile(const std::string& from, const std::string& to, MoveMode mode) override;
     bool CopyFileNoReplace(const std::string& from, const std::string& to) override;
     std::vector<FolderEntry> ListFolder(const std::string& folder) override;
     std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) override;
+
+    // The injected failures: locked files, and drives that fill up. The
+    // configuration must outlive this object.
+    void SetFaults(const FaultConfig& faults);
+    // The bytes this run may still write to a drive with an injected full
+    // disk, or -1 for a drive without one.
+    int64_t WritableBytes(char driveLetter) const;
 
     // Writes a whole file (used by the shell for links and by tests).
     void WriteWholeFile(const std::string& path, const std::string& bytes);
@@ -40,6 +48,8 @@ private:
         std::optional<FileTime> creation;
     };
     HostPath ResolveExisting(const std::string& path);
+    bool Locked(const std::string& path) const;
+    int64_t* WriteBudget(const HostPath& hp);
     std::string Key(const std::string& hostPath) const;
     uint32_t AttributesOf(const std::string& hostPath, bool isFolder) const;
     void Forget(const std::string& hostPath);
@@ -49,6 +59,8 @@ private:
     HostPaths& paths_;
     std::string metadataFile_;
     std::map<std::string, Metadata> metadata_;  // by host path relative to the root
+    const FaultConfig* faults_ = nullptr;
+    std::map<char, int64_t> writableBytes_;  // drive letter -> bytes this run may still write
 };
 
 FileTime TimespecToFileTime(const struct timespec& ts);

@@ -4,6 +4,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -84,6 +85,9 @@ SandboxMachine::SandboxMachine(const std::string& root, const std::string& ownEx
     char resolved[PATH_MAX];
     if (!ownExecutable_.empty() && realpath(ownExecutable_.c_str(), resolved)) ownExecutable_ = resolved;
     CreateStandardFolders();
+    // Faults apply once the machine stands, so that its standard folders exist.
+    files_.SetFaults(config_.faults);
+    registry_.SetFaults(config_.faults);
 }
 
 int64_t SandboxMachine::Now() const {
@@ -221,7 +225,8 @@ int64_t SandboxSystem::GetFreeBytes(const std::string& root) {
     }
     auto it = machine_.Config().drives.find(letter);
     if (it == machine_.Config().drives.end() || it->second.missing) return -1;
-    return it->second.freeBytes;
+    int64_t writable = machine_.FileSystem().WritableBytes(letter);
+    return writable >= 0 ? std::min(writable, it->second.freeBytes) : it->second.freeBytes;
 }
 
 std::string SandboxSystem::GetOwnExecutablePath() {

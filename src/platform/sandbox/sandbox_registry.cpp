@@ -57,8 +57,14 @@ SandboxRegistry::Key* SandboxRegistry::Create(uint32_t root, const std::string& 
 
 bool SandboxRegistry::KeyExists(uint32_t root, const std::string& path) { return Find(root, path) != nullptr; }
 
+bool SandboxRegistry::Refused(uint32_t root, const std::string& path) const {
+    return faults_ != nullptr && IsReadOnlyKey(*faults_, root, path);
+}
+
 bool SandboxRegistry::CreateKey(uint32_t root, const std::string& path) {
     bool existed = Find(root, path) != nullptr;
+    // Opening for writing is refused as well, as an access-denied key does.
+    if (Refused(root, path)) return false;
     if (!Create(root, path)) return false;
     if (!existed) Save();
     return true;
@@ -81,7 +87,7 @@ std::optional<std::string> SandboxRegistry::ReadString(uint32_t root, const std:
 
 bool SandboxRegistry::SetValue(uint32_t root, const std::string& path, const RegValue& value) {
     Key* key = Find(root, path);
-    if (!key) return false;
+    if (!key || Refused(root, path)) return false;
     for (RegValue& v : key->values) {
         if (EqualsNoCase(v.name, value.name)) {
             v.type = value.type;
@@ -111,9 +117,13 @@ bool SandboxRegistry::WriteBinary(uint32_t root, const std::string& path, const 
     return SetValue(root, path, RegValue{name, kRegBinary, bytes});
 }
 
+bool SandboxRegistry::WriteValue(uint32_t root, const std::string& path, const RegValue& value) {
+    return SetValue(root, path, value);
+}
+
 bool SandboxRegistry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {
     Key* key = Find(root, path);
-    if (!key) return false;
+    if (!key || Refused(root, path)) return false;
     for (auto it = key->values.begin(); it != key->values.end(); ++it) {
         if (EqualsNoCase(it->name, name)) {
             key->values.erase(it);
@@ -127,6 +137,7 @@ bool SandboxRegistry::DeleteValue(uint32_t root, const std::string& path, const 
 bool SandboxRegistry::DeleteKey(uint32_t root, const std::string& path) {
     std::vector<std::string> parts = KeyParts(path);
     if (parts.empty()) return false;  // a root key cannot be deleted
+    if (Refused(root, path)) return false;
     std::string last = parts.back();
     parts.pop_back();
     std::string parentPath;

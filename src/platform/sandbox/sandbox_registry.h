@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/os.h"
+#include "platform/sandbox/machine_config.h"
 #include "platform/sandbox/reg_text.h"
 
 namespace setup::sandbox {
@@ -27,10 +28,15 @@ public:
     bool WriteDword(uint32_t root, const std::string& path, const std::string& name, uint32_t value) override;
     bool WriteBinary(uint32_t root, const std::string& path, const std::string& name,
                      const std::string& bytes) override;
+    bool WriteValue(uint32_t root, const std::string& path, const RegValue& value) override;
     bool DeleteValue(uint32_t root, const std::string& path, const std::string& name) override;
     bool DeleteKey(uint32_t root, const std::string& path) override;
     std::vector<std::string> ListSubKeys(uint32_t root, const std::string& path) override;
     std::vector<RegValue> ListValues(uint32_t root, const std::string& path) override;
+
+    // Keys that refuse writes (creating subkeys, writing and deleting values,
+    // deleting the key). The configuration must outlive this object.
+    void SetFaults(const FaultConfig& faults) { faults_ = &faults; }
 
     // Applies the operations of a parsed registry file, as regedit does.
     void Apply(const std::vector<RegOperation>& operations);
@@ -49,8 +55,11 @@ private:
     void Save();
     void ApplyOne(const RegOperation& op);
 
+    bool Refused(uint32_t root, const std::string& path) const;
+
     std::string file_;
     std::map<uint32_t, Key> roots_;
+    const FaultConfig* faults_ = nullptr;
 };
 
 }  // namespace setup::sandbox

@@ -120,6 +120,12 @@ ShellExecuteResult SandboxShell::Execute(const ShellExecuteRequest& request, boo
         machine_.EffectLog().Record("ShellExecuteEx", fields);
         return result;
     }
+    if (IsFailedStart(machine_.Config().faults, request.file)) {
+        result.lastError = kErrorAccessDenied;
+        fields.Text("result", "failed");
+        machine_.EffectLog().Record("ShellExecuteEx", fields);
+        return result;
+    }
     if (!ProgramExists(request.file)) {
         result.lastError = kErrorFileNotFound;
         fields.Text("result", "file not found");
@@ -189,6 +195,11 @@ uint32_t SandboxShell::WinExec(const std::string& commandLine, int show) {
         rest = blank == std::string::npos ? "" : commandLine.substr(blank + 1);
     }
     std::string name = FileNameOf(program);
+    if (IsFailedStart(machine_.Config().faults, program)) {
+        fields.Text("result", "failed");
+        machine_.EffectLog().Record("WinExec", fields);
+        return 2;  // as WinExec reports a file it cannot run
+    }
     if (EqualsNoCase(name, "regedit") || EqualsNoCase(name, "regedit.exe")) {
         // regedit /s reports nothing to its caller; the sandbox notes why an
         // import did not happen so that a person can see it.
@@ -204,6 +215,10 @@ uint32_t SandboxShell::WinExec(const std::string& commandLine, int show) {
 }
 
 bool SandboxShell::CreateProcessHidden(const std::string& commandLine) {
+    if (IsFailedStart(machine_.Config().faults, commandLine)) {
+        machine_.EffectLog().Record("CreateProcess", JsonObject().Text("commandLine", commandLine).Text("result", "failed"));
+        return false;
+    }
     machine_.EffectLog().Record(
         "CreateProcess", JsonObject().Text("commandLine", commandLine).Text("window", "hidden").Text("priority", "idle"));
     return true;

@@ -244,6 +244,20 @@ std::optional<FileTime> Win32Files::GetFileTime(const std::string& path, FileTim
     return std::nullopt;
 }
 
+void Win32Files::MoveFile(const std::string& from, const std::string& to, MoveMode mode) {
+    // MOVEFILE_REPLACE_EXISTING replaces the target in one step within a volume.
+    DWORD flags = mode == MoveMode::ReplaceExisting ? MOVEFILE_REPLACE_EXISTING : 0;
+    // Windows refuses to replace a read-only file; not every implementation of
+    // the call does, so the rule is applied here for all of them.
+    DWORD target = GetFileAttributesW(Wide(to).c_str());
+    if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY)) {
+        ThrowOsError("Cannot move the file " + from + " to " + to + ": " + SystemMessage(ERROR_ACCESS_DENIED));
+    }
+    if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags)) {
+        ThrowOsError("Cannot move the file " + from + " to " + to + ": " + SystemMessage(GetLastError()));
+    }
+}
+
 bool Win32Files::CopyFileNoReplace(const std::string& from, const std::string& to) {
     return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE) != 0;
 }
@@ -348,6 +362,10 @@ bool Win32Registry::WriteDword(uint32_t root, const std::string& path, const std
 bool Win32Registry::WriteBinary(uint32_t root, const std::string& path, const std::string& name,
                                 const std::string& bytes) {
     return Write(root, path, name, REG_BINARY, bytes);
+}
+
+bool Win32Registry::WriteValue(uint32_t root, const std::string& path, const RegValue& value) {
+    return Write(root, path, value.name, value.type, value.data);
 }
 
 bool Win32Registry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {

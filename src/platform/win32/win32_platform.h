@@ -33,6 +33,7 @@ public:
     bool SetAttributes(const std::string& path, uint32_t attributes) override;
     bool SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) override;
     std::optional<FileTime> GetFileTime(const std::string& path, FileTimeKind kind) override;
+    void MoveFile(const std::string& from, const std::string& to, MoveMode mode) override;
     bool CopyFileNoReplace(const std::string& from, const std::string& to) override;
     std::vector<FolderEntry> ListFolder(const std::string& folder) override;
     std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) override;
@@ -49,6 +50,7 @@ public:
     bool WriteDword(uint32_t root, const std::string& path, const std::string& name, uint32_t value) override;
     bool WriteBinary(uint32_t root, const std::string& path, const std::string& name,
                      const std::string& bytes) override;
+    bool WriteValue(uint32_t root, const std::string& path, const RegValue& value) override;
     bool DeleteValue(uint32_t root, const std::string& path, const std::string& name) override;
     bool DeleteKey(uint32_t root, const std::string& path) override;
     std::vector<std::string> ListSubKeys(uint32_t root, const std::string& path) override;

@@ -21,6 +21,7 @@
 #undef GetTempPath
 #undef GetWindowsDirectory
 #undef MessageBox
+#undef MoveFile
 #undef ShellExecuteEx
 #undef SetFileTime
 

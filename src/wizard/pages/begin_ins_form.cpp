@@ -43,6 +43,7 @@ void TfrmBeginIns::RunInstall() {
     };
     ui::Application::ProcessMessages();
     Install(*model, OS().System().GetOwnExecutablePath());
+    ShowInstallFailures(*model);
 }
 
 std::string PercentText(int64_t position, int64_t max) {

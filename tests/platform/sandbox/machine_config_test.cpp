@@ -64,7 +64,33 @@ INSTANTIATE_TEST_SUITE_P(
                     BadIni{"[Answers]\nx=perhaps\n", "line 2"},
                     BadIni{"[Machine]\nUser=a\\b\n", "line 2"},
                     BadIni{"[Machine\n", "line 1"},
-                    BadIni{"[Machine]\nUser=\xff\n", "not valid UTF-8"}));
+                    BadIni{"[Machine]\nUser=\xff\n", "not valid UTF-8"},
+                    BadIni{"[Faults]\nDiskFull=C\n", "line 2: DiskFull"},
+                    BadIni{"[Faults]\nDiskFull=CD 100\n", "line 2"},
+                    BadIni{"[Faults]\nLocked=demo.exe\n", "line 2: Locked"},
+                    BadIni{"[Faults]\nReadOnlyKey=HKEY_NOWHERE\\x\n", "line 2: ReadOnlyKey"},
+                    BadIni{"[Faults]\nFailStart=\n", "line 2"},
+                    BadIni{"[Faults]\nCrash=now\n", "line 2: unknown key"}));
+
+TEST(MachineConfigTest, ReadsFaults) {
+    MachineConfig c = ParseMachineConfig(
+        GbkToUtf8("[Faults]\nDiskFull=d: 4096\nLocked=C:\\Program Files\\演示\\app.exe\nLocked=C:\\Busy\\*\n"
+                  "ReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\nFailStart=regsvr32.exe\n"),
+        "machine.ini");
+    const FaultConfig& f = c.faults;
+    EXPECT_EQ(f.writableBytes.at('D'), 4096);
+    EXPECT_TRUE(IsLockedPath(f, "c:\\program files\\演示\\APP.EXE"));
+    EXPECT_FALSE(IsLockedPath(f, "C:\\Program Files\\演示\\app.exe2"));
+    EXPECT_TRUE(IsLockedPath(f, "C:\\Busy\\a\\b.txt"));
+    EXPECT_FALSE(IsLockedPath(f, "C:\\Busy"));
+    EXPECT_FALSE(IsLockedPath(f, "C:\\Busybody.txt"));
+    EXPECT_TRUE(IsReadOnlyKey(f, kHkeyLocalMachine, "\\software\\locked"));
+    EXPECT_TRUE(IsReadOnlyKey(f, kHkeyLocalMachine, "SOFTWARE\\Locked\\Sub"));
+    EXPECT_FALSE(IsReadOnlyKey(f, kHkeyLocalMachine, "SOFTWARE\\LockedOut"));
+    EXPECT_FALSE(IsReadOnlyKey(f, kHkeyCurrentUser, "SOFTWARE\\Locked"));
+    EXPECT_TRUE(IsFailedStart(f, "C:\\Windows\\System32\\REGSVR32.EXE"));
+    EXPECT_FALSE(IsFailedStart(f, "C:\\Windows\\regedit.exe"));
+}
 
 TEST(MachineConfigTest, VersionTextsBecomeVersionQueries) {
     EXPECT_FALSE(VersionFromText("0").has_value());

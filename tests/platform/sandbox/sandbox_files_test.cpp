@@ -167,5 +167,66 @@ TEST_F(SandboxFilesTest, WrittenHostProgramsKeepTheirExecutableBit) {
     EXPECT_FALSE(st.st_mode & S_IXUSR);
 }
 
+// A move replaces its target in one step and carries the attributes along;
+// without ReplaceExisting, or onto a read-only file or a folder, it is refused.
+TEST_F(SandboxFilesTest, MoveReplacesInOneStep) {
+    Write("C:\\new.tmp", "new");
+    Write("C:\\a.txt", "old");
+    OS().Files().SetAttributes("C:\\new.tmp", kAttrHidden);
+    EXPECT_THROW(OS().Files().MoveFile("C:\\new.tmp", "C:\\a.txt", MoveMode::NoReplace), Error);
+    OS().Files().MoveFile("C:\\new.tmp", "C:\\A.TXT", MoveMode::ReplaceExisting);
+    EXPECT_EQ(Read("C:\\a.txt"), "new");
+    EXPECT_FALSE(OS().Files().FileExists("C:\\new.tmp"));
+    Reopen();
+    EXPECT_EQ(OS().Files().GetAttributes("C:\\a.txt"), kAttrHidden);
+    Write("C:\\b.txt", "b");
+    OS().Files().SetAttributes("C:\\a.txt", kAttrReadOnly);
+    EXPECT_THROW(OS().Files().MoveFile("C:\\b.txt", "C:\\a.txt", MoveMode::ReplaceExisting), Error);
+    OS().Files().CreateFolderTree("C:\\dir");
+    EXPECT_THROW(OS().Files().MoveFile("C:\\b.txt", "C:\\dir", MoveMode::ReplaceExisting), Error);
+    EXPECT_THROW(OS().Files().MoveFile("C:\\b.txt", "D:\\b.txt", MoveMode::ReplaceExisting), Error);
+    EXPECT_EQ(Read("C:\\a.txt"), "new");
+    EXPECT_EQ(Read("C:\\b.txt"), "b");
+}
+
+// A locked file can be read, but not written, deleted, moved or replaced.
+TEST_F(SandboxFilesTest, LockedFilesRefuseChanges) {
+    Write("C:\\busy.exe", "running");
+    Write("C:\\other.exe", "other");
+    Configure("[Faults]\nLocked=C:\\busy.exe\n");
+    EXPECT_EQ(Read("C:\\BUSY.exe"), "running");
+    EXPECT_THROW(OS().Files().Open("C:\\busy.exe", OpenMode::Create), Error);
+    EXPECT_THROW(OS().Files().Open("C:\\busy.exe", OpenMode::ReadWrite), Error);
+    EXPECT_FALSE(OS().Files().DeleteFile("C:\\busy.exe"));
+    EXPECT_THROW(OS().Files().MoveFile("C:\\busy.exe", "C:\\moved.exe", MoveMode::NoReplace), Error);
+    EXPECT_THROW(OS().Files().MoveFile("C:\\other.exe", "C:\\busy.exe", MoveMode::ReplaceExisting), Error);
+    EXPECT_EQ(Read("C:\\busy.exe"), "running");
+}
+
+// A drive that fills up: the write that needs more stores what fits and fails
+// as on a full disk; deleting gives the space back; free bytes shrink.
+TEST_F(SandboxFilesTest, FullDiskFailsTheWriteThatNeedsMore) {
+    Configure("[Faults]\nDiskFull=C 10\n");
+    EXPECT_EQ(DiskFreeBytes('C'), 10);
+    {
+        auto s = OS().Files().Open("C:\\a.bin", OpenMode::Create);
+        s->WriteBytes("123456");
+        try {
+            s->WriteBytes("789012");
+            ADD_FAILURE() << "the disk did not fill up";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::Os);
+            EXPECT_NE(std::string(e.what()).find("not enough space"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(Read("C:\\a.bin"), "1234567890");
+    EXPECT_EQ(DiskFreeBytes('C'), 0);
+    EXPECT_THROW(OS().Files().Open("C:\\b.bin", OpenMode::Create)->WriteBytes("x"), Error);
+    EXPECT_TRUE(OS().Files().DeleteFile("C:\\a.bin"));
+    EXPECT_EQ(DiskFreeBytes('C'), 10);
+    Configure("[Drives]\nD=fixed 100\n[Faults]\nDiskFull=C 0\n");
+    OS().Files().Open("D:\\d.bin", OpenMode::Create)->WriteBytes("other drives are not full");
+}
+
 }  // namespace
 }  // namespace setup::testing_sandbox

@@ -118,5 +118,30 @@ TEST(RegTextTest, HexDataContinuesOverLines) {
     EXPECT_EQ(ops[3].path, "Old");
 }
 
+// A key that refuses writes keeps its subkeys and values as they are; a value
+// of any type writes back with its raw data.
+TEST_F(SandboxRegistryTest, ReadOnlyKeysAndRawValues) {
+    RegistryApi& reg = OS().Registry();
+    ASSERT_TRUE(reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Locked\\Sub"));
+    ASSERT_TRUE(reg.WriteString(kHkeyLocalMachine, "SOFTWARE\\Locked", "a", "1"));
+    Configure("[Faults]\nReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\n");
+    RegistryApi& locked = OS().Registry();
+    EXPECT_FALSE(locked.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Locked\\New"));
+    EXPECT_FALSE(locked.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Locked"));
+    EXPECT_FALSE(locked.WriteString(kHkeyLocalMachine, "SOFTWARE\\Locked\\Sub", "b", "2"));
+    EXPECT_FALSE(locked.DeleteValue(kHkeyLocalMachine, "SOFTWARE\\Locked", "a"));
+    EXPECT_FALSE(locked.DeleteKey(kHkeyLocalMachine, "SOFTWARE\\Locked\\Sub"));
+    EXPECT_EQ(locked.ReadString(kHkeyLocalMachine, "SOFTWARE\\Locked", "a"), "1");
+    EXPECT_TRUE(locked.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Locked\\Sub"));
+    EXPECT_FALSE(locked.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Locked\\New"));
+    ASSERT_TRUE(locked.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Open"));
+    RegValue multi{"list", kRegMultiSz, std::string("a\0\0\0\0\0", 6)};
+    EXPECT_TRUE(locked.WriteValue(kHkeyLocalMachine, "SOFTWARE\\Open", multi));
+    std::optional<RegValue> back = locked.ReadValue(kHkeyLocalMachine, "SOFTWARE\\Open", "LIST");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->type, kRegMultiSz);
+    EXPECT_EQ(back->data, multi.data);
+}
+
 }  // namespace
 }  // namespace setup::testing_sandbox

@@ -52,8 +52,9 @@ TEST_F(SystemHelpersTest, ServiceAndRegistryFileCommandLines) {
     ImportRegFile("C:\\Temp Dir\\x.reg");
     std::vector<std::string> lines = EffectLines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_TRUE(Contains(lines[0], Field("commandLine", "C:\\svc.exe -Install")));
-    EXPECT_TRUE(Contains(lines[1], Field("commandLine", "C:\\P Q\\svc.exe -unInstall")));  // never quoted
+    // The program is always quoted: Windows cannot start a planted C:\P.exe.
+    EXPECT_TRUE(Contains(lines[0], Field("commandLine", "\"C:\\svc.exe\" -Install")));
+    EXPECT_TRUE(Contains(lines[1], Field("commandLine", "\"C:\\P Q\\svc.exe\" -unInstall")));
     EXPECT_TRUE(Contains(lines[2], Field("commandLine", "C:\\Windows\\regedit.exe /s \"C:\\Temp Dir\\x.reg\"")));
 }
 

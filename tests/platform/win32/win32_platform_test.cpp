@@ -159,5 +159,36 @@ TEST_F(Win32PlatformTest, ShellLinkWrittenAndReadBack) {
     EXPECT_TRUE(c->hasIdList || !c->localPath.empty());
 }
 
+// A move replaces its target in one step; without ReplaceExisting, or onto a
+// read-only file, it is refused and both files stay as they were.
+TEST_F(Win32PlatformTest, MoveReplacesTheTarget) {
+    FilesApi& files = OS().Files();
+    std::string a = folder_ + "\\目标.txt", temp = folder_ + "\\目标.txt.~new";
+    files.Open(a, OpenMode::Create)->WriteBytes("old");
+    files.Open(temp, OpenMode::Create)->WriteBytes("new");
+    EXPECT_THROW(files.MoveFile(temp, a, MoveMode::NoReplace), Error);
+    files.MoveFile(temp, a, MoveMode::ReplaceExisting);
+    EXPECT_FALSE(files.FileExists(temp));
+    std::unique_ptr<Stream> in = files.Open(a, OpenMode::Read);
+    EXPECT_EQ(in->ReadBytes(3), "new");
+    in.reset();
+    files.Open(temp, OpenMode::Create)->WriteBytes("newer");
+    files.SetAttributes(a, kAttrReadOnly);
+    EXPECT_THROW(files.MoveFile(temp, a, MoveMode::ReplaceExisting), Error);
+    EXPECT_TRUE(files.FileExists(temp));
+}
+
+// A value of any type is written back with its raw data.
+TEST_F(Win32PlatformTest, RawRegistryValues) {
+    RegistryApi& reg = OS().Registry();
+    ASSERT_TRUE(reg.CreateKey(kHkeyCurrentUser, "Software\\SetupTests"));
+    RegValue multi{"列表", kRegMultiSz, Utf16ToLeBytes(u"a") + std::string(6, '\0')};
+    EXPECT_TRUE(reg.WriteValue(kHkeyCurrentUser, "Software\\SetupTests", multi));
+    std::optional<RegValue> back = reg.ReadValue(kHkeyCurrentUser, "Software\\SetupTests", "列表");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->type, kRegMultiSz);
+    EXPECT_EQ(back->data, multi.data);
+}
+
 }  // namespace
 }  // namespace setup

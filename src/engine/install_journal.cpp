@@ -1,0 +1,367 @@
+#include "engine/install_journal.h"
+
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace setup {
+
+namespace {
+
+// The growing prefixes of a "\"-separated path: "C:", "C:\a", "C:\a\b" for a
+// folder; "a", "a\b" for a registry key (empty pieces are dropped).
+std::vector<std::string> Prefixes(const std::string& path) {
+    std::vector<std::string> prefixes;
+    std::string current;
+    for (const std::string& piece : SplitOn(path, '\\')) {
+        if (piece.empty()) continue;
+        current += (current.empty() ? "" : "\\") + piece;
+        prefixes.push_back(current);
+    }
+    return prefixes;
+}
+
+std::string RootText(uint32_t root, const std::string& path) { return std::to_string(root) + "\\" + path; }
+
+}  // namespace
+
+InstallJournal::InstallJournal() : inner_(OS()) { SetPlatform(this); }
+
+InstallJournal::~InstallJournal() { SetPlatform(&inner_); }
+
+bool InstallJournal::CreatedByRun(const std::string& path) const {
+    return createdFiles_.count(AsciiLowerCase(path)) != 0;
+}
+
+void InstallJournal::MoveAside(const std::string& path) {
+    FilesApi& files = inner_.Files();
+    std::string backup = path + ".~bak";
+    for (int n = 2; files.FileExists(backup) || files.FolderExists(backup); ++n) {
+        backup = path + ".~bak" + std::to_string(n);
+    }
+    files.MoveFile(path, backup, MoveMode::NoReplace);
+    Note(Entry{Kind::FileMovedAside, path, backup});
+}
+
+// ---- files -------------------------------------------------------------------
+
+bool InstallJournal::JournalFiles::CreateFolderTree(const std::string& path) {
+    FilesApi& files = j_.inner_.Files();
+    std::vector<std::string> missing;
+    std::vector<std::string> prefixes = Prefixes(path);
+    // The first piece is the drive, which is never created.
+    for (size_t i = 1; i < prefixes.size(); ++i) {
+        if (!files.FolderExists(prefixes[i])) missing.push_back(prefixes[i]);
+    }
+    bool ok = files.CreateFolderTree(path);
+    for (const std::string& folder : missing) {
+        if (files.FolderExists(folder)) j_.Note(Entry{Kind::FolderCreated, folder});
+    }
+    return ok;
+}
+
+bool InstallJournal::JournalFiles::RemoveFolder(const std::string& path) { return j_.inner_.Files().RemoveFolder(path); }
+
+bool InstallJournal::JournalFiles::DeleteFile(const std::string& path) {
+    FilesApi& files = j_.inner_.Files();
+    if (j_.CreatedByRun(path)) {
+        bool ok = files.DeleteFile(path);
+        if (ok) j_.createdFiles_.erase(AsciiLowerCase(path));
+        return ok;
+    }
+    if (!files.FileExists(path)) return false;
+    // A file that was there before is only moved aside, so it can come back.
+    std::optional<uint32_t> attributes = files.GetAttributes(path);
+    if (attributes && (*attributes & kAttrReadOnly)) return false;  // access denied, as the deletion would be
+    try {
+        j_.MoveAside(path);
+    } catch (const Error& e) {
+        if (e.Kind() != ErrorKind::Os) throw;
+        return false;
+    }
+    return true;
+}
+
+bool InstallJournal::JournalFiles::SetAttributes(const std::string& path, uint32_t attributes) {
+    FilesApi& files = j_.inner_.Files();
+    if (!j_.CreatedByRun(path)) {
+        if (std::optional<uint32_t> previous = files.GetAttributes(path)) {
+            Entry entry{Kind::AttributesChanged, path};
+            entry.attributes = *previous & ~kAttrDirectory;
+            j_.Note(entry);
+        }
+    }
+    return files.SetAttributes(path, attributes);
+}
+
+bool InstallJournal::JournalFiles::SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) {
+    FilesApi& files = j_.inner_.Files();
+    if (!j_.CreatedByRun(path)) {
+        if (std::optional<FileTime> previous = files.GetFileTime(path, kind)) {
+            Entry entry{Kind::FileTimeChanged, path};
+            entry.timeKind = kind;
+            entry.time = *previous;
+            j_.Note(entry);
+        }
+    }
+    return files.SetFileTime(path, kind, utc);
+}
+
+void InstallJournal::JournalFiles::MoveFile(const std::string& from, const std::string& to, MoveMode mode) {
+    FilesApi& files = j_.inner_.Files();
+    bool fromCreated = j_.CreatedByRun(from);
+    bool movedAside = false;
+    if (mode == MoveMode::ReplaceExisting && files.FileExists(to) && !j_.CreatedByRun(to)) {
+        // The replaced file is kept under a backup name until the run ends.
+        // A read-only target refuses the replacement, as the system would.
+        std::optional<uint32_t> attributes = files.GetAttributes(to);
+        if (attributes && (*attributes & kAttrReadOnly)) {
+            ThrowOsError("Cannot move the file " + from + " to " + to + ": access denied");
+        }
+        j_.MoveAside(to);
+        movedAside = true;
+    }
+    try {
+        files.MoveFile(from, to, movedAside ? MoveMode::NoReplace : mode);
+    } catch (const Error&) {
+        if (movedAside) {
+            files.MoveFile(j_.entries_.back().backup, to, MoveMode::NoReplace);
+            j_.entries_.pop_back();
+        }
+        throw;
+    }
+    if (!fromCreated) {
+        // A file that was there before is moved back by the rollback.
+        j_.Note(Entry{Kind::FileMoved, from, to});
+        return;
+    }
+    j_.createdFiles_.erase(AsciiLowerCase(from));
+    if (!movedAside && !j_.CreatedByRun(to)) j_.Note(Entry{Kind::FileCreated, to});
+    j_.createdFiles_.insert(AsciiLowerCase(to));
+}
+
+bool InstallJournal::JournalFiles::CopyFileNoReplace(const std::string& from, const std::string& to) {
+    bool ok = j_.inner_.Files().CopyFileNoReplace(from, to);
+    if (ok) {
+        j_.Note(Entry{Kind::FileCreated, to});
+        j_.createdFiles_.insert(AsciiLowerCase(to));
+    }
+    return ok;
+}
+
+std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& path, OpenMode mode) {
+    FilesApi& files = j_.inner_.Files();
+    if (mode == OpenMode::Read || mode == OpenMode::ReadLocked || j_.CreatedByRun(path)) return files.Open(path, mode);
+    if (!files.FileExists(path)) {
+        std::unique_ptr<Stream> stream = files.Open(path, mode);
+        j_.Note(Entry{Kind::FileCreated, path});
+        j_.createdFiles_.insert(AsciiLowerCase(path));
+        return stream;
+    }
+    std::optional<uint32_t> attributes = files.GetAttributes(path);
+    // A read-only file refuses the opening itself; nothing to keep.
+    if (attributes && (*attributes & kAttrReadOnly)) return files.Open(path, mode);
+    if (mode == OpenMode::Create) {
+        // The earlier file moves aside and a new one takes its name.
+        j_.MoveAside(path);
+        try {
+            std::unique_ptr<Stream> stream = files.Open(path, mode);
+            j_.createdFiles_.insert(AsciiLowerCase(path));
+            return stream;
+        } catch (const Error&) {
+            files.MoveFile(j_.entries_.back().backup, path, MoveMode::NoReplace);
+            j_.entries_.pop_back();
+            throw;
+        }
+    }
+    // Changed in place: a copy keeps the earlier content.
+    std::string backup = path + ".~bak";
+    for (int n = 2; files.FileExists(backup) || files.FolderExists(backup); ++n) {
+        backup = path + ".~bak" + std::to_string(n);
+    }
+    if (!files.CopyFileNoReplace(path, backup)) ThrowOsError("Cannot keep a copy of the file " + path);
+    std::unique_ptr<Stream> stream = files.Open(path, mode);
+    j_.Note(Entry{Kind::FileMovedAside, path, backup});
+    j_.createdFiles_.insert(AsciiLowerCase(path));
+    return stream;
+}
+
+// ---- registry ----------------------------------------------------------------
+
+bool InstallJournal::JournalRegistry::CreateKey(uint32_t root, const std::string& path) {
+    RegistryApi& registry = j_.inner_.Registry();
+    std::vector<std::string> missing;
+    for (const std::string& prefix : Prefixes(path)) {
+        if (!registry.KeyExists(root, prefix)) missing.push_back(prefix);
+    }
+    bool ok = registry.CreateKey(root, path);
+    for (const std::string& key : missing) {
+        if (registry.KeyExists(root, key)) {
+            Entry entry{Kind::KeyCreated, key};
+            entry.root = root;
+            j_.Note(entry);
+        }
+    }
+    return ok;
+}
+
+void InstallJournal::JournalRegistry::NoteValue(uint32_t root, const std::string& path, const std::string& name) {
+    RegistryApi& registry = j_.inner_.Registry();
+    if (!registry.KeyExists(root, path)) return;  // the write fails; nothing changes
+    Entry entry{Kind::ValueWritten, path};
+    entry.root = root;
+    entry.valueName = name;
+    entry.previous = registry.ReadValue(root, path, name);
+    j_.Note(entry);
+}
+
+bool InstallJournal::JournalRegistry::WriteString(uint32_t root, const std::string& path, const std::string& name,
+                                           const std::string& value) {
+    NoteValue(root, path, name);
+    return j_.inner_.Registry().WriteString(root, path, name, value);
+}
+
+bool InstallJournal::JournalRegistry::WriteDword(uint32_t root, const std::string& path, const std::string& name,
+                                          uint32_t value) {
+    NoteValue(root, path, name);
+    return j_.inner_.Registry().WriteDword(root, path, name, value);
+}
+
+bool InstallJournal::JournalRegistry::WriteBinary(uint32_t root, const std::string& path, const std::string& name,
+                                           const std::string& bytes) {
+    NoteValue(root, path, name);
+    return j_.inner_.Registry().WriteBinary(root, path, name, bytes);
+}
+
+bool InstallJournal::JournalRegistry::WriteValue(uint32_t root, const std::string& path, const RegValue& value) {
+    NoteValue(root, path, value.name);
+    return j_.inner_.Registry().WriteValue(root, path, value);
+}
+
+bool InstallJournal::JournalRegistry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {
+    NoteValue(root, path, name);
+    return j_.inner_.Registry().DeleteValue(root, path, name);
+}
+
+bool InstallJournal::JournalRegistry::DeleteKey(uint32_t root, const std::string& path) {
+    RegistryApi& registry = j_.inner_.Registry();
+    if (!registry.KeyExists(root, path)) return registry.DeleteKey(root, path);
+    // The whole tree is kept, parents before their subkeys.
+    Entry entry{Kind::KeyDeleted, path};
+    entry.root = root;
+    std::vector<std::string> pending{""};
+    while (!pending.empty()) {
+        std::string relative = pending.front();
+        pending.erase(pending.begin());
+        std::string full = relative.empty() ? path : path + "\\" + relative;
+        entry.keys.push_back(KeySnapshot{relative, registry.ListValues(root, full)});
+        for (const std::string& sub : registry.ListSubKeys(root, full)) {
+            pending.push_back(relative.empty() ? sub : relative + "\\" + sub);
+        }
+    }
+    bool ok = registry.DeleteKey(root, path);
+    if (ok) j_.Note(entry);
+    return ok;
+}
+
+// ---- shell -------------------------------------------------------------------
+
+bool InstallJournal::JournalShell::SaveShellLink(const ShellLink& link, const std::string& linkFile) {
+    FilesApi& files = j_.inner_.Files();
+    bool existed = files.FileExists(linkFile) && !j_.CreatedByRun(linkFile);
+    if (existed) {
+        try {
+            j_.MoveAside(linkFile);
+        } catch (const Error& e) {
+            if (e.Kind() != ErrorKind::Os) throw;
+            return false;
+        }
+    }
+    bool ok = j_.inner_.Shell().SaveShellLink(link, linkFile);
+    if (!ok && existed) {
+        files.MoveFile(j_.entries_.back().backup, linkFile, MoveMode::NoReplace);
+        j_.entries_.pop_back();
+        return false;
+    }
+    if (ok && !existed && !j_.CreatedByRun(linkFile)) j_.Note(Entry{Kind::FileCreated, linkFile});
+    if (ok) j_.createdFiles_.insert(AsciiLowerCase(linkFile));
+    return ok;
+}
+
+// ---- rollback and commit -----------------------------------------------------
+
+bool InstallJournal::Undo(const Entry& e) {
+    FilesApi& files = inner_.Files();
+    RegistryApi& registry = inner_.Registry();
+    try {
+        switch (e.kind) {
+            case Kind::FolderCreated:
+                // A folder that still holds something not made by the run stays.
+                return files.RemoveFolder(e.path) || !files.FolderExists(e.path);
+            case Kind::FileCreated:
+                if (!files.FileExists(e.path)) return true;
+                files.SetAttributes(e.path, kAttrNormal);
+                return files.DeleteFile(e.path);
+            case Kind::FileMovedAside:
+                if (files.FileExists(e.path)) {
+                    files.SetAttributes(e.path, kAttrNormal);
+                    files.MoveFile(e.backup, e.path, MoveMode::ReplaceExisting);
+                } else {
+                    files.MoveFile(e.backup, e.path, MoveMode::NoReplace);
+                }
+                return true;
+            case Kind::FileMoved:
+                files.MoveFile(e.backup, e.path, MoveMode::NoReplace);
+                return true;
+            case Kind::AttributesChanged:
+                return files.SetAttributes(e.path, e.attributes == 0 ? kAttrNormal : e.attributes);
+            case Kind::FileTimeChanged:
+                return files.SetFileTime(e.path, e.timeKind, e.time);
+            case Kind::KeyCreated:
+                return registry.DeleteKey(e.root, e.path) || !registry.KeyExists(e.root, e.path);
+            case Kind::ValueWritten:
+                if (e.previous) return registry.WriteValue(e.root, e.path, *e.previous);
+                return registry.DeleteValue(e.root, e.path, e.valueName) ||
+                       !registry.ReadValue(e.root, e.path, e.valueName);
+            case Kind::KeyDeleted: {
+                bool ok = true;
+                for (const KeySnapshot& key : e.keys) {
+                    std::string full = key.path.empty() ? e.path : e.path + "\\" + key.path;
+                    ok = registry.CreateKey(e.root, full) && ok;
+                    for (const RegValue& value : key.values) ok = registry.WriteValue(e.root, full, value) && ok;
+                }
+                return ok;
+            }
+        }
+    } catch (const Error& error) {
+        if (error.Kind() != ErrorKind::Os) throw;
+    }
+    return false;
+}
+
+std::vector<std::string> InstallJournal::Rollback() {
+    std::vector<std::string> left;
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (Undo(*it)) continue;
+        bool registryEntry = it->kind == Kind::KeyCreated || it->kind == Kind::ValueWritten ||
+                             it->kind == Kind::KeyDeleted;
+        left.push_back(registryEntry ? RootText(it->root, it->path) : it->path);
+    }
+    entries_.clear();
+    createdFiles_.clear();
+    return left;
+}
+
+void InstallJournal::Commit() {
+    FilesApi& files = inner_.Files();
+    for (const Entry& e : entries_) {
+        if (e.kind != Kind::FileMovedAside || !files.FileExists(e.backup)) continue;
+        // A backup that cannot be deleted (still in use) is left behind; the
+        // installation itself is complete.
+        files.SetAttributes(e.backup, kAttrNormal);
+        files.DeleteFile(e.backup);
+    }
+    entries_.clear();
+    createdFiles_.clear();
+}
+
+}  // namespace setup

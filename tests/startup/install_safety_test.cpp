@@ -1,0 +1,300 @@
+// Whole runs of the Linux setup program on machines with injected faults:
+// damaged data, full disks, locked files, keys that refuse writes, programs
+// that do not start, refused elevation. An earlier installation never loses a
+// byte, every failed item is listed, the run ends with status 3, and a fatal
+// failure leaves the machine exactly as it was.
+#include <filesystem>
+#include <map>
+
+#include "package/compile.h"
+#include "package/package_builder.h"
+#include "platform/common.h"
+#include "platform/host_files.h"
+#include "platform/sandbox/effects.h"
+#include "platform/sandbox/sandbox_fixture.h"
+#include "platform/text.h"
+
+namespace setup::testing_sandbox {
+namespace {
+
+using testing_package::AddItem;
+using testing_package::AddSetting;
+using testing_package::BuildPackage;
+
+constexpr char kId[] = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+const std::string kDir = "C:\\Program Files\\演示";
+const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + std::string(kId);
+
+std::string Field(const std::string& key, const std::string& gbk) {
+    return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
+}
+
+class InstallSafetyTest : public SandboxTest {
+protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        project_ = std::make_unique<TCompile>();
+        AddSetting(*project_, igProject, "项目名称", "演示");
+        AddSetting(*project_, igProject, "版本号", "1.0");
+        AddSetting(*project_, igProject, "显示安装界面", "禁用");
+        AddSetting(*project_, igProject, "卸载程序", "启用");
+        AddSetting(*project_, igInstallDir, "默认安装路径", "[System ProgramFiles]\\演示");
+        AddSetting(*project_, igStartFolder, "默认文件夹名称", "演示");
+        project_->PackageId = kId;
+        File("app.exe", "MZ app version 1");
+        File("readme.txt", "readme version 1");
+        Add(fkUnInsFile, "UnInstall 演示.exe", "uninstaller", "");
+    }
+    TCompileFileData& Add(uint8_t kind, const std::string& name, const std::string& data, const std::string& target) {
+        data_.push_back(data);
+        return AddItem(*project_, kind, name, "D:\\src\\" + name, target);
+    }
+    TCompileFileData& File(const std::string& name, const std::string& data) {
+        return Add(fkFile, name, data, "目标计算机\\Program Files\\");
+    }
+    std::string Package() { return BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM)); }
+    // Places the package on the machine without running it.
+    void Place(const std::string& bytes) {
+        OS().Files().CreateFolderTree("C:\\Downloads");
+        OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(bytes);
+    }
+    // Runs the placed package in place (no elevated relaunch); returns its status.
+    int RunPlaced() {
+        int status = -1;
+        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' -1 2>&1", &status);
+        Reopen();
+        return status;
+    }
+    int Run() {
+        Place(Package());
+        return RunPlaced();
+    }
+    // Every file and folder of the machine with its content and last-write
+    // time, and the registry; the logs of what happened are left out.
+    std::map<std::string, std::string> Snapshot() {
+        std::map<std::string, std::string> all;
+        namespace fs = std::filesystem;
+        for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+            std::string relative = fs::relative(entry.path(), root_).string();
+            if (relative == "effects.jsonl" || relative == "transcript.txt" || relative == "machine.ini") continue;
+            if (entry.is_directory()) {
+                all[relative] = "<folder>";
+            } else {
+                all[relative] = SandboxTest::ReadHostFile(relative);
+                // The machine's own files are rewritten on every change; the
+                // files on its drives keep their times when restored.
+                if (relative.size() > 2 && relative[1] == '/') {
+                    all[relative] += "|" + std::to_string(fs::last_write_time(entry.path()).time_since_epoch().count());
+                }
+            }
+        }
+        return all;
+    }
+    std::string Read(const std::string& path) {
+        std::unique_ptr<Stream> s = OpenFile(path, OpenMode::Read);
+        return s->ReadBytes(static_cast<size_t>(s->Size()));
+    }
+    // The message boxes the run showed.
+    std::vector<std::string> Boxes() {
+        std::vector<std::string> boxes;
+        for (const std::string& line : EffectLines()) {
+            if (Contains(line, "\"effect\":\"MessageBox\"")) boxes.push_back(line);
+        }
+        return boxes;
+    }
+    // Names left in the installation folder by an unfinished write or a backup.
+    std::vector<std::string> Leftovers() {
+        std::vector<std::string> names;
+        for (const FolderEntry& e : OS().Files().ListFolder(kDir)) {
+            if (Contains(e.name, ".~")) names.push_back(e.name);
+        }
+        return names;
+    }
+    // A copy of the package whose item data is damaged in its first chunk.
+    std::string Damaged(size_t item) {
+        std::string bytes = Package();
+        bytes[static_cast<size_t>(project_->FileList[item]->DataStart) + 8] ^= 0x55;
+        return bytes;
+    }
+
+    std::unique_ptr<TCompile> project_;
+    std::vector<std::string> data_;
+    std::string output_;
+};
+
+// Reinstalling a damaged package over a good installation: the good file
+// keeps every byte, no partial file remains, the failure is listed in one box
+// captioned with the wizard title, and the run ends with status 3.
+TEST_F(InstallSafetyTest, DamagedFileKeepsTheEarlierCopyAndIsReported) {
+    ASSERT_EQ(Run(), 0) << output_;
+    ASSERT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
+    data_[0] = "MZ app version 2, damaged on the way";
+    data_[1] = "readme version 2";
+    WriteHostFile("effects.jsonl", "");
+    Place(Damaged(0));
+    EXPECT_EQ(RunPlaced(), 3) << output_;
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
+    EXPECT_EQ(Read(kDir + "\\readme.txt"), "readme version 2");  // the others still install
+    EXPECT_TRUE(Leftovers().empty());
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], Field("caption", "“演示”安装向导"))) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], "\"icon\":\"warning\"")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], sandbox::JsonEscape(GbkToUtf8(kDir + "\\app.exe")).substr(1, 20))) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], "damaged")) << boxes[0];
+    EXPECT_FALSE(Contains(boxes[0], "readme.txt")) << boxes[0];
+}
+
+// A file locked by a running program, a full disk, a folder standing where
+// the file goes: each is listed with its reason, nothing half-written stays.
+TEST_F(InstallSafetyTest, LockedFileFullDiskAndFolderInTheWay) {
+    ASSERT_EQ(Run(), 0) << output_;
+    data_[0] = "MZ app version 2";
+    File("big.dat", std::string(200000, 'b'));
+    File("docs", "a file where a folder stands");
+    OS().Files().CreateFolderTree(kDir + "\\docs");
+    Configure("[Faults]\nLocked=" + kDir + "\\app.exe\nDiskFull=C 150000\n");
+    Place(Package());
+    WriteHostFile("effects.jsonl", "");
+    EXPECT_EQ(RunPlaced(), 3) << output_;
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
+    EXPECT_FALSE(OS().Files().FileExists(kDir + "\\big.dat"));
+    EXPECT_TRUE(OS().Files().FolderExists(kDir + "\\docs"));
+    EXPECT_TRUE(OS().Files().FileExists(kDir + "\\UnInstall 演示.log"));
+    EXPECT_TRUE(Leftovers().empty());
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], "being used by another process")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], "not enough space on the disk")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("3 项未能安装"))) << boxes[0];
+}
+
+// A key that refuses writes and a program that cannot be started are listed
+// too; the rest of the installation stands.
+TEST_F(InstallSafetyTest, RefusedRegistryValueAndFailedProgramStart) {
+    auto value = std::make_unique<TRegInfoData>();
+    value->Key = "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\\Demo";
+    value->ValueName = "Path";
+    value->Data = "[安装目录]";
+    project_->RegList.push_back(std::move(value));
+    project_->FileList[0]->RunAfterInstall = true;
+    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Locked");
+    Configure("[Machine]\nOsVersion=5.1\n[Faults]\nReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\nFailStart=app.exe\n");
+    EXPECT_EQ(Run(), 3) << output_;
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, "SOFTWARE\\Locked\\Demo"));
+    EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, kUninstallKey));
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], "Cannot start the program")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], "registry key")) << boxes[0];
+}
+
+// Declining to run the program after the installation leaves the
+// installation whole: it is listed, status 3.
+TEST_F(InstallSafetyTest, DeclinedProgramStartIsListed) {
+    project_->FileList[0]->RunAfterInstall = true;
+    Configure("[Machine]\nElevation=refuse\n");
+    EXPECT_EQ(Run(), 3) << output_;
+    EXPECT_TRUE(OS().Files().FileExists(kDir + "\\UnInstall 演示.log"));
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], "elevation was refused")) << boxes[0];
+}
+
+// A full disk while the uninstaller is written ends the run: everything the
+// run did is undone, the earlier installation comes back byte for byte with
+// its registry entry, and the error is reported with status 1.
+TEST_F(InstallSafetyTest, FullDiskWritingTheUninstallerRollsBackAReinstall) {
+    project_->FileFolderList = {"目标计算机\\Program Files\\演示\\logs"};
+    ASSERT_EQ(Run(), 0) << output_;
+    project_->InfoList[1]->Value = "2.0";
+    data_[0] = "MZ app version 2";
+    data_[1] = "readme version 2";
+    data_[2] = std::string(300000, 'u');  // the new uninstaller does not fit
+    File("new.txt", "a file the first installation did not have");
+    project_->FileFolderList.push_back("目标计算机\\Program Files\\演示\\new\\deeper");
+    auto value = std::make_unique<TRegInfoData>();
+    value->Key = "目标计算机\\HKEY_CURRENT_USER\\Software\\演示";
+    value->ValueName = "Version";
+    value->Data = "2.0";
+    project_->RegList.push_back(std::move(value));
+    OS().Registry().CreateKey(kHkeyCurrentUser, "Software\\演示");
+    OS().Registry().WriteString(kHkeyCurrentUser, "Software\\演示", "Version", "1.0");
+    Configure("[Faults]\nDiskFull=C 200000\n");
+    Place(Package());
+    std::map<std::string, std::string> before = Snapshot();
+    WriteHostFile("effects.jsonl", "");
+    EXPECT_EQ(RunPlaced(), 1) << output_;
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, kUninstallKey, "DisplayName"), "演示1.0");
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], "\"icon\":\"stop\"")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], "not enough space on the disk")) << boxes[0];
+}
+
+// A refused elevation for a component's registration undoes a fresh
+// installation completely.
+TEST_F(InstallSafetyTest, RefusedRegistrationElevationRollsBack) {
+    project_->FileList[0]->IsComponent = true;
+    File("server.dll", "MZ server").IsComponent = true;
+    Configure("[Machine]\nElevation=refuse\n");
+    Place(Package());
+    std::map<std::string, std::string> before = Snapshot();
+    EXPECT_EQ(RunPlaced(), 1) << output_;
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_FALSE(OS().Files().FolderExists(kDir));
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], "elevation was refused")) << boxes[0];
+}
+
+// Damaged data of a file that must be registered is fatal as well.
+TEST_F(InstallSafetyTest, DamagedComponentRollsBack) {
+    Configure("[Machine]\nOsVersion=5.1\n");
+    File("server.dll", std::string(5000, 's')).IsComponent = true;
+    Place(Damaged(3));
+    std::map<std::string, std::string> before = Snapshot();
+    EXPECT_EQ(RunPlaced(), 1) << output_;
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_FALSE(Contains(ReadHostFile("effects.jsonl"), "regsvr32"));
+}
+
+// A package tail that points at no project inside the file, and a package
+// whose identity is not a GUID, are damaged packages: status 1, the damage
+// named, nothing installed.
+TEST_F(InstallSafetyTest, DamagedTailAndMalformedIdentity) {
+    std::string bytes = Package();
+    std::string zeroed = bytes;
+    zeroed.replace(zeroed.size() - 8, 8, std::string(8, '\0'));
+    std::string beyond = bytes;
+    beyond.replace(beyond.size() - 8, 8, std::string("\xff\xff\xff\x7f\0\0\0\0", 8));
+    project_->PackageId = "";
+    std::string anonymous = Package();
+    for (const std::string& package : {zeroed, beyond, anonymous}) {
+        WriteHostFile("effects.jsonl", "");
+        Place(package);
+        EXPECT_EQ(RunPlaced(), 1) << output_;
+        std::vector<std::string> boxes = Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("安装包已损坏"))) << boxes[0];
+        EXPECT_FALSE(OS().Files().FolderExists(kDir));
+        EXPECT_TRUE(OS().Registry().ListSubKeys(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall")
+                        .empty());
+    }
+}
+
+// Service and start-up command lines quote the program path.
+TEST_F(InstallSafetyTest, ServiceAndAutoRunCommandsAreQuoted) {
+    project_->FileList[0]->IsService = true;
+    project_->FileList[0]->RunAtStartup = true;
+    EXPECT_EQ(Run(), 0) << output_;
+    EXPECT_TRUE(Contains(ReadHostFile("effects.jsonl"), Field("commandLine", "\"" + kDir + "\\app.exe\" -Install")));
+    EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                         "app.exe"),
+              "\"" + kDir + "\\app.exe\"");
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox
