@@ -3,7 +3,11 @@
 #include "wizard/pages/end_ins_form.h"
 #include "wizard/pages/fist_form.h"
 #include "wizard/pages/page.h"
+#include "wizard/pages/protocol_form.h"
 #include "wizard/pages/ready_ins_form.h"
+#include "wizard/pages/sel_component_form.h"
+#include "wizard/pages/select_install_dir_form.h"
+#include "wizard/pages/start_folder_form.h"
 
 namespace setup {
 
@@ -16,13 +20,11 @@ PageFactory Factory() {
 
 void RegisterWizardPages() {
     RegisterPageClass("TfrmFist", Factory<TfrmFist>());
-    // The choice pages (agreement, readme, Start-menu folder, components,
-    // installation folder) are registered without a factory until they are
-    // built; the frame skips them.
-    for (const char* name :
-         {"TfrmProtocol", "TfrmSoftExplaion", "TfrmStartFolder", "TfrmSelComponent", "TfrmSelectInstallDir"}) {
-        RegisterPageClass(name, nullptr);
-    }
+    RegisterPageClass("TfrmProtocol", Factory<TfrmProtocol>());
+    RegisterPageClass("TfrmSoftExplaion", Factory<TfrmSoftExplaion>());
+    RegisterPageClass("TfrmStartFolder", Factory<TfrmStartFolder>());
+    RegisterPageClass("TfrmSelComponent", Factory<TfrmSelComponent>());
+    RegisterPageClass("TfrmSelectInstallDir", Factory<TfrmSelectInstallDir>());
     RegisterPageClass("TfrmAddonsTask", Factory<TfrmAddonsTask>());
     RegisterPageClass("TfrmReadyIns", Factory<TfrmReadyIns>());
     RegisterPageClass("TfrmBeginIns", Factory<TfrmBeginIns>());
