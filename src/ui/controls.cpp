@@ -192,6 +192,13 @@ void Control::SetEnabled(bool enabled) {
     Changed();
 }
 
+bool Control::TakesInput() const {
+    for (const Control* c = this; c; c = c->parent_) {
+        if (!c->enabled_) return false;
+    }
+    return true;
+}
+
 void Control::SetFont(const Font& font) {
     font_ = font;
     Changed();
@@ -208,11 +215,11 @@ std::string Control::Describe() const {
 }
 
 void Button::Click() {
-    if (Visible() && Enabled() && OnClick) OnClick();
+    if (Visible() && TakesInput() && OnClick) OnClick();
 }
 
 void Label::Click() {
-    if (ShowingToUser() && Enabled() && OnClick) OnClick();
+    if (ShowingToUser() && TakesInput() && OnClick) OnClick();
 }
 
 std::string Edit::Describe() const {
@@ -241,7 +248,7 @@ void CheckBox::SetChecked(bool checked) {
 }
 
 void CheckBox::Toggle() {
-    if (ShowingToUser() && Enabled()) SetChecked(!checked_);
+    if (ShowingToUser() && TakesInput()) SetChecked(!checked_);
 }
 
 std::string Memo::Describe() const {
@@ -327,7 +334,7 @@ void CheckListBox::SetChecked(int index, bool checked) {
 }
 
 void CheckListBox::ToggleByUser(int index) {
-    if (!ShowingToUser() || !Enabled() || index < 0 || index >= Count()) return;
+    if (!ShowingToUser() || !TakesInput() || index < 0 || index >= Count()) return;
     SetChecked(index, !Checked(index));
     if (OnClickCheck) OnClickCheck(index);
 }

@@ -65,6 +65,9 @@ public:
     void SetVisible(bool visible);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled);
+    // Whether the control takes input: it and every control around it are
+    // enabled (a disabled window disables what it holds).
+    bool TakesInput() const;
     const Font& GetFont() const { return font_; }
     void SetFont(const Font& font);
     Align Alignment() const { return align_; }

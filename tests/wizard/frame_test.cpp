@@ -3,7 +3,11 @@
 #include "platform/common.h"
 #include "platform/sandbox/sandbox_fixture.h"
 #include "ui/headless/headless_backend.h"
+#include <filesystem>
+
+#include "platform/os.h"
 #include "wizard/pages/begin_ins_form.h"
+#include "wizard/pages/select_install_dir_form.h"
 #include "wizard/parent_form.h"
 
 namespace setup::testing_sandbox {
@@ -92,6 +96,28 @@ TEST(ControlsTest, OnlyTheFrontPageShows) {
     first.BringToFront();
     EXPECT_TRUE(label.ShowingToUser());
     EXPECT_FALSE(second.ShowingToUser());
+}
+
+}  // namespace
+}  // namespace setup::testing_sandbox
+
+namespace setup::testing_sandbox {
+namespace {
+
+class KeyFolderTest : public SandboxTest {};
+
+// The walk goes depth first in listing order, does not follow a junction
+// that leads back to its parent, and skips a folder it cannot read.
+TEST_F(KeyFolderTest, DepthFirstWithoutFollowingJunctions) {
+    OS().Files().CreateFolderTree("C:\\A\\Loop");
+    OS().Files().CreateFolderTree("C:\\B\\Deep\\Er");
+    OS().Files().Open("C:\\B\\Deep\\Er\\Key.exe", OpenMode::Create)->WriteBytes("x");
+    OS().Files().Open("C:\\B\\key.exe", OpenMode::Create)->WriteBytes("x");
+    std::filesystem::create_directory_symlink(HostPath("C"), HostPath("C/A/Loop/back"));
+    int pumps = 0;
+    EXPECT_EQ(FindKeyFolder("C:", {"other.dll", "KEY.EXE"}, [&] { ++pumps; }), "C:\\B\\Deep\\Er");
+    EXPECT_GT(pumps, 0);
+    EXPECT_EQ(FindKeyFolder("C:", {"none.exe"}), "");
 }
 
 }  // namespace

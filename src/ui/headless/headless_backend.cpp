@@ -194,7 +194,7 @@ bool HeadlessBackend::Perform(Form& form, const UserStep& step, bool busy) {
         }
         return true;
     }
-    if (!control->Enabled()) {
+    if (!control->TakesInput()) {
         if (busy) return false;
         ScriptFails(step, step.control + " of " + step.form + " is disabled");
     }
@@ -238,6 +238,8 @@ bool HeadlessBackend::UserActs(bool busy) {
         if (now_ < waitUntil_) return false;
         waitUntil_ = -1;
     }
+    // A window that is disabled while work runs takes no input: the user waits.
+    if (busy && !top->Enabled()) return false;
     if (nextStep_ < script_.size()) {
         const UserStep& step = script_[nextStep_];
         if (step.action == "wait") {
@@ -247,8 +249,13 @@ bool HeadlessBackend::UserActs(bool busy) {
             return true;
         }
         if (EqualsNoCase(top->ClassName(), step.form)) {
-            if (!Perform(*top, step, busy)) return false;
+            // The step is taken before it acts: an action that opens a window
+            // or runs long work lets the user go on with the next steps there.
             ++nextStep_;
+            if (!Perform(*top, step, busy)) {
+                --nextStep_;
+                return false;
+            }
             return true;
         }
     }
@@ -259,7 +266,7 @@ bool HeadlessBackend::UserActs(bool busy) {
         // Once more only after the form showed something new: a press that
         // changed nothing (a question answered No) is not repeated for ever.
         auto* button = dynamic_cast<Button*>(FindControl(*top, top->DefaultButton, false));
-        if (!button || !button->ShowingToUser() || !button->Enabled()) return false;
+        if (!button || !button->ShowingToUser() || !button->TakesInput()) return false;
         auto pressed = defaultPressedAt_.find(top);
         if (pressed != defaultPressedAt_.end() && pressed->second == snapshots_) return false;
         defaultPressedAt_[top] = snapshots_;

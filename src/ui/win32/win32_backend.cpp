@@ -580,6 +580,7 @@ void Win32Backend::Update(Control& control) {
     if (auto* form = dynamic_cast<Form*>(&control)) {
         if (form->peer) {
             SetWindowTextW(Peer(*form), Wide(form->Caption()).c_str());
+            EnableWindow(Peer(*form), form->Enabled());
             InvalidateRect(Peer(*form), nullptr, FALSE);
         }
         return;

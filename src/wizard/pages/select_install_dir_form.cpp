@@ -86,6 +86,14 @@ void TfrmSelectInstallDir::BitBtn1Click() {
 
 void TfrmSelectInstallDir::BitBtn2Click() {
     ui::Application::SetScreenCursor(ui::Cursor::HourGlass);
+    // The window keeps painting while the search walks the drives, but takes
+    // no input until it is done: no second search, no page change under it.
+    ui::Form* window = OwnerForm();
+    if (window) window->SetEnabled(false);
+    auto restore = [&] {
+        if (window) window->SetEnabled(true);
+        ui::Application::SetScreenCursor(ui::Cursor::Default);
+    };
     std::string found;
     try {
         std::vector<std::string> keys = ParseKeyNames(searchKeys_);
@@ -98,15 +106,15 @@ void TfrmSelectInstallDir::BitBtn2Click() {
             found = FindKeyFolder(drive, keys, [] { ui::Application::ProcessMessages(); });
         }
     } catch (...) {
-        ui::Application::SetScreenCursor(ui::Cursor::Default);
+        restore();
         throw;
     }
+    restore();
     if (!found.empty()) {
         Edit1.SetText(found);
     } else {
         ShowInfo("没有找到“" + Compile()->ItemName + "”的安装目录，请点击“浏览”按钮进行手工确认。");
     }
-    ui::Application::SetScreenCursor(ui::Cursor::Default);
 }
 
 std::vector<std::string> ParseKeyNames(const std::string& text) {
