@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32/dll_hardening.h"
+#include "ui/document.h"
 #include "ui/win32/win32_picture.h"
 
 namespace setup::ui {
@@ -203,6 +204,98 @@ void SetHovered(Control* control) {
     if (control) Guarded([&] { control->MouseEnter(); });
 }
 
+// One row of a check list: a check box and the caption.
+void DrawCheckRow(const DRAWITEMSTRUCT& item, CheckListBox& list) {
+    if (item.itemID == static_cast<UINT>(-1) || static_cast<int>(item.itemID) >= list.Count()) return;
+    const CheckListBox::Row& row = list.RowAt(static_cast<int>(item.itemID));
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    bool selected = (item.itemState & ODS_SELECTED) != 0;
+    FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    RECT box{r.left + 2, r.top + (r.bottom - r.top - 13) / 2, r.left + 15, r.top + (r.bottom - r.top - 13) / 2 + 13};
+    DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | (row.checked ? DFCS_CHECKED : 0));
+    RECT textRect{r.left + 20, r.top, r.right, r.bottom};
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    HGDIOBJ old = SelectObject(dc, FontOf(list.GetFont()));
+    std::wstring caption = Wide(row.caption);
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect, DT_SINGLELINE | DT_VCENTER);
+    SelectObject(dc, old);
+    if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &r);
+}
+
+HTREEITEM InsertNode(HWND tree, HTREEITEM parent, ShellTreeView::Node& node) {
+    std::wstring text = Wide(node.name);
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN | (node.iconIndex >= 0 ? TVIF_IMAGE | TVIF_SELECTEDIMAGE : 0);
+    insert.item.pszText = text.data();
+    insert.item.lParam = reinterpret_cast<LPARAM>(&node);
+    insert.item.cChildren = node.hasChildren ? 1 : 0;
+    insert.item.iImage = node.iconIndex;
+    insert.item.iSelectedImage = node.iconIndex;
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    node.peer = item;
+    return item;
+}
+
+// Adds the loaded children of expanded nodes that the tree does not show yet.
+void SyncNode(HWND tree, ShellTreeView::Node& node) {
+    if (!node.loaded) return;
+    HTREEITEM parent = static_cast<HTREEITEM>(node.peer);
+    for (auto& child : node.children) {
+        if (!child->peer) InsertNode(tree, parent, *child);
+        SyncNode(tree, *child);
+    }
+    if (node.expanded && parent) SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+}
+
+void SyncTree(HWND tree, ShellTreeView& view) {
+    ShellTreeView::Node* root = view.Root();
+    if (!root) {
+        SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+        return;
+    }
+    if (!root->peer) {
+        SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+        // The system's small icons, shared with the shell; the list belongs to the system.
+        SHFILEINFOW info{};
+        auto images = reinterpret_cast<HIMAGELIST>(
+            SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+        if (images) SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+        SendMessageW(tree, TVM_SETINDENT, static_cast<WPARAM>(view.Indent), 0);
+        InsertNode(tree, TVI_ROOT, *root);
+    }
+    SyncNode(tree, *root);
+    if (ShellTreeView::Node* selected = view.Selected(); selected && selected->peer) {
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(selected->peer));
+    }
+}
+
+const wchar_t kOriginalProc[] = L"SetupToolkitOriginalProc";
+
+// The check list's own input: a click on a row's box, a double click on a
+// row, or the space bar toggles the tick as the user's action.
+LRESULT CALLBACK CheckListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto original = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kOriginalProc));
+    auto* list = dynamic_cast<CheckListBox*>(ControlOf(hwnd));
+    int toggle = -1;
+    if (list && (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)) {
+        LRESULT hit = SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lParam);
+        int x = static_cast<short>(LOWORD(lParam));
+        if (HIWORD(hit) == 0 && (message == WM_LBUTTONDBLCLK || x < 18)) toggle = LOWORD(hit);
+    } else if (list && message == WM_KEYDOWN && wParam == VK_SPACE) {
+        toggle = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
+    }
+    LRESULT result = CallWindowProcW(original, hwnd, message, wParam, lParam);
+    if (toggle >= 0 && list) {
+        Guarded([&] { list->ToggleByUser(toggle); });
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    return result;
+}
+
 // Messages every container (form, panel, page) handles alike: notifications
 // of its child windows, their colours, the graphic controls' painting and
 // pointer.
@@ -222,6 +315,31 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
                     text.resize(static_cast<size_t>(length));
                     Guarded([&] { edit->SetText(Narrow(text)); });
                 }
+            }
+            result = 0;
+            return true;
+        }
+        case WM_DRAWITEM: {
+            auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+            if (auto* list = dynamic_cast<CheckListBox*>(ControlOf(item->hwndItem))) {
+                DrawCheckRow(*item, *list);
+                result = TRUE;
+                return true;
+            }
+            return false;
+        }
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            auto* tree = dynamic_cast<ShellTreeView*>(ControlOf(header->hwndFrom));
+            if (!tree || updatingPeer) return false;
+            if (header->code == TVN_ITEMEXPANDINGW) {
+                auto* view = reinterpret_cast<NMTREEVIEWW*>(lParam);
+                auto* node = reinterpret_cast<ShellTreeView::Node*>(view->itemNew.lParam);
+                if (node && view->action == TVE_EXPAND && !node->loaded) Guarded([&] { tree->Expand(*node); });
+            } else if (header->code == TVN_SELCHANGEDW) {
+                auto* view = reinterpret_cast<NMTREEVIEWW*>(lParam);
+                auto* node = reinterpret_cast<ShellTreeView::Node*>(view->itemNew.lParam);
+                if (node && node != tree->Selected()) Guarded([&] { tree->Select(node); });
             }
             result = 0;
             return true;
@@ -327,6 +445,21 @@ void CreatePeer(Control& control) {
         style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP;
         if (memo->Border) exStyle |= WS_EX_CLIENTEDGE;
         text.clear();
+    } else if (auto* list = dynamic_cast<CheckListBox*>(&control)) {
+        cls = L"LISTBOX";
+        style |= LBS_OWNERDRAWFIXED | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP;
+        if (list->Border) exStyle |= WS_EX_CLIENTEDGE;
+        text.clear();
+    } else if (dynamic_cast<ShellTreeView*>(&control)) {
+        cls = WC_TREEVIEWW;
+        style |= TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS | WS_TABSTOP;
+        exStyle |= WS_EX_CLIENTEDGE;
+        text.clear();
+    } else if (dynamic_cast<HtmlView*>(&control)) {
+        cls = L"EDIT";
+        style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP;
+        exStyle |= WS_EX_CLIENTEDGE;
+        text.clear();
     } else if (dynamic_cast<ProgressBar*>(&control)) {
         cls = PROGRESS_CLASSW;
     } else if (dynamic_cast<Gauge*>(&control)) {
@@ -344,6 +477,10 @@ void CreatePeer(Control& control) {
     if (!hwnd) return;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&control));
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control.GetFont())), FALSE);
+    if (dynamic_cast<CheckListBox*>(&control)) {
+        auto original = SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CheckListProc));
+        SetPropW(hwnd, kOriginalProc, reinterpret_cast<HANDLE>(original));
+    }
     control.peer = hwnd;
 }
 
@@ -536,6 +673,13 @@ void Win32Backend::RunModal(Form& form) {
                 break;
             }
             if (got < 0) break;
+            // A form that sees keys first takes Enter and Escape itself.
+            if (form.KeyPreview && form.OnKeyDown && msg.message == WM_KEYDOWN &&
+                (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) && GetAncestor(msg.hwnd, GA_ROOT) == hwnd) {
+                Form::Key key = msg.wParam == VK_RETURN ? Form::Key::Enter : Form::Key::Escape;
+                Guarded([&] { form.OnKeyDown(key); });
+                continue;
+            }
             if (!IsDialogMessageW(hwnd, &msg)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
@@ -616,13 +760,33 @@ void Win32Backend::Update(Control& control) {
     } else if (auto* memo = dynamic_cast<Memo*>(&control)) {
         SetWindowTextW(hwnd, Wide(memo->Text()).c_str());
         if (memo->ShowsLastLine) SendMessageW(hwnd, EM_LINESCROLL, 0, 0x7FFFFFF);
-    } else if (!IsContainer(control)) {
+    } else if (!IsContainer(control) && !dynamic_cast<CheckListBox*>(&control) &&
+               !dynamic_cast<ShellTreeView*>(&control) && !dynamic_cast<HtmlView*>(&control)) {
         SetWindowTextW(hwnd, Wide(control.Caption()).c_str());
     }
     EnableWindow(hwnd, control.Enabled());
     ShowWindow(hwnd, control.Visible() ? SW_SHOWNA : SW_HIDE);
     if (auto* box = dynamic_cast<CheckBox*>(&control)) {
         SendMessageW(hwnd, BM_SETCHECK, box->Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    if (auto* list = dynamic_cast<CheckListBox*>(&control)) {
+        // Rows are drawn from the portable state; the list only counts them.
+        int count = static_cast<int>(SendMessageW(hwnd, LB_GETCOUNT, 0, 0));
+        while (count > list->Count()) SendMessageW(hwnd, LB_DELETESTRING, static_cast<WPARAM>(--count), 0);
+        while (count < list->Count()) {
+            SendMessageW(hwnd, LB_ADDSTRING, 0, 0);
+            ++count;
+        }
+        SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, list->RowHeight);
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    if (auto* tree = dynamic_cast<ShellTreeView*>(&control)) SyncTree(hwnd, *tree);
+    if (auto* view = dynamic_cast<HtmlView*>(&control)) {
+        std::string text;
+        if (const Document* document = view->GetDocument()) {
+            for (const std::string& line : document->lines) text += line + "\r\n";
+        }
+        SetWindowTextW(hwnd, Wide(text).c_str());
     }
     if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
         SendMessageW(hwnd, PBM_SETRANGE32, static_cast<WPARAM>(bar->Min()), static_cast<LPARAM>(bar->Max()));
