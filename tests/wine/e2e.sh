@@ -76,6 +76,9 @@ done
 # builder, which is switched off here).
 "$wine" reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
 wineserver -w
+# A copy of the fresh machine for the run through the wizard's choices.
+rm -rf "$out/prefix-fresh"
+cp -a "$WINEPREFIX" "$out/prefix-fresh"
 
 # Screenshots: one per window title, in the order they appeared.
 shots=0
@@ -197,9 +200,10 @@ manifest() {  # DRIVE USER REGFILE...
     for reg in "$@"; do regs+=(--reg "$reg"); done
     # The uninstaller is each platform's own program, and its record holds
     # the user's folders by name: their contents are not compared.
-    python3 "$here/manifest.py" --drive "$drive" --user "$user" --select 演示 \
+    python3 "$here/manifest.py" --drive "$drive" --user "$user" --select 演示 --select demoapp --select demotools \
         --select windows/fonts/demo.fon "${regs[@]}" "${keys[@]}" |
-        sed -E 's#^(file program files/演示程序/uninstall 演示程序\.(exe|log)) .*#\1#'
+        sed -E -e 's#^(file .*/uninstall 演示程序\.(exe|log)) .*#\1#' \
+            -e 's#(\| RecordSHA256 \| sz) [0-9a-f]+$#\1 (the record'"'"'s digest)#'
 }
 wine_manifest() {
     local regs=() n=0
@@ -274,13 +278,11 @@ compare removed "after the removal"
 "$wine" reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Uninstall entry is still there"
 
 echo "== setup.exe installs the demo through the wizard under Wine, pressed by pointer clicks"
-# The pages a user sees: the choice pages are not part of this run.
 layout="$out/layout.txt"
 rm -f "$layout"
-off=()
-for page in agreement readme startfolder components installdir; do off+=(--set "pages.$page=false"); done
-"$linux_build/bin/makesetup" build "$out/project/project.toml" -o "$WINEPREFIX/drive_c/wizard-setup.exe" \
-    --stub "$bin/setup.exe" --uninstaller "$bin/uninstall.exe" "${off[@]}" >/dev/null
+"$linux_build/bin/makesetup" build "$out/project/project.toml" -o "$out/wizard-setup.exe" \
+    --stub "$bin/setup.exe" --uninstaller "$bin/uninstall.exe" >/dev/null
+cp "$out/wizard-setup.exe" "$WINEPREFIX/drive_c/wizard-setup.exe"
 pages_seen=0
 wizard_pages=()
 # Each time the wizard shows another page: a picture of it, its layout
@@ -310,12 +312,111 @@ on_wizard_step() {
 }
 SETUP_LAYOUT_FILE="$(winepath -w "$layout" 2>/dev/null)" "$wine" 'C:\wizard-setup.exe' >/dev/null 2>&1 &
 watch_windows on_install_window on_wizard_step
-[ "${wizard_pages[*]}" = "TfrmFist TfrmAddonsTask TfrmReadyIns TfrmBeginIns TfrmEndIns" ] ||
-    fail "the wizard showed the pages ${wizard_pages[*]}"
+all_pages="TfrmFist TfrmProtocol TfrmSoftExplaion TfrmStartFolder TfrmSelComponent TfrmSelectInstallDir"
+all_pages="$all_pages TfrmAddonsTask TfrmReadyIns TfrmBeginIns TfrmEndIns"
+[ "${wizard_pages[*]}" = "$all_pages" ] || fail "the wizard showed the pages ${wizard_pages[*]}"
 wine_manifest >"$out/wine-wizard.txt"
 diff -u "$out/wine-installed.txt" "$out/wine-wizard.txt" >"$out/wizard.diff" ||
     { cat "$out/wizard.diff" >&2; fail "the wizard installed something else than the quiet run"; }
 echo "   the wizard installed what the quiet run did: $(wc -l <"$out/wine-wizard.txt") lines"
+
+echo "== the wizard's choices changed by a user, under Wine on a fresh machine and on the simulated machine"
+# Every choice differs from the defaults: a Start-menu folder typed into the
+# picker and confirmed with Enter, a component unticked, another
+# installation folder typed, the desktop shortcut and the program start
+# unticked. Both machines must then hold the same.
+choices=(
+    'click TfrmParent bNext' 'click TfrmParent bNext' 'click TfrmParent bNext'
+    'click TfrmParent TfrmStartFolder.BitBtn1' 'type TfrmStartFolderInfo Edit1 DemoTools'
+    'press TfrmStartFolderInfo Enter' 'click TfrmParent bNext'
+    'untick TfrmParent TfrmSelComponent.List_Component fonts' 'click TfrmParent bNext'
+    'type TfrmParent TfrmSelectInstallDir.Edit1 C:\DemoApp' 'click TfrmParent bNext'
+    'untick TfrmParent TfrmAddonsTask.CheckBox1' 'click TfrmParent bNext' 'click TfrmParent bNext'
+    'untick TfrmParent TfrmEndIns.CheckBox1'
+)
+choice_root=$out/sandbox-choices
+rm -rf "$choice_root"
+mkdir -p "$choice_root/C/Users/Demo/Downloads"
+printf '[Machine]\nOsVersion=10.0\nUser=Demo\n' >"$choice_root/machine.ini"
+printf '%s\n' "${choices[@]}" >"$choice_root/user.script"
+"$linux_build/bin/makesetup" build "$out/project/project.toml" -o "$choice_root/C/demo-setup" >/dev/null 2>&1
+SANDBOX_ROOT="$choice_root" "$choice_root/C/demo-setup"
+for _ in $(seq 1 100); do
+    [ "$(grep -c '"effect":"ProcessExit"' "$choice_root/effects.jsonl" 2>/dev/null)" -ge 1 ] && break
+    sleep 0.1
+done
+grep -q '"status":0' "$choice_root/effects.jsonl" || fail "the scripted choices did not install on the simulated machine"
+
+wineserver -k 2>/dev/null || true
+export WINEPREFIX="$out/prefix-fresh" HOME="$out/home-choices"
+rm -rf "$HOME"
+mkdir -p "$HOME"/{Desktop,Documents,Downloads,Music,Pictures,Videos,Templates}
+cp "$out/wizard-setup.exe" "$WINEPREFIX/drive_c/wizard-setup.exe"
+rm -f "$layout"
+pages_seen=0
+wizard_pages=()
+frame_window() {
+    xdotool search --onlyvisible --name '^“演示程序”安装向导$' 2>/dev/null | while read -r w; do
+        [ "$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: //p')" = 508x331 ] && echo "$w"
+    done | head -1
+}
+click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.5; }
+next_at() { click_at "$1" $((336 + 37)) $((304 + 11)); }
+on_choice_step() {
+    [ -f "$layout" ] || return 0
+    local pages page frame picker
+    pages=$(grep -c '^form TfrmParent page ' "$layout" || true)
+    [ "$pages" -gt "$pages_seen" ] || return 0
+    pages_seen=$pages
+    page=$(grep '^form TfrmParent page ' "$layout" | tail -1 | awk '{print $4}')
+    wizard_pages+=("$page")
+    sleep 1
+    frame=$(frame_window)
+    [ -n "$frame" ] || fail "no wizard window of 508 x 331"
+    case "$page" in
+    TfrmStartFolder)
+        click_at "$frame" $((384 + 40)) $((134 + 11))  # 浏览(&B)...
+        sleep 1
+        picker=$(xdotool search --onlyvisible --name '^浏览文件夹$' 2>/dev/null | head -1)
+        [ -n "$picker" ] || fail "the folder picker did not open"
+        shot "choices-picker"
+        python3 "$here/layout_check.py" "$layout" TfrmStartFolderInfo || fail "the folder picker does not match its layout"
+        click_at "$picker" $((14 + 170)) $((42 + 10))
+        xdotool key End shift+Home
+        xdotool type --delay 50 DemoTools
+        xdotool key Return
+        sleep 1
+        ;;
+    TfrmSelComponent) click_at "$frame" $((16 + 1 + 8)) $((95 + 1 + 2 * 18 + 9)) ;;  # the box of "fonts"
+    TfrmSelectInstallDir)
+        click_at "$frame" $((33 + 100)) $((148 + 10))
+        xdotool key End shift+Home
+        xdotool type --delay 50 'C:\DemoApp'
+        ;;
+    TfrmAddonsTask) click_at "$frame" $((32 + 7)) $((136 + 8)) ;;  # 创建桌面快捷方式
+    TfrmEndIns) click_at "$frame" $((168 + 7)) $((133 + 8)) ;;      # 运行“演示程序”
+    esac
+    shot "choices-$page"
+    case "$page" in
+    TfrmBeginIns) ;;
+    TfrmEndIns) click_at "$frame" $((424 + 37)) $((304 + 11)) ;;
+    *) next_at "$frame" ;;
+    esac
+}
+SETUP_LAYOUT_FILE="$(winepath -w "$layout" 2>/dev/null)" "$wine" 'C:\wizard-setup.exe' >/dev/null 2>&1 &
+watch_windows on_install_window on_choice_step
+[ "${wizard_pages[*]}" = "$all_pages" ] || fail "the wizard showed the pages ${wizard_pages[*]}"
+manifest "$choice_root/C" Demo "$choice_root/registry.reg" >"$out/sandbox-choices.txt"
+wine_manifest >"$out/wine-choices.txt"
+if ! diff -u "$out/sandbox-choices.txt" "$out/wine-choices.txt" >"$out/choices.diff"; then
+    cat "$out/choices.diff" >&2
+    fail "the simulated machine and Wine differ after the scripted choices (< simulated, > Wine)"
+fi
+grep -q '^file demoapp/demo.exe' "$out/wine-choices.txt" || fail "the typed installation folder was not used"
+grep -q 'demo.fon' "$out/wine-choices.txt" && fail "the unticked component was installed"
+grep -q 'desktop/演示程序.lnk' "$out/wine-choices.txt" && fail "the unticked desktop shortcut was made"
+grep -q 'demotools/' "$out/wine-choices.txt" || fail "the Start-menu folder typed in the picker was not used"
+echo "   the choices agree on both machines: $(wc -l <"$out/wine-choices.txt") lines"
 
 echo "e2e: passed; $shots screenshots in $out/screens"
 ls "$out/screens"

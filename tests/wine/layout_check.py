@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Compares the wizard pages that setup.exe showed under Wine with their
-layout tables.
+"""Compares the wizard pages (and the folder picker) that setup.exe showed
+under Wine with their layout tables.
 
     layout_check.py LAYOUT_FILE PAGECLASS
 
@@ -31,6 +31,59 @@ PAGES = {
         ("Label3", 160, 120, 341, 52),
         ("Label4?", 160, 209, 337, 28),
         ("Label5?", 160, 241, None, None),
+    ],
+    "TfrmProtocol": [
+        ("Img_Pro_Head", 0, 0, None, None),
+        ("Label7", 16, 11, None, None),
+        ("Lb_Pro_Head", 43, 29, None, None),
+        ("Label6", 15, 66, 476, None),
+        ("Panel10", 15, 87, 478, 162),
+        ("WebBrowser1", 15, 87, 478, 162),
+        ("Label5", 15, 262, 476, 24),
+    ],
+    "TfrmSoftExplaion": [
+        ("Image2", 0, 0, None, None),
+        ("Label8", 16, 13, None, None),
+        ("Label15", 40, 32, None, None),
+        ("Label16", 16, 66, 469, None),
+        ("Panel9", 16, 90, 467, 160),
+        ("WebBrowser1", 16, 90, 467, 160),
+        ("Label17", 16, 263, 424, 24),
+    ],
+    "TfrmStartFolder": [
+        ("Image6", 0, 0, None, 57),
+        ("Label10", 16, 14, None, None),
+        ("Label11", 29, 33, None, None),
+        ("Image1", 31, 67, 32, 32),
+        ("Label1", 80, 76, None, None),
+        ("Label2", 32, 112, None, None),
+        ("Edit1", 33, 136, 344, 20),
+        ("BitBtn1", 384, 134, 81, 22),
+        ("CheckBox1?", 32, 248, 177, 17),
+    ],
+    "TfrmSelComponent": [
+        ("Image5", 0, 0, None, 57),
+        ("Label18", 24, 15, None, None),
+        ("Label19", 48, 34, None, None),
+        ("Label4", 16, 73, 257, None),
+        ("Panel12", 16, 95, 382, 151),
+        ("List_Component", 16, 95, 382, 151),
+        ("Label9", 16, 257, None, None),
+    ],
+    "TfrmSelectInstallDir": [
+        ("Image6", 0, 0, None, 57),
+        ("Label10", 16, 14, None, None),
+        ("Label11", 29, 33, None, None),
+        ("Image1", 31, 67, 32, 32),
+        ("Label1", 79, 68, 417, 29),
+        ("Label2", 32, 124, None, None),
+        ("Edit1", 33, 148, None, 20),  # 376 wide, 288 when the search is offered
+        ("BitBtn1", None, 146, 81, 22),  # at 415, or 328 beside the search
+        ("BitBtn2?", 414, 146, 81, 22),
+        ("Label14", 33, 200, None, None),
+        ("lNeedsSize", 148, 200, None, None),
+        ("Label20", 33, 224, None, None),
+        ("lDrvSize", 148, 224, None, None),
     ],
     "TfrmAddonsTask": [
         ("Image6", 0, 0, None, 57),
@@ -70,14 +123,27 @@ PAGES = {
 }
 
 
+# Dialogs checked as a whole: the folder picker.
+FORMS = {
+    "TfrmStartFolderInfo": [
+        ("Label1", 14, 18, None, None),
+        ("Edit1", 14, 42, 339, 20),
+        ("ShellTreeView1", 15, 65, 339, 220),
+        ("BitBtn1", 190, 301, 75, 22),
+        ("BitBtn2", 270, 301, 75, 22),
+    ],
+}
+
+
 def last_block(path, page):
+    header = ("form " + page + " ") if page in FORMS else ("form TfrmParent page " + page)
     blocks, current = [], None
     with open(path, encoding="utf-8") as f:
         for line in f:
             line = line.rstrip("\n")
             if line.startswith("form "):
                 current = None
-                if line.startswith("form TfrmParent page " + page):
+                if line.startswith(header):
                     current = []
                     blocks.append(current)
             elif current is not None:
@@ -98,7 +164,10 @@ def main():
         if len(words) >= 8:
             controls[words[0]] = (int(words[2]), int(words[3]), int(words[4]), int(words[5]), words[6])
     faults = []
-    expected = [(n, *rest) for n, *rest in FRAME] + [(page + "." + n, *rest) for n, *rest in PAGES[page]]
+    if page in FORMS:
+        expected = FORMS[page]
+    else:
+        expected = [(n, *rest) for n, *rest in FRAME] + [(page + "." + n, *rest) for n, *rest in PAGES[page]]
     for name, left, top, width, height in expected:
         optional = name.endswith("?")
         name = name.rstrip("?")
