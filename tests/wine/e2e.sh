@@ -355,9 +355,10 @@ done
 grep -q '"status":0' "$choice_root/effects.jsonl" || fail "the scripted choices did not install on the simulated machine"
 
 wineserver -k 2>/dev/null || true
-export WINEPREFIX="$out/prefix-fresh" HOME="$out/home-choices"
-rm -rf "$HOME"
-mkdir -p "$HOME"/{Desktop,Documents,Downloads,Music,Pictures,Videos,Templates}
+# The copy's profile folders are links into the same home: its desktop is
+# emptied of the earlier runs' links.
+export WINEPREFIX="$out/prefix-fresh"
+rm -rf "${HOME:?}/Desktop"/*
 cp "$out/wizard-setup.exe" "$WINEPREFIX/drive_c/wizard-setup.exe"
 rm -f "$layout"
 pages_seen=0
