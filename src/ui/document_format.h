@@ -1,0 +1,105 @@
+// The inside of the document decoders, shared by the portable layer and the
+// Win32 view: HTML reduced to a small formatted model (blocks of styled runs)
+// that gives both the transcript's text lines and the RTF the rich-edit
+// control shows, and the RTF reader that extracts a document's text. Nothing
+// here runs a script or fetches anything: markup is only read.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace setup::ui {
+
+// Inputs larger than this are refused as damaged: a document for a wizard page
+// is a few pages long, and a decoder must never be made to allocate without
+// bound.
+constexpr size_t kMaxDocumentBytes = 16u * 1024 * 1024;
+// Deepest group nesting of RTF and deepest element nesting of HTML accepted;
+// deeper input is refused as damaged instead of exhausting the stack of a
+// parser (or the memory of a state stack).
+constexpr size_t kMaxDocumentNesting = 2000;
+
+// A piece of text in one style, UTF-8.
+struct TextRun {
+    std::string Text;
+    bool Bold = false;
+    bool Italic = false;
+    bool Underline = false;
+    bool Link = false;
+};
+
+enum class BlockKind { Paragraph, Heading, ListItem, TableRow, Preformatted };
+
+// One line of the laid-out document: a paragraph, a heading (Level 1-6), a
+// list item (Level = list depth from 1; Marker "• " or "3. "), a table row
+// whose cells are separated by runs holding a single "\t", or one line of
+// preformatted text.
+struct Block {
+    BlockKind Kind = BlockKind::Paragraph;
+    int Level = 0;
+    std::string Marker;
+    std::vector<TextRun> Runs;
+};
+
+struct FormattedText {
+    std::vector<Block> Blocks;
+};
+
+// Receives the elements and text of an HTML document in document order; tag
+// names are lower case, text is UTF-8 with character references resolved.
+// Content that is never shown (head, script, style, template, embedded
+// objects) is not reported at all.
+class HtmlSink {
+public:
+    virtual ~HtmlSink() = default;
+    virtual void StartElement(std::string_view tag) = 0;
+    virtual void EndElement(std::string_view tag) = 0;
+    virtual void Text(std::string_view utf8) = 0;
+};
+
+// Parses UTF-8 HTML with the build's HTML parser and reports it to the sink.
+// Raises a Damaged error for nesting deeper than kMaxDocumentNesting.
+void WalkHtml(std::string_view utf8, HtmlSink& sink);
+// The two parsers behind WalkHtml: the HTML5 parser library, and a small
+// bounded tokenizer for builds that do not have the library. Each build links
+// the ones it has; tests run both on the same documents.
+void WalkHtmlWithParserLibrary(std::string_view utf8, HtmlSink& sink);
+void WalkHtmlMarkup(std::string_view utf8, HtmlSink& sink);
+// A cheap upper bound of the element nesting of markup, checked before a
+// parser builds a tree: start tags that can hold content minus end tags.
+size_t MarkupNestingBound(std::string_view utf8);
+// True for element names whose content is never shown.
+bool IsHiddenElement(std::string_view tag);
+
+// Lays out HTML into blocks: block elements start a block, <br> starts a
+// line, white space collapses as a browser collapses it, <a> is a link run.
+// Raises a Damaged error for input over kMaxDocumentBytes or nested deeper
+// than kMaxDocumentNesting. `walk` is the parser (the build's by default).
+using HtmlWalker = void (*)(std::string_view utf8, HtmlSink& sink);
+FormattedText LayoutHtml(std::string_view utf8, HtmlWalker walk = WalkHtml);
+// The text lines of the laid-out document, GBK: list markers before items,
+// table cells joined with " | ", empty blocks dropped.
+std::vector<std::string> FormattedTextLines(const FormattedText& text);
+// The laid-out document as RTF for the rich-edit control: headings bold and
+// larger, bold and italic runs, list items indented with their marker, table
+// rows as tab-separated lines, links underlined in blue. 7-bit output with
+// every non-ASCII character as a \u escape.
+std::string FormattedTextToRtf(const FormattedText& text);
+
+// Extracts the text of an RTF document as lines (GBK): \par, \line, \row,
+// \page and \sect end a line, \tab and \cell are tabs, \'hh escapes are in the
+// document's code page (\ansicpg, GBK by default), \uN escapes skip the \ucN
+// replacement characters after them, and destinations that are not text
+// (font, colour and style tables, document information, pictures, objects,
+// field instructions, every {\* ...} group) are skipped. A truncated document
+// gives the text up to its end; group nesting deeper than kMaxDocumentNesting
+// raises a Damaged error.
+std::vector<std::string> RtfTextLines(std::string_view rtf);
+
+// UTF-16 to GBK for display: a character that GBK cannot hold becomes '?', so
+// that a document with a few such characters still shows.
+std::string Utf16ToGbkForDisplay(std::u16string_view utf16);
+
+}  // namespace setup::ui

@@ -1,0 +1,314 @@
+// HTML laid out into blocks of styled runs, and those blocks written out as
+// text lines and as RTF. The layout is a sink of the parser's events, so it
+// works the same whichever parser a build has.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+#include "ui/document_format.h"
+
+namespace setup::ui {
+
+namespace {
+
+bool IsOneOf(std::string_view tag, std::initializer_list<std::string_view> names) {
+    return std::find(names.begin(), names.end(), tag) != names.end();
+}
+
+bool IsBlockElement(std::string_view tag) {
+    return IsOneOf(tag, {"p",       "div",    "h1",      "h2",     "h3",     "h4",       "h5",         "h6",
+                         "ul",      "ol",     "li",      "dl",     "dt",     "dd",       "table",      "tr",
+                         "caption", "pre",    "blockquote", "hr",  "address", "section", "article",    "header",
+                         "footer",  "nav",    "aside",   "main",   "figure", "figcaption", "center",   "form",
+                         "fieldset", "legend", "body",   "html",   "thead",  "tbody",    "tfoot",      "details",
+                         "summary", "listing", "xmp",    "plaintext"});
+}
+
+int HeadingLevel(std::string_view tag) {
+    if (tag.size() == 2 && tag[0] == 'h' && tag[1] >= '1' && tag[1] <= '6') return tag[1] - '0';
+    return 0;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+class Layout : public HtmlSink {
+public:
+    void StartElement(std::string_view tag) override {
+        if (int level = HeadingLevel(tag)) {
+            StartBlock(BlockKind::Heading, level);
+        } else if (tag == "ul" || tag == "ol") {
+            EndBlock();
+            lists_.push_back(List{tag == "ol", 0});
+        } else if (tag == "li") {
+            StartBlock(BlockKind::ListItem, static_cast<int>(std::max<size_t>(lists_.size(), 1)));
+            if (!lists_.empty() && lists_.back().Ordered) {
+                current_.Marker = std::to_string(++lists_.back().Count) + ". ";
+            } else {
+                current_.Marker = "\xE2\x80\xA2 ";  // a bullet, UTF-8
+            }
+        } else if (tag == "tr") {
+            StartBlock(BlockKind::TableRow, 0);
+            cells_ = 0;
+        } else if (tag == "td" || tag == "th") {
+            if (current_.Kind != BlockKind::TableRow) StartBlock(BlockKind::TableRow, 0);
+            if (cells_++ > 0) current_.Runs.push_back(TextRun{"\t"});
+            pendingSpace_ = false;
+            if (tag == "th") ++bold_;
+        } else if (tag == "pre" || tag == "listing" || tag == "xmp" || tag == "plaintext") {
+            StartBlock(BlockKind::Preformatted, 0);
+            ++pre_;
+        } else if (tag == "br") {
+            BlockKind kind = current_.Kind == BlockKind::TableRow ? BlockKind::Paragraph : current_.Kind;
+            int level = current_.Level;
+            EndBlock(/*keepEmpty=*/true);
+            current_.Kind = kind;
+            current_.Level = level;
+        } else if (IsBlockElement(tag)) {
+            StartBlock(BlockKind::Paragraph, 0);
+        } else if (IsOneOf(tag, {"b", "strong"})) {
+            ++bold_;
+        } else if (IsOneOf(tag, {"i", "em", "cite", "var", "dfn"})) {
+            ++italic_;
+        } else if (IsOneOf(tag, {"u", "ins"})) {
+            ++underline_;
+        } else if (tag == "a") {
+            ++link_;
+        }
+    }
+
+    void EndElement(std::string_view tag) override {
+        if (tag == "ul" || tag == "ol") {
+            EndBlock();
+            if (!lists_.empty()) lists_.pop_back();
+        } else if (tag == "pre" || tag == "listing" || tag == "xmp" || tag == "plaintext") {
+            EndBlock();
+            if (pre_ > 0) --pre_;
+        } else if (tag == "td" || tag == "th") {
+            if (tag == "th" && bold_ > 0) --bold_;
+        } else if (HeadingLevel(tag) || tag == "li" || tag == "tr" || IsBlockElement(tag)) {
+            EndBlock();
+        } else if (IsOneOf(tag, {"b", "strong"})) {
+            if (bold_ > 0) --bold_;
+        } else if (IsOneOf(tag, {"i", "em", "cite", "var", "dfn"})) {
+            if (italic_ > 0) --italic_;
+        } else if (IsOneOf(tag, {"u", "ins"})) {
+            if (underline_ > 0) --underline_;
+        } else if (tag == "a") {
+            if (link_ > 0) --link_;
+        }
+    }
+
+    void Text(std::string_view utf8) override {
+        if (pre_ > 0) {
+            for (char c : utf8) {
+                if (c == '\r') continue;
+                if (c == '\n') {
+                    EndBlock(/*keepEmpty=*/true);
+                    current_.Kind = BlockKind::Preformatted;
+                } else {
+                    Append(c);
+                }
+            }
+            return;
+        }
+        for (char c : utf8) {
+            if (IsSpace(c)) {
+                pendingSpace_ = true;
+            } else {
+                // Collapsed white space belongs to the text before it, so a
+                // link or a bold word does not start with an underlined or
+                // bold blank.
+                if (pendingSpace_ && HasText()) {
+                    if (current_.Runs.back().Text != "\t") {
+                        current_.Runs.back().Text.push_back(' ');
+                    } else {
+                        Append(' ');
+                    }
+                }
+                pendingSpace_ = false;
+                Append(c);
+            }
+        }
+    }
+
+    FormattedText Finish() {
+        EndBlock();
+        return std::move(result_);
+    }
+
+private:
+    struct List {
+        bool Ordered;
+        int Count;
+    };
+
+    bool HasText() const {
+        for (const TextRun& run : current_.Runs) {
+            if (!run.Text.empty() && run.Text != "\t") return true;
+        }
+        return false;
+    }
+
+    void Append(char c) {
+        bool bold = bold_ > 0 || current_.Kind == BlockKind::Heading;
+        if (current_.Runs.empty() || current_.Runs.back().Bold != bold || current_.Runs.back().Italic != (italic_ > 0) ||
+            current_.Runs.back().Underline != (underline_ > 0) || current_.Runs.back().Link != (link_ > 0) ||
+            current_.Runs.back().Text == "\t") {
+            current_.Runs.push_back(TextRun{"", bold, italic_ > 0, underline_ > 0, link_ > 0});
+        }
+        current_.Runs.back().Text.push_back(c);
+    }
+
+    void StartBlock(BlockKind kind, int level) {
+        EndBlock();
+        current_.Kind = kind;
+        current_.Level = level;
+    }
+
+    // Ends the current block; an empty one is dropped unless it is a line of
+    // its own (<br><br>, an empty line of preformatted text).
+    void EndBlock(bool keepEmpty = false) {
+        while (!current_.Runs.empty() && current_.Runs.back().Text == "\t") current_.Runs.pop_back();
+        if (HasText() || (keepEmpty && (!current_.Marker.empty() || !result_.Blocks.empty()))) {
+            result_.Blocks.push_back(std::move(current_));
+        }
+        current_ = Block{};
+        pendingSpace_ = false;
+    }
+
+    FormattedText result_;
+    Block current_;
+    std::vector<List> lists_;
+    int bold_ = 0, italic_ = 0, underline_ = 0, link_ = 0, pre_ = 0, cells_ = 0;
+    bool pendingSpace_ = false;
+};
+
+void AppendRtfText(std::string& rtf, std::string_view utf8) {
+    std::u16string text = Utf8ToUtf16(utf8);
+    for (char16_t c : text) {
+        if (c == '\\' || c == '{' || c == '}') {
+            rtf.push_back('\\');
+            rtf.push_back(static_cast<char>(c));
+        } else if (c == '\t') {
+            rtf += "\\tab ";
+        } else if (c >= 0x20 && c < 0x80) {
+            rtf.push_back(static_cast<char>(c));
+        } else if (c >= 0x80) {
+            // \uN takes a signed 16-bit number; "?" is the replacement a
+            // reader without Unicode shows (\uc1).
+            rtf += "\\u" + std::to_string(static_cast<int16_t>(c)) + "?";
+        }
+    }
+}
+
+}  // namespace
+
+bool IsHiddenElement(std::string_view tag) {
+    return IsOneOf(tag, {"head", "script", "style", "template", "title", "object", "embed", "iframe", "frame",
+                         "frameset", "applet", "audio", "video", "canvas", "svg", "math", "noembed", "noframes",
+                         "select", "datalist", "map", "img", "picture", "source", "track", "param", "meta", "link",
+                         "base"});
+}
+
+size_t MarkupNestingBound(std::string_view utf8) {
+    size_t depth = 0, deepest = 0;
+    for (size_t i = 0; i + 1 < utf8.size(); ++i) {
+        if (utf8[i] != '<') continue;
+        char next = utf8[i + 1];
+        if (next == '/') {
+            if (depth > 0) --depth;
+        } else if ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')) {
+            size_t end = i + 1;
+            while (end < utf8.size() && end - i < 12 &&
+                   ((utf8[end] >= 'a' && utf8[end] <= 'z') || (utf8[end] >= 'A' && utf8[end] <= 'Z') ||
+                    (utf8[end] >= '0' && utf8[end] <= '9')))
+                ++end;
+            std::string tag = AsciiLowerCase(utf8.substr(i + 1, end - i - 1));
+            // Empty elements and those a sibling closes by itself do not nest.
+            if (IsOneOf(tag, {"br", "img", "hr", "meta", "link", "input", "wbr", "area", "base", "col", "embed",
+                              "param", "source", "track", "keygen", "p", "li", "dt", "dd", "tr", "td", "th",
+                              "option", "optgroup", "rb", "rt", "rp", "thead", "tbody", "tfoot", "colgroup"}))
+                continue;
+            deepest = std::max(deepest, ++depth);
+        }
+    }
+    return deepest;
+}
+
+FormattedText LayoutHtml(std::string_view utf8, HtmlWalker walk) {
+    if (utf8.size() > kMaxDocumentBytes) ThrowDamaged("The HTML document is too large");
+    if (MarkupNestingBound(utf8) > kMaxDocumentNesting) {
+        ThrowDamaged("The HTML document nests elements deeper than " + std::to_string(kMaxDocumentNesting));
+    }
+    Layout layout;
+    walk(utf8, layout);
+    return layout.Finish();
+}
+
+std::vector<std::string> FormattedTextLines(const FormattedText& text) {
+    std::vector<std::string> lines;
+    for (const Block& block : text.Blocks) {
+        std::string line = block.Marker;
+        if (block.Kind == BlockKind::ListItem && block.Level > 1) line.insert(0, 2 * (block.Level - 1), ' ');
+        for (const TextRun& run : block.Runs) line += block.Kind == BlockKind::TableRow && run.Text == "\t" ? " | " : run.Text;
+        lines.push_back(Utf16ToGbkForDisplay(Utf8ToUtf16(line)));
+    }
+    return lines;
+}
+
+std::string FormattedTextToRtf(const FormattedText& text) {
+    // Font 0 is the Chinese system font (GB2312 character set), colour 1 the
+    // blue of links. Sizes are in half points.
+    std::string rtf =
+        "{\\rtf1\\ansi\\ansicpg936\\deff0\\uc1"
+        "{\\fonttbl{\\f0\\fnil\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}}"
+        "{\\colortbl ;\\red0\\green0\\blue255;}"
+        "\\viewkind4\\pard\\f0\\fs18\n";
+    static const int headingSizes[] = {32, 28, 24, 22, 20, 18};
+    for (const Block& block : text.Blocks) {
+        rtf += "\\pard";
+        switch (block.Kind) {
+            case BlockKind::Heading:
+                rtf += "\\sb120\\sa60\\fs" + std::to_string(headingSizes[std::clamp(block.Level, 1, 6) - 1]);
+                break;
+            case BlockKind::ListItem: {
+                int indent = 360 * std::clamp(block.Level, 1, 8);
+                rtf += "\\fi-240\\li" + std::to_string(indent) + "\\fs18";
+                break;
+            }
+            case BlockKind::TableRow:
+                rtf += "\\tx1800\\tx3600\\tx5400\\tx7200\\fs18";
+                break;
+            case BlockKind::Preformatted:
+                rtf += "\\fs18";
+                break;
+            case BlockKind::Paragraph:
+                rtf += "\\sa60\\fs18";
+                break;
+        }
+        rtf += ' ';
+        if (!block.Marker.empty()) AppendRtfText(rtf, block.Marker);
+        for (const TextRun& run : block.Runs) {
+            if (run.Text == "\t") {
+                rtf += "\\tab ";
+                continue;
+            }
+            std::string controls;
+            if (run.Bold) controls += "\\b";
+            if (run.Italic) controls += "\\i";
+            if (run.Underline || run.Link) controls += "\\ul";
+            if (run.Link) controls += "\\cf1";
+            rtf += '{' + controls;
+            if (!controls.empty()) rtf += ' ';  // the delimiter of the last control word
+            AppendRtfText(rtf, run.Text);
+            rtf += '}';
+        }
+        rtf += "\\par\n";
+    }
+    rtf += "}";
+    return rtf;
+}
+
+}  // namespace setup::ui

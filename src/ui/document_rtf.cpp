@@ -1,0 +1,282 @@
+// The text of an RTF document: a single pass over the bytes with an explicit
+// stack of group states (never recursion), so any input is read in bounded
+// stack space and never past its end.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+#include "ui/document_format.h"
+
+namespace setup::ui {
+
+namespace {
+
+struct GroupState {
+    bool Skip = false;  // a destination whose text is not document text
+    int UnicodeSkip = 1;
+};
+
+// Windows-1252's characters 0x80-0x9F; the rest of the code page is Latin-1.
+const char16_t kCp1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
+};
+
+bool IsSkippedDestination(const std::string& word) {
+    static const char* const names[] = {
+        "fonttbl",   "colortbl",    "stylesheet", "info",     "pict",      "object",          "fldinst",
+        "header",    "headerl",     "headerr",    "headerf",  "footer",    "footerl",         "footerr",
+        "footerf",   "footnote",    "listtable",  "listoverridetable",     "rsidtbl",         "generator",
+        "xmlnstbl",  "themedata",   "colorschememapping",     "datastore", "latentstyles",    "filetbl",
+        "revtbl",    "pgdsctbl",    "bkmkstart",  "bkmkend",  "shppict",   "nonshppict",      "shp",
+        "template",  "userprops",   "mmathPr",    "xe",       "tc",        "background",      "blipuid",
+    };
+    for (const char* name : names) {
+        if (word == name) return true;
+    }
+    return false;
+}
+
+class RtfReader {
+public:
+    explicit RtfReader(std::string_view rtf) : rtf_(rtf) {}
+
+    std::vector<std::string> Read() {
+        size_t at = 0;
+        while (at < rtf_.size()) {
+            char c = rtf_[at];
+            if (c == '{') {
+                FlushBytes();
+                if (groups_.size() >= kMaxDocumentNesting) {
+                    ThrowDamaged("The RTF document nests groups deeper than " + std::to_string(kMaxDocumentNesting));
+                }
+                groups_.push_back(groups_.empty() ? GroupState{} : groups_.back());
+                pendingSkip_ = 0;
+                ++at;
+                // "{\*" marks a destination a reader that does not know it skips.
+                if (rtf_.compare(at, 2, "\\*") == 0) {
+                    groups_.back().Skip = true;
+                    at += 2;
+                }
+            } else if (c == '}') {
+                FlushBytes();
+                pendingSkip_ = 0;
+                ++at;
+                if (!groups_.empty()) groups_.pop_back();
+                if (groups_.empty()) break;  // the end of the document
+            } else if (c == '\\') {
+                at = ControlAt(at);
+            } else if (c == '\r' || c == '\n') {
+                ++at;  // line breaks in the file are not text
+            } else {
+                ++at;
+                if (pendingSkip_ > 0) {
+                    --pendingSkip_;
+                    continue;
+                }
+                FlushBytes();
+                if (!Skipping()) AddChar(static_cast<unsigned char>(c) < 0x80 ? static_cast<char16_t>(c) : u'?');
+            }
+        }
+        FlushBytes();
+        EndLine();
+        return lines_;
+    }
+
+private:
+    bool Skipping() const { return groups_.empty() || groups_.back().Skip; }
+
+    void AddChar(char16_t c) { line_.push_back(c); }
+
+    void EndLine() {
+        if (Skipping() && !groups_.empty()) return;
+        lines_.push_back(Utf16ToGbkForDisplay(line_));
+        line_.clear();
+    }
+
+    // Bytes of \'hh escapes are gathered and decoded together, since a GBK
+    // character is two of them.
+    void FlushBytes() {
+        if (bytes_.empty()) return;
+        if (codePage_ == 936) {
+            for (size_t i = 0; i < bytes_.size();) {
+                size_t length = CharLengthAt(bytes_, i);
+                std::u16string unit;
+                try {
+                    unit = GbkToUtf16(std::string_view(bytes_).substr(i, length));
+                } catch (const Error&) {
+                    unit = u"?";
+                }
+                line_ += unit;
+                i += length;
+            }
+        } else {
+            for (unsigned char b : bytes_) {
+                line_.push_back(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char16_t>(b));
+            }
+        }
+        bytes_.clear();
+    }
+
+    static bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+    static int HexValue(char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    }
+
+    // Reads the control word or symbol at `at` (a backslash) and returns the
+    // position after it.
+    size_t ControlAt(size_t at) {
+        ++at;
+        if (at >= rtf_.size()) return at;
+        char c = rtf_[at];
+        if (!IsLetter(c)) return ControlSymbolAt(at);
+        size_t start = at;
+        while (at < rtf_.size() && IsLetter(rtf_[at])) ++at;
+        // Words are at most 32 letters; a longer one is unknown whatever it
+        // says, and its first letters are enough to tell that.
+        std::string word(rtf_.substr(start, std::min<size_t>(at - start, 33)));
+        bool hasParameter = false;
+        bool negative = false;
+        int64_t parameter = 0;
+        if (at < rtf_.size() && rtf_[at] == '-') {
+            negative = true;
+            ++at;
+        }
+        size_t digits = 0;
+        while (at < rtf_.size() && rtf_[at] >= '0' && rtf_[at] <= '9') {
+            if (digits < 10) parameter = parameter * 10 + (rtf_[at] - '0');
+            ++digits;
+            ++at;
+        }
+        hasParameter = digits > 0;
+        if (negative) parameter = -parameter;
+        if (at < rtf_.size() && rtf_[at] == ' ') ++at;  // the delimiter belongs to the word
+        return ControlWord(word, hasParameter, parameter, at);
+    }
+
+    size_t ControlSymbolAt(size_t at) {
+        char c = rtf_[at];
+        ++at;
+        if (c == '\'') {
+            if (at + 2 > rtf_.size()) return rtf_.size();
+            int high = HexValue(rtf_[at]);
+            int low = HexValue(rtf_[at + 1]);
+            if (high < 0 || low < 0) return at;  // not an escape: dropped
+            at += 2;
+            if (pendingSkip_ > 0) {
+                --pendingSkip_;
+                return at;
+            }
+            if (!Skipping()) bytes_.push_back(static_cast<char>(high * 16 + low));
+            return at;
+        }
+        if (pendingSkip_ > 0) {
+            --pendingSkip_;
+            return at;
+        }
+        FlushBytes();
+        if (Skipping()) return at;
+        switch (c) {
+            case '\\':
+            case '{':
+            case '}':
+                AddChar(static_cast<char16_t>(c));
+                break;
+            case '~':
+                AddChar(u' ');
+                break;
+            case '_':
+                AddChar(u'-');
+                break;
+            case '\n':
+            case '\r':
+                EndLine();  // a backslash before a line break is \par
+                break;
+            default:
+                break;  // \- optional hyphen, \| \: and unknown symbols show nothing
+        }
+        return at;
+    }
+
+    size_t ControlWord(const std::string& word, bool hasParameter, int64_t parameter, size_t at) {
+        if (word == "bin") {
+            // Binary data of the given length follows; it is never text.
+            FlushBytes();
+            uint64_t length = hasParameter && parameter > 0 ? static_cast<uint64_t>(parameter) : 0;
+            return length >= rtf_.size() - at ? rtf_.size() : at + static_cast<size_t>(length);
+        }
+        if (word == "u") {
+            FlushBytes();
+            if (pendingSkip_ > 0) pendingSkip_ = 0;
+            if (!Skipping() && hasParameter) {
+                int64_t unit = parameter < 0 ? parameter + 65536 : parameter;
+                if (unit >= 0 && unit <= 0xFFFF) AddChar(static_cast<char16_t>(unit));
+            }
+            pendingSkip_ = groups_.empty() ? 1 : groups_.back().UnicodeSkip;
+            return at;
+        }
+        pendingSkip_ = 0;
+        if (word == "uc") {
+            if (!groups_.empty() && hasParameter && parameter >= 0 && parameter <= 16) {
+                groups_.back().UnicodeSkip = static_cast<int>(parameter);
+            }
+            return at;
+        }
+        if (word == "ansicpg") {
+            if (hasParameter) codePage_ = static_cast<int>(parameter);
+            return at;
+        }
+        FlushBytes();
+        if (IsSkippedDestination(word)) {
+            if (!groups_.empty()) groups_.back().Skip = true;
+            return at;
+        }
+        if (Skipping()) return at;
+        if (word == "par" || word == "line" || word == "row" || word == "page" || word == "sect") {
+            EndLine();
+        } else if (word == "tab" || word == "cell") {
+            AddChar(u'\t');
+        } else if (word == "emdash") {
+            AddChar(u'\x2014');
+        } else if (word == "endash") {
+            AddChar(u'\x2013');
+        } else if (word == "bullet") {
+            AddChar(u'\x2022');
+        } else if (word == "lquote") {
+            AddChar(u'\x2018');
+        } else if (word == "rquote") {
+            AddChar(u'\x2019');
+        } else if (word == "ldblquote") {
+            AddChar(u'\x201C');
+        } else if (word == "rdblquote") {
+            AddChar(u'\x201D');
+        } else if (word == "emspace" || word == "enspace" || word == "qmspace") {
+            AddChar(u' ');
+        }
+        return at;
+    }
+
+    std::string_view rtf_;
+    std::vector<GroupState> groups_;
+    std::u16string line_;
+    std::string bytes_;
+    std::vector<std::string> lines_;
+    int codePage_ = 936;
+    int pendingSkip_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> RtfTextLines(std::string_view rtf) {
+    if (rtf.size() > kMaxDocumentBytes) ThrowDamaged("The RTF document is too large");
+    return RtfReader(rtf).Read();
+}
+
+}  // namespace setup::ui
