@@ -193,9 +193,8 @@ Document DecodeDocument(const std::string& path, const std::string& bytes) {
             break;
         case DocumentKind::Text:
             document.source = ToUtf8(bytes, encoding, bom);
-            document.lines = encoding == Encoding::Gbk
-                                 ? GbkLines(std::string_view(bytes))
-                                 : GbkLines(Utf16ToGbkForDisplay(Utf8ToUtf16(document.source)));
+            document.lines = encoding == Encoding::Gbk ? GbkLines(std::string_view(bytes))
+                                                       : GbkLines(Utf16ToGbkForDisplay(Utf8ToUtf16(document.source)));
             break;
     }
     DropTrailingEmptyLines(document.lines);

@@ -18,12 +18,12 @@ bool IsOneOf(std::string_view tag, std::initializer_list<std::string_view> names
 }
 
 bool IsBlockElement(std::string_view tag) {
-    return IsOneOf(tag, {"p",       "div",    "h1",      "h2",     "h3",     "h4",       "h5",         "h6",
-                         "ul",      "ol",     "li",      "dl",     "dt",     "dd",       "table",      "tr",
-                         "caption", "pre",    "blockquote", "hr",  "address", "section", "article",    "header",
-                         "footer",  "nav",    "aside",   "main",   "figure", "figcaption", "center",   "form",
-                         "fieldset", "legend", "body",   "html",   "thead",  "tbody",    "tfoot",      "details",
-                         "summary", "listing", "xmp",    "plaintext"});
+    return IsOneOf(
+        tag, {"p",          "div",    "h1",         "h2",      "h3",      "h4",       "h5",     "h6",       "ul",
+              "ol",         "li",     "dl",         "dt",      "dd",      "table",    "tr",     "caption",  "pre",
+              "blockquote", "hr",     "address",    "section", "article", "header",   "footer", "nav",      "aside",
+              "main",       "figure", "figcaption", "center",  "form",    "fieldset", "legend", "body",     "html",
+              "thead",      "tbody",  "tfoot",      "details", "summary", "listing",  "xmp",    "plaintext"});
 }
 
 int HeadingLevel(std::string_view tag) {
@@ -153,9 +153,9 @@ private:
 
     void Append(char c) {
         bool bold = bold_ > 0 || current_.Kind == BlockKind::Heading;
-        if (current_.Runs.empty() || current_.Runs.back().Bold != bold || current_.Runs.back().Italic != (italic_ > 0) ||
-            current_.Runs.back().Underline != (underline_ > 0) || current_.Runs.back().Link != (link_ > 0) ||
-            current_.Runs.back().Text == "\t") {
+        if (current_.Runs.empty() || current_.Runs.back().Bold != bold ||
+            current_.Runs.back().Italic != (italic_ > 0) || current_.Runs.back().Underline != (underline_ > 0) ||
+            current_.Runs.back().Link != (link_ > 0) || current_.Runs.back().Text == "\t") {
             current_.Runs.push_back(TextRun{"", bold, italic_ > 0, underline_ > 0, link_ > 0});
         }
         current_.Runs.back().Text.push_back(c);
@@ -206,10 +206,10 @@ void AppendRtfText(std::string& rtf, std::string_view utf8) {
 }  // namespace
 
 bool IsHiddenElement(std::string_view tag) {
-    return IsOneOf(tag, {"head", "script", "style", "template", "title", "object", "embed", "iframe", "frame",
-                         "frameset", "applet", "audio", "video", "canvas", "svg", "math", "noembed", "noframes",
-                         "select", "datalist", "map", "img", "picture", "source", "track", "param", "meta", "link",
-                         "base"});
+    return IsOneOf(
+        tag, {"head",   "script", "style",   "template", "title", "object", "embed",   "iframe",   "frame",  "frameset",
+              "applet", "audio",  "video",   "canvas",   "svg",   "math",   "noembed", "noframes", "select", "datalist",
+              "map",    "img",    "picture", "source",   "track", "param",  "meta",    "link",     "base"});
 }
 
 size_t MarkupNestingBound(std::string_view utf8) {
@@ -227,9 +227,10 @@ size_t MarkupNestingBound(std::string_view utf8) {
                 ++end;
             std::string tag = AsciiLowerCase(utf8.substr(i + 1, end - i - 1));
             // Empty elements and those a sibling closes by itself do not nest.
-            if (IsOneOf(tag, {"br", "img", "hr", "meta", "link", "input", "wbr", "area", "base", "col", "embed",
-                              "param", "source", "track", "keygen", "p", "li", "dt", "dd", "tr", "td", "th",
-                              "option", "optgroup", "rb", "rt", "rp", "thead", "tbody", "tfoot", "colgroup"}))
+            if (IsOneOf(tag, {"br",   "img", "hr",    "meta",  "link",   "input", "wbr",     "area",
+                              "base", "col", "embed", "param", "source", "track", "keygen",  "p",
+                              "li",   "dt",  "dd",    "tr",    "td",     "th",    "option",  "optgroup",
+                              "rb",   "rt",  "rp",    "thead", "tbody",  "tfoot", "colgroup"}))
                 continue;
             deepest = std::max(deepest, ++depth);
         }
@@ -252,7 +253,8 @@ std::vector<std::string> FormattedTextLines(const FormattedText& text) {
     for (const Block& block : text.Blocks) {
         std::string line = block.Marker;
         if (block.Kind == BlockKind::ListItem && block.Level > 1) line.insert(0, 2 * (block.Level - 1), ' ');
-        for (const TextRun& run : block.Runs) line += block.Kind == BlockKind::TableRow && run.Text == "\t" ? " | " : run.Text;
+        for (const TextRun& run : block.Runs)
+            line += block.Kind == BlockKind::TableRow && run.Text == "\t" ? " | " : run.Text;
         lines.push_back(Utf16ToGbkForDisplay(Utf8ToUtf16(line)));
     }
     return lines;
@@ -260,12 +262,14 @@ std::vector<std::string> FormattedTextLines(const FormattedText& text) {
 
 std::string FormattedTextToRtf(const FormattedText& text) {
     // Font 0 is the Chinese system font (GB2312 character set), colour 1 the
-    // blue of links. Sizes are in half points.
+    // blue of links. Sizes are in half points. The character properties are
+    // set in full at the start, since the control's own default (the font it
+    // was given, or a bold system font) would otherwise show through.
     std::string rtf =
         "{\\rtf1\\ansi\\ansicpg936\\deff0\\uc1"
         "{\\fonttbl{\\f0\\fnil\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}}"
         "{\\colortbl ;\\red0\\green0\\blue255;}"
-        "\\viewkind4\\pard\\f0\\fs18\n";
+        "\\viewkind4\\pard\\f0\\fs18\\b0\\i0\\ul0\\cf0\n";
     static const int headingSizes[] = {32, 28, 24, 22, 20, 18};
     for (const Block& block : text.Blocks) {
         rtf += "\\pard";

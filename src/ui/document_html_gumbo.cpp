@@ -20,8 +20,8 @@ void WalkHtmlWithParserLibrary(std::string_view utf8, HtmlSink& sink) {
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;  // parse errors are of no interest to a viewer
     auto destroy = [&options](GumboOutput* output) { gumbo_destroy_output(&options, output); };
-    std::unique_ptr<GumboOutput, decltype(destroy)> output(
-        gumbo_parse_with_options(&options, utf8.data(), utf8.size()), destroy);
+    std::unique_ptr<GumboOutput, decltype(destroy)> output(gumbo_parse_with_options(&options, utf8.data(), utf8.size()),
+                                                           destroy);
     if (!output) ThrowDamaged("The HTML document cannot be parsed");
 
     // Each entry: a node and the index of its next child to visit.

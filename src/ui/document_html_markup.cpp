@@ -17,8 +17,8 @@ bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 bool IsVoidElement(std::string_view tag) {
-    static const char* const names[] = {"area", "base",  "br",    "col",   "embed", "hr",    "img",    "input",
-                                        "link", "meta",  "param", "source", "track", "wbr",  "keygen", "frame"};
+    static const char* const names[] = {"area", "base", "br",    "col",    "embed", "hr",  "img",    "input",
+                                        "link", "meta", "param", "source", "track", "wbr", "keygen", "frame"};
     for (const char* name : names) {
         if (tag == name) return true;
     }
@@ -57,11 +57,11 @@ size_t CharacterReference(std::string_view html, size_t at, std::string& out) {
         const char* Name;
         uint32_t Code;
     } named[] = {
-        {"amp", '&'},     {"lt", '<'},       {"gt", '>'},       {"quot", '"'},     {"apos", '\''},
-        {"nbsp", 0xA0},   {"copy", 0xA9},    {"reg", 0xAE},     {"trade", 0x2122}, {"mdash", 0x2014},
-        {"ndash", 0x2013}, {"hellip", 0x2026}, {"laquo", 0xAB},  {"raquo", 0xBB},   {"middot", 0xB7},
-        {"bull", 0x2022}, {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D},
-        {"times", 0xD7},  {"divide", 0xF7},  {"deg", 0xB0},     {"sect", 0xA7},    {"yen", 0xA5},
+        {"amp", '&'},      {"lt", '<'},        {"gt", '>'},       {"quot", '"'},     {"apos", '\''},
+        {"nbsp", 0xA0},    {"copy", 0xA9},     {"reg", 0xAE},     {"trade", 0x2122}, {"mdash", 0x2014},
+        {"ndash", 0x2013}, {"hellip", 0x2026}, {"laquo", 0xAB},   {"raquo", 0xBB},   {"middot", 0xB7},
+        {"bull", 0x2022},  {"lsquo", 0x2018},  {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D},
+        {"times", 0xD7},   {"divide", 0xF7},   {"deg", 0xB0},     {"sect", 0xA7},    {"yen", 0xA5},
     };
     size_t end = at + 1;
     if (end < html.size() && html[end] == '#') {
@@ -72,7 +72,7 @@ size_t CharacterReference(std::string_view html, size_t at, std::string& out) {
         size_t digits = 0;
         while (end < html.size()) {
             char c = html[end];
-            int value = c >= '0' && c <= '9' ? c - '0'
+            int value = c >= '0' && c <= '9'          ? c - '0'
                         : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                         : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                       : -1;
@@ -254,9 +254,10 @@ private:
     // previous cell or row of its table.
     void ImpliedEnds(const std::string& tag) {
         static const char* const blocks[] = {
-            "p",  "div", "h1", "h2", "h3",  "h4", "h5", "h6", "ul", "ol", "dl", "table", "pre", "blockquote",
-            "hr", "address", "section", "article", "header", "footer", "nav", "aside", "main", "figure",
-            "center", "form", "fieldset", "details", "listing", "xmp", "plaintext", "li", "dt", "dd"};
+            "p",       "div",     "h1",    "h2",        "h3",         "h4",     "h5",      "h6",      "ul",
+            "ol",      "dl",      "table", "pre",       "blockquote", "hr",     "address", "section", "article",
+            "header",  "footer",  "nav",   "aside",     "main",       "figure", "center",  "form",    "fieldset",
+            "details", "listing", "xmp",   "plaintext", "li",         "dt",     "dd"};
         bool block = false;
         for (const char* name : blocks) block = block || tag == name;
         if (block) CloseInnermost({"p"}, {"div", "li", "td", "th", "table", "blockquote", "section", "article"});

@@ -59,8 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"C:\\docs\\a.HTM", "just text", DocumentKind::Html},
                       KindCase{"C:\\docs\\a.html", "", DocumentKind::Html},
                       KindCase{"C:\\docs.html\\a.txt", "<p>x", DocumentKind::Text},
-                      KindCase{"a.txt", "", DocumentKind::Text},
-                      KindCase{"a.txt", "{\\rt", DocumentKind::Text}));
+                      KindCase{"a.txt", "", DocumentKind::Text}, KindCase{"a.txt", "{\\rt", DocumentKind::Text}));
 
 struct TextCase {
     const char* File;
@@ -86,8 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TextDocument, SourceIsUtf8WithoutTheMark) {
     Document document = DecodeDocument("a.txt", Fixture("utf16le.txt"));
-    EXPECT_EQ(document.source, "\xE5\xAE\x89\xE8\xA3\x85\xE8\xAF\xB4\xE6\x98\x8E caf\xC3\xA9\r\n"
-                               "\xE7\xAC\xAC\xE4\xBA\x8C\xE8\xA1\x8C \xF0\x9F\x98\x80 \xE7\xBB\x93\xE6\x9D\x9F\r\n");
+    EXPECT_EQ(document.source,
+              "\xE5\xAE\x89\xE8\xA3\x85\xE8\xAF\xB4\xE6\x98\x8E caf\xC3\xA9\r\n"
+              "\xE7\xAC\xAC\xE4\xBA\x8C\xE8\xA1\x8C \xF0\x9F\x98\x80 \xE7\xBB\x93\xE6\x9D\x9F\r\n");
 }
 
 // A trail byte equal to '\n' or '\r' never splits a GBK character; CR, LF and
@@ -144,25 +144,22 @@ INSTANTIATE_TEST_SUITE_P(
         // Western code page: \'hh in Windows-1252.
         RtfCase{"{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'93q\\'94}", {"café “q”"}},
         // Binary data is skipped by its length, whatever it holds.
-        RtfCase{"{\\rtf1 a\\bin4 }{\\ b}", {"ab"}},
-        RtfCase{"{\\rtf1 a\\bin999999999 xyz}", {"a"}},
+        RtfCase{"{\\rtf1 a\\bin4 }{\\ b}", {"ab"}}, RtfCase{"{\\rtf1 a\\bin999999999 xyz}", {"a"}},
         // Unknown {\* destinations, and text outside the document, are not text.
         RtfCase{"junk{\\rtf1 {\\*\\unknown hidden}shown\\par}trailing", {"shown", ""}},
         // A hex escape cut short and a lone backslash at the end.
-        RtfCase{"{\\rtf1 ok\\'c", {"ok"}},
-        RtfCase{"{\\rtf1 ok\\", {"ok"}},
-        RtfCase{"{\\rtf1 a\\'zzb}", {"azzb"}},
+        RtfCase{"{\\rtf1 ok\\'c", {"ok"}}, RtfCase{"{\\rtf1 ok\\", {"ok"}}, RtfCase{"{\\rtf1 a\\'zzb}", {"azzb"}},
         // A lead byte without its trail byte.
         RtfCase{"{\\rtf1 \\'b0}", {"?"}},
         // An overlong control word and a huge parameter.
         RtfCase{"{\\rtf1 \\aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa1 x \\fs99999999999999999999 y}", {"x y"}}));
 
 TEST(RtfDocument, DeepNestingIsRefusedWithoutRecursion) {
-    std::string deep = "{\\rtf1 " + std::string(kMaxDocumentNesting + 1, '{') + "x" +
-                       std::string(kMaxDocumentNesting + 1, '}') + "}";
+    std::string deep =
+        "{\\rtf1 " + std::string(kMaxDocumentNesting + 1, '{') + "x" + std::string(kMaxDocumentNesting + 1, '}') + "}";
     EXPECT_EQ(DecodeFailure("a.rtf", deep), ErrorKind::Damaged);
-    std::string allowed = "{\\rtf1 " + std::string(kMaxDocumentNesting - 2, '{') + "x" +
-                          std::string(kMaxDocumentNesting - 2, '}') + "}";
+    std::string allowed =
+        "{\\rtf1 " + std::string(kMaxDocumentNesting - 2, '{') + "x" + std::string(kMaxDocumentNesting - 2, '}') + "}";
     EXPECT_EQ(DecodeDocument("a.rtf", allowed).lines, Lines{"x"});
 }
 
@@ -175,13 +172,12 @@ TEST(RtfDocument, TruncatedFileShowsWhatItHas) {
     }
 }
 
-const Lines kAgreementLines = {
-    "软件许可协议", "请仔细阅读 以下条款。 空白 合并。",
-    "\xA1\xA4 第一条", "\xA1\xA4 第二条 链接文字",
-    "1. one", "2. two",
-    "项目 | 说明", "A | 甲 & 乙",
-    "Line one", "Line two",
-    "结束 (C) 2026"};
+const Lines kAgreementLines = {"软件许可协议",    "请仔细阅读 以下条款。 空白 合并。",
+                               "\xA1\xA4 第一条", "\xA1\xA4 第二条 链接文字",
+                               "1. one",          "2. two",
+                               "项目 | 说明",     "A | 甲 & 乙",
+                               "Line one",        "Line two",
+                               "结束 (C) 2026"};
 
 struct Parser {
     const char* Name;

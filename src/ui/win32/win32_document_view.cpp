@@ -18,7 +18,7 @@ namespace {
 
 // The class of the newest rich-edit control the system has, or null.
 const wchar_t* RichEditClass() {
-    static const wchar_t* const name = [] () -> const wchar_t* {
+    static const wchar_t* const name = []() -> const wchar_t* {
         if (win32::LoadSystemLibrary(L"msftedit.dll")) return L"RICHEDIT50W";
         if (win32::LoadSystemLibrary(L"riched20.dll")) return L"RichEdit20W";
         return nullptr;
@@ -77,9 +77,10 @@ std::string RichEditContent(const Document& document, WPARAM& format) {
 
 HWND CreateDocumentView(HWND parent, const RECT& bounds, HFONT font) {
     const wchar_t* richEdit = RichEditClass();
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
-    HWND view = CreateWindowExW(WS_EX_CLIENTEDGE, richEdit ? richEdit : L"EDIT", L"", style, bounds.left,
-                                bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent, nullptr,
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL |
+                  ES_DISABLENOSCROLL;
+    HWND view = CreateWindowExW(WS_EX_CLIENTEDGE, richEdit ? richEdit : L"EDIT", L"", style, bounds.left, bounds.top,
+                                bounds.right - bounds.left, bounds.bottom - bounds.top, parent, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
     if (!view) return nullptr;
     if (font) SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
