@@ -1,5 +1,6 @@
 # The HTML5 parser library (gumbo) of the document viewer, as the target
-# setup::gumbo, and SETUP_HAVE_GUMBO telling whether this build has it.
+# setup::gumbo, and SETUP_HAVE_GUMBO (a variable of the including folder and
+# a global property, for the tests) telling whether this build has it.
 #
 # Linux: Debian's libgumbo-dev.
 # Windows: gumbo cross-built with this build's mingw-w64 toolchain from
@@ -10,9 +11,10 @@
 # none: it is plain C without configuration. Without the source package the
 # Windows build parses HTML with the viewer's own bounded tokenizer.
 
-if(TARGET setup::gumbo OR DEFINED SETUP_HAVE_GUMBO)
+if(TARGET setup::gumbo)
     return()
 endif()
+set_property(GLOBAL PROPERTY SETUP_HAVE_GUMBO OFF)
 
 if(NOT WIN32)
     find_package(PkgConfig REQUIRED)
@@ -20,6 +22,7 @@ if(NOT WIN32)
     add_library(setup::gumbo INTERFACE IMPORTED)
     target_link_libraries(setup::gumbo INTERFACE PkgConfig::GUMBO)
     set(SETUP_HAVE_GUMBO ON)
+    set_property(GLOBAL PROPERTY SETUP_HAVE_GUMBO ON)
     return()
 endif()
 
@@ -67,3 +70,4 @@ target_include_directories(setup_gumbo SYSTEM PUBLIC ${gumbo_src}/src)
 target_compile_options(setup_gumbo PRIVATE -w)
 add_library(setup::gumbo ALIAS setup_gumbo)
 set(SETUP_HAVE_GUMBO ON)
+set_property(GLOBAL PROPERTY SETUP_HAVE_GUMBO ON)

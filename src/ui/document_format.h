@@ -67,9 +67,18 @@ void WalkHtml(std::string_view utf8, HtmlSink& sink);
 // the ones it has; tests run both on the same documents.
 void WalkHtmlWithParserLibrary(std::string_view utf8, HtmlSink& sink);
 void WalkHtmlMarkup(std::string_view utf8, HtmlSink& sink);
-// A cheap upper bound of the element nesting of markup, checked before a
-// parser builds a tree: start tags that can hold content minus end tags.
-size_t MarkupNestingBound(std::string_view utf8);
+// A cheap look at markup before a parser builds a tree: an upper bound of its
+// element nesting (start tags that can hold content minus end tags) and the
+// number of its tags.
+struct MarkupShape {
+    size_t Nesting = 0;
+    size_t Tags = 0;
+};
+MarkupShape ShapeOfMarkup(std::string_view utf8);
+// The HTML5 tree builder looks through the open elements for many tags, so
+// its work grows with nesting times tags; markup beyond this much of it is
+// refused as damaged rather than keeping the page busy for many seconds.
+constexpr size_t kMaxMarkupWork = 100u * 1000 * 1000;
 // True for element names whose content is never shown.
 bool IsHiddenElement(std::string_view tag);
 

@@ -212,14 +212,17 @@ bool IsHiddenElement(std::string_view tag) {
               "map",    "img",    "picture", "source",   "track", "param",  "meta",    "link",     "base"});
 }
 
-size_t MarkupNestingBound(std::string_view utf8) {
-    size_t depth = 0, deepest = 0;
+MarkupShape ShapeOfMarkup(std::string_view utf8) {
+    MarkupShape shape;
+    size_t depth = 0;
     for (size_t i = 0; i + 1 < utf8.size(); ++i) {
         if (utf8[i] != '<') continue;
         char next = utf8[i + 1];
         if (next == '/') {
+            ++shape.Tags;
             if (depth > 0) --depth;
         } else if ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')) {
+            ++shape.Tags;
             size_t end = i + 1;
             while (end < utf8.size() && end - i < 12 &&
                    ((utf8[end] >= 'a' && utf8[end] <= 'z') || (utf8[end] >= 'A' && utf8[end] <= 'Z') ||
@@ -232,15 +235,15 @@ size_t MarkupNestingBound(std::string_view utf8) {
                               "li",   "dt",  "dd",    "tr",    "td",     "th",    "option",  "optgroup",
                               "rb",   "rt",  "rp",    "thead", "tbody",  "tfoot", "colgroup"}))
                 continue;
-            deepest = std::max(deepest, ++depth);
+            shape.Nesting = std::max(shape.Nesting, ++depth);
         }
     }
-    return deepest;
+    return shape;
 }
 
 FormattedText LayoutHtml(std::string_view utf8, HtmlWalker walk) {
     if (utf8.size() > kMaxDocumentBytes) ThrowDamaged("The HTML document is too large");
-    if (MarkupNestingBound(utf8) > kMaxDocumentNesting) {
+    if (ShapeOfMarkup(utf8).Nesting > kMaxDocumentNesting) {
         ThrowDamaged("The HTML document nests elements deeper than " + std::to_string(kMaxDocumentNesting));
     }
     Layout layout;

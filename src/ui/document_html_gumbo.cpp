@@ -12,10 +12,16 @@
 namespace setup::ui {
 
 void WalkHtmlWithParserLibrary(std::string_view utf8, HtmlSink& sink) {
-    // The library frees its tree recursively: the nesting is bounded before
-    // it builds one.
-    if (MarkupNestingBound(utf8) > kMaxDocumentNesting) {
+    // The library frees its tree recursively, and looks through its open
+    // elements for many tags: nesting and work are bounded before it builds
+    // a tree.
+    MarkupShape shape = ShapeOfMarkup(utf8);
+    if (shape.Nesting > kMaxDocumentNesting) {
         ThrowDamaged("The HTML document nests elements deeper than " + std::to_string(kMaxDocumentNesting));
+    }
+    if (shape.Tags > 0 && shape.Nesting > kMaxMarkupWork / shape.Tags) {
+        ThrowDamaged("The HTML document is too complex to show: " + std::to_string(shape.Tags) + " tags nested up to " +
+                     std::to_string(shape.Nesting) + " deep");
     }
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;  // parse errors are of no interest to a viewer

@@ -3,6 +3,7 @@
 // skipped, raw-text elements (script, style) and every hidden element skipped
 // with their content. It builds no tree: the layout needs only the events.
 // One forward pass, every index checked against the end.
+#include <map>
 #include <string>
 
 #include "platform/errors.h"
@@ -225,6 +226,7 @@ private:
             sink_.EndElement(tag);
         } else {
             Push(open_, tag);
+            ++openCount_[tag];
         }
     }
 
@@ -241,6 +243,8 @@ private:
             return;
         }
         // An end tag without an open element of its name is stray and ignored.
+        auto found = openCount_.find(tag);
+        if (found == openCount_.end() || found->second == 0) return;
         for (size_t i = open_.size(); i-- > 0;) {
             if (open_[i] == tag) {
                 CloseTo(i);
@@ -270,6 +274,14 @@ private:
     // Closes the innermost open element named in `names`, unless an element
     // named in `boundaries` is open inside it.
     void CloseInnermost(std::initializer_list<const char*> names, std::initializer_list<const char*> boundaries) {
+        // Most start tags find none of the names open; looking that up first
+        // keeps a long run of them from scanning a deep stack each time.
+        bool anyOpen = false;
+        for (const char* name : names) {
+            auto found = openCount_.find(name);
+            anyOpen = anyOpen || (found != openCount_.end() && found->second > 0);
+        }
+        if (!anyOpen) return;
         for (size_t i = open_.size(); i-- > 0;) {
             for (const char* name : names) {
                 if (open_[i] == name) {
@@ -286,6 +298,7 @@ private:
     void CloseTo(size_t index) {
         while (open_.size() > index) {
             sink_.EndElement(open_.back());
+            --openCount_[open_.back()];
             open_.pop_back();
         }
     }
@@ -301,8 +314,9 @@ private:
     HtmlSink& sink_;
     // The open elements inside a hidden element; empty when text shows.
     std::vector<std::string> hidden_;
-    // The open elements that show.
+    // The open elements that show, and how many of each name are open.
     std::vector<std::string> open_;
+    std::map<std::string, size_t, std::less<>> openCount_;
 };
 
 }  // namespace
