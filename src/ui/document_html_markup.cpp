@@ -206,6 +206,12 @@ private:
             return closeEnd == std::string_view::npos ? html_.size() : closeEnd + 1;
         }
         StartTag(tag, selfClosing || IsVoidElement(tag));
+        // A line break right after the start of preformatted text is not
+        // part of it.
+        if ((tag == "pre" || tag == "listing") && hidden_.empty()) {
+            if (html_.compare(after, 2, "\r\n") == 0) return after + 2;
+            if (after < html_.size() && (html_[after] == '\n' || html_[after] == '\r')) return after + 1;
+        }
         return after;
     }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "platform/errors.h"
@@ -222,6 +223,10 @@ TEST_P(HtmlLayoutTest, NestedListsAndPreformattedText) {
               (Lines{"\xA1\xA4 a", "  1. b", "  2. c", "\xA1\xA4 d", "x  y", "", "  z"}));
 }
 
+TEST_P(HtmlLayoutTest, LineBreakAfterPreIsDropped) {
+    EXPECT_EQ(LinesOf("<p>a</p><pre>\nb\n</pre><pre>\r\n\nc</pre>"), (Lines{"a", "b", "", "c"}));
+}
+
 TEST_P(HtmlLayoutTest, CharacterReferencesAndComments) {
     EXPECT_EQ(LinesOf("<p>&lt;a&gt; &#21327;&#x8bae; &amp;amp; &unknown; a&b<!-- hidden --></p>"),
               (Lines{"<a> 协议 &amp; &unknown; a&b"}));
@@ -257,6 +262,14 @@ TEST(HtmlDocument, DecodedWithLinesAndUtf8Source) {
     EXPECT_EQ(document.lines, kAgreementLines);
 }
 
+TEST(HtmlDocument, Utf16WithByteOrderMark) {
+    std::u16string html = u"<html><body><h2>\x534F\x8BAE</h2><p>x</p></body></html>";
+    std::string bytes = "\xFF\xFE" + Utf16ToLeBytes(html);
+    Document document = DecodeDocument("a.txt", bytes);
+    EXPECT_EQ(document.kind, DocumentKind::Html);
+    EXPECT_EQ(document.lines, (Lines{"协议", "x"}));
+}
+
 // Without a byte-order mark or a declared charset, bytes that are not UTF-8
 // are GBK.
 TEST(HtmlDocument, GbkWithoutDeclaration) {
@@ -264,6 +277,25 @@ TEST(HtmlDocument, GbkWithoutDeclaration) {
     EXPECT_EQ(document.kind, DocumentKind::Html);
     EXPECT_EQ(document.lines, Lines{"纯 GBK 的 网页"});
     EXPECT_EQ(DecodeDocument("a.htm", "<meta charset=gb2312><p>\xD0\xAD</p>").lines, Lines{"协"});
+}
+
+// The demo's agreement: formatted text, and neither its script nor its
+// remote picture leaves a trace.
+TEST(HtmlDocument, DemoAgreement) {
+    std::ifstream file(std::string(SETUP_DEMO_DIR) + "/agreement.html", std::ios::binary);
+    std::string html((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    Document document = DecodeDocument("C:\\Temp\\Info\\agreement.html", html);
+    ASSERT_GE(document.lines.size(), 4u);
+    EXPECT_EQ(document.lines[0], "最终用户许可协议");
+    EXPECT_EQ(document.lines[1], "请仔细阅读以下条款。使用本软件即表示您同意本协议。");
+    EXPECT_EQ(document.lines[2], "一、许可范围");
+    EXPECT_EQ(document.lines[3], "\xA1\xA4 您可以在一台计算机上安装和使用本软件。");
+    for (const std::string& line : document.lines) {
+        EXPECT_EQ(line.find("SCRIPT"), std::string::npos) << line;
+        EXPECT_EQ(line.find("远程图片"), std::string::npos) << line;
+        EXPECT_EQ(line.find("example.invalid"), std::string::npos) << line;
+    }
+    EXPECT_EQ(document.lines.back(), "如有疑问，请访问 技术支持页面。");
 }
 
 // The RTF the Windows viewer is given says the same text, in 7-bit bytes,
