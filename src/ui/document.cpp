@@ -134,35 +134,63 @@ std::string ToUtf8(std::string_view bytes, Encoding encoding, size_t bom) {
 
 }  // namespace
 
-std::string Utf16ToGbkForDisplay(std::u16string_view utf16) {
+std::string GbkDisplayConverter::Convert(std::u16string_view utf16) {
     try {
         return Utf16ToGbk(utf16);
     } catch (const Error&) {
     }
-    // Characters GBK cannot hold (or lone surrogates) become '?': halve the
-    // text until the pieces that fail are single characters, so a long line
-    // with one such character costs a few conversions, not one per character.
-    if (utf16.size() == 1 || (utf16.size() == 2 && utf16[0] >= 0xD800 && utf16[0] <= 0xDBFF)) {
-        // A few common signs have a look-alike GBK holds.
-        switch (utf16[0]) {
-            case 0x2022:
-                return "\xA1\xA4";  // the bullet as a middle dot
-            case 0x00A9:
-                return "(C)";
-            case 0x00AE:
-                return "(R)";
-            case 0x2122:
-                return "TM";
-            case 0x00A0:
-                return " ";
-            default:
-                return "?";
+    std::string gbk;
+    for (size_t i = 0; i < utf16.size();) {
+        char16_t unit = utf16[i];
+        if (unit < 0x80) {
+            gbk.push_back(static_cast<char>(unit));
+            ++i;
+            continue;
         }
+        size_t length = 1;
+        char32_t code = unit;
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            length = 2;
+            code = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+        }
+        auto cached = cache_.find(code);
+        if (cached == cache_.end()) {
+            std::string converted;
+            try {
+                converted = Utf16ToGbk(utf16.substr(i, length));
+            } catch (const Error&) {
+                // A few common signs have a look-alike GBK holds.
+                switch (code) {
+                    case 0x2022:
+                        converted = "\xA1\xA4";  // the bullet as a middle dot
+                        break;
+                    case 0x00A9:
+                        converted = "(C)";
+                        break;
+                    case 0x00AE:
+                        converted = "(R)";
+                        break;
+                    case 0x2122:
+                        converted = "TM";
+                        break;
+                    case 0x00A0:
+                        converted = " ";
+                        break;
+                    default:
+                        converted = "?";
+                        break;
+                }
+            }
+            cached = cache_.emplace(code, std::move(converted)).first;
+        }
+        gbk += cached->second;
+        i += length;
     }
-    size_t half = utf16.size() / 2;
-    if (utf16[half] >= 0xDC00 && utf16[half] <= 0xDFFF) ++half;  // keep a surrogate pair together
-    return Utf16ToGbkForDisplay(utf16.substr(0, half)) + Utf16ToGbkForDisplay(utf16.substr(half));
+    return gbk;
 }
+
+std::string Utf16ToGbkForDisplay(std::u16string_view utf16) { return GbkDisplayConverter().Convert(utf16); }
 
 DocumentKind DocumentKindOf(const std::string& path, const std::string& bytes) {
     std::string start = LeadingAscii(bytes);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace setup::ui {
@@ -107,8 +108,18 @@ std::string FormattedTextToRtf(const FormattedText& text);
 // raises a Damaged error.
 std::vector<std::string> RtfTextLines(std::string_view rtf);
 
-// UTF-16 to GBK for display: a character that GBK cannot hold becomes '?', so
-// that a document with a few such characters still shows.
+// UTF-16 to GBK for display: a character that GBK cannot hold becomes a
+// look-alike GBK has ("·" for a bullet, "(C)" for the copyright sign) or '?',
+// so that a document with such characters still shows. One converter serves
+// one document: it remembers each character's conversion, so a document full
+// of characters GBK lacks costs one conversion per distinct character.
+class GbkDisplayConverter {
+public:
+    std::string Convert(std::u16string_view utf16);
+
+private:
+    std::unordered_map<char32_t, std::string> cache_;
+};
 std::string Utf16ToGbkForDisplay(std::u16string_view utf16);
 
 }  // namespace setup::ui

@@ -253,12 +253,13 @@ FormattedText LayoutHtml(std::string_view utf8, HtmlWalker walk) {
 
 std::vector<std::string> FormattedTextLines(const FormattedText& text) {
     std::vector<std::string> lines;
+    GbkDisplayConverter converter;
     for (const Block& block : text.Blocks) {
         std::string line = block.Marker;
         if (block.Kind == BlockKind::ListItem && block.Level > 1) line.insert(0, 2 * (block.Level - 1), ' ');
         for (const TextRun& run : block.Runs)
             line += block.Kind == BlockKind::TableRow && run.Text == "\t" ? " | " : run.Text;
-        lines.push_back(Utf16ToGbkForDisplay(Utf8ToUtf16(line)));
+        lines.push_back(converter.Convert(Utf8ToUtf16(line)));
     }
     return lines;
 }

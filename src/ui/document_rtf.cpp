@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/errors.h"
@@ -128,7 +129,7 @@ private:
 
     void EndLine() {
         if (Skipping() && !groups_.empty()) return;
-        lines_.push_back(Utf16ToGbkForDisplay(line_));
+        lines_.push_back(converter_.Convert(line_));
         line_.clear();
     }
 
@@ -137,15 +138,29 @@ private:
     void FlushBytes() {
         if (bytes_.empty()) return;
         if (codePage_ == 936) {
+            try {
+                line_ += GbkToUtf16(bytes_);
+                bytes_.clear();
+                return;
+            } catch (const Error&) {
+            }
+            // Not valid GBK as a whole: character by character, a byte that
+            // does not decode showing as '?'. Each character is converted
+            // once per document.
             for (size_t i = 0; i < bytes_.size();) {
                 size_t length = CharLengthAt(bytes_, i);
-                std::u16string unit;
-                try {
-                    unit = GbkToUtf16(std::string_view(bytes_).substr(i, length));
-                } catch (const Error&) {
-                    unit = u"?";
+                std::string character = bytes_.substr(i, length);
+                auto cached = characters_.find(character);
+                if (cached == characters_.end()) {
+                    std::u16string unit;
+                    try {
+                        unit = GbkToUtf16(character);
+                    } catch (const Error&) {
+                        unit = u"?";
+                    }
+                    cached = characters_.emplace(character, unit).first;
                 }
-                line_ += unit;
+                line_ += cached->second;
                 i += length;
             }
         } else {
@@ -302,6 +317,8 @@ private:
     std::u16string line_;
     std::string bytes_;
     std::vector<std::string> lines_;
+    GbkDisplayConverter converter_;
+    std::unordered_map<std::string, std::u16string> characters_;
     int codePage_ = 936;
     int pendingSkip_ = 0;
 };
