@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,6 +31,9 @@ struct TextRun {
     bool Italic = false;
     bool Underline = false;
     bool Link = false;
+    // A local picture beside the document instead of text: its path relative
+    // to the document's folder, UTF-8, with "\\" separators.
+    std::string Picture;
 };
 
 enum class BlockKind { Paragraph, Heading, ListItem, TableRow, Preformatted };
@@ -58,6 +63,8 @@ public:
     virtual void StartElement(std::string_view tag) = 0;
     virtual void EndElement(std::string_view tag) = 0;
     virtual void Text(std::string_view utf8) = 0;
+    // An <img> element with its src attribute (UTF-8, as written).
+    virtual void Image(std::string_view source) { (void)source; }
 };
 
 // Parses UTF-8 HTML with the build's HTML parser and reports it to the sink.
@@ -92,11 +99,33 @@ FormattedText LayoutHtml(std::string_view utf8, HtmlWalker walk = WalkHtml);
 // The text lines of the laid-out document, GBK: list markers before items,
 // table cells joined with " | ", empty blocks dropped.
 std::vector<std::string> FormattedTextLines(const FormattedText& text);
+// True for an <img> source that names a PNG, JPEG or BMP file in the
+// document's folder or below it: relative, without a scheme, drive, server or
+// "..". Any other source (a remote address above all) is never loaded.
+bool IsLocalPicture(std::string_view source);
+
+// A picture's pixels for embedding: top-down rows of 0xAARRGGBB.
+struct PicturePixels {
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    std::vector<uint32_t> Pixels;
+};
+// Reads and decodes a local picture by its path relative to the document's
+// folder; false when it cannot be read or decoded.
+using PictureLoader = std::function<bool(const std::string& relativeUtf8, PicturePixels& picture)>;
+// Pictures beyond these bounds are left out: a page's document is no album,
+// and each pixel costs eight bytes of RTF.
+constexpr uint32_t kMaxEmbeddedPictureSide = 2048;
+constexpr uint64_t kMaxEmbeddedPixels = 4u * 1024 * 1024;
+
 // The laid-out document as RTF for the rich-edit control: headings bold and
 // larger, bold and italic runs, list items indented with their marker, table
-// rows as tab-separated lines, links underlined in blue. 7-bit output with
-// every non-ASCII character as a \u escape.
-std::string FormattedTextToRtf(const FormattedText& text);
+// rows as tab-separated lines, links underlined in blue, and, when a loader is
+// given, local pictures embedded as device-independent bitmaps (transparent
+// parts on white; wider than the view: scaled down), which every rich-edit
+// version shows. A picture the loader cannot give is left out. 7-bit output
+// with every non-ASCII character as a \u escape.
+std::string FormattedTextToRtf(const FormattedText& text, const PictureLoader& loadPicture = nullptr);
 
 // Extracts the text of an RTF document as lines (GBK): \par, \line, \row,
 // \page and \sect end a line, \tab and \cell are tabs, \'hh escapes are in the

@@ -53,7 +53,11 @@ public:
             cells_ = 0;
         } else if (tag == "td" || tag == "th") {
             if (current_.Kind != BlockKind::TableRow) StartBlock(BlockKind::TableRow, 0);
-            if (cells_++ > 0) current_.Runs.push_back(TextRun{"\t"});
+            if (cells_++ > 0) {
+                TextRun separator;
+                separator.Text = "\t";
+                current_.Runs.push_back(std::move(separator));
+            }
             pendingSpace_ = false;
             if (tag == "th") ++bold_;
         } else if (tag == "pre" || tag == "listing" || tag == "xmp" || tag == "plaintext") {
@@ -121,7 +125,7 @@ public:
                 // link or a bold word does not start with an underlined or
                 // bold blank.
                 if (pendingSpace_ && HasText()) {
-                    if (current_.Runs.back().Text != "\t") {
+                    if (current_.Runs.back().Text != "\t" && current_.Runs.back().Picture.empty()) {
                         current_.Runs.back().Text.push_back(' ');
                     } else {
                         Append(' ');
@@ -144,19 +148,30 @@ private:
         int Count;
     };
 
+    // True when the block shows something: text or a picture.
     bool HasText() const {
         for (const TextRun& run : current_.Runs) {
-            if (!run.Text.empty() && run.Text != "\t") return true;
+            if ((!run.Text.empty() && run.Text != "\t") || !run.Picture.empty()) return true;
         }
         return false;
+    }
+
+    void Image(std::string_view source) override {
+        if (!IsLocalPicture(source)) return;
+        TextRun run;
+        run.Picture = std::string(source);
+        std::replace(run.Picture.begin(), run.Picture.end(), '/', '\\');
+        current_.Runs.push_back(std::move(run));
+        pendingSpace_ = false;
     }
 
     void Append(char c) {
         bool bold = bold_ > 0 || current_.Kind == BlockKind::Heading;
         if (current_.Runs.empty() || current_.Runs.back().Bold != bold ||
             current_.Runs.back().Italic != (italic_ > 0) || current_.Runs.back().Underline != (underline_ > 0) ||
-            current_.Runs.back().Link != (link_ > 0) || current_.Runs.back().Text == "\t") {
-            current_.Runs.push_back(TextRun{"", bold, italic_ > 0, underline_ > 0, link_ > 0});
+            current_.Runs.back().Link != (link_ > 0) || current_.Runs.back().Text == "\t" ||
+            !current_.Runs.back().Picture.empty()) {
+            current_.Runs.push_back(TextRun{"", bold, italic_ > 0, underline_ > 0, link_ > 0, ""});
         }
         current_.Runs.back().Text.push_back(c);
     }
@@ -257,14 +272,88 @@ std::vector<std::string> FormattedTextLines(const FormattedText& text) {
     for (const Block& block : text.Blocks) {
         std::string line = block.Marker;
         if (block.Kind == BlockKind::ListItem && block.Level > 1) line.insert(0, 2 * (block.Level - 1), ' ');
-        for (const TextRun& run : block.Runs)
+        bool hasText = !block.Marker.empty() || block.Runs.empty();
+        for (const TextRun& run : block.Runs) {
             line += block.Kind == BlockKind::TableRow && run.Text == "\t" ? " | " : run.Text;
+            hasText = hasText || run.Picture.empty();
+        }
+        // A block that holds only pictures is no line of text.
+        if (!hasText) continue;
         lines.push_back(converter.Convert(Utf8ToUtf16(line)));
     }
     return lines;
 }
 
-std::string FormattedTextToRtf(const FormattedText& text) {
+bool IsLocalPicture(std::string_view source) {
+    source = TrimBlanks(source);
+    if (source.empty() || source.size() > 260) return false;
+    // No scheme or drive ("http:", "file:", "C:"), no server or root ("//",
+    // "\\\\", "/"), nothing but a plain file path.
+    if (source.find_first_of(":?#%") != std::string_view::npos) return false;
+    if (source[0] == '/' || source[0] == '\\') return false;
+    size_t start = 0;
+    while (start <= source.size()) {
+        size_t end = source.find_first_of("/\\", start);
+        if (end == std::string_view::npos) end = source.size();
+        if (source.substr(start, end - start) == "..") return false;
+        start = end + 1;
+    }
+    return EndsWithNoCase(source, ".png") || EndsWithNoCase(source, ".jpg") || EndsWithNoCase(source, ".jpeg") ||
+           EndsWithNoCase(source, ".bmp");
+}
+
+namespace {
+
+// Widest picture in twips (the viewer is about 476 pixels wide).
+constexpr uint64_t kMaxPictureTwips = 6600;
+
+void AppendHex(std::string& rtf, uint32_t value, int bytes) {
+    static const char hex[] = "0123456789abcdef";
+    for (int i = 0; i < bytes; ++i, value >>= 8) {  // little-endian, as the bitmap header is
+        rtf.push_back(hex[(value >> 4) & 15]);
+        rtf.push_back(hex[value & 15]);
+    }
+}
+
+// A 32-bit bottom-up device-independent bitmap: its header, then the rows.
+void AppendRtfPicture(std::string& rtf, const PicturePixels& picture) {
+    uint64_t goalWidth = uint64_t{picture.Width} * 15;  // 96 pixels an inch, 1440 twips an inch
+    uint64_t goalHeight = uint64_t{picture.Height} * 15;
+    if (goalWidth > kMaxPictureTwips) {
+        goalHeight = std::max<uint64_t>(goalHeight * kMaxPictureTwips / goalWidth, 1);
+        goalWidth = kMaxPictureTwips;
+    }
+    rtf += "{\\pict\\dibitmap0\\picw" + std::to_string(picture.Width) + "\\pich" + std::to_string(picture.Height) +
+           "\\picwgoal" + std::to_string(goalWidth) + "\\pichgoal" + std::to_string(goalHeight) + "\n";
+    AppendHex(rtf, 40, 4);              // biSize
+    AppendHex(rtf, picture.Width, 4);   // biWidth
+    AppendHex(rtf, picture.Height, 4);  // biHeight: positive, bottom-up rows
+    AppendHex(rtf, 1, 2);               // biPlanes
+    AppendHex(rtf, 32, 2);              // biBitCount
+    AppendHex(rtf, 0, 4);               // biCompression: BI_RGB
+    AppendHex(rtf, picture.Width * picture.Height * 4, 4);
+    AppendHex(rtf, 0, 4);
+    AppendHex(rtf, 0, 4);
+    AppendHex(rtf, 0, 4);
+    AppendHex(rtf, 0, 4);
+    for (uint32_t row = picture.Height; row-- > 0;) {
+        rtf.push_back('\n');
+        for (uint32_t column = 0; column < picture.Width; ++column) {
+            uint32_t argb = picture.Pixels[size_t{row} * picture.Width + column];
+            // Transparent parts are laid on the white of the page.
+            uint32_t alpha = argb >> 24;
+            auto over = [alpha](uint32_t channel) { return (channel * alpha + 255 * (255 - alpha) + 127) / 255; };
+            uint32_t red = over((argb >> 16) & 255), green = over((argb >> 8) & 255), blue = over(argb & 255);
+            AppendHex(rtf, blue | green << 8 | red << 16, 4);
+        }
+    }
+    rtf += "}";
+}
+
+}  // namespace
+
+std::string FormattedTextToRtf(const FormattedText& text, const PictureLoader& loadPicture) {
+    uint64_t pixels = 0;
     // Font 0 is the Chinese system font (GB2312 character set), colour 1 the
     // blue of links. Sizes are in half points. The character properties are
     // set in full at the start, since the control's own default (the font it
@@ -301,6 +390,17 @@ std::string FormattedTextToRtf(const FormattedText& text) {
         for (const TextRun& run : block.Runs) {
             if (run.Text == "\t") {
                 rtf += "\\tab ";
+                continue;
+            }
+            if (!run.Picture.empty()) {
+                PicturePixels picture;
+                if (loadPicture && loadPicture(run.Picture, picture) && picture.Width > 0 && picture.Height > 0 &&
+                    picture.Width <= kMaxEmbeddedPictureSide && picture.Height <= kMaxEmbeddedPictureSide &&
+                    picture.Pixels.size() == size_t{picture.Width} * picture.Height &&
+                    pixels + picture.Pixels.size() <= kMaxEmbeddedPixels) {
+                    pixels += picture.Pixels.size();
+                    AppendRtfPicture(rtf, picture);
+                }
                 continue;
             }
             std::string controls;

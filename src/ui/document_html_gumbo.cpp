@@ -50,6 +50,11 @@ void WalkHtmlWithParserLibrary(std::string_view utf8, HtmlSink& sink) {
                 sink.Text(child->v.text.text);
                 break;
             case GUMBO_NODE_ELEMENT: {
+                if (child->v.element.tag == GUMBO_TAG_IMG) {
+                    const GumboAttribute* source = gumbo_get_attribute(&child->v.element.attributes, "src");
+                    if (source) sink.Image(source->value);
+                    break;
+                }
                 std::string_view tag = gumbo_normalized_tagname(child->v.element.tag);
                 if (IsHiddenElement(tag)) break;
                 sink.StartElement(tag);

@@ -160,7 +160,9 @@ private:
         size_t end = start;
         while (end < html_.size() && !IsSpace(html_[end]) && html_[end] != '>' && html_[end] != '/') ++end;
         std::string tag = AsciiLowerCase(html_.substr(start, end - start));
-        // Attributes are skipped; a quoted value may hold ">".
+        // Attributes are skipped (but a picture's source); a quoted value may
+        // hold ">".
+        if (!closing && tag == "img" && hidden_.empty()) sink_.Image(AttributeValue(end, "src"));
         bool selfClosing = false;
         char quote = 0;
         while (end < html_.size()) {
@@ -213,6 +215,45 @@ private:
             if (after < html_.size() && (html_[after] == '\n' || html_[after] == '\r')) return after + 1;
         }
         return after;
+    }
+
+    // The value of the named attribute among those from `at` to the end of
+    // the tag, character references resolved; empty when it is not there.
+    std::string AttributeValue(size_t at, std::string_view wanted) const {
+        while (at < html_.size() && html_[at] != '>') {
+            while (at < html_.size() && (IsSpace(html_[at]) || html_[at] == '/')) ++at;
+            size_t nameStart = at;
+            while (at < html_.size() && !IsSpace(html_[at]) && html_[at] != '=' && html_[at] != '>' && html_[at] != '/')
+                ++at;
+            std::string name = AsciiLowerCase(html_.substr(nameStart, at - nameStart));
+            while (at < html_.size() && IsSpace(html_[at])) ++at;
+            std::string value;
+            if (at < html_.size() && html_[at] == '=') {
+                ++at;
+                while (at < html_.size() && IsSpace(html_[at])) ++at;
+                size_t valueStart = at, valueEnd = at;
+                if (at < html_.size() && (html_[at] == '"' || html_[at] == '\'')) {
+                    size_t close = html_.find(html_[at], at + 1);
+                    if (close == std::string_view::npos) return "";
+                    valueStart = at + 1;
+                    valueEnd = close;
+                    at = close + 1;
+                } else {
+                    while (at < html_.size() && !IsSpace(html_[at]) && html_[at] != '>') ++at;
+                    valueEnd = at;
+                }
+                for (size_t i = valueStart; i < valueEnd;) {
+                    if (html_[i] == '&') {
+                        i = CharacterReference(html_.substr(0, valueEnd), i, value);
+                    } else {
+                        value.push_back(html_[i++]);
+                    }
+                }
+            }
+            if (name == wanted) return value;
+            if (name.empty() && at < html_.size() && html_[at] != '>') ++at;  // a stray character
+        }
+        return "";
     }
 
     void StartTag(const std::string& tag, bool empty) {

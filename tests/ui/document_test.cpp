@@ -251,6 +251,20 @@ TEST_P(HtmlLayoutTest, DeepNesting) {
     EXPECT_EQ(LinesOf(flat).size(), 3 * kMaxDocumentNesting);
 }
 
+// Only local PNG and JPEG pictures beside the document become picture runs;
+// remote, absolute and escaping sources are dropped, and none is text.
+TEST_P(HtmlLayoutTest, LocalPicturesOnly) {
+    FormattedText text = LayoutHtml(Fixture("pictures.html"), GetParam().Walk);
+    std::vector<std::string> pictures;
+    for (const Block& block : text.Blocks) {
+        for (const TextRun& run : block.Runs) {
+            if (!run.Picture.empty()) pictures.push_back(run.Picture);
+        }
+    }
+    EXPECT_EQ(pictures, (Lines{"logo.png", "photo.jpg", "logo.png"}));
+    EXPECT_EQ(FormattedTextLines(text), (Lines{"Logo: and", "end"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Parsers, HtmlLayoutTest,
                          ::testing::Values(Parser{"build", WalkHtml}, Parser{"markup", WalkHtmlMarkup}),
                          [](const ::testing::TestParamInfo<Parser>& info) { return std::string(info.param.Name); });
@@ -311,6 +325,82 @@ TEST(HtmlDocument, RtfForTheViewerHoldsTheSameText) {
     expected[6] = "项目\t说明";
     expected[7] = "A\t甲 & 乙";
     EXPECT_EQ(fromRtf, expected);
+}
+
+struct SourceCase {
+    const char* Source;
+    bool Local;
+};
+
+class LocalPictureTest : public ::testing::TestWithParam<SourceCase> {};
+
+TEST_P(LocalPictureTest, Decides) {
+    EXPECT_EQ(IsLocalPicture(GetParam().Source), GetParam().Local) << GetParam().Source;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, LocalPictureTest,
+                         ::testing::Values(SourceCase{"logo.png", true}, SourceCase{"img/Logo.JPG", true},
+                                           SourceCase{"img\\a.jpeg", true}, SourceCase{" a.png ", true},
+                                           SourceCase{"a..b.png", true}, SourceCase{"http://x/a.png", false},
+                                           SourceCase{"//x/a.png", false}, SourceCase{"\\\\x\\a.png", false},
+                                           SourceCase{"/a.png", false}, SourceCase{"C:\\a.png", false},
+                                           SourceCase{"file:a.png", false}, SourceCase{"../a.png", false},
+                                           SourceCase{"img/../../a.png", false}, SourceCase{"a.png?x=1", false},
+                                           SourceCase{"a%2epng", false}, SourceCase{"a.gif", false},
+                                           SourceCase{"a.BMP", true}, SourceCase{"", false}));
+
+// The view's RTF asks the loader for the local pictures only, and embeds each
+// as a 32-bit bottom-up bitmap, transparency laid on white; a picture the
+// loader cannot give is left out.
+TEST(HtmlDocument, PicturesEmbeddedInTheRtf) {
+    FormattedText text = LayoutHtml(Fixture("pictures.html"));
+    Lines asked;
+    std::string rtf = FormattedTextToRtf(text, [&asked](const std::string& path, PicturePixels& picture) {
+        asked.push_back(path);
+        if (path != "logo.png") return false;
+        picture.Width = 2;
+        picture.Height = 2;
+        picture.Pixels = {0xFFFF0000, 0x00000000, 0xFF0000FF, 0x80000000};  // top row first
+        return true;
+    });
+    EXPECT_EQ(asked, (Lines{"logo.png", "photo.jpg", "logo.png"}));
+    const std::string picture =
+        "{\\pict\\dibitmap0\\picw2\\pich2\\picwgoal30\\pichgoal30\n"
+        "28000000"
+        "02000000"
+        "02000000"
+        "0100"
+        "2000"
+        "00000000"
+        "10000000"
+        "00000000"
+        "00000000"
+        "00000000"
+        "00000000"
+        "\nff0000007f7f7f00"    // bottom row: blue, black at half over white
+        "\n0000ff00ffffff00}";  // top row: red, transparent
+    size_t first = rtf.find(picture);
+    EXPECT_NE(first, std::string::npos) << rtf;
+    EXPECT_NE(rtf.find(picture, first + 1), std::string::npos);
+    EXPECT_EQ(RtfTextLines(rtf).front(), "Logo: and");
+    EXPECT_EQ(FormattedTextToRtf(text).find("pict"), std::string::npos);  // no loader, no pictures
+}
+
+// Pictures too large to embed are left out, and so are inconsistent ones.
+TEST(HtmlDocument, PictureBounds) {
+    FormattedText text = LayoutHtml("<img src=a.png>");
+    auto rtfWith = [&text](uint32_t width, uint32_t height, size_t pixels) {
+        return FormattedTextToRtf(text, [=](const std::string&, PicturePixels& picture) {
+            picture.Width = width;
+            picture.Height = height;
+            picture.Pixels.assign(pixels, 0xFFFFFFFF);
+            return true;
+        });
+    };
+    EXPECT_NE(rtfWith(1000, 1, 1000).find("\\picwgoal6600\\pichgoal6"), std::string::npos);  // scaled to the view
+    EXPECT_EQ(rtfWith(kMaxEmbeddedPictureSide + 1, 1, kMaxEmbeddedPictureSide + 1).find("pict"), std::string::npos);
+    EXPECT_EQ(rtfWith(2, 2, 3).find("pict"), std::string::npos);
+    EXPECT_EQ(rtfWith(0, 0, 0).find("pict"), std::string::npos);
 }
 
 }  // namespace

@@ -5,12 +5,17 @@
 #include <richedit.h>
 
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/errors.h"
+#include "platform/os.h"
+#include "platform/stream.h"
 #include "platform/text.h"
 #include "platform/win32/dll_hardening.h"
 #include "ui/document_format.h"
+#include "ui/picture.h"
 
 namespace setup::ui {
 
@@ -55,6 +60,31 @@ bool IsRichEdit(HWND view) {
     return lstrcmpiW(name, L"EDIT") != 0;
 }
 
+// A local picture of an HTML document, by its path relative to the
+// document's folder, decoded to pixels; false when it cannot be read or
+// decoded (it is then left out).
+bool ReadPicture(const std::string& folder, const std::string& relativeUtf8, PicturePixels& pixels) {
+    try {
+        std::string path = (folder.empty() ? std::string() : folder + "\\") + Utf8ToGbk(relativeUtf8);
+        std::optional<PictureFormat> format = PictureFormatOf(path);
+        if (!format) return false;
+        std::unique_ptr<Stream> file = OS().Files().Open(path, OpenMode::Read);
+        int64_t size = file->Size();
+        if (size <= 0 || size > 8 * 1024 * 1024) return false;
+        Picture picture = DecodePicture(*format, file->ReadBytes(static_cast<size_t>(size)));
+        if (picture.width <= 0 || picture.height <= 0 ||
+            picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)) {
+            return false;
+        }
+        pixels.Width = static_cast<uint32_t>(picture.width);
+        pixels.Height = static_cast<uint32_t>(picture.height);
+        pixels.Pixels = std::move(picture.pixels);
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
 // The document as the bytes and format the rich-edit control reads.
 std::string RichEditContent(const Document& document, WPARAM& format) {
     switch (document.kind) {
@@ -63,7 +93,10 @@ std::string RichEditContent(const Document& document, WPARAM& format) {
             return document.source;
         case DocumentKind::Html:
             format = SF_RTF;
-            return FormattedTextToRtf(LayoutHtml(document.source));
+            return FormattedTextToRtf(LayoutHtml(document.source),
+                                      [&document](const std::string& relative, PicturePixels& pixels) {
+                                          return ReadPicture(document.folder, relative, pixels);
+                                      });
         case DocumentKind::Text:
             break;
     }
