@@ -137,6 +137,13 @@ std::string FormattedTextToRtf(const FormattedText& text, const PictureLoader& l
 // raises a Damaged error.
 std::vector<std::string> RtfTextLines(std::string_view rtf);
 
+// The RTF with every embedded or linked object group ({\object ...})
+// replaced by its result group (the rendition a reader without the object's
+// program shows), so that the rich-edit control is never asked to start an
+// object's program. Escapes and binary data are stepped over, never read as
+// braces.
+std::string WithoutRtfObjects(std::string_view rtf);
+
 // UTF-16 to GBK for display: a character that GBK cannot hold becomes a
 // look-alike GBK has ("·" for a bullet, "(C)" for the copyright sign) or '?',
 // so that a document with such characters still shows. One converter serves

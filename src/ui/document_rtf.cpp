@@ -325,6 +325,98 @@ private:
 
 }  // namespace
 
+namespace {
+
+bool IsRtfLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The position after the control word or symbol at `at` (a backslash); the
+// binary data of \binN is part of it.
+size_t SkipControl(std::string_view rtf, size_t at) {
+    ++at;
+    if (at >= rtf.size()) return at;
+    if (!IsRtfLetter(rtf[at])) return at + 1;
+    size_t start = at;
+    while (at < rtf.size() && IsRtfLetter(rtf[at])) ++at;
+    bool binary = rtf.substr(start, at - start) == "bin";
+    uint64_t length = 0;
+    if (at < rtf.size() && rtf[at] == '-') ++at;
+    while (at < rtf.size() && rtf[at] >= '0' && rtf[at] <= '9') {
+        if (length < rtf.size()) length = length * 10 + static_cast<uint64_t>(rtf[at] - '0');
+        ++at;
+    }
+    if (at < rtf.size() && rtf[at] == ' ') ++at;
+    if (binary) at = length >= rtf.size() - at ? rtf.size() : at + static_cast<size_t>(length);
+    return at;
+}
+
+// The position of the "}" that closes the group opened at `open`, or the end.
+size_t GroupEnd(std::string_view rtf, size_t open) {
+    size_t depth = 0;
+    for (size_t at = open; at < rtf.size();) {
+        if (rtf[at] == '\\') {
+            at = SkipControl(rtf, at);
+            continue;
+        }
+        if (rtf[at] == '{') ++depth;
+        if (rtf[at] == '}' && --depth == 0) return at;
+        ++at;
+    }
+    return rtf.size();
+}
+
+// True when the group opened at `open` starts with the control word (after
+// an optional "\*").
+bool GroupStartsWith(std::string_view rtf, size_t open, std::string_view word) {
+    size_t at = open + 1;
+    while (at < rtf.size() && (rtf[at] == '\r' || rtf[at] == '\n' || rtf[at] == ' ')) ++at;
+    if (rtf.compare(at, 2, "\\*") == 0) at += 2;
+    while (at < rtf.size() && (rtf[at] == '\r' || rtf[at] == '\n' || rtf[at] == ' ')) ++at;
+    if (at >= rtf.size() || rtf[at] != '\\' || rtf.compare(at + 1, word.size(), word) != 0) return false;
+    size_t after = at + 1 + word.size();
+    return after >= rtf.size() || !IsRtfLetter(rtf[after]);
+}
+
+std::string WithoutObjects(std::string_view rtf, int depth) {
+    std::string out;
+    out.reserve(rtf.size());
+    for (size_t at = 0; at < rtf.size();) {
+        if (rtf[at] == '\\') {
+            size_t next = SkipControl(rtf, at);
+            out.append(rtf.substr(at, next - at));
+            at = next;
+            continue;
+        }
+        if (rtf[at] == '{' && GroupStartsWith(rtf, at, "object")) {
+            size_t end = GroupEnd(rtf, at);
+            // The object's result, if it has one, stays; objects inside it
+            // are dropped in turn (up to a small depth, then wholly).
+            for (size_t inner = at + 1; inner < end && depth < 8;) {
+                if (rtf[inner] == '\\') {
+                    inner = SkipControl(rtf, inner);
+                } else if (rtf[inner] == '{') {
+                    size_t innerEnd = GroupEnd(rtf, inner);
+                    if (GroupStartsWith(rtf, inner, "result")) {
+                        out += WithoutObjects(rtf.substr(inner, std::min(innerEnd + 1, end) - inner), depth + 1);
+                        break;
+                    }
+                    inner = innerEnd + 1;
+                } else {
+                    ++inner;
+                }
+            }
+            at = end + 1;
+            continue;
+        }
+        out.push_back(rtf[at]);
+        ++at;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string WithoutRtfObjects(std::string_view rtf) { return WithoutObjects(rtf, 0); }
+
 std::vector<std::string> RtfTextLines(std::string_view rtf) {
     if (rtf.size() > kMaxDocumentBytes) ThrowDamaged("The RTF document is too large");
     return RtfReader(rtf).Read();

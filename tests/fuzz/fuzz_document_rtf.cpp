@@ -1,4 +1,5 @@
-// Any bytes as the body of an RTF document.
+// Any bytes as the body of an RTF document, for its text and for the view's
+// removal of objects.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)setup::ui::RtfTextLines(bytes);
     } catch (const setup::Error&) {
     }
+    (void)setup::ui::WithoutRtfObjects(bytes);
     try {
         (void)setup::ui::DecodeDocument("a.rtf", "{\\rtf1\\ansi " + bytes);
     } catch (const setup::Error&) {

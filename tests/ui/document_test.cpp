@@ -155,6 +155,29 @@ INSTANTIATE_TEST_SUITE_P(
         // An overlong control word and a huge parameter.
         RtfCase{"{\\rtf1 \\aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa1 x \\fs99999999999999999999 y}", {"x y"}}));
 
+struct ObjectCase {
+    const char* Rtf;
+    const char* Expected;
+};
+
+class RtfObjectTest : public ::testing::TestWithParam<ObjectCase> {};
+
+// Objects are replaced by their results; braces inside escapes and binary
+// data are not groups.
+TEST_P(RtfObjectTest, ReplacedByResult) { EXPECT_EQ(WithoutRtfObjects(GetParam().Rtf), GetParam().Expected); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Objects, RtfObjectTest,
+    ::testing::Values(
+        ObjectCase{"{\\rtf1 a{\\object\\objemb{\\*\\objclass Package}{\\*\\objdata 0102}{\\result {\\pict x}}}b}",
+                   "{\\rtf1 a{\\result {\\pict x}}b}"},
+        ObjectCase{"{\\rtf1 {\\*\\object\\objautlink{\\*\\objdata \\{\\bin3 }}}}}c}", "{\\rtf1 c}"},
+        ObjectCase{"{\\rtf1 {\\object{\\result {\\object{\\result r}}}}}", "{\\rtf1 {\\result {\\result r}}}"},
+        ObjectCase{"{\\rtf1 \\{\\object not a group\\}{\\objectx kept}}",
+                   "{\\rtf1 \\{\\object not a group\\}{\\objectx kept}}"},
+        ObjectCase{"{\\rtf1 keep{\\object{\\result cut", "{\\rtf1 keep{\\result cut"},
+        ObjectCase{"{\\rtf1 {\\object", "{\\rtf1 "}));
+
 TEST(RtfDocument, DeepNestingIsRefusedWithoutRecursion) {
     std::string deep =
         "{\\rtf1 " + std::string(kMaxDocumentNesting + 1, '{') + "x" + std::string(kMaxDocumentNesting + 1, '}') + "}";

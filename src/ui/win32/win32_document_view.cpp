@@ -90,7 +90,7 @@ std::string RichEditContent(const Document& document, WPARAM& format) {
     switch (document.kind) {
         case DocumentKind::Rtf:
             format = SF_RTF;
-            return document.source;
+            return WithoutRtfObjects(document.source);
         case DocumentKind::Html:
             format = SF_RTF;
             return FormattedTextToRtf(LayoutHtml(document.source),
