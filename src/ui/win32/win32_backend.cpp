@@ -1,3 +1,5 @@
+#include "platform/win32/windows_api.h"
+
 #include "ui/win32/win32_backend.h"
 
 #include <commctrl.h>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "platform/win32/dll_hardening.h"
-#include "platform/win32/windows_api.h"
 #include "ui/win32/win32_picture.h"
 
 namespace setup::ui {
@@ -244,8 +245,7 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
             result = 0;
             return true;
         case WM_MOUSEMOVE: {
-            Control* under =
-                GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            Control* under = GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
             SetHovered(under);
             if (under) {
                 TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
@@ -257,8 +257,7 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
             SetHovered(nullptr);
             return false;
         case WM_LBUTTONUP: {
-            Control* under =
-                GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            Control* under = GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
             if (auto* label = dynamic_cast<Label*>(under)) Guarded([&] { label->Click(); });
             return false;
         }
@@ -382,8 +381,8 @@ void WriteLayout(Form& form, const std::string& note) {
     if (!file) return;
     auto utf8 = [](const std::string& gbk) {
         std::wstring wide = Wide(gbk);
-        int size =
-            WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+        int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                       nullptr);
         std::string out(static_cast<size_t>(size), '\0');
         WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), out.data(), size, nullptr,
                             nullptr);
@@ -490,8 +489,8 @@ void Win32Backend::RunModal(Form& form) {
         height = work.bottom - work.top;
     }
     HWND previous = GetActiveWindow();
-    HWND hwnd = CreateWindowExW(exStyle, kFormClass, Wide(form.Caption()).c_str(), style, x, y, width, height, nullptr,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd = CreateWindowExW(exStyle, kFormClass, Wide(form.Caption()).c_str(), style, x, y, width, height,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
     form.peer = hwnd;
