@@ -8,6 +8,7 @@ packages=(
     zlib1g-dev libpng-dev libjpeg62-turbo-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libtomlplusplus-dev
+    libgumbo-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
     wine wine32:i386 wine64
     xvfb xdotool x11-utils imagemagick openbox
@@ -115,3 +116,36 @@ if ! ia32_runs; then
     fi
     ia32_runs || echo "bootstrap: 32-bit programs still cannot run here; the 32-bit Windows tests will be skipped" >&2
 fi
+
+# --- The document viewer's HTML parser for Windows ------------------------
+# The Windows programs parse HTML documents with gumbo cross-built from
+# Debian's source package gumbo-parser (cmake/html_parser.cmake compiles it
+# into the build folder). Only the source is fetched here, once, into the
+# cache the other cross-built libraries use. Where the archive does not offer
+# it, the Windows build reads HTML with the viewer's own bounded tokenizer,
+# so a failed fetch is reported and tolerated, and tried again next time.
+fetch_html_parser_source() {
+    local cache=${SETUP_DEPS_CACHE:-/var/cache/setup-deps}
+    compgen -G "$cache/gumbo-parser_*.orig.tar.*" >/dev/null && return 0
+    local list=/etc/apt/sources.list.d/setup-deb-src.sources
+    if [ ! -f "$list" ]; then
+        local suite
+        suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: $suite $suite-updates" \
+            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" | $sudo tee "$list" >/dev/null
+        $sudo apt-get update -qq
+    fi
+    $sudo mkdir -p "$cache"
+    $sudo chmod a+rwx "$cache"
+    local version
+    for version in $(apt-cache showsrc gumbo-parser 2>/dev/null | sed -n 's/^Version: //p' | sort -u | sort -r -V); do
+        if (cd "$cache" && apt-get source --download-only -qq "gumbo-parser=$version" >/dev/null 2>&1); then
+            return 0
+        fi
+    done
+    # A half-fetched package (its description without its sources) is removed.
+    rm -f "$cache"/gumbo-parser_*.dsc
+    echo "bootstrap: the source package gumbo-parser could not be fetched; the Windows build reads HTML" \
+        "documents with its own tokenizer" >&2
+}
+fetch_html_parser_source

@@ -50,11 +50,31 @@ TEST_F(ChoicePagesTest, AgreementCaptionOnEveryVisit) {
     EXPECT_EQ(captions[2], "我同意(&T)");  // back again
     EXPECT_EQ(captions[3], "下一步(&N)->");
     std::string agreement = PageBlock("TfrmProtocol");
-    EXPECT_TRUE(Contains(agreement, "agreement.txt\" text, 3 lines")) << agreement;
+    EXPECT_TRUE(Contains(agreement, "agreement.txt\" text, 2 lines")) << agreement;
     EXPECT_TRUE(Contains(agreement, "    | 第二条")) << agreement;
     // The readme page has no document: an empty viewer, the page works on.
     EXPECT_TRUE(Contains(PageBlock("TfrmSoftExplaion"), "WebBrowser1 HtmlView 0,0 467x160 no document"));
     EXPECT_TRUE(Installed());
+}
+
+// An HTML readme shows as laid-out text: its script is neither run nor
+// shown, its remote picture not fetched.
+TEST_F(ChoicePagesTest, HtmlDocumentShowsWithoutScriptOrFetch) {
+    Switches({"软件使用说明", "安装进程"});
+    Setting(igExplain, "说明文件", "D:\\src\\readme.html");
+    Add(fkInfoFile, "readme.html",
+        "<!DOCTYPE html><html><head><title>t</title><script>alert('x')</script></head><body>"
+        "<h1>说明</h1><p>第一段 <b>粗体</b></p><ul><li>甲</li><li>乙</li></ul>"
+        "<img src=\"http://example.com/track.png\"><script>document.write('不该出现')</script></body></html>",
+        "");
+    ASSERT_EQ(Run(), 0) << output_;
+    std::string page = PageBlock("TfrmSoftExplaion");
+    EXPECT_TRUE(Contains(page, "readme.html\" HTML, ")) << page;
+    EXPECT_TRUE(Contains(page, "| 说明")) << page;
+    EXPECT_TRUE(Contains(page, "| 第一段 粗体")) << page;
+    EXPECT_FALSE(Contains(page, "不该出现")) << page;
+    EXPECT_FALSE(Contains(page, "alert")) << page;
+    for (const std::string& line : EffectLines()) EXPECT_FALSE(Contains(line, "example.com/track")) << line;
 }
 
 // With the name fixed the edit is read-only and Browse disabled; with the

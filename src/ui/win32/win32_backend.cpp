@@ -13,6 +13,7 @@
 
 #include "platform/win32/dll_hardening.h"
 #include "ui/document.h"
+#include "ui/win32/win32_document_view.h"
 #include "ui/win32/win32_picture.h"
 
 namespace setup::ui {
@@ -33,6 +34,8 @@ std::exception_ptr pendingFailure;
 // Set while the backend writes a control's state to its peer, so that the
 // notifications this causes (EN_CHANGE) are not taken for user input.
 bool updatingPeer = false;
+// The document each viewer window shows, so that it is filled only on a change.
+std::map<HWND, const Document*> shownDocuments;
 bool busyCursor = false;
 
 template <typename Handler>
@@ -456,10 +459,13 @@ void CreatePeer(Control& control) {
         exStyle |= WS_EX_CLIENTEDGE;
         text.clear();
     } else if (dynamic_cast<HtmlView*>(&control)) {
-        cls = L"EDIT";
-        style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP;
-        exStyle |= WS_EX_CLIENTEDGE;
-        text.clear();
+        // The document viewer makes its own window (a rich-edit control).
+        RECT bounds = RectOf(control);
+        HWND view = CreateDocumentView(Peer(*container), bounds, FontOf(control.GetFont()));
+        if (!view) return;
+        SetWindowLongPtrW(view, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&control));
+        control.peer = view;
+        return;
     } else if (dynamic_cast<ProgressBar*>(&control)) {
         cls = PROGRESS_CLASSW;
     } else if (dynamic_cast<Gauge*>(&control)) {
@@ -648,6 +654,7 @@ void Win32Backend::RunModal(Form& form) {
         hovered = nullptr;
         if (previous) EnableWindow(previous, TRUE);
         DestroyWindow(hwnd);
+        shownDocuments.clear();
         ForgetPeers(form);
         if (previous) SetActiveWindow(previous);
     };
@@ -782,11 +789,13 @@ void Win32Backend::Update(Control& control) {
     }
     if (auto* tree = dynamic_cast<ShellTreeView*>(&control)) SyncTree(hwnd, *tree);
     if (auto* view = dynamic_cast<HtmlView*>(&control)) {
-        std::string text;
-        if (const Document* document = view->GetDocument()) {
-            for (const std::string& line : document->lines) text += line + "\r\n";
+        // The viewer is filled again only when its document changed.
+        const Document* document = view->GetDocument();
+        auto it = shownDocuments.find(hwnd);
+        if (it == shownDocuments.end() || it->second != document) {
+            ShowDocument(hwnd, document);
+            shownDocuments[hwnd] = document;
         }
-        SetWindowTextW(hwnd, Wide(text).c_str());
     }
     if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
         SendMessageW(hwnd, PBM_SETRANGE32, static_cast<WPARAM>(bar->Min()), static_cast<LPARAM>(bar->Max()));
@@ -812,6 +821,7 @@ void Win32Backend::Forget(Control& control) {
         return;
     }
     if (hovered == &control) hovered = nullptr;
+    if (control.peer) shownDocuments.erase(Peer(control));
     // A control that goes while its form shows takes its window with it.
     if (control.peer && !dynamic_cast<Form*>(&control) && IsWindow(Peer(control))) DestroyWindow(Peer(control));
     ForgetPeers(control);
