@@ -296,16 +296,22 @@ wizard_pages=()
 # checked against the table, then Next (or Finish) pressed where it is drawn.
 on_wizard_step() {
     [ -f "$layout" ] || return 0
-    local pages
+    local pages page
     pages=$(grep -c '^form TfrmParent page ' "$layout" || true)
     [ "$pages" -gt "$pages_seen" ] || return 0
+    # Pages the wizard passed by itself (the progress page of a quick
+    # installation) are counted too; the last one is the one on screen.
+    local fresh=()
+    while read -r page; do fresh+=("$page"); done < <(grep '^form TfrmParent page ' "$layout" |
+        sed -n "$((pages_seen + 1)),${pages}p" | awk '{print $4}')
+    wizard_pages+=("${fresh[@]}")
     pages_seen=$pages
-    local page
-    page=$(grep '^form TfrmParent page ' "$layout" | tail -1 | awk '{print $4}')
-    wizard_pages+=("$page")
+    page=${wizard_pages[-1]}
     sleep 1
     shot "wizard-$page"
-    python3 "$here/layout_check.py" "$layout" "$page" || fail "the $page page does not match its layout"
+    for shown in "${fresh[@]}"; do
+        python3 "$here/layout_check.py" "$layout" "$shown" || fail "the $shown page does not match its layout"
+    done
     local frame
     frame=$(xdotool search --onlyvisible --name '^“演示程序”安装向导$' 2>/dev/null | while read -r w; do
         [ "$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: //p')" = 508x331 ] && echo "$w"
@@ -375,9 +381,10 @@ on_choice_step() {
     local pages page frame picker
     pages=$(grep -c '^form TfrmParent page ' "$layout" || true)
     [ "$pages" -gt "$pages_seen" ] || return 0
+    while read -r page; do wizard_pages+=("$page"); done < <(grep '^form TfrmParent page ' "$layout" |
+        sed -n "$((pages_seen + 1)),${pages}p" | awk '{print $4}')
     pages_seen=$pages
-    page=$(grep '^form TfrmParent page ' "$layout" | tail -1 | awk '{print $4}')
-    wizard_pages+=("$page")
+    page=${wizard_pages[-1]}
     sleep 1
     frame=$(frame_window)
     [ -n "$frame" ] || fail "no wizard window of 508 x 331"
