@@ -581,29 +581,21 @@ Win32Backend::Win32Backend() {
     if (HMODULE comctl = static_cast<HMODULE>(win32::LoadSystemLibrary(L"comctl32.dll"))) {
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
         auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES | ICC_TREEVIEW_CLASSES};
         if (init) init(&icc);
     }
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = FormProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = nullptr;
-    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    wc.lpszClassName = kFormClass;
-    RegisterClassW(&wc);
-    WNDCLASSW panel{};
-    panel.lpfnWndProc = PanelProc;
-    panel.hInstance = GetModuleHandleW(nullptr);
-    panel.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    panel.lpszClassName = kPanelClass;
-    RegisterClassW(&panel);
-    WNDCLASSW gauge{};
-    gauge.lpfnWndProc = GaugeProc;
-    gauge.hInstance = GetModuleHandleW(nullptr);
-    gauge.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    gauge.lpszClassName = kGaugeClass;
-    RegisterClassW(&gauge);
+    auto registerClass = [](WNDPROC proc, const wchar_t* name, HICON icon) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hIcon = icon;
+        wc.lpszClassName = name;
+        RegisterClassW(&wc);
+    };
+    registerClass(FormProc, kFormClass, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)));
+    registerClass(PanelProc, kPanelClass, nullptr);
+    registerClass(GaugeProc, kGaugeClass, nullptr);
 }
 
 Win32Backend::~Win32Backend() = default;
