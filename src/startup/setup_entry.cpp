@@ -88,7 +88,8 @@ int SetupMain() {
     SetMessagePump([] { ui::Application::ProcessMessages(); });
 
     CommandSwitches switches = ParseCommandSwitches(OS().System().GetArguments());
-    bool relaunch = IsVistaOrLater(GetOSVersionText()) && switches.MayRelaunch() && !switches.Help && switches.Problem.empty();
+    bool relaunch =
+        IsVistaOrLater(GetOSVersionText()) && switches.MayRelaunch() && !switches.Help && switches.Problem.empty();
     int status = kExitDone;
     // With a switch every box and change also goes to the log, and under /S
     // to the log alone; with none the platform is the program's own.

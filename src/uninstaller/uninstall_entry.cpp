@@ -55,7 +55,8 @@ int RunHere(const CommandSwitches& switches) {
 int UninstallMain() {
     std::string own = OS().System().GetOwnExecutablePath();
     CommandSwitches switches = ParseCommandSwitches(OS().System().GetArguments());
-    bool relaunch = IsVistaOrLater(GetOSVersionText()) && switches.MayRelaunch() && !switches.Help && switches.Problem.empty();
+    bool relaunch =
+        IsVistaOrLater(GetOSVersionText()) && switches.MayRelaunch() && !switches.Help && switches.Problem.empty();
     int status = kExitDone;
     std::unique_ptr<DeploymentPlatform> deployment;
     try {

@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
         Save(dir / "package" / ("chunk" + std::to_string(chunk)), out.Bytes());
         // The same package on a program image, signed the way a signer signs.
         std::string onImage = setup::testing_package::MinimalPe() + out.Bytes().substr(2);
-        Save(dir / "package" / ("signed" + std::to_string(chunk)), setup::testing_package::SignLikeASigner(onImage, 40));
+        Save(dir / "package" / ("signed" + std::to_string(chunk)),
+             setup::testing_package::SignLikeASigner(onImage, 40));
         Save(dir / "project" / ("chunk" + std::to_string(chunk)), setup::SerializeProjectStream(*project));
     }
     Save(dir / "comma" / "paths", setup::WriteCommaText({"C:\\Program Files\\a b", "docs", "", "q\"x"}));

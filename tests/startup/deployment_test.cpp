@@ -248,7 +248,8 @@ TEST_F(DeploymentTest, SwitchesSurviveTheRelaunch) {
     std::vector<std::string> starts = Effects("ShellExecuteEx");
     ASSERT_FALSE(starts.empty());
     EXPECT_TRUE(Contains(starts[0], "\"verb\":\"runas\"")) << starts[0];
-    EXPECT_TRUE(Contains(starts[0], "\"parameters\":\"-1 /S /LOG=C:\\\\Downloads\\\\setup.log /D=C:\\\\Some Folder\\\\应用\""))
+    EXPECT_TRUE(Contains(starts[0],
+                         "\"parameters\":\"-1 /S /LOG=C:\\\\Downloads\\\\setup.log /D=C:\\\\Some Folder\\\\应用\""))
         << starts[0];
     size_t relaunches = 0;
     for (const std::string& line : starts) relaunches += Contains(line, "\"verb\":\"runas\"");
