@@ -12,7 +12,7 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
     wine wine32:i386 wine64
     xvfb xdotool x11-utils imagemagick openbox
-    locales python3
+    locales python3 openssl
     fonts-wqy-microhei fonts-wqy-zenhei
     liblnk-utils
     clang libclang-rt-14-dev
@@ -73,6 +73,21 @@ if ! have_sources; then
         done
     done
     have_sources || { echo "bootstrap: the source packages could not be fetched" >&2; exit 1; }
+fi
+
+# Signed installers (makesetup build --sign) are signed with osslsigncode;
+# bookworm carries it only in its backports, newer releases in main.
+if ! command -v osslsigncode >/dev/null 2>&1; then
+    echo "bootstrap: installing osslsigncode"
+    suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    release=()
+    if [ "$suite" = bookworm ]; then
+        list=/etc/apt/sources.list.d/bookworm-backports.list
+        [ -f "$list" ] || echo "deb http://deb.debian.org/debian bookworm-backports main" | $sudo tee "$list" >/dev/null
+        release=(-t bookworm-backports)
+    fi
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${release[@]}" osslsigncode >/dev/null
 fi
 
 # Wine takes its code pages from the locale: the Windows programs run with

@@ -148,7 +148,7 @@ void UninstallStep(InstallRun& run) {
     }
     run.record.AddFile(folder + "\\" + name + ".lnk", true);
     TUnInstall::WriteUninstallEntry(run.uninstallerPath, model.ItemName, data.InstallDir, model.PackageId,
-                                    model.Author, model.Url, model.Version);
+                                    model.Author, model.Url, model.Version, model.Size);
     std::string digest = run.record.SaveToFile(RecordPathFor(run.uninstallerPath));
     TUnInstall::WriteRecordDigest(model.PackageId, digest);
 }

@@ -1,5 +1,7 @@
 #include "engine/uninstall_record.h"
 
+#include <algorithm>
+
 #include "package/codecs.h"
 #include "package/install_paths.h"
 #include "platform/errors.h"
@@ -194,7 +196,8 @@ std::optional<std::string> TUnInstall::ReadRecordDigest(const std::string& packa
 
 void TUnInstall::WriteUninstallEntry(const std::string& uninstallerPath, const std::string& projectName,
                                      const std::string& installDir, const std::string& packageId,
-                                     const std::string& author, const std::string& url, const std::string& version) {
+                                     const std::string& author, const std::string& url, const std::string& version,
+                                     int64_t installedBytes) {
     RegistryApi& registry = OS().Registry();
     std::string key = UninstallKeyPath(packageId);
     // A key that cannot be opened or created is skipped silently.
@@ -209,9 +212,24 @@ void TUnInstall::WriteUninstallEntry(const std::string& uninstallerPath, const s
         {"Publisher", author},
         {"UninstallString", "\"" + uninstallerPath + "\""},
         {"Install Dir", installDir},
+        {"InstallLocation", installDir},
+        {"QuietUninstallString", "\"" + uninstallerPath + "\" /S"},
     };
     for (const auto& [name, data] : values) {
         if (!registry.WriteString(kHkeyLocalMachine, key, name, data)) {
+            ThrowOsError(std::string("Cannot write the registry value ") + name + " of the uninstall entry");
+        }
+    }
+    // The program list shows EstimatedSize in KiB; a size beyond what a DWORD
+    // holds is capped rather than wrapped round to a small number.
+    int64_t kib = installedBytes <= 0 ? 0 : (installedBytes + 1023) / 1024;
+    const std::pair<const char*, uint32_t> numbers[] = {
+        {"EstimatedSize", static_cast<uint32_t>(std::min<int64_t>(kib, 0xFFFFFFFFLL))},
+        {"NoModify", 1},
+        {"NoRepair", 1},
+    };
+    for (const auto& [name, data] : numbers) {
+        if (!registry.WriteDword(kHkeyLocalMachine, key, name, data)) {
             ThrowOsError(std::string("Cannot write the registry value ") + name + " of the uninstall entry");
         }
     }

@@ -89,11 +89,15 @@ public:
     std::string Serialize() const;
     void Deserialize(Stream& stream);
 
-    // Writes the product's Uninstall entry under HKEY_LOCAL_MACHINE; a key that
-    // cannot be opened is skipped, a value that cannot be written raises.
+    // Writes the product's Uninstall entry under HKEY_LOCAL_MACHINE: the names
+    // the program list shows and the values deployment tools read (the
+    // install location, the size in KiB of installedBytes rounded up, no
+    // modify or repair, the quiet uninstall command). A key that cannot be
+    // opened is skipped, a value that cannot be written raises.
     static void WriteUninstallEntry(const std::string& uninstallerPath, const std::string& projectName,
                                     const std::string& installDir, const std::string& packageId,
-                                    const std::string& author, const std::string& url, const std::string& version);
+                                    const std::string& author, const std::string& url, const std::string& version,
+                                    int64_t installedBytes);
     // The record digest in the product's Uninstall entry: written into the key
     // (raises an Os error when the key is missing or refuses it), read back
     // (nothing when absent).

@@ -4,6 +4,7 @@
 
 #include "package/codecs.h"
 #include "package/install_paths.h"
+#include "package/package_tail.h"
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
@@ -49,7 +50,8 @@ void TCompile::LoadFromExe(const std::string& exeName) {
 }
 
 void TCompile::LoadPackage(Stream& file, const std::string& name) {
-    int64_t fileSize = file.Size();
+    // A signed program carries its certificate table after the package.
+    int64_t fileSize = FindPackageEnd(file);
     if (fileSize < 16) ThrowDamaged("The setup package is damaged: " + name + " is too short to hold a package tail");
     file.Seek(fileSize - 16, SeekOrigin::Begin);
     Size = file.ReadI64(kPackage);

@@ -105,6 +105,18 @@ bool RunElevated(const std::string& program, const std::string& parameters) {
     return result.ok;
 }
 
+int64_t RunElevatedAndWait(const std::string& program, const std::string& parameters) {
+    ShellExecuteRequest request;
+    request.verb = "runas";
+    request.file = program;
+    request.parameters = parameters;
+    request.show = kSwShowNormal;
+    request.mask = kSeeMaskFlagDdeWait | kSeeMaskFlagNoUi | kSeeMaskNoZoneChecks;
+    ShellExecuteResult result = OS().Shell().ShellExecuteAndWait(request, [] { ProcessMessages(); });
+    if (!result.ok && result.lastError == kErrorCancelled) ThrowSilentAbort();
+    return result.ok ? static_cast<int64_t>(result.exitCode) : -1;
+}
+
 void ShowInfo(const std::string& message) {
     OS().Dialogs().MessageBox(message, WizardTitle(), kMbIconInformation | kMbOk);
 }

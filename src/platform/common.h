@@ -48,6 +48,10 @@ bool IsVistaOrLater();
 // waiting: true when it started. Raises the silent abort when the user
 // refuses the elevation prompt.
 bool RunElevated(const std::string& program, const std::string& parameters);
+// Starts program elevated and waits for it, letting window messages through;
+// returns its exit code, or -1 when it could not be started. Raises the
+// silent abort when the user refuses the elevation prompt.
+int64_t RunElevatedAndWait(const std::string& program, const std::string& parameters);
 
 // Information box (OK) and question box (Yes/No) captioned with WizardTitle().
 void ShowInfo(const std::string& message);

@@ -61,5 +61,9 @@ void MakeHostFileExecutable(const std::string& path);
 // The last-write time of a host file as a local date-time (days since
 // 1899-12-30), or nothing.
 std::optional<double> HostFileDateTime(const std::string& path);
+// Runs a host program (UTF-8 arguments, the first the program, looked up on
+// the search path) with this process's standard streams and waits for it;
+// returns its exit status, or -1 when it could not be started.
+int RunHostProgram(const std::vector<std::string>& arguments);
 
 }  // namespace setup

@@ -207,6 +207,7 @@ struct ShellExecuteRequest {
 struct ShellExecuteResult {
     bool ok = false;
     uint32_t lastError = 0;  // the Windows error code when !ok (1223: cancelled by the user)
+    uint32_t exitCode = 0;   // ShellExecuteAndWait: the started program's exit code, when it had a process
 };
 
 struct ShellLink {

@@ -9,12 +9,17 @@
 #include <string>
 
 #include "package/compile.h"
+#include "platform/command_switches.h"
 
 namespace setup {
 
 class TInstall {
 public:
     TInstall();
+    // A session with the switches of the command line: "/D=" replaces the
+    // installation folder the project proposes; "/S" installs with no window
+    // at all what the wizard's defaults would (see RunSilently).
+    explicit TInstall(const CommandSwitches& switches);
     ~TInstall();
     TInstall(const TInstall&) = delete;
     TInstall& operator=(const TInstall&) = delete;
@@ -32,6 +37,16 @@ public:
     TCompileData* FindProjectInfo(const std::string& key) const { return model_->FindProjectInfo(key); }
 
 private:
+    // The unattended installation: the resources extracted without a window,
+    // the install driver run directly, every failed item logged, the end
+    // message logged, the restart done only with "/REBOOT", and nothing
+    // started afterwards (no program, readme or web page: no one is there).
+    // Errors are not caught, as in Run.
+    void RunSilently();
+    // The window that presents the installation (Run's last step).
+    void Present();
+    void LogChoices() const;
+    void LogFailures() const;
     void ShowLoadingWindow();
     void LoadWithoutWindow();
     void ShowQuietWindow();
@@ -40,6 +55,7 @@ private:
 
     std::unique_ptr<TCompile> model_;
     std::string exeName_;
+    CommandSwitches switches_;
     int exitStatus_ = 0;
 };
 

@@ -1,8 +1,13 @@
 #include "startup/setup_entry.h"
 
+#include <memory>
+
+#include "platform/command_switches.h"
 #include "platform/common.h"
+#include "platform/deployment_platform.h"
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/run_log.h"
 #include "platform/text.h"
 #include "startup/install_session.h"
 #include "ui/backend.h"
@@ -15,6 +20,65 @@ std::string& ProgramFolder() {
     return folder;
 }
 
+std::string ExitStatusMeaning(int status) {
+    switch (status) {
+        case kExitDone:
+            return "安装完成";
+        case kExitError:
+            return "出错，没有安装";
+        case kExitCancelled:
+            return "用户取消";
+        case kExitDoneWithFailures:
+            return "安装完成，但有项目失败";
+        case kExitElevationRefused:
+            return "拒绝了权限提升，没有安装";
+        default:
+            return "";
+    }
+}
+
+namespace {
+
+// The error box of the entry: task-modal, stop icon; logged, and under /S
+// only logged.
+void ReportError(const std::exception& error) {
+    OS().Dialogs().MessageBox(ErrorReportText(error), WizardTitle().empty() ? "安装程序" : WizardTitle(),
+                              kMbIconStop | kMbOk | kMbTaskModal);
+}
+
+std::string ArgumentsText() {
+    std::string text;
+    for (const std::string& argument : OS().System().GetArguments()) text += (text.empty() ? "" : " ") + argument;
+    return text;
+}
+
+// Hands the run to an elevated copy. With switches the copy's exit status is
+// the result, so that whoever started the program learns how the installation
+// ended; without them the copy runs on alone, as always.
+int Relaunch(const std::string& own, const CommandSwitches& switches) {
+    if (!switches.AnySwitch()) {
+        RunElevated(own, "-1");
+        return kExitDone;
+    }
+    int64_t status = RunElevatedAndWait(own, RelaunchParameters(switches));
+    // A copy that could not be started installed nothing.
+    return status < 0 ? kExitError : static_cast<int>(status);
+}
+
+int RunHere(const CommandSwitches& switches) {
+    if (switches.Help) {
+        OS().Dialogs().MessageBox(SetupSwitchesHelp(), "安装程序", kMbIconInformation | kMbOk);
+        return kExitDone;
+    }
+    TInstall session(switches);
+    session.Run();
+    int status = session.ExitStatus();
+    if (status == kExitDone && session.FinishedWithFailures()) status = kExitDoneWithFailures;
+    return status;
+}
+
+}  // namespace
+
 int SetupMain() {
     // Module initialisation.
     std::string own = OS().System().GetOwnExecutablePath();
@@ -23,22 +87,56 @@ int SetupMain() {
     RegisterWizardPages();
     SetMessagePump([] { ui::Application::ProcessMessages(); });
 
-    int status = 0;
+    CommandSwitches switches = ParseCommandSwitches(OS().System().GetArguments());
+    bool relaunch =
+        IsVistaOrLater(GetOSVersionText()) && switches.MayRelaunch() && !switches.Help && switches.Problem.empty();
+    int status = kExitDone;
+    // With a switch every box and change also goes to the log, and under /S
+    // to the log alone; with none the platform is the program's own.
+    std::unique_ptr<DeploymentPlatform> deployment;
     try {
-        if (IsVistaOrLater(GetOSVersionText()) && OS().System().GetArguments().empty()) {
-            RunElevated(own, "-1");
+        if (relaunch) {
+            // The elevated copy writes the log; this process only starts it.
+            status = Relaunch(own, switches);
         } else {
-            TInstall session;
-            session.Run();
-            status = session.ExitStatus();
-            if (status == 0 && session.FinishedWithFailures()) status = 3;
+            if (switches.AnySwitch() || !switches.Problem.empty()) {
+                if (!switches.LogFile.empty()) OpenRunLog(switches.LogFile);
+                deployment = std::make_unique<DeploymentPlatform>(switches.Silent ? BoxMode::LogOnly : BoxMode::Show);
+                LogLine("安装程序：" + own);
+                LogLine("参数：" + ArgumentsText());
+            }
+            if (!switches.Problem.empty()) ThrowFormatError(switches.Problem);
+            status = RunHere(switches);
+        }
+    } catch (const Error& error) {
+        if (relaunch && error.Kind() == ErrorKind::SilentAbort) {
+            // The user said no to the elevation prompt: nothing was installed.
+            status = kExitElevationRefused;
+            if (!switches.LogFile.empty() && !RunLogOpen()) {
+                try {
+                    OpenRunLog(switches.LogFile);
+                } catch (const Error&) {
+                    // Without a log the status alone tells what happened.
+                }
+            }
+            if (switches.Silent) {
+                LogLine("权限提升被拒绝，没有安装。");
+            } else {
+                DeploymentPlatform logged(BoxMode::Show);
+                ReportError(error);
+            }
+        } else {
+            // The session is gone by now (its temporary files deleted).
+            ReportError(error);
+            status = kExitError;
         }
     } catch (const std::exception& error) {
-        // The session is gone by now (its temporary files deleted).
-        OS().Dialogs().MessageBox(ErrorReportText(error), WizardTitle().empty() ? "安装程序" : WizardTitle(),
-                                  kMbIconStop | kMbOk | kMbTaskModal);
-        status = 1;
+        ReportError(error);
+        status = kExitError;
     }
+    LogLine("结果：退出代码 " + std::to_string(status) + "（" + ExitStatusMeaning(status) + "）");
+    deployment.reset();
+    CloseRunLog();
     UnregisterPageClasses();
     WizardTitle().clear();
     MusicFile().clear();

@@ -142,6 +142,11 @@ void TfrmUnInstall::FormShow() {
     Label1.SetCaption(Format(kLabel1, record_.ProjectName()));
 }
 
+void TfrmUnInstall::RemoveUnattended() {
+    if (!LoadRecord()) return;
+    Button1Click();
+}
+
 void TfrmUnInstall::Button2Click() {
     if (!removing_) Close();
 }

@@ -41,6 +41,11 @@ public:
     // box) when it is missing, cannot be read, or does not match the digest
     // kept in the product's Uninstall entry. Nothing is removed then.
     bool LoadRecord();
+    // The uninstallation without showing the window: the record is read and,
+    // when it is genuine, everything is removed at once, as a press of
+    // "卸载(&U)" would, the self-deletion included. The boxes go wherever the
+    // platform sends them (the log of a silent run).
+    void RemoveUnattended();
     // The progress of the removal: (position, maximum).
     void ShowProgress(int position, int maximum);
     // The removal passes in record order; N progress events in all. Returns

@@ -212,10 +212,11 @@ TEST_F(UninstallRecordTest, FoldersAndKeysAreRecordedLevelByLevel) {
     EXPECT_TRUE(OS().Files().FolderExists("C:\\Existing\\New\\Deeper"));
 }
 
-// The Uninstall entry: seven values; the command quoted, the icon bare.
+// The Uninstall entry: the commands quoted, the icon bare, the size in KiB
+// rounded up, no modify or repair.
 TEST_F(UninstallRecordTest, UninstallEntry) {
     TUnInstall::WriteUninstallEntry("C:\\Program Files\\演示\\UnInstall 演示.exe", "演示", "C:\\Program Files\\演示",
-                                    "GUID", "作者", "http://x/", "1.0");
+                                    "GUID", "作者", "http://x/", "1.0", 1025);
     std::string key = UninstallKeyPath("GUID");
     RegistryApi& reg = OS().Registry();
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, key, "DisplayIcon"), "C:\\Program Files\\演示\\UnInstall 演示.exe");
@@ -226,7 +227,24 @@ TEST_F(UninstallRecordTest, UninstallEntry) {
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, key, "UninstallString"),
               "\"C:\\Program Files\\演示\\UnInstall 演示.exe\"");
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, key, "Install Dir"), "C:\\Program Files\\演示");
-    EXPECT_EQ(reg.ListValues(kHkeyLocalMachine, key).size(), 7u);
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, key, "InstallLocation"), "C:\\Program Files\\演示");
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, key, "QuietUninstallString"),
+              "\"C:\\Program Files\\演示\\UnInstall 演示.exe\" /S");
+    auto dword = [&](const char* name) {
+        std::optional<RegValue> value = reg.ReadValue(kHkeyLocalMachine, key, name);
+        EXPECT_TRUE(value && value->type == kRegDword) << name;
+        return value ? value->data : std::string();
+    };
+    EXPECT_EQ(dword("EstimatedSize"), std::string("\x02\0\0\0", 4));
+    EXPECT_EQ(dword("NoModify"), std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(dword("NoRepair"), std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(reg.ListValues(kHkeyLocalMachine, key).size(), 12u);
+
+    // A size of 0 reads 0 KiB; one beyond a DWORD's range is capped.
+    TUnInstall::WriteUninstallEntry("C:\\a\\u.exe", "a", "C:\\a", "G2", "", "", "", 0);
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, UninstallKeyPath("G2"), "EstimatedSize")->data, std::string(4, '\0'));
+    TUnInstall::WriteUninstallEntry("C:\\a\\u.exe", "a", "C:\\a", "G3", "", "", "", int64_t{1} << 50);
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, UninstallKeyPath("G3"), "EstimatedSize")->data, std::string(4, '\xFF'));
     EXPECT_EQ(ReadInstallDir("GUID"), "C:\\Program Files\\演示");
     EXPECT_EQ(RecordPathFor("D:\\Apps\\demo\\UnInstall X.exe"), "D:\\Apps\\demo\\UnInstall X.log");
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "package/package_writer.h"
+#include "../package/pe_stub.h"
 
 namespace {
 
@@ -69,6 +70,10 @@ int main(int argc, char** argv) {
         }
         writer.Finish(*project, 200);
         Save(dir / "package" / ("chunk" + std::to_string(chunk)), out.Bytes());
+        // The same package on a program image, signed the way a signer signs.
+        std::string onImage = setup::testing_package::MinimalPe() + out.Bytes().substr(2);
+        Save(dir / "package" / ("signed" + std::to_string(chunk)),
+             setup::testing_package::SignLikeASigner(onImage, 40));
         Save(dir / "project" / ("chunk" + std::to_string(chunk)), setup::SerializeProjectStream(*project));
     }
     Save(dir / "comma" / "paths", setup::WriteCommaText({"C:\\Program Files\\a b", "docs", "", "q\"x"}));

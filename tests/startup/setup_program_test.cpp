@@ -97,10 +97,11 @@ TEST_F(SetupProgramTest, XpInstallsInPlaceWithTheQuietWindow) {
     EXPECT_TRUE(OS().Files().FileExists("C:\\Program Files\\演示\\UnInstall 演示.log"));
 }
 
-// Refusing the elevation prompt: an error box, status 1, nothing installed.
-TEST_F(SetupProgramTest, RefusedElevationEndsWithStatusOne) {
+// Refusing the elevation prompt: an error box, status 1223 (of which the
+// host sees the low byte), nothing installed.
+TEST_F(SetupProgramTest, RefusedElevationEndsWithStatus1223) {
     Configure("[Machine]\nElevation=refuse\n");
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 1223 & 0xFF);
     EXPECT_FALSE(Installed());
     std::string effects = Effects();
     EXPECT_TRUE(Contains(effects, "\"result\":\"cancelled\""));

@@ -26,7 +26,7 @@ source_dir=$(cd "$here/../.." && pwd)
 bin=$win_build/bin
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for tool in Xvfb xdotool import lnkinfo python3; do
+for tool in Xvfb xdotool import lnkinfo python3 openssl osslsigncode; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/bootstrap.sh installs it)"
 done
 
@@ -332,6 +332,45 @@ wine_manifest >"$out/wine-wizard.txt"
 diff -u "$out/wine-installed.txt" "$out/wine-wizard.txt" >"$out/wizard.diff" ||
     { cat "$out/wizard.diff" >&2; fail "the wizard installed something else than the quiet run"; }
 echo "   the wizard installed what the quiet run did: $(wc -l <"$out/wine-wizard.txt") lines"
+
+echo "== unattended: a signed package, setup.exe /S /D= /LOG= and uninstall.exe /S under Wine"
+# No window may appear in a silent run.
+on_silent_window() { fail "a window appeared in a silent run: $2"; }
+# Runs a Wine program in the background, watches for windows, and returns its
+# exit status.
+run_silently() {
+    rm -f "$out/.status"
+    ( set +e; "$wine" "$@" >/dev/null 2>&1; echo $? >"$out/.status" ) &
+    local runner=$!
+    watch_windows on_silent_window
+    wait "$runner" 2>/dev/null || true
+    cat "$out/.status"
+}
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Setup Test' \
+    -keyout "$out/key.pem" -out "$out/cert.pem" >/dev/null 2>&1 || fail "openssl made no test certificate"
+"$linux_build/bin/makesetup" build "$out/project/project.toml" -o "$WINEPREFIX/drive_c/signed-setup.exe" \
+    --stub "$bin/setup.exe" --uninstaller "$bin/uninstall.exe" --set project.Displayed=false \
+    --sign "$out/cert.pem" "$out/key.pem" >/dev/null 2>&1 || fail "makesetup could not sign the package"
+osslsigncode verify -CAfile "$out/cert.pem" "$WINEPREFIX/drive_c/signed-setup.exe" >/dev/null 2>&1 ||
+    fail "osslsigncode does not accept the signed package"
+# The wizard's installation goes first, silently.
+status=$(run_silently 'C:\Program Files\演示程序\UnInstall 演示程序.exe' /S '/LOG=C:\uninstall-1.log')
+[ "$status" = 0 ] || fail "uninstall.exe /S ended with $status"
+[ ! -e "$dir/demo.exe" ] || fail "uninstall.exe /S left demo.exe"
+status=$(run_silently 'C:\signed-setup.exe' /S '/LOG=C:\silent.log' '/D=C:\Silent' 'Apps\演示')
+[ "$status" = 0 ] || fail "the signed setup.exe /S ended with $status"
+silent_dir="$WINEPREFIX/drive_c/Silent Apps/演示"
+cmp "$silent_dir/demo.exe" "$out/project/files/demo.exe" || fail "/D= did not install demo.exe there"
+grep -q '结果：退出代码 0' "$WINEPREFIX/drive_c/silent.log" || fail "the log does not end with the result"
+grep -q "文件：C:\\\\Silent Apps\\\\演示\\\\demo.exe" "$WINEPREFIX/drive_c/silent.log" ||
+    fail "the log does not list demo.exe"
+"$wine" reg query "$uninstall_key" /v QuietUninstallString 2>/dev/null | iconv -f GBK -t UTF-8 |
+    grep -q 'UnInstall 演示程序.exe" /S' || fail "reg query: no QuietUninstallString"
+status=$(run_silently 'C:\Silent Apps\演示\UnInstall 演示程序.exe' /S '/LOG=C:\uninstall-2.log')
+[ "$status" = 0 ] || fail "the silent uninstall ended with $status"
+[ ! -e "$silent_dir/demo.exe" ] || fail "the silent uninstall left demo.exe"
+"$wine" reg query "$uninstall_key" >/dev/null 2>&1 && fail "the Uninstall entry is still there after /S"
+echo "   signed, verified, installed and removed with no window"
 
 echo "== the wizard's choices changed by a user, under Wine on a fresh machine and on the simulated machine"
 # Every choice differs from the defaults: a Start-menu folder typed into the

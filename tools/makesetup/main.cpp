@@ -1,6 +1,7 @@
 // makesetup: the package maker.
 //   makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]
-//                   [--uninstaller PATH] [--set TABLE.NAME=VALUE]...
+//                   [--uninstaller PATH] [--set TABLE.NAME=VALUE]... [--sign CERT.pem KEY.pem]
+//   makesetup sign PACKAGE CERT.pem KEY.pem
 //   makesetup inspect PACKAGE
 //   makesetup verify PACKAGE
 //   makesetup extract PACKAGE DIR
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "package_tools.h"
+#include "signing.h"
 #include "platform/errors.h"
 #include "platform/host_files.h"
 #include "platform/text.h"
@@ -23,7 +25,8 @@ using namespace setup::makesetup;
 const char kUsage[] =
     "usage:\n"
     "  makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]\n"
-    "                  [--uninstaller PATH] [--set TABLE.NAME=VALUE]...\n"
+    "                  [--uninstaller PATH] [--set TABLE.NAME=VALUE]... [--sign CERT.pem KEY.pem]\n"
+    "  makesetup sign PACKAGE CERT.pem KEY.pem\n"
     "  makesetup inspect PACKAGE\n"
     "  makesetup verify PACKAGE\n"
     "  makesetup extract PACKAGE DIR\n"
@@ -85,6 +88,7 @@ int Build(const std::vector<std::string>& args) {
     bool stubGiven = false;
     std::string uninstaller;
     std::vector<std::string> overrides;
+    SigningKey signing;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> std::string {
@@ -95,6 +99,9 @@ int Build(const std::vector<std::string>& args) {
             output = value();
         } else if (a == "--set") {
             overrides.push_back(value());
+        } else if (a == "--sign") {
+            signing.certificate = value();
+            signing.key = value();
         } else if (a == "--uninstaller") {
             uninstaller = value();
         } else if (a == "--stub") {
@@ -147,7 +154,22 @@ int Build(const std::vector<std::string>& args) {
         if (uninstaller.empty()) std::cerr << "makesetup: no uninstaller beside makesetup; the package carries none\n";
     }
     if (!uninstaller.empty()) SetUninstaller(plan, uninstaller);
-    BuildPackage(plan, options, output, std::cerr);
+    if (signing.certificate.empty()) {
+        BuildPackage(plan, options, output, std::cerr);
+        return 0;
+    }
+    // The uninstaller is signed before it is packed, the setup program once
+    // the package is appended: the signature then covers the package too.
+    std::string signedUninstaller = SignUninstaller(plan, output, signing, std::cerr);
+    try {
+        BuildPackage(plan, options, output, std::cerr);
+        SignProgram(output, output, signing, std::cerr);
+    } catch (...) {
+        if (!signedUninstaller.empty()) RemoveHostFile(signedUninstaller);
+        throw;
+    }
+    if (!signedUninstaller.empty()) RemoveHostFile(signedUninstaller);
+    std::cout << SignatureLine(output) << "\n";
     return 0;
 }
 
@@ -156,6 +178,12 @@ int Run(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "build") return Build(rest);
+    if (command == "sign" && rest.size() == 3) {
+        SignProgram(rest[0], rest[0], SigningKey{rest[1], rest[2]}, std::cerr);
+        // What was signed must still be a package the setup program can read.
+        VerifyPackage(rest[0], std::cout);
+        return 0;
+    }
     if (command == "inspect" && rest.size() == 1) {
         InspectPackage(rest[0], std::cout);
         return 0;

@@ -4,11 +4,13 @@
 #include <ostream>
 
 #include "package/item_rules.h"
+#include "package/package_tail.h"
 #include "package/package_writer.h"
 #include "platform/errors.h"
 #include "platform/host_files.h"
 #include "platform/text.h"
 #include "setting_table.h"
+#include "signing.h"
 
 namespace setup::makesetup {
 
@@ -43,7 +45,8 @@ void Load(const std::string& path, LoadedPackage& package) {
     std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
     package.fileSize = file->Size();
     package.model.LoadPackage(*file, path);
-    file->Seek(package.fileSize - 8, SeekOrigin::Begin);
+    // A signed program's package ends before its certificate table.
+    file->Seek(FindPackageEnd(*file) - 8, SeekOrigin::Begin);
     package.projectOffset = file->ReadI64("package tail");
 }
 
@@ -198,6 +201,7 @@ void VerifyPackage(const std::string& path, std::ostream& out) {
     LoadedPackage package;
     Load(path, package);
     TCompile& m = package.model;
+    out << SignatureLine(path) << "\n";
     std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
     int64_t size = 0;
     int64_t previousEnd = 0;

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -24,6 +25,24 @@ std::string HostProgramFolder() {
     if (n <= 0) return ".";
     std::string text(path, static_cast<size_t>(n));
     return text.substr(0, text.find_last_of('/'));
+}
+
+int RunHostProgram(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return -1;
+    std::vector<std::string> copies = arguments;
+    std::vector<char*> argv;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child) return -1;
+    if (!WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status) == 127 ? -1 : WEXITSTATUS(status);
 }
 
 }  // namespace setup

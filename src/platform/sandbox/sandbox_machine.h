@@ -62,6 +62,9 @@ private:
     ShellExecuteResult Execute(const ShellExecuteRequest& request, bool wait);
     // Starts the host program behind a Windows path; returns its process id.
     int Launch(const std::string& hostProgram, const std::vector<std::string>& arguments);
+    // Starts the host program and waits for it; returns its exit status, or
+    // -1 when it could not be started. The exit is recorded like Launch's.
+    int LaunchAndWait(const std::string& hostProgram, const std::vector<std::string>& arguments, int& process);
     bool ProgramExists(const std::string& file);
     std::string RegeditImport(const std::string& arguments);
 

@@ -102,6 +102,29 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
     return id;
 }
 
+int SandboxShell::LaunchAndWait(const std::string& hostProgram, const std::vector<std::string>& arguments,
+                                int& process) {
+    std::vector<std::string> argv{hostProgram};
+    for (const std::string& a : arguments) argv.push_back(GbkToUtf8(a));
+    std::string rootVariable = "SANDBOX_ROOT=" + machine_.Root();
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        std::vector<char*> args;
+        for (std::string& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        putenv(rootVariable.data());
+        execv(hostProgram.c_str(), args.data());
+        _exit(127);
+    }
+    process = child;
+    int status = 0;
+    if (waitpid(child, &status, 0) != child) return -1;
+    int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    machine_.EffectLog().Record("ProcessExit", JsonObject().Number("process", child).Number("status", exitCode));
+    return exitCode;
+}
+
 ShellExecuteResult SandboxShell::Execute(const ShellExecuteRequest& request, bool wait) {
     JsonObject fields;
     fields.Text("verb", request.verb)
@@ -141,6 +164,20 @@ ShellExecuteResult SandboxShell::Execute(const ShellExecuteRequest& request, boo
             result.ok = false;
             result.lastError = kErrorAccessDenied;
         }
+    } else if (elevate && wait && EqualsNoCase(request.file, own) && !machine_.OwnExecutableHostPath().empty()) {
+        // The start is recorded before the copy runs, so that the effects
+        // stay in the order they happened.
+        fields.Text("result", "started");
+        machine_.EffectLog().Record("ShellExecuteEx", fields);
+        int process = -1;
+        int status = LaunchAndWait(machine_.OwnExecutableHostPath(), SplitCommandLine(request.parameters), process);
+        if (status < 0) {
+            result.ok = false;
+            result.lastError = kErrorAccessDenied;
+        } else {
+            result.exitCode = static_cast<uint32_t>(status);
+        }
+        return result;
     } else {
         fields.Text("result", "recorded");
     }

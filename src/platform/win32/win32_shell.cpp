@@ -120,6 +120,8 @@ ShellExecuteResult Win32Shell::ShellExecuteAndWait(const ShellExecuteRequest& re
         if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) break;
         if (pump) pump();
     }
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(info.hProcess, &exitCode)) result.exitCode = exitCode;
     CloseHandle(info.hProcess);
     return result;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/sandbox/effects.h"
 #include "platform/sandbox/sandbox_machine.h"
 #include "ui/headless/headless_backend.h"
 
@@ -18,6 +19,11 @@ int RunProgram(int argc, char** argv, int (*body)()) {
         SetBackend(&backend);
         machine.Clock = [&backend] { return backend.Now(); };
         int status = body();
+        // A host process passes on only the low eight bits of its status; a
+        // Windows exit code beyond them (1223) is kept whole in the effects.
+        if (status < 0 || status > 255) {
+            machine.EffectLog().Record("ExitCode", sandbox::JsonObject().Number("status", status));
+        }
         machine.Clock = nullptr;
         SetBackend(nullptr);
         SetPlatform(nullptr);
