@@ -17,7 +17,8 @@
 # The default run is short (500 text files, about 24 MiB of binaries, 3
 # rounds); --full uses the sizes of the issue (5,000 files, 172 MiB).
 # Needs: the Linux build (build/linux) for makesetup, a Windows build
-# (build/win64 by default, build/win32 with --arch win32), makensis, Xvfb.
+# (build/win64 by default, build/win32 with --arch win32), makensis, Xvfb,
+# openbox.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/.." && pwd)
@@ -51,7 +52,7 @@ stub=$win_build/bin/setup.exe
 makesetup=$linux_build/bin/makesetup
 [ -f "$stub" ] && [ -f "$win_build/bin/uninstall.exe" ] || fail "no $stub: build the $arch preset first"
 [ -x "$makesetup" ] || fail "no $makesetup: build the linux preset first"
-for tool in makensis Xvfb python3; do
+for tool in makensis Xvfb openbox python3; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/bootstrap.sh installs it)"
 done
 
@@ -71,12 +72,19 @@ mkdir -p "$HOME"
 display=:$((110 + RANDOM % 40))
 Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb=$!
+wm=""
 cleanup() {
     wineserver -k 2>/dev/null || true
+    [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
     kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
 export DISPLAY=$display
+sleep 1
+# A desktop has a window manager: without one, Wine waits two seconds for
+# every window it hides to be withdrawn, which no user ever sees.
+openbox >/dev/null 2>&1 &
+wm=$!
 
 # ---- payloads -------------------------------------------------------------
 if [ "$full" = 1 ]; then
@@ -86,7 +94,7 @@ else
 fi
 payloads=$out/payloads
 make_payloads() {
-    local stamp="$text_count $binary_bytes"
+    local stamp="2 $text_count $binary_bytes"
     [ "$(cat "$payloads/.stamp" 2>/dev/null)" = "$stamp" ] && return
     rm -rf "$payloads"
     mkdir -p "$payloads/text" "$payloads/binaries" "$payloads/one"

@@ -197,7 +197,15 @@ void SandboxFiles::LoadMetadata() {
     }
 }
 
-void SandboxFiles::SaveMetadata() {
+SandboxFiles::~SandboxFiles() { Flush(); }
+
+void SandboxFiles::Flush() {
+    if (!metadataChanged_) return;
+    WriteMetadata();
+    metadataChanged_ = false;
+}
+
+void SandboxFiles::WriteMetadata() {
     // A machine without metadata has no file for it, as a new machine has none.
     if (metadata_.empty()) {
         std::remove(metadataFile_.c_str());

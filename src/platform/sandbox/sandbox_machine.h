@@ -92,6 +92,11 @@ public:
     ShellApi& Shell() override { return shell_; }
     DialogsApi& Dialogs() override { return dialogs_; }
 
+    // Writes registry.reg and the metadata file when they changed: before
+    // another program starts on the machine and whenever someone else is to
+    // look at them. The machine flushes by itself when it goes away.
+    void Flush();
+
     const std::string& Root() const { return root_; }
     const MachineConfig& Config() const { return config_; }
     HostPaths& Paths() { return paths_; }

@@ -54,6 +54,8 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
     // The started program must not wait for us, nor we for it: a short-lived
     // middle process hands the program to a watcher that records its exit
     // status, and we read the program's process id through a pipe.
+    // The program reads the machine's files when it starts.
+    machine_.Flush();
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return -1;
     std::vector<std::string> argv = {hostProgram};
