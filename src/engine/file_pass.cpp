@@ -82,13 +82,14 @@ void WriteInstalledFile(InstallRun& run, const TCompileFileData& item, const std
         // Read-only, hidden or system files are replaced too; they keep their
         // attributes when the replacement fails. A folder of the target's name
         // is left to the move, which refuses it.
-        std::optional<uint32_t> previous = files.GetAttributes(target);
-        if (previous && (*previous & kAttrDirectory)) previous.reset();
-        if (previous) files.SetAttributes(target, kAttrNormal);
+        std::optional<uint32_t> found = files.GetAttributes(target);
+        bool replacing = found && !(*found & kAttrDirectory);
+        uint32_t previous = replacing ? *found : 0;
+        if (replacing) files.SetAttributes(target, kAttrNormal);
         try {
             files.MoveFile(temp, target, MoveMode::ReplaceExisting);
         } catch (const Error&) {
-            if (previous) files.SetAttributes(target, *previous);
+            if (replacing) files.SetAttributes(target, previous);
             throw;
         }
     } catch (const Error&) {

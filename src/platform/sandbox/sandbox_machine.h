@@ -61,7 +61,10 @@ public:
 private:
     ShellExecuteResult Execute(const ShellExecuteRequest& request, bool wait);
     // Starts the host program behind a Windows path; returns its process id.
-    int Launch(const std::string& hostProgram, const std::vector<std::string>& arguments);
+    // Starts a host program on the machine; started is called with its process
+    // id (or -1) before its end can be recorded.
+    int Launch(const std::string& hostProgram, const std::vector<std::string>& arguments,
+               const std::function<void(int)>& started);
     bool ProgramExists(const std::string& file);
     std::string RegeditImport(const std::string& arguments);
 
