@@ -7,6 +7,8 @@
 //                               with no engine around it.
 //   install_bench small         installs 10,000 and then 100,000 small files;
 //                               the second should take about ten times the first.
+//   install_bench registry      installs 1,000 and then 10,000 registry values;
+//                               the second should take about ten times the first.
 #include <sys/stat.h>
 
 #include <chrono>
@@ -40,7 +42,7 @@ struct Source {
 
 // Builds the package into the machine's C:\setup.exe from host files.
 void BuildPackage(const std::string& root, const std::vector<Source>& sources,
-                  const std::function<std::string(size_t)>& contentOf) {
+                  const std::function<std::string(size_t)>& contentOf, size_t registryValues = 0) {
     TCompile project;
     project.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
     auto setting = std::make_unique<TCompileData>();
@@ -69,6 +71,14 @@ void BuildPackage(const std::string& root, const std::vector<Source>& sources,
         item->FileSize = range.size;
         size += range.size;
         project.FileList.push_back(std::move(item));
+    }
+    for (size_t i = 0; i < registryValues; ++i) {
+        auto value = std::make_unique<TRegInfoData>();
+        value->Key = "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\bench\\k" + std::to_string(i % 100);
+        value->ValueName = "v" + std::to_string(i);
+        value->Data = "value " + std::to_string(i);
+        value->ValueType = 0;
+        project.RegList.push_back(std::move(value));
     }
     writer.Finish(project, size);
 }
@@ -156,12 +166,27 @@ int Small() {
     return 0;
 }
 
+int Registry() {
+    double times[2];
+    int counts[2] = {1000, 10000};
+    for (int k = 0; k < 2; ++k) {
+        std::string root = TempRoot();
+        BuildPackage(root, {}, nullptr, static_cast<size_t>(counts[k]));
+        times[k] = InstallOnce(root);
+        std::printf("%d registry values: %.2f s\n", counts[k], times[k]);
+        fs::remove_all(root);
+    }
+    std::printf("10,000 / 1,000: %.1f times\n", times[1] / times[0]);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "large") return Large(argc > 2 ? std::atoll(argv[2]) : 300);
     if (mode == "small") return Small();
-    std::cerr << "usage: install_bench large [MiB] | small\n";
+    if (mode == "registry") return Registry();
+    std::cerr << "usage: install_bench large [MiB] | small | registry\n";
     return 2;
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build ccache pkg-config dpkg-dev
-    zlib1g-dev libpng-dev libjpeg62-turbo-dev
+    zlib1g-dev libpng-dev libjpeg62-turbo-dev libdeflate-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libtomlplusplus-dev
     libgumbo-dev
@@ -16,6 +16,7 @@ packages=(
     fonts-wqy-microhei fonts-wqy-zenhei
     liblnk-utils
     clang libclang-rt-14-dev
+    nsis
 )
 
 missing=()
@@ -38,13 +39,13 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The Windows programs link libpng and libjpeg-turbo statically, cross-built
+# The Windows programs link libpng, libjpeg-turbo and libdeflate statically, cross-built
 # with mingw-w64 from Debian's own source packages (cmake/picture_libraries.cmake
 # builds them into the build folder). Only the sources are fetched here, once,
 # into a cache shared by every build folder; zlib is libz-mingw-w64-dev's, the
 # one the package code links.
 deps_cache=${SETUP_DEPS_CACHE:-/var/cache/setup-deps}
-deps_sources=(libpng1.6 libjpeg-turbo)
+deps_sources=(libpng1.6 libjpeg-turbo libdeflate)
 have_sources() {
     local s
     for s in "${deps_sources[@]}"; do

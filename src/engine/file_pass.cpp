@@ -2,6 +2,8 @@
 // written into its target folder with its target-system filter and overwrite
 // rule, recorded for the uninstaller, and every reference to it re-pointed at
 // the installed copy.
+#include <unordered_map>
+
 #include "engine/install.h"
 #include "engine/target_paths.h"
 #include "platform/common.h"
@@ -59,7 +61,8 @@ namespace {
 std::string TemporaryNameFor(const std::string& target) {
     FilesApi& files = OS().Files();
     std::string temp = target + ".~new";
-    for (int n = 2; files.FileExists(temp) || files.FolderExists(temp); ++n) temp = target + ".~new" + std::to_string(n);
+    // A file or a folder of that name: one query answers both.
+    for (int n = 2; files.GetAttributes(temp); ++n) temp = target + ".~new" + std::to_string(n);
     return temp;
 }
 
@@ -71,18 +74,22 @@ void WriteInstalledFile(InstallRun& run, const TCompileFileData& item, const std
     std::string temp = TemporaryNameFor(target);
     try {
         {
+            // One handle writes the content and sets the time.
             std::unique_ptr<Stream> out = OpenFile(temp, OpenMode::Create);
             TCompile::ReadPackageData(run.setupFile, *out, item.DataStart, item.DataEnd, item.FileSize);
+            SetLastWriteTimeOf(*out, temp, item.FileTime);
         }
-        SetFileTimeOf(temp, 2, item.FileTime);
         // Read-only, hidden or system files are replaced too; they keep their
-        // attributes when the replacement fails.
-        std::optional<uint32_t> previous = files.FileExists(target) ? files.GetAttributes(target) : std::nullopt;
-        if (previous) files.SetAttributes(target, kAttrNormal);
+        // attributes when the replacement fails. A folder of the target's name
+        // is left to the move, which refuses it.
+        std::optional<uint32_t> found = files.GetAttributes(target);
+        bool replacing = found && !(*found & kAttrDirectory);
+        uint32_t previous = replacing ? *found : 0;
+        if (replacing) files.SetAttributes(target, kAttrNormal);
         try {
             files.MoveFile(temp, target, MoveMode::ReplaceExisting);
         } catch (const Error&) {
-            if (previous) files.SetAttributes(target, *previous);
+            if (replacing) files.SetAttributes(target, previous);
             throw;
         }
     } catch (const Error&) {
@@ -96,11 +103,21 @@ void WriteInstalledFile(InstallRun& run, const TCompileFileData& item, const std
 void FilePass(InstallRun& run) {
     TCompile& model = run.model;
     FilesApi& files = OS().Files();
+    // Every target folder is resolved (and made) once, however many files go
+    // into it: nothing else changes the folders while the pass runs.
+    std::unordered_map<std::string, std::string> resolved;
     for (size_t i = 0; i < model.FileList.size(); ++i) {
         TCompileFileData& item = *model.FileList[i];
         if (item.Kind != fkFile) continue;
         if (!item.TargetOs.empty() && item.TargetOs != run.osVersion) continue;
-        std::string folder = ResolveTargetFolder(item.TargetDir, model.InstallData.InstallDir, run.record);
+        auto known = resolved.find(item.TargetDir);
+        if (known == resolved.end()) {
+            known = resolved
+                        .emplace(item.TargetDir,
+                                 ResolveTargetFolder(item.TargetDir, model.InstallData.InstallDir, run.record))
+                        .first;
+        }
+        const std::string& folder = known->second;
         std::string target = folder + "\\" + FileNamePart(item.Source);
         Repoint(model, item.Source, target);
         item.Source = target;

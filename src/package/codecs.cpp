@@ -1,90 +1,101 @@
 #include "package/codecs.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "platform/errors.h"
 
 namespace setup {
 
+namespace {
+
+struct CompressorFree {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// One compressor per level and one decompressor per thread: they hold only
+// scratch state, and making them for every small file would cost more than
+// the file.
+libdeflate_compressor* CompressorFor(int level) {
+    thread_local std::unique_ptr<libdeflate_compressor, CompressorFree> compressors[13];
+    auto& slot = compressors[level];
+    if (!slot) slot.reset(libdeflate_alloc_compressor(level));
+    if (!slot) ThrowCompressionError();
+    return slot.get();
+}
+
+libdeflate_decompressor* Decompressor() {
+    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor;
+    if (!decompressor) decompressor.reset(libdeflate_alloc_decompressor());
+    if (!decompressor) ThrowDecompressionError();
+    return decompressor.get();
+}
+
+[[noreturn]] void ThrowOversized(size_t maxOutput) {
+    ThrowDamaged("A compressed block inflates to more than the " + std::to_string(maxOutput) + " bytes it may hold");
+}
+
+}  // namespace
+
 int ZlibLevel(TCompressLevelEnum level) {
+    // The deflater's levels go beyond zlib's nine; the smallest level gives
+    // the smallest packages in the same stream format.
     switch (level) {
         case cplNone:
             return 0;
         case cplSpeed:
             return 1;
         case cplPress:
-            return 9;
+            return 12;
         default:
-            return Z_DEFAULT_COMPRESSION;
+            return 6;
     }
 }
 
 std::string CompressBlock(std::string_view input, TCompressLevelEnum level) {
-    z_stream z{};
-    if (deflateInit(&z, ZlibLevel(level)) != Z_OK) ThrowCompressionError();
-    size_t count = input.size();
-    std::string out((count + count / 10 + 12 + 255) / 256 * 256, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
-    z.avail_in = static_cast<uInt>(count);
-    for (;;) {
-        z.next_out = reinterpret_cast<Bytef*>(out.data()) + z.total_out;
-        z.avail_out = static_cast<uInt>(out.size() - z.total_out);
-        int rc = deflate(&z, Z_FINISH);
-        if (rc == Z_STREAM_END) break;
-        if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            deflateEnd(&z);
-            ThrowCompressionError();
-        }
-        out.resize(out.size() + 256);
-    }
-    out.resize(z.total_out);
-    deflateEnd(&z);
+    libdeflate_compressor* compressor = CompressorFor(ZlibLevel(level));
+    std::string out(libdeflate_zlib_compress_bound(compressor, input.size()), '\0');
+    size_t size = libdeflate_zlib_compress(compressor, input.data(), input.size(), out.data(), out.size());
+    if (size == 0) ThrowCompressionError();
+    out.resize(size);
     return out;
 }
 
 std::string DecompressBlock(std::string_view input, size_t maxOutput) {
-    size_t step = (input.size() + 255) / 256 * 256;
-    if (step == 0) ThrowDecompressionError();
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) ThrowDecompressionError();
+    if (input.empty()) ThrowDecompressionError();
     // The buffer never grows beyond one byte more than allowed: that byte tells
     // an oversized stream from one that fills the allowance exactly.
     size_t cap = maxOutput == SIZE_MAX ? SIZE_MAX : maxOutput + 1;
-    std::string out(std::min(step, cap), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
-    z.avail_in = static_cast<uInt>(input.size());
+    // The whole output must fit in one buffer: a bounded stream gets room for
+    // one written chunk (or its bound), an unbounded one a guess. A stream that
+    // needs more is inflated again into a buffer twice as large.
+    size_t guess = cap != SIZE_MAX ? kChunkBlockSize + 1
+                   : input.size() <= kChunkBlockSize / 8 ? std::max<size_t>(input.size() * 8, 4096)
+                                                       : kChunkBlockSize;
+    std::string out(std::min(guess, cap), '\0');
+    libdeflate_decompressor* decompressor = Decompressor();
     for (;;) {
-        z.next_out = reinterpret_cast<Bytef*>(out.data()) + z.total_out;
-        z.avail_out = static_cast<uInt>(out.size() - z.total_out);
-        int rc = inflate(&z, Z_FINISH);
-        if (rc == Z_STREAM_END) break;
-        // Output space ran out: grow and go on. Anything else, or input that
-        // ends before the stream does, is a damaged block.
-        if ((rc == Z_BUF_ERROR || rc == Z_OK) && z.avail_out == 0) {
-            if (out.size() >= cap) {
-                inflateEnd(&z);
-                ThrowDamaged("A compressed block inflates to more than the " + std::to_string(maxOutput) +
-                             " bytes it may hold");
-            }
-            out.resize(std::min(out.size() + step, cap));
-            continue;
+        size_t used = 0, produced = 0;
+        libdeflate_result rc = libdeflate_zlib_decompress_ex(decompressor, input.data(), input.size(), out.data(),
+                                                             out.size(), &used, &produced);
+        if (rc == LIBDEFLATE_SUCCESS) {
+            // Bytes after the end of the zlib stream mean the length was wrong.
+            if (used != input.size()) ThrowDecompressionError();
+            if (produced > maxOutput) ThrowOversized(maxOutput);
+            out.resize(produced);
+            return out;
         }
-        inflateEnd(&z);
-        ThrowDecompressionError();
+        if (rc != LIBDEFLATE_INSUFFICIENT_SPACE) ThrowDecompressionError();
+        if (out.size() >= cap) ThrowOversized(maxOutput);
+        size_t next = out.size() > cap / 2 ? cap : out.size() * 2;
+        out.assign(next, '\0');
     }
-    // Bytes after the end of the zlib stream mean the length was wrong.
-    bool trailing = z.avail_in != 0;
-    out.resize(z.total_out);
-    inflateEnd(&z);
-    if (trailing) ThrowDecompressionError();
-    if (out.size() > maxOutput) {
-        ThrowDamaged("A compressed block inflates to more than the " + std::to_string(maxOutput) + " bytes it may hold");
-    }
-    return out;
 }
 
 void CompressStream(Stream& source, Stream& target) {

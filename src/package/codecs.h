@@ -18,7 +18,8 @@ enum TCompressLevelEnum : int { cplNone = 0, cplSpeed = 1, cplPress = 2, cplDefa
 // Uncompressed bytes per chunk of a chunked stream.
 inline constexpr size_t kChunkBlockSize = 3145728;
 
-// The zlib level of a compression level; any unknown value is zlib's default.
+// The deflater's level (0 to 12) of a compression level; any unknown value is
+// the default, 6. The zlib header of a stream names the class of its level.
 int ZlibLevel(TCompressLevelEnum level);
 
 // One complete zlib stream of the input. Raises a Compression error ("error").

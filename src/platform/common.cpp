@@ -249,6 +249,16 @@ void SetFileTimeOf(const std::string& file, int which, double dateTime) {
     OS().Files().SetFileTime(file, kind, *utc);
 }
 
+void SetLastWriteTimeOf(Stream& stream, const std::string& file, double dateTime) {
+    uint64_t local;
+    if (!DosDateTimeToLocalFileTime(DateTimeToDosDateTime(dateTime), local)) return;
+    std::optional<FileTime> utc = OS().System().LocalFileTimeToUtc(local);
+    if (!utc) return;
+    if (stream.SetLastWriteTime(*utc)) return;
+    // A file that cannot be opened is skipped silently.
+    OS().Files().SetFileTime(file, FileTimeKind::LastWrite, *utc);
+}
+
 bool SetAutoRun(const std::string& name, const std::string& command, bool add) {
     RegistryApi& registry = OS().Registry();
     if (!registry.CreateKey(kHkeyLocalMachine, kRunKey)) return false;

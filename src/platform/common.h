@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/stream.h"
+
 namespace setup {
 
 // Shell folder identifiers in use.
@@ -87,6 +89,10 @@ std::string RegeditPath();
 // local date-time (days since 1899-12-30), through the DOS date-time format
 // (two-second resolution). A file that cannot be opened is skipped.
 void SetFileTimeOf(const std::string& file, int which, double dateTime);
+// Sets the last-write time of a file being written, through its open stream,
+// so the file is not opened a second time by name; a stream that cannot take
+// it falls back to the name. Skipped like the above when neither works.
+void SetLastWriteTimeOf(Stream& stream, const std::string& file, double dateTime);
 
 // The date-time (days since 1899-12-30, fraction = time of day) of a civil
 // date and time.

@@ -26,6 +26,13 @@ public:
     virtual int64_t Size() = 0;
     // Truncates or extends the stream; the position is kept.
     virtual void SetSize(int64_t size) = 0;
+    // Sets the last-write time (100-nanosecond intervals since 1601, UTC) of
+    // the file open under the stream, through the open handle. False when the
+    // stream is no file or the system refuses; the stream is unchanged then.
+    virtual bool SetLastWriteTime(uint64_t utc) {
+        (void)utc;
+        return false;
+    }
 
     int64_t Position() { return Seek(0, SeekOrigin::Current); }
     int64_t Remaining() { return Size() - Position(); }

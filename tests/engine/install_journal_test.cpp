@@ -38,6 +38,7 @@ protected:
         return s->ReadBytes(static_cast<size_t>(s->Size()));
     }
     std::map<std::string, std::string> Snapshot() {
+        Machine().Flush();
         std::map<std::string, std::string> all;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
             std::string relative = std::filesystem::relative(entry.path(), root_).string();

@@ -1,6 +1,7 @@
 #include "package/codecs.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "platform/errors.h"
 
@@ -58,6 +59,46 @@ TEST(CodecsTest, DamagedBlocksRaiseError) {
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "error");
     }
+}
+
+// Blocks are zlib streams both ways: what zlib writes at any level inflates,
+// what we write zlib inflates, and the Adler-32 checksum is checked.
+TEST(CodecsTest, BlocksAreZlibStreams) {
+    std::string data = Sample(200000);
+    for (int zlibLevel : {0, 1, 6, 9}) {
+        std::string packed(compressBound(data.size()), '\0');
+        uLongf packedSize = packed.size();
+        ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                            reinterpret_cast<const Bytef*>(data.data()), data.size(), zlibLevel),
+                  Z_OK);
+        packed.resize(packedSize);
+        EXPECT_EQ(DecompressBlock(packed), data) << "zlib level " << zlibLevel;
+    }
+    for (TCompressLevelEnum level : {cplNone, cplSpeed, cplPress, cplDefault}) {
+        std::string block = CompressBlock(data, level);
+        std::string out(data.size(), '\0');
+        uLongf outSize = out.size();
+        ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &outSize,
+                             reinterpret_cast<const Bytef*>(block.data()), block.size()),
+                  Z_OK);
+        EXPECT_EQ(out, data);
+    }
+    std::string block = CompressBlock(data, cplPress);
+    block.back() ^= 1;  // the last byte of the Adler-32 trailer
+    ExpectKind(ErrorKind::Decompression, [&] { DecompressBlock(block); });
+}
+
+// Inflation is bounded: a stream that holds more than allowed is damage, one
+// that fills the allowance exactly is not, whatever the first buffer guess.
+TEST(CodecsTest, InflationStopsAtTheAllowance) {
+    std::string zeros(5 * kChunkBlockSize, '\0');
+    std::string block = CompressBlock(zeros, cplPress);
+    EXPECT_EQ(DecompressBlock(block, zeros.size()), zeros);
+    EXPECT_EQ(DecompressBlock(block), zeros);
+    ExpectKind(ErrorKind::Damaged, [&] { DecompressBlock(block, zeros.size() - 1); });
+    ExpectKind(ErrorKind::Damaged, [&] { DecompressBlock(block, 10); });
+    EXPECT_EQ(DecompressBlock(CompressBlock("abc", cplPress), 3), "abc");
+    ExpectKind(ErrorKind::Damaged, [&] { DecompressBlock(CompressBlock("abcd", cplPress), 3); });
 }
 
 // 3,145,728 bytes are one chunk; one byte more makes a second chunk of one byte.

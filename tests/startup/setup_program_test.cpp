@@ -78,7 +78,7 @@ TEST_F(SetupProgramTest, RelaunchesOnceOnWindows7) {
     EXPECT_TRUE(Contains(effects, Field("file", "C:\\Downloads\\setup") + ",\"parameters\":\"-1\"")) << effects;
     size_t relaunches = 0;
     for (const std::string& line : EffectLines()) relaunches += Contains(line, "\"verb\":\"runas\"");
-    EXPECT_EQ(relaunches, 1u);
+    EXPECT_EQ(relaunches, 1u) << effects;
 }
 
 TEST_F(SetupProgramTest, XpInstallsInPlaceWithTheQuietWindow) {

@@ -30,6 +30,8 @@ public:
         // A program written for the host (an ELF file) keeps it runnable.
         char magic[4];
         if (written_ && pread(fd_, magic, 4, 0) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0) fchmod(fd_, 0755);
+        // A time set through the handle stays, whatever was written after it.
+        if (timeSet_ && writtenSinceTime_) futimens(fd_, time_);
         close(fd_);
     }
 
@@ -42,6 +44,7 @@ public:
     }
     void Write(const void* buffer, size_t count) override {
         written_ = true;
+        writtenSinceTime_ = true;
         auto* p = static_cast<const char*>(buffer);
         bool full = false;
         if (budget_ != nullptr) {
@@ -76,6 +79,14 @@ public:
         if (fstat(fd_, &st) != 0) ThrowOsError("Cannot read the size of the file " + name_);
         return st.st_size;
     }
+    bool SetLastWriteTime(uint64_t utc) override {
+        time_[0].tv_sec = 0;
+        time_[0].tv_nsec = UTIME_OMIT;
+        time_[1] = FileTimeToTimespec(utc);
+        timeSet_ = futimens(fd_, time_) == 0;
+        writtenSinceTime_ = false;
+        return timeSet_;
+    }
     void SetSize(int64_t size) override {
         if (ftruncate(fd_, size) != 0) ThrowOsError("Cannot set the size of the file " + name_ + ": " + std::strerror(errno));
     }
@@ -85,6 +96,10 @@ private:
     std::string name_;
     int64_t* budget_;
     bool written_ = false;
+    // The last-write time set through the handle, as Windows keeps it.
+    bool timeSet_ = false;
+    bool writtenSinceTime_ = false;
+    struct timespec time_[2] = {};
 };
 
 bool IsFolder(const std::string& host) {
@@ -182,7 +197,15 @@ void SandboxFiles::LoadMetadata() {
     }
 }
 
-void SandboxFiles::SaveMetadata() {
+SandboxFiles::~SandboxFiles() { Flush(); }
+
+void SandboxFiles::Flush() {
+    if (!metadataChanged_) return;
+    WriteMetadata();
+    metadataChanged_ = false;
+}
+
+void SandboxFiles::WriteMetadata() {
     // A machine without metadata has no file for it, as a new machine has none.
     if (metadata_.empty()) {
         std::remove(metadataFile_.c_str());

@@ -17,6 +17,13 @@ namespace setup::sandbox {
 class SandboxFiles : public FilesApi {
 public:
     SandboxFiles(HostPaths& paths, std::string metadataFile);
+    // Writes what changed since the last flush.
+    ~SandboxFiles() override;
+    SandboxFiles(const SandboxFiles&) = delete;
+    SandboxFiles& operator=(const SandboxFiles&) = delete;
+
+    // Writes the metadata file when anything changed since it was last written.
+    void Flush();
 
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
@@ -54,11 +61,14 @@ private:
     uint32_t AttributesOf(const std::string& hostPath, bool isFolder) const;
     void Forget(const std::string& hostPath);
     void LoadMetadata();
-    void SaveMetadata();
+    // Notes a change of the metadata; the file is written by the next Flush.
+    void SaveMetadata() { metadataChanged_ = true; }
+    void WriteMetadata();
 
     HostPaths& paths_;
     std::string metadataFile_;
     std::map<std::string, Metadata> metadata_;  // by host path relative to the root
+    bool metadataChanged_ = false;
     const FaultConfig* faults_ = nullptr;
     std::map<char, int64_t> writableBytes_;  // drive letter -> bytes this run may still write
 };

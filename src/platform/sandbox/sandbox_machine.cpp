@@ -90,6 +90,11 @@ SandboxMachine::SandboxMachine(const std::string& root, const std::string& ownEx
     registry_.SetFaults(config_.faults);
 }
 
+void SandboxMachine::Flush() {
+    registry_.Flush();
+    files_.Flush();
+}
+
 int64_t SandboxMachine::Now() const {
     if (Clock) return Clock();
     using namespace std::chrono;

@@ -61,7 +61,10 @@ public:
 private:
     ShellExecuteResult Execute(const ShellExecuteRequest& request, bool wait);
     // Starts the host program behind a Windows path; returns its process id.
-    int Launch(const std::string& hostProgram, const std::vector<std::string>& arguments);
+    // Starts a host program on the machine; started is called with its process
+    // id (or -1) before its end can be recorded.
+    int Launch(const std::string& hostProgram, const std::vector<std::string>& arguments,
+               const std::function<void(int)>& started);
     // Starts the host program and waits for it; returns its exit status, or
     // -1 when it could not be started. The exit is recorded like Launch's.
     int LaunchAndWait(const std::string& hostProgram, const std::vector<std::string>& arguments, int& process);
@@ -94,6 +97,11 @@ public:
     RegistryApi& Registry() override { return registry_; }
     ShellApi& Shell() override { return shell_; }
     DialogsApi& Dialogs() override { return dialogs_; }
+
+    // Writes registry.reg and the metadata file when they changed: before
+    // another program starts on the machine and whenever someone else is to
+    // look at them. The machine flushes by itself when it goes away.
+    void Flush();
 
     const std::string& Root() const { return root_; }
     const MachineConfig& Config() const { return config_; }

@@ -215,7 +215,22 @@ void SandboxRegistry::Load() {
     for (const RegOperation& op : ParseRegText(text, regedit4, file_)) ApplyOne(op);
 }
 
-void SandboxRegistry::Save() {
+SandboxRegistry::~SandboxRegistry() {
+    // A registry file that cannot be written at the end is skipped here: a
+    // destructor cannot report it, and every earlier flush raised.
+    try {
+        Flush();
+    } catch (const Error&) {
+    }
+}
+
+void SandboxRegistry::Flush() {
+    if (!changed_) return;
+    Write();
+    changed_ = false;
+}
+
+void SandboxRegistry::Write() {
     std::string out = "Windows Registry Editor Version 5.00\r\n\r\n";
     // Depth first; the key maps are ordered by lower-case name, so the file
     // lists keys sorted and the same registry always gives the same bytes.

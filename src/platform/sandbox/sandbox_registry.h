@@ -1,8 +1,9 @@
 // The registry of the simulated machine: a tree of keys in memory, loaded from
-// <root>/registry.reg at start and written back after every change (to a
-// temporary file first, then renamed over it), so a crash loses nothing that
-// was already written. Keys are sorted in the file; names match without regard
-// to ASCII letter case.
+// <root>/registry.reg at start and written back (to a temporary file first,
+// then renamed over it) when someone else can look: before another program
+// starts, when the program ends, on an explicit flush. Writing it after every
+// change would make an installation quadratic in its values. Keys are sorted
+// in the file; names match without regard to ASCII letter case.
 #pragma once
 
 #include <map>
@@ -18,6 +19,15 @@ namespace setup::sandbox {
 class SandboxRegistry : public RegistryApi {
 public:
     explicit SandboxRegistry(std::string file);
+    // Writes what changed since the last flush; nothing is lost when the
+    // store goes away.
+    ~SandboxRegistry() override;
+    SandboxRegistry(const SandboxRegistry&) = delete;
+    SandboxRegistry& operator=(const SandboxRegistry&) = delete;
+
+    // Writes registry.reg when anything changed since it was last written.
+    // Raises an Os error when the file cannot be written.
+    void Flush();
 
     bool KeyExists(uint32_t root, const std::string& path) override;
     bool CreateKey(uint32_t root, const std::string& path) override;
@@ -52,12 +62,15 @@ private:
     Key* Find(uint32_t root, const std::string& path);
     Key* Create(uint32_t root, const std::string& path);
     void Load();
-    void Save();
+    // Notes a change; the file is written by the next Flush.
+    void Save() { changed_ = true; }
+    void Write();
     void ApplyOne(const RegOperation& op);
 
     bool Refused(uint32_t root, const std::string& path) const;
 
     std::string file_;
+    bool changed_ = false;
     std::map<uint32_t, Key> roots_;
     const FaultConfig* faults_ = nullptr;
 };

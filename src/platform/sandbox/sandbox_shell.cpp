@@ -50,12 +50,24 @@ bool SandboxShell::ProgramExists(const std::string& file) {
     return false;
 }
 
-int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::string>& arguments) {
+int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::string>& arguments,
+                         const std::function<void(int)>& started) {
     // The started program must not wait for us, nor we for it: a short-lived
     // middle process hands the program to a watcher that records its exit
     // status, and we read the program's process id through a pipe.
+    // The program reads the machine's files when it starts.
+    machine_.Flush();
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return -1;
+    // The watcher records the program's end only once we have recorded its
+    // start (we close our end of this pipe then), so the log keeps that order
+    // however quickly the program ends. The program itself does not inherit it.
+    int release[2];
+    if (pipe2(release, O_CLOEXEC) != 0) {
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        return -1;
+    }
     std::vector<std::string> argv = {hostProgram};
     for (const std::string& a : arguments) argv.push_back(GbkToUtf8(a));
     std::string rootVariable = "SANDBOX_ROOT=" + machine_.Root();
@@ -64,10 +76,13 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
     if (middle < 0) {
         close(pipeFds[0]);
         close(pipeFds[1]);
+        close(release[0]);
+        close(release[1]);
         return -1;
     }
     if (middle == 0) {
         close(pipeFds[0]);
+        close(release[1]);
         if (fork() != 0) _exit(0);  // the watcher lives on alone
         setsid();
         pid_t child = fork();
@@ -86,6 +101,9 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
         close(pipeFds[1]);
         int status = 0;
         waitpid(child, &status, 0);
+        char ignoredByte;
+        while (read(release[0], &ignoredByte, 1) > 0) {
+        }
         int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         try {
             machine_.EffectLog().Record("ProcessExit",
@@ -95,15 +113,20 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
         _exit(0);
     }
     close(pipeFds[1]);
+    close(release[0]);
     waitpid(middle, nullptr, 0);
     int32_t id = -1;
     if (read(pipeFds[0], &id, sizeof id) != sizeof id) id = -1;
     close(pipeFds[0]);
+    started(id);
+    close(release[1]);
     return id;
 }
 
 int SandboxShell::LaunchAndWait(const std::string& hostProgram, const std::vector<std::string>& arguments,
                                 int& process) {
+    // The program reads the machine's files when it starts.
+    machine_.Flush();
     std::vector<std::string> argv{hostProgram};
     for (const std::string& a : arguments) argv.push_back(GbkToUtf8(a));
     std::string rootVariable = "SANDBOX_ROOT=" + machine_.Root();
@@ -158,12 +181,19 @@ ShellExecuteResult SandboxShell::Execute(const ShellExecuteRequest& request, boo
     result.ok = true;
     std::string own = machine_.System().GetOwnExecutablePath();
     if (elevate && !wait && EqualsNoCase(request.file, own) && !machine_.OwnExecutableHostPath().empty()) {
-        int process = Launch(machine_.OwnExecutableHostPath(), SplitCommandLine(request.parameters));
-        fields.Text("result", process > 0 ? "started" : "failed").Number("process", process);
+        bool recorded = false;
+        auto record = [&](int id) {
+            fields.Text("result", id > 0 ? "started" : "failed").Number("process", id);
+            machine_.EffectLog().Record("ShellExecuteEx", fields);
+            recorded = true;
+        };
+        int process = Launch(machine_.OwnExecutableHostPath(), SplitCommandLine(request.parameters), record);
+        if (!recorded) record(process);
         if (process <= 0) {
             result.ok = false;
             result.lastError = kErrorAccessDenied;
         }
+        return result;  // recorded when it started
     } else if (elevate && wait && EqualsNoCase(request.file, own) && !machine_.OwnExecutableHostPath().empty()) {
         // The start is recorded before the copy runs, so that the effects
         // stay in the order they happened.

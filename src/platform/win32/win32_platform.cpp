@@ -94,6 +94,10 @@ public:
         if (!SetEndOfFile(handle_)) ThrowOsError("Cannot set the size of the file " + name_);
         Seek(position, SeekOrigin::Begin);
     }
+    bool SetLastWriteTime(uint64_t utc) override {
+        FILETIME ft = FromFileTime(utc);
+        return ::SetFileTime(handle_, nullptr, nullptr, &ft) != 0;
+    }
 
 private:
     HANDLE handle_;

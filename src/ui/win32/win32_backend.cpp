@@ -692,8 +692,19 @@ void Win32Backend::RunModal(Form& form) {
 }
 
 void Win32Backend::ProcessMessages() {
+    // Windows are painted at most about 30 times a second: an installation
+    // reports every file, and painting for each costs more than writing a
+    // small file. Input, posted and sent messages are served at every call.
+    static DWORD lastPaint = 0;
+    DWORD now = GetTickCount();
+    UINT filter = 0;
+    if (now - lastPaint >= 33) {
+        lastPaint = now;
+    } else {
+        filter = PM_QS_INPUT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE;
+    }
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | filter)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;

@@ -137,6 +137,28 @@ TEST_F(SandboxFilesTest, SetFileTimeOfUsesDosResolutionAndTheTimeZone) {
     EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);
 }
 
+// The time set through the open stream of a file being written is the one the
+// file keeps once closed; a memory stream falls back to the file's name.
+TEST_F(SandboxFilesTest, LastWriteTimeThroughTheOpenStream) {
+    Configure("[Machine]\nUtcOffset=480\n");
+    double dateTime = 45356 + (13 * 3600 + 14 * 60 + 15.6) / 86400.0;  // 2024-03-05 13:14:15.6 local
+    {
+        std::unique_ptr<Stream> out = OS().Files().Open("C:\\w.txt", OpenMode::Create);
+        out->WriteBytes("content");
+        SetLastWriteTimeOf(*out, "C:\\w.txt", dateTime);
+        out->WriteBytes(" more");
+    }
+    struct stat st;
+    ASSERT_EQ(stat(HostPath("C/w.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 12);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);  // 2024-03-05 05:14:14 UTC
+    Write("C:\\m.txt", "x");
+    MemoryStream memory;
+    SetLastWriteTimeOf(memory, "C:\\m.txt", dateTime);
+    ASSERT_EQ(stat(HostPath("C/m.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);
+}
+
 TEST_F(SandboxFilesTest, FoldersAndCopies) {
     FilesApi& files = OS().Files();
     ASSERT_TRUE(files.CreateFolderTree("C:\\x\\y\\z"));

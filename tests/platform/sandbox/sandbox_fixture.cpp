@@ -14,6 +14,13 @@
 
 namespace setup::testing_sandbox {
 
+namespace {
+// The machine the running test has open: a program the test starts reads the
+// machine's files, so they are written first, as the machine does before it
+// starts a program itself.
+sandbox::SandboxMachine* openMachine = nullptr;
+}  // namespace
+
 void SandboxTest::SetUp() {
     char pattern[] = "/tmp/sandbox-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -23,15 +30,18 @@ void SandboxTest::SetUp() {
 
 void SandboxTest::TearDown() {
     SetPlatform(nullptr);
+    openMachine = nullptr;
     machine_.reset();
     std::filesystem::remove_all(root_);
 }
 
 void SandboxTest::Reopen() {
     SetPlatform(nullptr);
+    openMachine = nullptr;
     machine_.reset();
     machine_ = std::make_unique<sandbox::SandboxMachine>(root_, "", std::vector<std::string>{});
     SetPlatform(machine_.get());
+    openMachine = machine_.get();
 }
 
 void SandboxTest::Configure(const std::string& machineIni) {
@@ -40,6 +50,8 @@ void SandboxTest::Configure(const std::string& machineIni) {
 }
 
 std::string SandboxTest::ReadHostFile(const std::string& relative) const {
+    // The test looks at the machine from outside, as another program would.
+    if (machine_) machine_->Flush();
     std::ifstream in(HostPath(relative), std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
@@ -79,6 +91,7 @@ std::string SandboxTest::WaitForProcessExits(size_t count) const {
 
 std::string RunHost(const std::string& command, int* status) {
     std::string output;
+    if (openMachine) openMachine->Flush();
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return output;
     std::array<char, 4096> buffer;

@@ -1,3 +1,6 @@
+#include <fstream>
+#include <sstream>
+
 #include "platform/errors.h"
 #include "platform/sandbox/reg_text.h"
 #include "platform/text.h"
@@ -61,6 +64,27 @@ TEST_F(SandboxRegistryTest, RegistryFileFormat) {
               "\"n\"=dword:0000000a\r\n\r\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zeta]\r\n"
               "@=hex:01,ab\r\n\r\n");
+}
+
+// registry.reg is written when someone else can look, not after every change:
+// on a flush, and when the machine goes away.
+TEST_F(SandboxRegistryTest, RegistryFileIsWrittenOnFlushAndAtTheEnd) {
+    auto onDisk = [&] {
+        std::ifstream in(HostPath("registry.reg"), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    std::string before = onDisk();
+    ASSERT_TRUE(OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Later"));
+    EXPECT_EQ(onDisk(), before);
+    Machine().Flush();
+    EXPECT_NE(onDisk().find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Later]"), std::string::npos);
+    ASSERT_TRUE(OS().Registry().WriteDword(kHkeyLocalMachine, "SOFTWARE\\Later", "n", 1));
+    EXPECT_EQ(onDisk().find("\"n\"=dword:00000001"), std::string::npos);
+    Reopen();
+    EXPECT_NE(onDisk().find("\"n\"=dword:00000001"), std::string::npos);
+    EXPECT_EQ(OS().Registry().ReadValue(kHkeyLocalMachine, "SOFTWARE\\Later", "n")->data, std::string("\x01\0\0\0", 4));
 }
 
 // A registry file that does not parse names itself and its line.

@@ -1,0 +1,284 @@
+#!/usr/bin/env bash
+# Side-by-side benchmark of our setup program against NSIS (Debian's nsis,
+# makensis with zlib, not solid) under Wine, as a user would measure it on one
+# machine in one run.
+#
+#   bench/peer.sh [--full] [--rounds N] [--arch win64|win32] [--build DIR] [--out DIR]
+#
+# Three payloads: generated text files of 0.2-8 KB, real binaries taken from
+# the host, and one 3-byte file (start-up and end). Each payload is packed by
+# the Linux makesetup onto our Windows setup.exe (interface off) and by
+# makensis onto its stub; each package is installed unattended (ours with -1,
+# NSIS with /S) into a fresh copy of one ready Wine prefix, ours and the peer
+# alternating, for N rounds. Prints the medians and ratios of install time and
+# package size. The machine may be busy with other work: only the ratios of
+# one run mean anything.
+#
+# The default run is short (500 text files, about 24 MiB of binaries, 3
+# rounds); --full uses the sizes of the issue (5,000 files, 172 MiB).
+# Needs: the Linux build (build/linux) for makesetup, a Windows build
+# (build/win64 by default, build/win32 with --arch win32), makensis, Xvfb,
+# openbox.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/.." && pwd)
+
+full=0
+rounds=3
+arch=win64
+win_build=""
+out=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --full) full=1 ;;
+    --rounds) rounds=$2; shift ;;
+    --arch) arch=$2; shift ;;
+    --build) win_build=$2; shift ;;
+    --out) out=$2; shift ;;
+    -h | --help) sed -n '2,21p' "$0"; exit 0 ;;
+    *) echo "peer.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+    shift
+done
+case "$arch" in win64 | win32) ;; *) echo "peer.sh: --arch is win64 or win32" >&2; exit 2 ;; esac
+win_build=$(cd "${win_build:-$source_dir/build/$arch}" && pwd)
+linux_build=$source_dir/build/linux
+out=${out:-$source_dir/build/peer-bench}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+fail() { echo "peer.sh: $*" >&2; exit 1; }
+stub=$win_build/bin/setup.exe
+makesetup=$linux_build/bin/makesetup
+[ -f "$stub" ] && [ -f "$win_build/bin/uninstall.exe" ] || fail "no $stub: build the $arch preset first"
+[ -x "$makesetup" ] || fail "no $makesetup: build the linux preset first"
+for tool in makensis Xvfb openbox python3; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/bootstrap.sh installs it)"
+done
+
+if [ "$arch" = win64 ]; then
+    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+    wine=/usr/lib/wine/wine64
+    nsis_target="Target amd64-unicode"
+else
+    export WINEARCH=win32
+    wine=wine
+    nsis_target="Target x86-unicode"
+fi
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export HOME=$out/home
+mkdir -p "$HOME"
+
+display=:$((110 + RANDOM % 40))
+Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+xvfb=$!
+wm=""
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+sleep 1
+# A desktop has a window manager: without one, Wine waits two seconds for
+# every window it hides to be withdrawn, which no user ever sees.
+openbox >/dev/null 2>&1 &
+wm=$!
+
+# ---- payloads -------------------------------------------------------------
+if [ "$full" = 1 ]; then
+    text_count=5000 binary_bytes=$((172 * 1024 * 1024))
+else
+    text_count=500 binary_bytes=$((24 * 1024 * 1024))
+fi
+payloads=$out/payloads
+make_payloads() {
+    local stamp="2 $text_count $binary_bytes"
+    [ "$(cat "$payloads/.stamp" 2>/dev/null)" = "$stamp" ] && return
+    rm -rf "$payloads"
+    mkdir -p "$payloads/text" "$payloads/binaries" "$payloads/one"
+    # Text: lines of words, sizes spread evenly over 0.2-8 KB, in folders of 100.
+    python3 - "$payloads/text" "$text_count" <<'EOF'
+import os, random, sys
+root, count = sys.argv[1], int(sys.argv[2])
+rng = random.Random(15)
+words = [w.strip() for w in open("/usr/share/dict/words")] if os.path.exists("/usr/share/dict/words") else None
+if not words:
+    words = ["%s%d" % (rng.choice(["alpha", "beta", "gamma", "delta", "omega", "sigma"]), n) for n in range(4000)]
+for n in range(count):
+    folder = os.path.join(root, "d%03d" % (n // 100))
+    os.makedirs(folder, exist_ok=True)
+    size = rng.randint(200, 8192)
+    text, line = [], []
+    length = 0
+    while length < size:
+        w = rng.choice(words)
+        line.append(w)
+        length += len(w) + 1
+        if len(line) == 12:
+            text.append(" ".join(line))
+            line = []
+    text.append(" ".join(line))
+    data = ("\r\n".join(text)).encode()[:size]
+    with open(os.path.join(folder, "file%05d.txt" % n), "wb") as f:
+        f.write(data)
+EOF
+    # Binaries: the host's own programs and libraries of 0.1-8 MB, in name
+    # order, until the wanted size is reached.
+    local total=0 n=0 f size
+    while IFS= read -r f; do
+        size=$(stat -c %s "$f")
+        [ $((total + size)) -le "$binary_bytes" ] || continue
+        n=$((n + 1))
+        cp "$f" "$payloads/binaries/$(printf '%03d' "$n")-$(basename "$f")"
+        total=$((total + size))
+        [ $((binary_bytes - total)) -gt 102400 ] || break
+    done < <(find /usr/bin /usr/lib/x86_64-linux-gnu /usr/lib/wine -maxdepth 3 -type f -size +100k -size -8M \
+        2>/dev/null | LC_ALL=C sort)
+    printf 'abc' >"$payloads/one/one.txt"
+    echo "$stamp" >"$payloads/.stamp"
+}
+make_payloads
+
+# ---- packages -------------------------------------------------------------
+packages=$out/packages
+mkdir -p "$packages"
+# Ours carries the uninstaller of the same build, as NSIS carries its own.
+cp "$win_build/bin/uninstall.exe" "$payloads/uninstall.exe"
+for payload in text binaries one; do
+    # The project file lies beside the payload: its paths are relative.
+    cat >"$payloads/$payload.toml" <<EOF
+[package]
+id = "5A1E0C3B-1F2D-4E6A-9B7C-0D1E2F3A4B5C"
+source_root = 'C:\\Bench'
+file_time = 2024-01-01T00:00:00
+
+uninstaller = "uninstall.exe"
+
+[project]
+Name = "Bench"
+Version = "1.0"
+Displayed = false
+Loaded = false
+EnableUnIns = true
+HintMsg = ""
+
+[pages]
+welcome = false
+agreement = false
+readme = false
+startfolder = false
+components = false
+installdir = false
+tasks = false
+ready = false
+progress = false
+finish = false
+
+[installdir]
+default_path = '[System ProgramFiles]\\Bench'
+
+[[files]]
+source = "$payload"
+target = '目标计算机\\Program Files\\'
+EOF
+    "$makesetup" build "$payloads/$payload.toml" --stub "$stub" -o "$packages/ours-$payload.exe" >/dev/null
+    cat >"$packages/$payload.nsi" <<EOF
+Unicode true
+$nsis_target
+Name "Bench"
+OutFile "$packages/nsis-$payload.exe"
+SetCompressor zlib
+InstallDir "\$PROGRAMFILES\\Bench"
+RequestExecutionLevel user
+SilentInstall silent
+Section
+    SetOutPath "\$INSTDIR"
+    File /r "$payloads/$payload/*"
+    WriteUninstaller "\$INSTDIR\\uninstall.exe"
+    WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench" "UninstallString" "\$INSTDIR\\uninstall.exe"
+SectionEnd
+Section "Uninstall"
+    RMDir /r "\$INSTDIR"
+SectionEnd
+EOF
+    makensis -V1 "$packages/$payload.nsi" >/dev/null
+done
+
+# ---- runs -----------------------------------------------------------------
+template=$out/prefix-$arch
+if [ ! -f "$template/.ready" ]; then
+    rm -rf "$template"
+    WINEPREFIX=$template "$wine" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX=$template wineserver -w
+    touch "$template/.ready"
+fi
+
+# Seconds one install takes, from the process start to its end, in a fresh
+# prefix; the prefix's server is running already, as on a booted machine.
+now() { date +%s.%N; }
+time_install() {  # PACKAGE ARGS...
+    local package=$1
+    shift
+    local prefix=$out/run-prefix
+    rm -rf "$prefix"
+    cp -a "$template" "$prefix"
+    cp "$package" "$prefix/drive_c/package.exe"
+    export WINEPREFIX=$prefix
+    "$wine" cmd /c exit >/dev/null 2>&1 || true
+    local start end
+    start=$(now)
+    "$wine" 'C:\package.exe' "$@" >/dev/null 2>&1 || true
+    end=$(now)
+    wineserver -w
+    echo "$start $end" | awk '{printf "%.3f\n", $2 - $1}'
+}
+bare_process() {
+    local start end
+    export WINEPREFIX=$template
+    "$wine" cmd /c exit >/dev/null 2>&1 || true
+    start=$(now)
+    "$wine" cmd /c exit >/dev/null 2>&1 || true
+    end=$(now)
+    wineserver -w
+    echo "$start $end" | awk '{printf "%.3f\n", $2 - $1}'
+}
+
+results=$out/results.txt
+: >"$results"
+echo "peer.sh: $arch, $rounds rounds, $text_count text files, $((binary_bytes / 1048576)) MiB of binaries" >&2
+for round in $(seq 1 "$rounds"); do
+    for payload in text binaries one; do
+        echo "ours $payload $(time_install "$packages/ours-$payload.exe" -1)" >>"$results"
+        echo "nsis $payload $(time_install "$packages/nsis-$payload.exe" /S)" >>"$results"
+    done
+    echo "bare one $(bare_process)" >>"$results"
+    echo "  round $round done" >&2
+done
+
+python3 - "$results" "$packages" "$payloads" <<'EOF'
+import os, statistics, sys
+results, packages, payloads = sys.argv[1:4]
+times = {}
+for line in open(results):
+    who, payload, t = line.split()
+    times.setdefault((who, payload), []).append(float(t))
+def med(who, payload):
+    return statistics.median(times[(who, payload)])
+def tree_size(path):
+    return sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(path) for f in fs)
+print("| Payload | ours | NSIS | ours / NSIS |")
+print("|---|---|---|---|")
+names = {"text": "text files", "binaries": "binaries", "one": "one 3-byte file"}
+for payload in ("text", "binaries", "one"):
+    count = sum(len(fs) for _, _, fs in os.walk(os.path.join(payloads, payload)))
+    label = "%s: %d files, %.1f MiB" % (names[payload], count, tree_size(os.path.join(payloads, payload)) / 1048576)
+    o, n = med("ours", payload), med("nsis", payload)
+    print("| install, %s | %.2f s | %.2f s | %.2f |" % (label, o, n, o / n))
+print("| a bare Wine process | %.2f s | | |" % med("bare", "one"))
+for payload in ("text", "binaries", "one"):
+    o = os.path.getsize(os.path.join(packages, "ours-%s.exe" % payload))
+    n = os.path.getsize(os.path.join(packages, "nsis-%s.exe" % payload))
+    print("| package size, %s | %.2f MiB | %.2f MiB | %.2f |" % (names[payload], o / 1048576, n / 1048576, o / n))
+EOF
