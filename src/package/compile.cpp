@@ -63,7 +63,14 @@ void TCompile::LoadPackage(Stream& file, const std::string& name) {
     }
     MemoryStream project;
     file.Seek(projectOffset, SeekOrigin::Begin);
-    ReadChunks(file, project, fileSize - 16, kPackage, kMaxProjectStreamSize);
+    try {
+        ReadChunks(file, project, fileSize - 16, kPackage, kMaxProjectStreamSize);
+    } catch (const Error& e) {
+        // The project stream is the package's own: a chunk of it that does
+        // not inflate is a damaged package like any other.
+        if (e.Kind() != ErrorKind::Decompression) throw;
+        ThrowDamaged("The setup package is damaged: its project stream does not inflate");
+    }
     ParseProjectStream(project, *this);
 }
 

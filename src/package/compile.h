@@ -177,9 +177,8 @@ public:
     // file is missing. Raises Damaged for a package whose tail does not point at
     // a project inside the file, whose chunk lengths do not fit the file, whose
     // project stream is implausibly large, whose identity is not a GUID or
-    // whose item data does not verify (VerifyPackageData); "error" for a chunk
-    // of the project stream that does not inflate, and the conversion failure
-    // for a bad "Patch" value.
+    // whose item data or project stream does not verify or inflate
+    // (VerifyPackageData), and the conversion failure for a bad "Patch" value.
     void LoadFromExe(const std::string& exeName);
     // The container steps of LoadFromExe on an open file: reads the tail and
     // parses the project stream, without deriving the install options.
