@@ -229,11 +229,13 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
     for (const PlannedFile& f : s.files) {
         const TCompileFileData& item = *p.FileList[f.item];
         if (!f.installs) continue;
+        // A file the machine holds already and that is not overwritten still
+        // gets its start-up value.
+        if (item.RunAtStartup) expect.runValues.insert(Fold(FileNamePart(f.path)));
         bool present = before.files.count(Fold(f.path)) != 0;
         if (item.NoOverwrite && present) continue;
         expect.writtenFiles.insert(Fold(f.path));
         if (item.KeepOnUninstall) expect.keptFiles.insert(Fold(f.path));
-        if (item.RunAtStartup) expect.runValues.insert(Fold(FileNamePart(f.path)));
         figures.files++;
         figures.bytes += static_cast<int64_t>(s.data[f.item].size());
     }
