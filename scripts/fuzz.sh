@@ -12,8 +12,9 @@ shift || true
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
+bin=build/fuzz/bin
 build=build/fuzz/tests/fuzz
-"$build/make_seeds" "$build/seeds"
+"$bin/make_seeds" "$build/seeds"
 seed_dir() {
     case "$1" in
         fuzz_package_container) echo "$build/seeds/package" ;;
@@ -41,12 +42,12 @@ for t in "${targets[@]}"; do
     findings=build/fuzz/findings/$t
     mkdir -p "$kept" "$work" "$findings"
     log=build/fuzz/long/$t.log
-    ASAN_OPTIONS=detect_leaks=1 "$build/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 \
+    ASAN_OPTIONS=detect_leaks=1 "$bin/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 \
         -print_final_stats=1 -artifact_prefix="$findings/" "$work" "$kept" "$(seed_dir "$t")" >"$log" 2>&1 || true
     # The kept corpus: the smallest set of inputs that covers what all of them cover.
     merged=build/fuzz/merged/$t
     rm -rf "$merged" && mkdir -p "$merged"
-    "$build/$t" -merge=1 -max_len=65536 "$merged" "$kept" "$work" >/dev/null 2>&1 || true
+    "$bin/$t" -merge=1 -max_len=65536 "$merged" "$kept" "$work" >/dev/null 2>&1 || true
     if [ -n "$(ls -A "$merged")" ]; then
         rm -rf "$kept" && mkdir -p "$kept" && cp "$merged"/* "$kept"/
     fi
