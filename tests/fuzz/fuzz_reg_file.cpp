@@ -8,8 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         bool regedit4 = false;
-        std::string text = setup::sandbox::DecodeRegFile(std::string(reinterpret_cast<const char*>(data), size),
-                                                         "fuzz.reg", regedit4);
+        std::string text =
+            setup::sandbox::DecodeRegFile(std::string(reinterpret_cast<const char*>(data), size), "fuzz.reg", regedit4);
         (void)setup::sandbox::ParseRegText(text, regedit4, "fuzz.reg");
     } catch (const setup::Error&) {
     }

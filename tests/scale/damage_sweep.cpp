@@ -236,7 +236,8 @@ int main(int argc, char** argv) {
             const fs::path log = dir / "stderr.txt";
             int status = Run("SANDBOX_ROOT='" + machine.string() +
                              "' ASAN_OPTIONS=exitcode=86:detect_leaks=1 UBSAN_OPTIONS=exitcode=87:halt_on_error=1 "
-                             "timeout -s KILL " + timeout + " '" + copy.string() + "' >'" + log.string() + "' 2>&1");
+                             "timeout -s KILL " +
+                             timeout + " '" + copy.string() + "' >'" + log.string() + "' 2>&1");
             std::string problem;
             std::string effects = ReadFile(machine / "effects.jsonl");
             std::string errors = ReadFile(log);
@@ -244,7 +245,8 @@ int main(int argc, char** argv) {
                 problem = "hung (killed after " + timeout + " s)";
             } else if (status != 1) {
                 problem = "status " + std::to_string(status);
-            } else if (errors.find("Sanitizer") != std::string::npos || errors.find("runtime error") != std::string::npos) {
+            } else if (errors.find("Sanitizer") != std::string::npos ||
+                       errors.find("runtime error") != std::string::npos) {
                 problem = "sanitizer report";
             } else if (effects.find(u8"安装包已损坏") == std::string::npos ||
                        effects.find("\"icon\":\"stop\"") == std::string::npos) {
@@ -257,11 +259,12 @@ int main(int argc, char** argv) {
                 std::lock_guard<std::mutex> lock(output);
                 std::printf("FAILED: %s, %s at %lld%s: %s\n%s%s", c.region.c_str(),
                             c.kind == Case::Change ? "byte changed" : "cut", static_cast<long long>(c.offset),
-                            c.kind == Case::Change ? (" to " + std::to_string(c.value)).c_str() : "",
-                            problem.c_str(), errors.substr(0, 2000).c_str(), effects.substr(0, 1000).c_str());
+                            c.kind == Case::Change ? (" to " + std::to_string(c.value)).c_str() : "", problem.c_str(),
+                            errors.substr(0, 2000).c_str(), effects.substr(0, 1000).c_str());
             }
             // Back to the intact package.
-            Patch(copy, c.offset, package.data() + c.offset, c.kind == Case::Change ? 1 : package.size() - static_cast<size_t>(c.offset));
+            Patch(copy, c.offset, package.data() + c.offset,
+                  c.kind == Case::Change ? 1 : package.size() - static_cast<size_t>(c.offset));
         }
     };
     std::vector<std::thread> threads;

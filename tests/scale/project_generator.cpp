@@ -12,8 +12,8 @@ namespace {
 
 // Name pieces: 誠 ends in the byte "\", 墊 in "|", 丄 and 乤 in the letters A
 // and a; the rest are ordinary Chinese and ASCII names.
-const char* const kPieces[] = {"誠", "墊", "丄A", "乤a", "數據", "文档", "配置", "bin", "Data", "read me", "表", "能",
-                               "设置", "x.y"};
+const char* const kPieces[] = {"誠",  "墊",   "丄A",     "乤a", "數據", "文档", "配置",
+                               "bin", "Data", "read me", "表",  "能",   "设置", "x.y"};
 const char* const kExtensions[] = {".txt", ".dll", ".exe", ".dat", ".ini", ""};
 
 class Generator {
@@ -158,7 +158,8 @@ private:
                 Add(fkFile, name, "D:\\src\\" + std::to_string(i) + "\\" + name, folder.virtualPath, Bytes(size));
             // Whole even seconds between 2000 and 2030, so that the two-second
             // resolution of the file time loses nothing.
-            item.FileTime = 36526.0 + static_cast<double>(Below(11000)) + static_cast<double>(2 * Below(43200)) / 86400.0;
+            item.FileTime =
+                36526.0 + static_cast<double>(Below(11000)) + static_cast<double>(2 * Below(43200)) / 86400.0;
             item.KeepOnUninstall = Chance(15);
             item.NoOverwrite = Chance(15);
             item.RunAtStartup = Chance(5);
@@ -168,7 +169,8 @@ private:
             item.IsPatch = Chance(5);
             if (Chance(15)) item.TargetOs = Chance(50) ? "6.1" : "5.1";
             std::string path = folder.path + "\\" + name;
-            s.files.push_back({s.project->FileList.size() - 1, path, item.TargetOs.empty() || item.TargetOs == s.osVersion});
+            s.files.push_back(
+                {s.project->FileList.size() - 1, path, item.TargetOs.empty() || item.TargetOs == s.osVersion});
             // The machine may hold the same file already, or something of the
             // user's beside it.
             if (Chance(20)) {
@@ -178,7 +180,8 @@ private:
             }
             if (Chance(10)) {
                 PresentFolders(folder.path);
-                s.presentFiles.push_back({folder.path + "\\用户" + std::to_string(++names_) + ".txt", Bytes(50), kAttrNormal});
+                s.presentFiles.push_back(
+                    {folder.path + "\\用户" + std::to_string(++names_) + ".txt", Bytes(50), kAttrNormal});
             }
         }
     }
@@ -194,7 +197,8 @@ private:
     Key NewKeyBase() {
         switch (Below(5)) {
             case 0:
-                return {kHkeyClassesRoot, "HKEY_CLASSES_ROOT", scenario_.product + ".Document" + std::to_string(++names_)};
+                return {kHkeyClassesRoot, "HKEY_CLASSES_ROOT",
+                        scenario_.product + ".Document" + std::to_string(++names_)};
             case 1:
                 return {kHkeyCurrentUser, "HKEY_CURRENT_USER", "Software\\" + scenario_.product};
             case 2:
@@ -224,7 +228,8 @@ private:
                 s.presentKeys.push_back({key.root, key.path});
                 s.presentValues.push_back({key.root, key.path, {"用户值", kRegSz, sandbox::StringValueData("保留")}});
                 if (Chance(50)) {
-                    s.presentValues.push_back({key.root, key.path, {"", kRegSz, sandbox::StringValueData("原有默认值")}});
+                    s.presentValues.push_back(
+                        {key.root, key.path, {"", kRegSz, sandbox::StringValueData("原有默认值")}});
                 }
             } else if (Chance(50)) {
                 p.RegFolderList.push_back(Virtual(key));
@@ -324,8 +329,8 @@ private:
                 ini = "[RegistryList]\r\nRegtype=System\r\n[Option]\r\nExeFile=setup.exe\r\n";
             } else {
                 std::string copy = "C:\\Windows\\" + s.product + name + ".dll";
-                ini = "[RegistryList]\r\nRegtype=Copy\r\n[SysDirList]\r\nlib\\x.dll=[System Directory]\\\\" + s.product +
-                      name + ".dll\r\n";
+                ini = "[RegistryList]\r\nRegtype=Copy\r\n[SysDirList]\r\nlib\\x.dll=[System Directory]\\\\" +
+                      s.product + name + ".dll\r\n";
                 s.componentCopies.push_back(copy);
             }
             auto component = std::make_unique<TCompileCompData>();
@@ -349,8 +354,6 @@ private:
 
 }  // namespace
 
-Scenario GenerateScenario(uint64_t seed, const std::string& uninstaller) {
-    return Generator(seed, uninstaller).Make();
-}
+Scenario GenerateScenario(uint64_t seed, const std::string& uninstaller) { return Generator(seed, uninstaller).Make(); }
 
 }  // namespace setup::scale

@@ -19,8 +19,8 @@ namespace setup::scale {
 
 // A packaged file and where it lands on the machine.
 struct PlannedFile {
-    size_t item = 0;      // index in the project's FileList
-    std::string path;     // the installed path (GBK)
+    size_t item = 0;       // index in the project's FileList
+    std::string path;      // the installed path (GBK)
     bool installs = true;  // its target system matches the machine's
 };
 
@@ -44,7 +44,7 @@ struct Scenario {
     TCompressLevelEnum level = cplDefault;
     size_t chunk = kChunkBlockSize;
     std::string product;
-    std::string installDir;     // expanded
+    std::string installDir;  // expanded
     std::string uninstallerName;
     int installs = 1;  // more than one: reinstalled over itself before uninstalling
     std::vector<PlannedFile> files;

@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
         } else if (a == "--programs") {
             programs = true;
         } else {
-            std::cerr << "usage: scale_soak [--first SEED] [--count N] [--programs-every K] | --seed SEED [--programs]\n";
+            std::cerr
+                << "usage: scale_soak [--first SEED] [--count N] [--programs-every K] | --seed SEED [--programs]\n";
             return 2;
         }
     }

@@ -168,8 +168,8 @@ std::string Describe(const RegValue& v) {
 
 // What one scenario needs beyond the generated one: the paths it must find.
 struct Expectations {
-    std::set<std::string> writtenFiles;  // folded paths of packaged files this installation wrote
-    std::set<std::string> keptFiles;     // ... of those, the ones kept on uninstalling
+    std::set<std::string> writtenFiles;   // folded paths of packaged files this installation wrote
+    std::set<std::string> keptFiles;      // ... of those, the ones kept on uninstalling
     std::set<std::string> writtenValues;  // folded key + "\n" + name of every value the project writes
     std::set<std::string> valueKeys;      // folded keys the values go into
     std::set<std::string> runValues;      // folded names of the start-up values
@@ -191,9 +191,7 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
     char pattern[] = "/tmp/scale-XXXXXX";
     if (!mkdtemp(pattern)) return "cannot make a temporary folder\n";
     const std::string root = pattern;
-    {
-        std::ofstream(root + "/machine.ini") << "[Machine]\nOsVersion=" << s.osVersion << "\n";
-    }
+    { std::ofstream(root + "/machine.ini") << "[Machine]\nOsVersion=" << s.osVersion << "\n"; }
     TCompile& p = *s.project;
     MachineState before;
     const std::string package = root + "/C/Downloads/setup";
@@ -254,10 +252,12 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
 
     const std::string hostPackage = package;
     for (int run = 0; run < s.installs; ++run) {
-        int status = mode == RunMode::InProcess ? RunInProcess(root, hostPackage, SetupMain) : RunProgram(root, hostPackage);
+        int status =
+            mode == RunMode::InProcess ? RunInProcess(root, hostPackage, SetupMain) : RunProgram(root, hostPackage);
         figures.installs++;
         figures.programRuns += mode == RunMode::Programs;
-        if (status != 0) check.Fail("install " + std::to_string(run + 1) + " ended with status " + std::to_string(status));
+        if (status != 0)
+            check.Fail("install " + std::to_string(run + 1) + " ended with status " + std::to_string(status));
     }
 
     const std::string record = s.installDir + "\\" + s.uninstallerName.substr(0, s.uninstallerName.size() - 3) + "log";
@@ -382,7 +382,8 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
             }
             if (StartsWithNoCase(state.key, "HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) + "\\")) continue;
             if (EqualsNoCase(state.key, runKey) && expect.runValues.count(Fold(state.value.name))) continue;
-            if (!recordValues.count(id)) check.Fail("written value not recorded: " + state.key + " " + state.value.name);
+            if (!recordValues.count(id))
+                check.Fail("written value not recorded: " + state.key + " " + state.value.name);
             if (!expect.writtenValues.count(id)) check.Fail("value the project does not write: " + state.key);
         }
         for (const std::string& id : expect.writtenValues) {
@@ -391,7 +392,8 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
         }
     }
 
-    std::string hostUninstaller = root + "/C/Program Files/" + GbkToUtf8(s.product) + "/" + GbkToUtf8(s.uninstallerName);
+    std::string hostUninstaller =
+        root + "/C/Program Files/" + GbkToUtf8(s.product) + "/" + GbkToUtf8(s.uninstallerName);
     int status = mode == RunMode::InProcess ? RunInProcess(root, hostUninstaller, UninstallMain)
                                             : RunProgram(root, hostUninstaller);
     figures.uninstalls++;
@@ -425,7 +427,8 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
             if (before.files.count(path)) continue;
             if (expect.keptFiles.count(path)) continue;
             if (EqualsNoCase(now.path, uninstallerPath)) continue;
-            if (Below(now.path, kTemp) && (now.folder || StartsWithNoCase(FileNamePart(now.path), "_deleteme-"))) continue;
+            if (Below(now.path, kTemp) && (now.folder || StartsWithNoCase(FileNamePart(now.path), "_deleteme-")))
+                continue;
             bool allowed = false;
             for (const std::string& c : s.componentCopies) allowed = allowed || EqualsNoCase(c, now.path);
             if (now.folder) {
