@@ -38,6 +38,7 @@ void TCompile::LoadFromExe(const std::string& exeName) {
     {
         std::unique_ptr<Stream> file = OpenFile(exeName, OpenMode::Read);
         LoadPackage(*file, exeName);
+        VerifyPackageData(*file);
     }
     // The identity names the product's Uninstall key: an empty or malformed
     // one would put the entry on the Uninstall key itself.
@@ -64,8 +65,38 @@ void TCompile::LoadPackage(Stream& file, const std::string& name) {
     }
     MemoryStream project;
     file.Seek(projectOffset, SeekOrigin::Begin);
-    ReadChunks(file, project, fileSize - 16, kPackage, kMaxProjectStreamSize);
+    try {
+        ReadChunks(file, project, fileSize - 16, kPackage, kMaxProjectStreamSize);
+    } catch (const Error& e) {
+        // The project stream is the package's own: a chunk of it that does
+        // not inflate is a damaged package like any other.
+        if (e.Kind() != ErrorKind::Decompression) throw;
+        ThrowDamaged("The setup package is damaged: its project stream does not inflate");
+    }
     ParseProjectStream(project, *this);
+}
+
+void TCompile::VerifyPackageData(Stream& file) const {
+    int64_t filesSize = 0;
+    for (const auto& item : FileList) {
+        if (item->Kind == fkFolder) continue;
+        CountingStream out;
+        try {
+            ReadPackageData(file, out, item->DataStart, item->DataEnd, item->FileSize);
+        } catch (const Error& e) {
+            if (e.Kind() != ErrorKind::Decompression) throw;
+            ThrowDamaged("The setup package is damaged: the data of " + item->Source + " does not inflate");
+        }
+        if (out.Size() != item->FileSize) {
+            ThrowDamaged("The setup package is damaged: the data of " + item->Source + " inflates to " +
+                         std::to_string(out.Size()) + " bytes instead of " + std::to_string(item->FileSize));
+        }
+        if (item->Kind == fkFile) filesSize += item->FileSize;
+    }
+    if (filesSize != Size) {
+        ThrowDamaged("The setup package is damaged: its tail promises " + std::to_string(Size) +
+                     " bytes of files, its items hold " + std::to_string(filesSize));
+    }
 }
 
 void TCompile::InitInstallData() {

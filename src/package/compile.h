@@ -176,13 +176,19 @@ public:
     // Loads the package appended to the file exeName: nothing happens when the
     // file is missing. Raises Damaged for a package whose tail does not point at
     // a project inside the file, whose chunk lengths do not fit the file, whose
-    // project stream is implausibly large or whose identity is not a GUID;
-    // "error" for a chunk that does not inflate, and the conversion failure
-    // for a bad "Patch" value.
+    // project stream is implausibly large, whose identity is not a GUID or
+    // whose item data or project stream does not verify or inflate
+    // (VerifyPackageData), and the conversion failure for a bad "Patch" value.
     void LoadFromExe(const std::string& exeName);
     // The container steps of LoadFromExe on an open file: reads the tail and
     // parses the project stream, without deriving the install options.
     void LoadPackage(Stream& file, const std::string& name);
+    // Inflates the data of every item of a loaded package without keeping it:
+    // raises Damaged for data that does not inflate, that inflates to another
+    // size than the item's, or for a tail whose total of file bytes differs
+    // from the items'. LoadFromExe runs it, so that a package damaged anywhere
+    // is refused before anything reaches the machine.
+    void VerifyPackageData(Stream& file) const;
     // Derives the install options from the settings.
     void InitInstallData();
     // The settings of one group, in InfoList order (the model's own items).

@@ -1,8 +1,10 @@
 // Writes the seed corpora of the fuzz targets, made by the package writer:
-//   make_seeds DIR   (creates DIR/package, DIR/project, DIR/comma, DIR/text)
+//   make_seeds DIR   (creates DIR/package, DIR/project, DIR/comma, DIR/ini,
+//                     DIR/reg, DIR/machine, DIR/record, DIR/script)
 #include <filesystem>
 #include <fstream>
 
+#include "engine/uninstall_record.h"
 #include "package/package_writer.h"
 #include "../package/pe_stub.h"
 
@@ -78,10 +80,32 @@ int main(int argc, char** argv) {
     }
     Save(dir / "comma" / "paths", setup::WriteCommaText({"C:\\Program Files\\a b", "docs", "", "q\"x"}));
     Save(dir / "comma" / "trailing", "a,b,");
-    Save(dir / "text" / "ini", "[RegistryList]\r\nRegtype=System\r\n[Option]\r\nExeFile=setup.exe\r\n");
-    Save(dir / "text" / "reg4", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\x]\r\n\"a\"=\"b\"\r\n\"d\"=dword:00000001\r\n");
-    Save(dir / "text" / "reg5",
-         "Windows Registry Editor Version 5.00\r\n[HKCU\\x]\r\n@=hex(2):41,00,00,00\r\n\"m\"=hex:01,\\\r\n  02\r\n");
-    Save(dir / "text" / "machine", "[Machine]\nOsVersion=6.1\n[Drives]\nD=removable 100\n[Answers]\n*=yes\n");
+    Save(dir / "ini" / "component", "[RegistryList]\r\nRegtype=System\r\n[Option]\r\nExeFile=setup.exe\r\n");
+    Save(dir / "ini" / "copies",
+         "; comment\r\n[SysDirList]\r\nlib\\x.dll=[System Directory]\\\\x.dll\r\n[Term]\r\nRegRun=\r\n");
+    Save(dir / "reg" / "reg4",
+         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\x]\r\n\"a\"=\"b\"\r\n\"d\"=dword:00000001\r\n");
+    Save(dir / "reg" / "reg5",
+         "Windows Registry Editor Version 5.00\r\n[HKCU\\x]\r\n@=hex(2):41,00,00,00\r\n\"m\"=hex:01,\\\r\n  02\r\n"
+         "[-HKCU\\y]\r\n\"gone\"=-\r\n");
+    Save(dir / "reg" / "utf16", std::string("\xff\xfeW\0i\0n\0\r\0\n\0", 12));
+    Save(dir / "machine" / "all",
+         "[Machine]\nOsVersion=6.1\nElevation=refuse\nUser=User\nUtcOffset=-300\n[Drives]\n"
+         "D=removable 100\n[Answers]\n*=yes\n[Faults]\nDiskFull=C 4096\nLocked=C:\\Busy\\*\n"
+         "ReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo\nFailStart=regsvr32.exe\n");
+    setup::TUnInstall record;
+    record.SetProjectName("Demo");
+    record.SetPackageId("{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}");
+    record.AddFolder("C:\\Program Files\\Demo");
+    record.AddFile("C:\\Program Files\\Demo\\a.exe", true);
+    record.AddFile("C:\\Program Files\\Demo\\keep.ini", false);
+    record.AddRegistry("2147483650", "SOFTWARE\\Demo", "");
+    record.AddRegistryValue("2147483649", "Software\\Demo", "");
+    record.AddRegistryValue("2147483649", "Software\\Demo", "v");
+    Save(dir / "record" / "record", record.FileBytes());
+    Save(dir / "script" / "all",
+         "# a comment\nclick TfrmParent bNext\ntype TfrmParent TfrmSelectInstallDir.Edit1 D:\\app x\n"
+         "tick TfrmParent TfrmSelectComponent.CheckListBox1 2\nuntick F C\npick F T a\\b\n"
+         "press F Enter\nwait 100\nclose TfrmParent\n");
     return 0;
 }

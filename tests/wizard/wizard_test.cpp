@@ -160,11 +160,9 @@ TEST_F(WizardTest, InstallErrorIsReportedAndTheFrameClosable) {
     Add(fkUnInsFile, "UnInstall 演示.exe", "uninstaller", "");
     OS().Files().CreateFolderTree("C:\\Downloads");
     std::string package = BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM));
-    // Damage the uninstaller's chunk.
-    const TCompileFileData& uninstaller = *project_->FileList.back();
-    package[static_cast<size_t>(uninstaller.DataStart) + 10] ^= 0x55;
-    package[static_cast<size_t>(uninstaller.DataStart) + 11] ^= 0x55;
     OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+    // A full disk: the uninstaller cannot be written, which ends the installation.
+    WriteHostFile("machine.ini", "[Machine]\nOsVersion=5.1\nUser=Demo\n[Faults]\nDiskFull=C 0\n");
     int status = -1;
     output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' 2>&1", &status);
     Reopen();

@@ -26,10 +26,8 @@ const char* PositionName(FormPosition p) {
 }
 }  // namespace
 
-HeadlessBackend::HeadlessBackend(std::string transcriptPath, const std::string& scriptPath)
-    : transcriptPath_(std::move(transcriptPath)), scriptPath_(scriptPath) {
-    if (!HostFileExists(scriptPath)) return;
-    std::string text = ReadHostFile(scriptPath);
+std::vector<UserStep> ParseUserScript(const std::string& text, const std::string& scriptPath) {
+    std::vector<UserStep> script;
     int lineNumber = 0;
     for (const std::string& raw : SplitOn(text, '\n')) {
         ++lineNumber;
@@ -74,8 +72,15 @@ HeadlessBackend::HeadlessBackend(std::string transcriptPath, const std::string& 
         if (a != "wait") step.form = Utf8ToGbk(words[1]);
         if (words.size() == 3) step.control = Utf8ToGbk(words[2]);
         step.text = Utf8ToGbk(rest);
-        script_.push_back(step);
+        script.push_back(step);
     }
+    return script;
+}
+
+HeadlessBackend::HeadlessBackend(std::string transcriptPath, const std::string& scriptPath)
+    : transcriptPath_(std::move(transcriptPath)), scriptPath_(scriptPath) {
+    if (!HostFileExists(scriptPath)) return;
+    script_ = ParseUserScript(ReadHostFile(scriptPath), scriptPath);
 }
 
 void HeadlessBackend::Log(const std::string& utf8) { AppendHostFile(transcriptPath_, utf8); }

@@ -33,6 +33,11 @@ struct UserStep {
     int line = 0;
 };
 
+// The steps of a user script (UTF-8 text, one action a line, "#" starts a
+// comment); scriptPath names the script in errors. Raises a Format error
+// naming the file and line for a line that is no action.
+std::vector<UserStep> ParseUserScript(const std::string& text, const std::string& scriptPath);
+
 class HeadlessBackend : public Backend {
 public:
     // transcriptPath and scriptPath are host files (UTF-8 paths); a missing
