@@ -39,4 +39,17 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
         fi
     ) 9>"$build_dir/.wineprefix.lock"
 fi
-exec "$loader" "$exe" "$@"
+# A client that starts while the previous wineserver is shutting down is
+# refused ("wine client error: ... recvmsg"); such a start is tried once more.
+err=$(mktemp)
+trap 'rm -f "$err"' EXIT
+for attempt in 1 2; do
+    status=0
+    "$loader" "$exe" "$@" 2>"$err" || status=$?
+    cat "$err" >&2
+    if [ "$status" -ne 0 ] && [ "$attempt" = 1 ] && grep -q 'wine client error' "$err"; then
+        sleep 2
+        continue
+    fi
+    exit "$status"
+done
