@@ -51,7 +51,7 @@ void RunSteps(TCompile& model, Stream& file) {
 }  // namespace
 
 void Install(TCompile& model, const std::string& setupFile) {
-    model.Failures.clear();
+    model.Failures = model.LeftOut;
     std::unique_ptr<Stream> file = OpenFile(setupFile, OpenMode::Read);
     // Everything the run changes goes through the journal until it ends.
     InstallJournal journal;

@@ -4,6 +4,7 @@
 
 #include "package/codecs.h"
 #include "package/install_paths.h"
+#include "package/item_rules.h"
 #include "package/package_tail.h"
 #include "platform/common.h"
 #include "platform/errors.h"
@@ -45,6 +46,9 @@ void TCompile::LoadFromExe(const std::string& exeName) {
     if (!IsPackageIdentity(PackageId)) {
         ThrowDamaged("The setup package is damaged: its identity \"" + PackageId + "\" is not a GUID");
     }
+    // A package edited by hand may hold items that would install outside
+    // their roots or something else than meant: they are left out and listed.
+    LeftOut = LeaveOutRuleBreaks(*this);
     InstallData.TotalSize = Size;
     for (const auto& component : CompList) InstallData.TotalSize += component->Size;
     InitInstallData();

@@ -169,6 +169,10 @@ public:
     // The items the last installation could not complete, in the order met;
     // empty after a run that completed everything.
     std::vector<InstallFailure> Failures;
+    // The items LoadFromExe left out because they break the item rules (a
+    // package edited by hand): every installation lists them first among
+    // its failures.
+    std::vector<InstallFailure> LeftOut;
 
     bool Patched() const { return patched_; }
     void SetPatched(bool patched) { patched_ = patched; }
@@ -179,6 +183,7 @@ public:
     // project stream is implausibly large, whose identity is not a GUID or
     // whose item data or project stream does not verify or inflate
     // (VerifyPackageData), and the conversion failure for a bad "Patch" value.
+    // Items that break the item rules are left out and kept in LeftOut.
     void LoadFromExe(const std::string& exeName);
     // The container steps of LoadFromExe on an open file: reads the tail and
     // parses the project stream, without deriving the install options.

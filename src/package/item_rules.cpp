@@ -363,47 +363,61 @@ std::string CheckRegistryValue(const TRegInfoData& value) {
     return CheckRegistryData(value.ValueType, value.Data);
 }
 
-std::vector<std::string> CheckPackageRules(const TCompile& model) {
-    std::vector<std::string> violations;
-    auto report = [&](const std::string& what, const std::string& problem) {
-        if (!problem.empty()) violations.push_back(what + ": " + problem);
+std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
+    std::vector<RuleBreak> breaks;
+    auto report = [&](RuleBreak::List list, size_t index, const std::string& what, const std::string& target,
+                      const std::string& problem) {
+        if (!problem.empty()) breaks.push_back(RuleBreak{list, index, what, target, problem});
     };
-    report("the package identity", CheckPackageIdentity(model.PackageId));
     TargetLimits limits = TargetLimits::FromModel(model);
-    for (const std::string& folder : model.FileFolderList) {
-        report("the folder to create " + Quoted(folder), CheckTargetPath(folder, "", limits));
+    for (size_t i = 0; i < model.FileFolderList.size(); ++i) {
+        const std::string& folder = model.FileFolderList[i];
+        report(RuleBreak::List::FileFolders, i, "the folder to create " + Quoted(folder), folder,
+               CheckTargetPath(folder, "", limits));
     }
     // Every path an item installs to, made comparable, with the first item
-    // that claimed it.
+    // that claimed it: a later item claiming it again breaks the rules.
     std::map<std::string, std::string> claimed;
-    auto claim = [&](const std::string& what, const std::string& path) {
+    auto claim = [&](const std::string& path, const std::string& what) -> std::string {
         auto [it, fresh] = claimed.emplace(path, what);
-        if (!fresh) violations.push_back(what + ": installs to the same path as " + it->second);
+        return fresh ? "" : "installs to the same path as " + it->second;
     };
     for (size_t i = 0; i < model.FileList.size(); ++i) {
         const TCompileFileData& item = *model.FileList[i];
         std::string what = "item " + std::to_string(i + 1) + " (" + item.Source + ")";
+        std::string folder = EndsWithChar(item.TargetDir, '\\') ? item.TargetDir : item.TargetDir + "\\";
+        std::string target = item.Kind == fkFile   ? folder + InstalledName(item)
+                             : item.Kind == fkFolder ? item.TargetDir
+                                                     : item.Source;
         std::string problem = CheckFileItem(item, limits);
-        report(what, problem);
-        if (!problem.empty()) continue;
-        if (item.Kind == fkFile) claim(what, ComparablePath(item.TargetDir + "\\" + InstalledName(item)));
-        if (item.Kind == fkUnInsFile) claim(what, ComparablePath(kProgramFilesRoot + InstalledName(item)));
+        if (problem.empty() && item.Kind == fkFile) problem = claim(ComparablePath(target), what);
+        if (problem.empty() && item.Kind == fkUnInsFile) {
+            problem = claim(ComparablePath(kProgramFilesRoot + InstalledName(item)), what);
+        }
+        report(RuleBreak::List::Files, i, what, target, problem);
     }
-    for (const std::string& key : model.RegFolderList) report("the registry key " + Quoted(key), CheckRegistryKey(key));
+    for (size_t i = 0; i < model.RegFolderList.size(); ++i) {
+        const std::string& key = model.RegFolderList[i];
+        report(RuleBreak::List::RegistryKeys, i, "the registry key " + Quoted(key), key, CheckRegistryKey(key));
+    }
     for (size_t i = 0; i < model.RegList.size(); ++i) {
         const TRegInfoData& value = *model.RegList[i];
-        std::string what = "registry value " + std::to_string(i + 1) + " (" + value.Key + "\\" + value.ValueName + ")";
+        std::string target = value.Key + "\\" + value.ValueName;
+        std::string what = "registry value " + std::to_string(i + 1) + " (" + target + ")";
         std::string problem = CheckRegistryValue(value);
-        report(what, problem);
         // A value name may hold a backslash: it is kept apart from the key.
-        if (problem.empty()) claim(what, ComparablePath(value.Key) + "\n" + AsciiLowerCase(value.ValueName));
+        if (problem.empty()) problem = claim(ComparablePath(value.Key) + "\n" + AsciiLowerCase(value.ValueName), what);
+        report(RuleBreak::List::RegistryValues, i, what, target, problem);
     }
-    for (const std::string& folder : model.ShotCutFolderList) {
-        report("the shortcut folder " + Quoted(folder), CheckShortcutFolder(folder));
+    for (size_t i = 0; i < model.ShotCutFolderList.size(); ++i) {
+        const std::string& folder = model.ShotCutFolderList[i];
+        report(RuleBreak::List::ShortcutFolders, i, "the shortcut folder " + Quoted(folder), folder,
+               CheckShortcutFolder(folder));
     }
     for (size_t i = 0; i < model.ShotCutList.size(); ++i) {
         const TShotCutData& shortcut = *model.ShotCutList[i];
-        std::string what = "shortcut " + std::to_string(i + 1) + " (" + shortcut.Folder + "\\" + shortcut.Name + ")";
+        std::string target = shortcut.Folder + "\\" + shortcut.Name;
+        std::string what = "shortcut " + std::to_string(i + 1) + " (" + target + ")";
         std::string problem = CheckShortcutPlacement(shortcut, limits);
         if (problem.empty() && shortcut.Kind == 1 && !IsAddress(shortcut.Target)) {
             problem = "has the target " + Quoted(shortcut.Target) + ", which is not an address";
@@ -415,17 +429,52 @@ std::vector<std::string> CheckPackageRules(const TCompile& model) {
             }
             if (!packaged) problem = "has the target " + Quoted(shortcut.Target) + ", which is no packaged file";
         }
-        report(what, problem);
-        if (problem.empty()) {
-            claim(what,
-                  ComparablePath(shortcut.Folder + "\\" + shortcut.Name + (shortcut.Kind == 1 ? ".url" : ".lnk")));
-        }
+        if (problem.empty()) problem = claim(ComparablePath(target + (shortcut.Kind == 1 ? ".url" : ".lnk")), what);
+        report(RuleBreak::List::Shortcuts, i, what, target, problem);
     }
     for (size_t i = 0; i < model.CompList.size(); ++i) {
-        std::string problem = CheckName(model.CompList[i]->Name);
-        if (!problem.empty()) report("component " + std::to_string(i + 1), "has a name that " + problem);
+        const std::string& name = model.CompList[i]->Name;
+        std::string problem = CheckName(name);
+        report(RuleBreak::List::Components, i, "component " + std::to_string(i + 1), name,
+               problem.empty() ? "" : "has a name that " + problem);
     }
+    return breaks;
+}
+
+std::vector<std::string> CheckPackageRules(const TCompile& model) {
+    std::vector<std::string> violations;
+    std::string identity = CheckPackageIdentity(model.PackageId);
+    if (!identity.empty()) violations.push_back("the package identity: " + identity);
+    for (const RuleBreak& b : FindRuleBreaks(model)) violations.push_back(b.what + ": " + b.problem);
     return violations;
+}
+
+namespace {
+
+// Removes the entries at the given indices (ascending) from a list.
+template <typename List>
+void EraseIndices(List& list, const std::vector<size_t>& indices) {
+    for (auto it = indices.rbegin(); it != indices.rend(); ++it) list.erase(list.begin() + static_cast<long>(*it));
+}
+
+}  // namespace
+
+std::vector<InstallFailure> LeaveOutRuleBreaks(TCompile& model) {
+    std::vector<RuleBreak> breaks = FindRuleBreaks(model);
+    std::map<RuleBreak::List, std::vector<size_t>> indices;
+    std::vector<InstallFailure> leftOut;
+    for (const RuleBreak& b : breaks) {
+        indices[b.list].push_back(b.index);
+        leftOut.push_back(InstallFailure{b.target, "Not installed: the package's " + b.what + " " + b.problem});
+    }
+    EraseIndices(model.FileFolderList, indices[RuleBreak::List::FileFolders]);
+    EraseIndices(model.FileList, indices[RuleBreak::List::Files]);
+    EraseIndices(model.RegFolderList, indices[RuleBreak::List::RegistryKeys]);
+    EraseIndices(model.RegList, indices[RuleBreak::List::RegistryValues]);
+    EraseIndices(model.ShotCutFolderList, indices[RuleBreak::List::ShortcutFolders]);
+    EraseIndices(model.ShotCutList, indices[RuleBreak::List::Shortcuts]);
+    EraseIndices(model.CompList, indices[RuleBreak::List::Components]);
+    return leftOut;
 }
 
 }  // namespace setup

@@ -92,9 +92,28 @@ std::string CheckFileItem(const TCompileFileData& item, const TargetLimits& limi
 // One registry value: its key and its data.
 std::string CheckRegistryValue(const TRegInfoData& value);
 
-// Every rule over a whole loaded package: each item alone, shortcut targets
-// against the packaged files, and no two items installing to the same path.
-// Each entry names the item ("file 3 (C:\Project\a.exe): ...").
+// One item of a loaded package that breaks the rules.
+struct RuleBreak {
+    enum class List { FileFolders, Files, RegistryKeys, RegistryValues, ShortcutFolders, Shortcuts, Components };
+    List list;            // the model's list that holds it
+    size_t index;         // its place in that list
+    std::string what;     // the item as its author knows it: "item 3 (C:\Project\a.exe)"
+    std::string target;   // where it would install, as the user sees it
+    std::string problem;  // what is wrong, without naming the item
+};
+
+// Every item of a whole loaded package that breaks a rule: each item alone,
+// shortcut targets against the packaged files, and a later item installing
+// to the path of an earlier one. The identity is checked on its own.
+std::vector<RuleBreak> FindRuleBreaks(const TCompile& model);
+
+// The identity and every item rule over a whole loaded package, an entry
+// each naming the item ("item 3 (C:\Project\a.exe): ...").
 std::vector<std::string> CheckPackageRules(const TCompile& model);
+
+// Removes from the model every item that breaks a rule (a package edited by
+// hand or made elsewhere) and returns them as failures of the installation:
+// the rest installs, and each item left out is listed to the user.
+std::vector<InstallFailure> LeaveOutRuleBreaks(TCompile& model);
 
 }  // namespace setup

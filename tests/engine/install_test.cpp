@@ -188,6 +188,8 @@ TEST_F(InstallTest, OverwriteRules) {
     File("ro.dll", "new");
     File("keep.cfg", "theirs").NoOverwrite = true;
     File("twice.txt", "first");
+    // A second item on the same path breaks the package rules: it is left
+    // out and listed, and the first one installs.
     File("twice.txt", "second");
     Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
     Run();
@@ -195,7 +197,9 @@ TEST_F(InstallTest, OverwriteRules) {
     EXPECT_EQ(*OS().Files().GetAttributes(kDir + "\\ro.dll"), kAttrArchive);
     EXPECT_EQ(Read(kDir + "\\keep.cfg"), "mine");
     EXPECT_EQ(*OS().Files().GetAttributes(kDir + "\\keep.cfg"), kAttrReadOnly);
-    EXPECT_EQ(Read(kDir + "\\twice.txt"), "second");
+    EXPECT_EQ(Read(kDir + "\\twice.txt"), "first");
+    ASSERT_EQ(model_->Failures.size(), 1u);
+    EXPECT_EQ(model_->Failures[0].Item, "目标计算机\\Program Files\\twice.txt");
     int twice = 0, keep = 0;
     TUnInstall record = Record();
     for (const auto& e : record.Entries()) {
@@ -236,9 +240,10 @@ TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     };
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "[安装目录]\\bin\\a.exe", 0);
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "Win", "[Windows]\\x", 0);
-    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "n", "123456789", 1);
-    value("目标计算机\\HKEY_CURRENT_USER\\Software\\演示", "b", "ABC", 2);
+    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "n", "23456789", 1);
+    value("目标计算机\\HKEY_CURRENT_USER\\Software\\演示", "b", "ABC0", 2);
     value("目标计算机\\HKEY_CURRENT_USER\\Software\\演示", "xp", "1", 0, "5.1");
+    // An unknown root and a second value of the same name are left out and listed.
     value("目标计算机\\HKEY_BOGUS\\x", "v", "1", 0);
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "again", 0);
     Item(fkRegFile, "a.reg", "D:\\src\\a.reg",
@@ -246,7 +251,10 @@ TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
     Run();
     RegistryApi& reg = OS().Registry();
-    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "路径"), "again");
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "路径"), kDir + "\\bin\\a.exe");
+    ASSERT_EQ(model_->Failures.size(), 2u);
+    EXPECT_EQ(model_->Failures[0].Item, "目标计算机\\HKEY_BOGUS\\x\\v");
+    EXPECT_EQ(model_->Failures[1].Item, "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示\\路径");
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "Win"), "C:\\Windows\\x");
     EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "n")->data, "\x89\x67\x45\x23");
     EXPECT_EQ(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "b")->data, "\xAB\xC0");

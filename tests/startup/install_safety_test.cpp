@@ -294,5 +294,59 @@ TEST_F(InstallSafetyTest, ServiceAndAutoRunCommandsAreQuoted) {
               "\"" + kDir + "\\app.exe\"");
 }
 
+// A package edited by hand, with items the package maker would refuse: a
+// target that climbs out of its root, a device name, a second item on the
+// same path, a key outside the five roots, a DWORD that is no number, a
+// shortcut named "..". Each is left out and listed; the rest installs, and
+// nothing lands outside the installation's own places.
+TEST_F(InstallSafetyTest, ItemsBreakingTheRulesAreLeftOutAndListed) {
+    Add(fkFile, "evil.txt", "climbs out", "目标计算机\\Program Files\\..\\..\\Windows\\");
+    File("CON", "a device name");
+    AddItem(*project_, fkFile, "readme.txt", "D:\\other\\README.TXT", "目标计算机\\Program Files\\");
+    data_.push_back("a second readme on the same path");
+    auto value = [&](const std::string& key, const std::string& name, const std::string& data, uint8_t type) {
+        auto v = std::make_unique<TRegInfoData>();
+        v->Key = key;
+        v->ValueName = name;
+        v->Data = data;
+        v->ValueType = type;
+        project_->RegList.push_back(std::move(v));
+    };
+    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "[安装目录]", 0);
+    value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Bare", "Bare", "x", 0);
+    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "Count", "zz", 1);
+    auto shortcut = [&](const std::string& name) {
+        auto s = std::make_unique<TShotCutData>();
+        s->Folder = "桌面\\";
+        s->Name = name;
+        s->Target = "D:\\src\\app.exe";
+        project_->ShotCutList.push_back(std::move(s));
+    };
+    shortcut("演示");
+    shortcut("..");
+    EXPECT_EQ(Run(), 3) << output_;
+
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
+    EXPECT_EQ(Read(kDir + "\\readme.txt"), "readme version 1");
+    EXPECT_FALSE(OS().Files().FileExists(kDir + "\\CON"));
+    EXPECT_FALSE(OS().Files().FileExists("C:\\Windows\\evil.txt"));
+    EXPECT_FALSE(OS().Files().FileExists("C:\\evil.txt"));
+    EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, "SOFTWARE\\演示"));
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, "SOFTWARE\\Bare"));
+    EXPECT_TRUE(OS().Files().FileExists(kDir + "\\UnInstall 演示.exe"));
+
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("6 项未能安装"))) << boxes[0];
+    for (const char* reason : {"would leave its folder", "is the name of a device", "installs to the same path as",
+                               "must begin with", "not a hexadecimal number", "Not installed"}) {
+        EXPECT_TRUE(Contains(boxes[0], reason)) << reason << "\n" << boxes[0];
+    }
+
+    // A second run lists them again: what was left out is never taken as done.
+    WriteHostFile("effects.jsonl", "");
+    EXPECT_EQ(RunPlaced(), 3) << output_;
+}
+
 }  // namespace
 }  // namespace setup::testing_sandbox
