@@ -3,8 +3,10 @@
 # 600) from its corpus in tests/fuzz/corpus and the writer's seeds, merges
 # what it found back into the kept corpus, minimised, and prints executions
 # and findings per target. A finding (crash-*, leak-*, timeout-*, oom-*) is
-# left in build/fuzz/findings/TARGET and makes the script fail.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]
+# left in build/fuzz/findings/TARGET and makes the script fail. With
+# FUZZ_RUNS=N in the environment a target stops after N executions, or after
+# SECONDS, whichever comes first. Without targets, every fuzz target built.
+#   [FUZZ_RUNS=N] scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
@@ -25,15 +27,16 @@ seed_dir() {
         fuzz_machine_ini) echo "$build/seeds/machine" ;;
         fuzz_uninstall_record) echo "$build/seeds/record" ;;
         fuzz_user_script) echo "$build/seeds/script" ;;
+        fuzz_document_*) echo tests/data/documents ;;
         *) echo "$build/seeds/$1" ;;
     esac
 }
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(fuzz_package_container fuzz_project_stream fuzz_comma_text fuzz_ini fuzz_reg_file fuzz_machine_ini
-             fuzz_uninstall_record fuzz_user_script fuzz_picture_png fuzz_picture_jpeg fuzz_picture_bmp
-             fuzz_picture_headers)
+    for t in "$bin"/fuzz_*; do targets+=("$(basename "$t")"); done
 fi
+runs_limit=()
+[ -z "${FUZZ_RUNS:-}" ] || runs_limit=(-runs="$FUZZ_RUNS")
 status=0
 printf '%-26s %14s %10s %8s\n' target executions exec/s findings
 for t in "${targets[@]}"; do
@@ -43,7 +46,7 @@ for t in "${targets[@]}"; do
     mkdir -p "$kept" "$work" "$findings"
     log=build/fuzz/long/$t.log
     ASAN_OPTIONS=detect_leaks=1 "$bin/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 \
-        -print_final_stats=1 -artifact_prefix="$findings/" "$work" "$kept" "$(seed_dir "$t")" >"$log" 2>&1 || true
+        -print_final_stats=1 "${runs_limit[@]}" -artifact_prefix="$findings/" "$work" "$kept" "$(seed_dir "$t")" >"$log" 2>&1 || true
     # The kept corpus: the smallest set of inputs that covers what all of them cover.
     merged=build/fuzz/merged/$t
     rm -rf "$merged" && mkdir -p "$merged"
