@@ -1,7 +1,9 @@
 #include "package_tools.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <ostream>
+#include <thread>
 
 #include "package/item_rules.h"
 #include "package/package_tail.h"
@@ -76,6 +78,12 @@ void RefuseOutputOverInput(const BuildPlan& plan, const BuildOptions& options, c
     }
 }
 
+unsigned CompressionThreads(const BuildOptions& options) {
+    if (options.jobs > 0) return std::min(options.jobs, kMaxCompressionThreads);
+    unsigned processors = std::thread::hardware_concurrency();
+    return std::clamp(processors, 1u, kMaxCompressionThreads);
+}
+
 }  // namespace
 
 void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::string& output, std::ostream& log) {
@@ -96,7 +104,7 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
     RefuseOutputOverInput(plan, options, output, temp);
     try {
         std::unique_ptr<HostFileStream> out = CreateHostFile(temp);
-        PackageWriter writer(*out, options.level, options.chunk);
+        PackageWriter writer(*out, options.level, options.chunk, CompressionThreads(options));
         if (options.stub.empty()) {
             writer.WriteStub(std::string_view());
         } else {
@@ -108,19 +116,23 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
             TCompileFileData& item = *model.FileList[i];
             if (plan.dataFiles[i].empty()) continue;
             std::unique_ptr<Stream> source = OpenHostFile(plan.dataFiles[i], OpenMode::Read);
-            ItemRange range = writer.WriteItem(*source);
-            if (range.size != item.FileSize) {
+            // The item's offsets are known once its chunks are written, which
+            // may be after later files have been read.
+            int64_t read = writer.QueueItem(*source, [&, i](const ItemRange& range) {
+                TCompileFileData& placed = *model.FileList[i];
+                placed.DataStart = range.dataStart;
+                placed.DataEnd = range.dataEnd;
+                done += placed.FileSize;
+                // A line at every tenth of the work, so long builds show they move.
+                if (total > 0 && (done - reported) * 10 >= total) {
+                    log << "  packed " << (done * 100 / total) << "% (" << MiB(done) << " of " << MiB(total) << ")\n";
+                    reported = done;
+                }
+            });
+            if (read != item.FileSize) {
                 ThrowOsError("The file " + plan.dataFiles[i] + " changed while it was packed");
             }
-            item.DataStart = range.dataStart;
-            item.DataEnd = range.dataEnd;
             if (item.Kind == fkFile) size += item.FileSize;
-            done += item.FileSize;
-            // A line at every tenth of the work, so long builds show they move.
-            if (total > 0 && (done - reported) * 10 >= total) {
-                log << "  packed " << (done * 100 / total) << "% (" << MiB(done) << " of " << MiB(total) << ")\n";
-                reported = done;
-            }
         }
         writer.Finish(model, size);
         int64_t expected = out->Position();
