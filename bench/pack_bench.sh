@@ -2,7 +2,7 @@
 # Package size and build speed of makesetup against makensis (Debian's nsis,
 # zlib, not solid), on the payloads of bench/peer.sh. Needs no Wine.
 #
-#   bench/pack_bench.sh [--full] [--rounds N] [--arch win32|win64] [--skip-levels] [--out DIR]
+#   bench/pack_bench.sh [--full] [--rounds N] [--arch win32|win64] [--parts sizes,speed,levels] [--out DIR]
 #
 # Prints four tables:
 #   1. package size per payload and --level, ours against NSIS, and what part
@@ -26,14 +26,14 @@ source "$here/payloads.sh"
 full=0
 rounds=3
 arch=win32
-levels=1
+parts=sizes,speed,levels
 out=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --full) full=1 ;;
     --rounds) rounds=$2; shift ;;
     --arch) arch=$2; shift ;;
-    --skip-levels) levels=0 ;;
+    --parts) parts=$2; shift ;;
     --out) out=$2; shift ;;
     -h | --help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "pack_bench.sh: unknown argument $1" >&2; exit 2 ;;
@@ -111,10 +111,12 @@ EOF
 
 size_of() { stat -c %s "$1"; }
 
+part() { case ",$parts," in *",$1,"*) return 0 ;; *) return 1 ;; esac; }
+
 # ---- 1. sizes -------------------------------------------------------------
 sizes=$out/sizes.txt
-: >"$sizes"
-for payload in text binaries one; do
+part sizes && : >"$sizes"
+part sizes && for payload in text binaries one; do
     cat >"$packages/$payload.nsi" <<EOF
 Unicode true
 $nsis_target
@@ -150,16 +152,16 @@ EOF
         echo "bare $payload $level $(size_of "$packages/bare-$payload-$level.bin")" >>"$sizes"
     done
 done
-echo "pack_bench.sh: sizes done" >&2
+part sizes && echo "pack_bench.sh: sizes done" >&2
 
 # ---- 2. build speed -------------------------------------------------------
 project "$payloads/all.toml" "$([ -n "$uninstaller" ] && echo true || echo false)" text binaries one
 times=$out/times.txt
-: >"$times"
+part speed && : >"$times"
 processors=$(nproc)
 job_counts="1 2"
 [ "$processors" -gt 2 ] && job_counts="$job_counts $processors"
-for round in $(seq 1 "$rounds"); do
+part speed && for round in $(seq 1 "$rounds"); do
     for jobs in $job_counts; do
         python3 - "$jobs" "$makesetup" "$payloads/all.toml" "$packages/all-$jobs.exe" "${stub:-}" "$uninstaller" \
             >>"$times" <<'EOF'
@@ -184,8 +186,8 @@ done
 
 # ---- 3. and 4. levels and chunks -------------------------------------------
 level_table=$out/levels.md
-: >"$level_table"
-if [ "$levels" = 1 ]; then
+if part levels; then
+    : >"$level_table"
     "$level_bench" --levels 1,2,4,6,8,9,10,11,12 "$payloads/text" "$payloads/binaries" >>"$level_table"
     "$level_bench" --levels 6,12 --chunks 65536,262144,1048576,3145728 "$payloads/text" "$payloads/binaries" |
         tail -n +3 >>"$level_table"

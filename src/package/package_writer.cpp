@@ -79,7 +79,7 @@ constexpr size_t kMinBatchBytes = 1 << 20;
 }  // namespace
 
 PackageWriter::PackageWriter(Stream& out, TCompressLevelEnum level, size_t chunkSize, unsigned threads)
-    : out_(out), level_(level), chunkSize_(std::max<size_t>(chunkSize, 1)) {
+    : out_(out), level_(level), chunkSize_(std::max<size_t>(chunkSize, 1)), position_(out.Position()) {
     if (threads > 1) {
         pool_ = std::make_unique<CompressionPool>(threads, level_);
         maxPendingBatches_ = static_cast<size_t>(threads) * kBatchesPerThread;
@@ -92,36 +92,38 @@ PackageWriter::~PackageWriter() = default;
 void PackageWriter::WriteStub(Stream& stub) {
     stub.Seek(0, SeekOrigin::Begin);
     out_.CopyFrom(stub, -1);
+    position_ = out_.Position();
     WriteStub(std::string_view());
 }
 
 void PackageWriter::WriteStub(std::string_view stub) {
     out_.WriteBytes(stub);
     out_.WriteBytes(std::string(8, '\0'));
+    position_ += static_cast<int64_t>(stub.size()) + 8;
     leadInWritten_ = true;
 }
 
 void PackageWriter::WriteChunks(Stream& source) {
-    std::string block(chunkSize_, '\0');
     for (;;) {
-        size_t n = 0;
-        while (n < block.size()) {
-            size_t got = source.Read(block.data() + n, block.size() - n);
-            if (got == 0) break;
-            n += got;
-        }
+        size_t n = ReadBlock(source);
         if (n == 0) return;
-        std::string compressed = CompressBlock(std::string_view(block.data(), n), level_);
-        out_.WriteU32(static_cast<uint32_t>(compressed.size()));
-        out_.WriteBytes(compressed);
+        WriteChunkBytes(CompressBlock(std::string_view(readBuffer_.data(), n), level_));
         written_ += static_cast<int64_t>(n);
         if (OnProgress) OnProgress(written_);
-        if (n < block.size()) return;
+        if (n < chunkSize_) return;
     }
 }
 
+void PackageWriter::WriteChunkBytes(const std::string& compressed) {
+    out_.WriteU32(static_cast<uint32_t>(compressed.size()));
+    out_.WriteBytes(compressed);
+    position_ += 4 + static_cast<int64_t>(compressed.size());
+}
+
 // Fills the read buffer with up to one chunk of the source; returns the bytes
-// read, fewer than a chunk only at the source's end.
+// read, fewer than a chunk only at the source's end. The buffer is kept from
+// item to item: a chunk-sized buffer made for every small file would cost
+// more than compressing it.
 size_t PackageWriter::ReadBlock(Stream& source) {
     readBuffer_.resize(chunkSize_);
     size_t n = 0;
@@ -149,10 +151,10 @@ int64_t PackageWriter::QueueItem(Stream& source, std::function<void(const ItemRa
     if (!leadInWritten_) WriteStub(std::string_view());
     if (!pool_) {
         ItemRange range;
-        range.dataStart = out_.Position();
+        range.dataStart = position_;
         int64_t before = written_;
         WriteChunks(source);
-        range.dataEnd = out_.Position();
+        range.dataEnd = position_;
         range.size = written_ - before;
         if (placed) placed(range);
         return range.size;
@@ -194,9 +196,8 @@ void PackageWriter::WriteChunk(const CompressedBlock& block) {
     // oldest item not yet placed.
     PlaceFinishedItems();
     QueuedItem& item = items_.front();
-    if (item.written == 0) item.range.dataStart = out_.Position();
-    out_.WriteU32(static_cast<uint32_t>(block.bytes.size()));
-    out_.WriteBytes(block.bytes);
+    if (item.written == 0) item.range.dataStart = position_;
+    WriteChunkBytes(block.bytes);
     ++item.written;
     item.range.size += static_cast<int64_t>(block.rawSize);
     written_ += static_cast<int64_t>(block.rawSize);
@@ -209,8 +210,8 @@ void PackageWriter::PlaceFinishedItems() {
         QueuedItem item = std::move(items_.front());
         items_.pop_front();
         // An item without data lies where the one before it ends.
-        if (item.chunks == 0) item.range.dataStart = out_.Position();
-        item.range.dataEnd = out_.Position();
+        if (item.chunks == 0) item.range.dataStart = position_;
+        item.range.dataEnd = position_;
         if (item.placed) item.placed(item.range);
     }
 }
@@ -226,7 +227,7 @@ void PackageWriter::Finish(const TCompile& project, int64_t size) {
     if (!leadInWritten_) WriteStub(std::string_view());
     // The project stream holds the items' offsets, known once they are written.
     Flush();
-    int64_t projectOffset = out_.Position();
+    int64_t projectOffset = position_;
     MemoryStream stream(SerializeProjectStream(project));
     QueueItem(stream, nullptr);
     Flush();
@@ -236,6 +237,7 @@ void PackageWriter::Finish(const TCompile& project, int64_t size) {
 void PackageWriter::WriteTail(int64_t size, int64_t projectOffset) {
     out_.WriteI64(size);
     out_.WriteI64(projectOffset);
+    position_ += 16;
 }
 
 }  // namespace setup

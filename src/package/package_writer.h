@@ -30,7 +30,8 @@ std::string SerializeProjectStream(const TCompile& project);
 
 class PackageWriter {
 public:
-    // Writes to out from its current position; chunkSize is the uncompressed
+    // Writes to out from its current position (nothing else may write to out
+    // until the writer is done with it); chunkSize is the uncompressed
     // bytes per chunk (at least 1). With more than one thread, chunks are
     // compressed on that many worker threads while the calling thread reads
     // and writes; the package is byte for byte the one a single thread writes.
@@ -82,6 +83,7 @@ private:
     void SubmitBatch();
     void WriteOldestBatch();
     void WriteChunk(const CompressedBlock& block);
+    void WriteChunkBytes(const std::string& compressed);
     void PlaceFinishedItems();
 
     Stream& out_;
@@ -89,6 +91,7 @@ private:
     size_t chunkSize_;
     bool leadInWritten_ = false;
     int64_t written_ = 0;
+    int64_t position_;  // out's position, kept here: asking a file stream flushes it
 
     // Only with worker threads.
     std::unique_ptr<CompressionPool> pool_;
