@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 
 #include "package/compile.h"
@@ -502,6 +503,91 @@ TEST_F(MakesetupTest, SameBytesOnAnyNumberOfThreads) {
         ++compared;
     }
     EXPECT_EQ(compared, 244);
+}
+
+// Files with the same bytes are stored once and share their offsets; a file
+// of the same size that differs in its last byte is stored on its own. The
+// package verifies, extracts, and installs every copy on a simulated machine.
+TEST_F(MakesetupTest, IdenticalFilesStoredOnce) {
+    std::string x = Generated(300000, 9), y = x;
+    y.back() ^= 1;
+    Write("files/a.bin", x);
+    Write("files/sub/b.bin", x);
+    Write("files/sub/c.bin", y);
+    Write("files/d.txt", "");
+    Write("files/e.txt", "");
+    Write("files/z.bin", x);
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::string package = dir_ + "/p.exe";
+    for (const char* jobs : {"1", "3"}) {
+        int status = -1;
+        std::string log = RunHost(
+            std::string(MAKESETUP) + " build " + project + " --jobs " + jobs + " -o " + package + " 2>&1", &status);
+        ASSERT_EQ(status, 0) << log;
+        TCompile m;
+        m.LoadPackage(*OpenHostFile(package, OpenMode::Read), package);
+        std::map<std::string, const TCompileFileData*> items;
+        for (const auto& item : m.FileList) items[GbkToUtf8(item->Name)] = item.get();
+        ASSERT_EQ(items.size(), 7u);  // the folder sub and six files
+        const TCompileFileData &a = *items["a.bin"], &b = *items["b.bin"], &c = *items["c.bin"], &z = *items["z.bin"];
+        EXPECT_EQ(b.DataStart, a.DataStart);
+        EXPECT_EQ(b.DataEnd, a.DataEnd);
+        EXPECT_EQ(z.DataStart, a.DataStart);
+        EXPECT_EQ(z.DataEnd, a.DataEnd);
+        EXPECT_TRUE(c.DataStart >= a.DataEnd || c.DataEnd <= a.DataStart);
+        EXPECT_EQ(m.Size, 4 * 300000);
+        log = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
+        EXPECT_EQ(status, 0) << log;
+    }
+    int status = -1;
+    RunHost(std::string(MAKESETUP) + " extract " + package + " " + dir_ + "/out 2>&1", &status);
+    ASSERT_EQ(status, 0);
+    std::string machine = dir_ + "/machine";
+    std::string log = RunHost("SANDBOX_ROOT='" + machine + "' " + package + " /S 2>&1", &status);
+    ASSERT_EQ(status, 0) << log;
+    for (const char* file : {"a.bin", "sub/b.bin", "sub/c.bin", "d.txt", "e.txt", "z.bin"}) {
+        EXPECT_TRUE(ReadHostFile(dir_ + "/out/" + file) == ReadHostFile(dir_ + "/files/" + file)) << file;
+        EXPECT_TRUE(ReadHostFile(machine + "/C/Program Files/" + file) == ReadHostFile(dir_ + "/files/" + file))
+            << file;
+    }
+}
+
+// verify accepts items that share the very same data and refuses an item that
+// overlaps part of another's.
+TEST_F(MakesetupTest, VerifyTellsSharedDataFromOverlaps) {
+    Write("files/a.bin", Generated(8192, 4));
+    Write("files/b.bin", Generated(4096, 5));
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    BuildPlan plan = LoadProjectFile(project, cplDefault);
+    TCompile& m = *plan.model;
+    ASSERT_EQ(m.FileList.size(), 2u);
+    std::string package = dir_ + "/p.exe";
+    // a.bin as two chunks; b.bin given either a.bin's data or a.bin's second chunk.
+    for (bool shareAll : {true, false}) {
+        {
+            std::unique_ptr<Stream> out = OpenHostFile(package, OpenMode::Create);
+            PackageWriter writer(*out, cplDefault, 4096);
+            writer.WriteStub(std::string_view());
+            std::string first = ReadHostFile(plan.dataFiles[0]);
+            ItemRange firstChunk = writer.WriteItem(first.substr(0, 4096));
+            ItemRange secondChunk = writer.WriteItem(first.substr(4096));
+            m.FileList[0]->DataStart = firstChunk.dataStart;
+            m.FileList[0]->DataEnd = secondChunk.dataEnd;
+            m.FileList[1]->DataStart = shareAll ? firstChunk.dataStart : secondChunk.dataStart;
+            m.FileList[1]->DataEnd = secondChunk.dataEnd;
+            m.FileList[1]->FileSize = shareAll ? 8192 : 4096;
+            writer.Finish(m, m.FileList[0]->FileSize + m.FileList[1]->FileSize);
+        }
+        int status = -1;
+        std::string out = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
+        if (shareAll) {
+            EXPECT_EQ(status, 0) << out;
+        } else {
+            EXPECT_EQ(status, 1) << out;
+            EXPECT_NE(out.find("item 2 (C:\\Project\\files\\b.bin) overlaps the item before it"), std::string::npos)
+                << out;
+        }
+    }
 }
 
 struct MidBuildFault {
