@@ -142,9 +142,11 @@ EOF
     project "$payloads/$payload-bare.toml" false "$payload"
     for level in speed default press; do
         if [ -n "$stub" ]; then
-            "$makesetup" build "$payloads/$payload-whole.toml" --stub "$stub" --uninstaller "$uninstaller" \
-                --level "$level" -o "$packages/ours-$payload-$level.exe" >/dev/null 2>&1
-            echo "ours $payload $level $(size_of "$packages/ours-$payload-$level.exe")" >>"$sizes"
+            /usr/bin/time -o "$out/time.txt" -f "%e %U %S" "$makesetup" build "$payloads/$payload-whole.toml" \
+                --stub "$stub" --uninstaller "$uninstaller" --level "$level" -o "$packages/ours-$payload-$level.exe" \
+                >/dev/null 2>&1
+            echo "ours $payload $level $(size_of "$packages/ours-$payload-$level.exe") $(cat "$out/time.txt")" \
+                >>"$sizes"
         fi
         # The payload's part: no setup program, no uninstaller.
         "$makesetup" build "$payloads/$payload-bare.toml" --stub "" --level "$level" \
@@ -197,9 +199,12 @@ python3 - "$sizes" "$times" "$payloads" "${stub:-}" "${uninstaller:-}" "$level_t
 import os, statistics, sys
 sizes_file, times_file, payloads, stub, uninstaller, level_table = sys.argv[1:7]
 sizes = {}
+build_times = {}
 for line in open(sizes_file):
-    who, payload, level, size = line.split()
+    who, payload, level, size, *took = line.split()
     sizes[(who, payload, level)] = int(size)
+    if took:
+        build_times[(payload, level)] = (float(took[0]), float(took[1]) + float(took[2]))
 def mib(n):
     return "%.2f MiB" % (n / 1048576)
 def tree(path):
@@ -208,9 +213,11 @@ def tree(path):
 names = {"text": "text files", "binaries": "binaries", "one": "one 3-byte file"}
 nsis_fixed = sizes[("nsis", "one", "-")]
 print("Package size (ours with --level; NSIS zlib). Fixed part: ours the setup program and the compressed")
-print("uninstaller, NSIS its one-file package. Payload part: the package less its fixed part.\n")
-print("| payload | level | ours | NSIS | ours / NSIS | ours' payload part | NSIS's payload part | payload parts' ratio |")
-print("|---|---|---|---|---|---|---|---|")
+print("uninstaller, NSIS its one-file package. Payload part: the package less its fixed part. Build: makesetup")
+print("with one thread per processor, elapsed and processor seconds.\n")
+print("| payload | level | ours | NSIS | ours / NSIS | ours' payload part | NSIS's payload part | payload parts' ratio "
+      "| build: wall, CPU |")
+print("|---|---|---|---|---|---|---|---|---|")
 for payload in ("text", "binaries", "one"):
     count, total = tree(os.path.join(payloads, payload))
     nsis = sizes[("nsis", payload, "-")]
@@ -223,6 +230,8 @@ for payload in ("text", "binaries", "one"):
         row += [mib(whole) if whole else "-", mib(nsis), "%.3f" % (whole / nsis) if whole else "-"]
         row += [mib(bare), mib(nsis_part) if payload != "one" else "-",
                 "%.3f" % (bare / nsis_part) if payload != "one" else "-"]
+        took = build_times.get((payload, level))
+        row += ["%.1f s, %.1f s" % took if took else "-"]
         print("| " + " | ".join(row) + " |")
 if stub:
     fixed = sizes[("ours", "one", "default")] - sizes[("bare", "one", "default")]

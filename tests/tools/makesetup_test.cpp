@@ -355,7 +355,8 @@ TEST_F(MakesetupTest, DemoRoundTrip) {
 TEST_F(MakesetupTest, VerifyRefusesDamage) {
     std::string a = dir_ + "/a.exe";
     int status = -1;
-    RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + a + " --chunk 4096 2>&1", &status);
+    RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + a + " --chunk 4096 --level default 2>&1",
+            &status);
     ASSERT_EQ(status, 0);
     std::string bytes = ReadHostFile(a);
     std::vector<std::string> damaged = {bytes.substr(0, bytes.size() - 1), bytes.substr(0, bytes.size() / 2)};
@@ -471,7 +472,7 @@ TEST_F(MakesetupTest, SameBytesOnAnyNumberOfThreads) {
     WriteMixedPayload([this](const std::string& name, const std::string& bytes) { Write(name, bytes); });
     std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
     std::string build = std::string(MAKESETUP) + " build " + project + " -o ";
-    for (const char* chunk : {"", " --chunk 4096"}) {
+    for (const char* chunk : {" --level default", " --chunk 4096 --level speed"}) {
         SCOPED_TRACE(chunk);
         std::string one;
         int n = 0;
@@ -590,6 +591,27 @@ TEST_F(MakesetupTest, VerifyTellsSharedDataFromOverlaps) {
     }
 }
 
+// Without --level the package is built at press, the smallest: the chunks
+// carry the zlib header of the highest level class.
+TEST_F(MakesetupTest, DefaultLevelIsPress) {
+    Write("files/a.txt", Generated(20000, 3));
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::map<std::string, std::string> packages;
+    for (const char* level : {"", " --level press", " --level default"}) {
+        int status = -1;
+        std::string log =
+            RunHost(std::string(MAKESETUP) + " build " + project + " --stub '' -o " + dir_ + "/p.exe" + level + " 2>&1",
+                    &status);
+        ASSERT_EQ(status, 0) << log;
+        packages[level] = ReadHostFile(dir_ + "/p.exe");
+    }
+    EXPECT_TRUE(packages[""] == packages[" --level press"]);
+    EXPECT_LT(packages[""].size(), packages[" --level default"].size());
+    // The lead-in, the first chunk's length, then its zlib header.
+    EXPECT_EQ(packages[""].substr(12, 2), "\x78\xDA");
+    EXPECT_EQ(packages[" --level default"].substr(12, 2), "\x78\x9C");
+}
+
 struct MidBuildFault {
     const char* name;
     std::function<void(const std::string&)> inflict;  // given the file's path
@@ -614,6 +636,7 @@ TEST_P(MidBuildFaultTest, NamesTheFileAndLeavesNoOutput) {
     Write("out.exe", "earlier package");
     BuildOptions options;
     options.jobs = 4;
+    options.level = cplSpeed;
     std::ostringstream log;
     try {
         BuildPackage(plan, options, output, log);

@@ -15,7 +15,9 @@ inline constexpr unsigned kMaxCompressionThreads = 64;
 
 struct BuildOptions {
     std::string stub;  // host path of the program to append to; empty: none
-    TCompressLevelEnum level = cplDefault;
+    // The smallest packages by default: the threads pay for the slower
+    // deflater, and every reader inflates any level alike.
+    TCompressLevelEnum level = cplPress;
     size_t chunk = kChunkBlockSize;
     // Threads compressing chunks; 0: one per processor. 1 compresses on the
     // calling thread. The package is the same whatever the number.
