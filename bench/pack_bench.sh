@@ -170,7 +170,7 @@ part speed && for round in $(seq 1 "$rounds"); do
 import os, subprocess, sys, time
 jobs, makesetup, project, output, stub, uninstaller = sys.argv[1:7]
 start = time.monotonic()
-command = [makesetup, "build", project, "--stub", stub, "--jobs", jobs, "-o", output]
+command = [makesetup, "build", project, "--stub", stub, "--jobs", jobs, "--level", "default", "-o", output]
 if uninstaller:
     command += ["--uninstaller", uninstaller]
 p = subprocess.Popen(command,
