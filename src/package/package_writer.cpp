@@ -68,48 +68,77 @@ std::string SerializeProjectStream(const TCompile& project) {
     return s.TakeBytes();
 }
 
-PackageWriter::PackageWriter(Stream& out, TCompressLevelEnum level, size_t chunkSize)
-    : out_(out), level_(level), chunkSize_(std::max<size_t>(chunkSize, 1)) {}
+namespace {
+// Batches handed to the threads and not yet written, per thread: enough that
+// no thread waits while the calling thread reads or writes, few enough that
+// memory stays bounded.
+constexpr size_t kBatchesPerThread = 3;
+// Small items are handed to the threads in batches of about this many
+// uncompressed bytes, so that a thread's work outweighs the handing over.
+constexpr size_t kMinBatchBytes = 1 << 20;
+}  // namespace
+
+PackageWriter::PackageWriter(Stream& out, TCompressLevelEnum level, size_t chunkSize, unsigned threads)
+    : out_(out), level_(level), chunkSize_(std::max<size_t>(chunkSize, 1)), position_(out.Position()) {
+    if (threads > 1) {
+        pool_ = std::make_unique<CompressionPool>(threads, level_);
+        maxPendingBatches_ = static_cast<size_t>(threads) * kBatchesPerThread;
+        batchTarget_ = std::max(chunkSize_, kMinBatchBytes);
+    }
+}
+
+PackageWriter::~PackageWriter() = default;
 
 void PackageWriter::WriteStub(Stream& stub) {
     stub.Seek(0, SeekOrigin::Begin);
     out_.CopyFrom(stub, -1);
+    position_ = out_.Position();
     WriteStub(std::string_view());
 }
 
 void PackageWriter::WriteStub(std::string_view stub) {
     out_.WriteBytes(stub);
     out_.WriteBytes(std::string(8, '\0'));
+    position_ += static_cast<int64_t>(stub.size()) + 8;
     leadInWritten_ = true;
 }
 
 void PackageWriter::WriteChunks(Stream& source) {
-    std::string block(chunkSize_, '\0');
     for (;;) {
-        size_t n = 0;
-        while (n < block.size()) {
-            size_t got = source.Read(block.data() + n, block.size() - n);
-            if (got == 0) break;
-            n += got;
-        }
+        size_t n = ReadBlock(source);
         if (n == 0) return;
-        std::string compressed = CompressBlock(std::string_view(block.data(), n), level_);
-        out_.WriteU32(static_cast<uint32_t>(compressed.size()));
-        out_.WriteBytes(compressed);
+        WriteChunkBytes(CompressBlock(std::string_view(readBuffer_.data(), n), level_));
         written_ += static_cast<int64_t>(n);
         if (OnProgress) OnProgress(written_);
-        if (n < block.size()) return;
+        if (n < chunkSize_) return;
     }
 }
 
+void PackageWriter::WriteChunkBytes(const std::string& compressed) {
+    out_.WriteU32(static_cast<uint32_t>(compressed.size()));
+    out_.WriteBytes(compressed);
+    position_ += 4 + static_cast<int64_t>(compressed.size());
+}
+
+// Fills the read buffer with up to one chunk of the source; returns the bytes
+// read, fewer than a chunk only at the source's end. The buffer is kept from
+// item to item: a chunk-sized buffer made for every small file would cost
+// more than compressing it.
+size_t PackageWriter::ReadBlock(Stream& source) {
+    readBuffer_.resize(chunkSize_);
+    size_t n = 0;
+    while (n < readBuffer_.size()) {
+        size_t got = source.Read(readBuffer_.data() + n, readBuffer_.size() - n);
+        if (got == 0) break;
+        n += got;
+    }
+    return n;
+}
+
 ItemRange PackageWriter::WriteItem(Stream& source) {
-    if (!leadInWritten_) WriteStub(std::string_view());
     ItemRange range;
-    range.dataStart = out_.Position();
-    int64_t before = written_;
-    WriteChunks(source);
-    range.dataEnd = out_.Position();
-    range.size = written_ - before;
+    QueueItem(source, [&range](const ItemRange& placed) { range = placed; });
+    Flush();
     return range;
 }
 
@@ -118,17 +147,97 @@ ItemRange PackageWriter::WriteItem(std::string_view bytes) {
     return WriteItem(source);
 }
 
+int64_t PackageWriter::QueueItem(Stream& source, std::function<void(const ItemRange&)> placed) {
+    if (!leadInWritten_) WriteStub(std::string_view());
+    if (!pool_) {
+        ItemRange range;
+        range.dataStart = position_;
+        int64_t before = written_;
+        WriteChunks(source);
+        range.dataEnd = position_;
+        range.size = written_ - before;
+        if (placed) placed(range);
+        return range.size;
+    }
+    items_.push_back(QueuedItem{std::move(placed), ItemRange{}, 0, 0, false});
+    int64_t size = 0;
+    for (;;) {
+        size_t n = ReadBlock(source);
+        if (n == 0) break;
+        if (!batch_.empty() && batchBytes_ + n > batchTarget_) SubmitBatch();
+        batch_.emplace_back(readBuffer_.data(), n);
+        batchBytes_ += n;
+        ++items_.back().chunks;
+        size += static_cast<int64_t>(n);
+        if (n < chunkSize_) break;
+    }
+    items_.back().sealed = true;
+    // Whatever the threads have finished goes out now, so the output keeps
+    // pace with the reading.
+    while (pool_->OldestReady()) WriteOldestBatch();
+    PlaceFinishedItems();
+    return size;
+}
+
+void PackageWriter::SubmitBatch() {
+    if (batch_.empty()) return;
+    while (pool_->Pending() >= maxPendingBatches_) WriteOldestBatch();
+    pool_->Submit(std::move(batch_));
+    batch_.clear();
+    batchBytes_ = 0;
+}
+
+void PackageWriter::WriteOldestBatch() {
+    for (const CompressedBlock& block : pool_->TakeOldest()) WriteChunk(block);
+}
+
+void PackageWriter::WriteChunk(const CompressedBlock& block) {
+    // Chunks come in the order they were read, so a chunk belongs to the
+    // oldest item not yet placed.
+    PlaceFinishedItems();
+    QueuedItem& item = items_.front();
+    if (item.written == 0) item.range.dataStart = position_;
+    WriteChunkBytes(block.bytes);
+    ++item.written;
+    item.range.size += static_cast<int64_t>(block.rawSize);
+    written_ += static_cast<int64_t>(block.rawSize);
+    if (OnProgress) OnProgress(written_);
+    PlaceFinishedItems();
+}
+
+void PackageWriter::PlaceFinishedItems() {
+    while (!items_.empty() && items_.front().sealed && items_.front().written == items_.front().chunks) {
+        QueuedItem item = std::move(items_.front());
+        items_.pop_front();
+        // An item without data lies where the one before it ends.
+        if (item.chunks == 0) item.range.dataStart = position_;
+        item.range.dataEnd = position_;
+        if (item.placed) item.placed(item.range);
+    }
+}
+
+void PackageWriter::Flush() {
+    if (!pool_) return;
+    SubmitBatch();
+    while (pool_->Pending() > 0) WriteOldestBatch();
+    PlaceFinishedItems();
+}
+
 void PackageWriter::Finish(const TCompile& project, int64_t size) {
     if (!leadInWritten_) WriteStub(std::string_view());
-    int64_t projectOffset = out_.Position();
+    // The project stream holds the items' offsets, known once they are written.
+    Flush();
+    int64_t projectOffset = position_;
     MemoryStream stream(SerializeProjectStream(project));
-    WriteChunks(stream);
+    QueueItem(stream, nullptr);
+    Flush();
     WriteTail(size, projectOffset);
 }
 
 void PackageWriter::WriteTail(int64_t size, int64_t projectOffset) {
     out_.WriteI64(size);
     out_.WriteI64(projectOffset);
+    position_ += 16;
 }
 
 }  // namespace setup

@@ -1,8 +1,11 @@
 // The package maker: project files in, packages out, and back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 
 #include "package/compile.h"
@@ -352,7 +355,8 @@ TEST_F(MakesetupTest, DemoRoundTrip) {
 TEST_F(MakesetupTest, VerifyRefusesDamage) {
     std::string a = dir_ + "/a.exe";
     int status = -1;
-    RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + a + " --chunk 4096 2>&1", &status);
+    RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o " + a + " --chunk 4096 --level default 2>&1",
+            &status);
     ASSERT_EQ(status, 0);
     std::string bytes = ReadHostFile(a);
     std::vector<std::string> damaged = {bytes.substr(0, bytes.size() - 1), bytes.substr(0, bytes.size() / 2)};
@@ -436,6 +440,232 @@ TEST_F(MakesetupTest, FailedBuildLeavesNoPartialFile) {
     EXPECT_GT(HostFileSize(output), 3000);
 }
 
+// Text-like bytes with noise, so that chunks compress to different lengths.
+std::string Generated(size_t size, uint32_t seed) {
+    std::string s(size, '\0');
+    uint32_t x = seed;
+    for (size_t i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        s[i] = static_cast<char>((i / 40) % 4 == 0 ? (x >> 16) & 0xFF : 'a' + (i + seed) % 17);
+    }
+    return s;
+}
+
+// A payload of every shape: files of several chunks, empty files, many small
+// files in folders.
+void WriteMixedPayload(const std::function<void(const std::string&, const std::string&)>& write) {
+    write("files/big.bin", Generated(2 * kChunkBlockSize + 12345, 1));
+    write("files/chunk.bin", Generated(kChunkBlockSize, 2));
+    write("files/empty.txt", "");
+    for (int i = 0; i < 240; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "files/m%d/%03d.txt", i / 80, i);
+        write(name, i % 50 == 7 ? std::string() : Generated(static_cast<size_t>(i * 37 % 5000), i + 3));
+    }
+    write("files/z-empty.txt", "");
+}
+
+// makesetup gives the same package whatever the number of threads compressing
+// it (the default one per processor included), with the default chunk and
+// with chunks smaller than the files; the package verifies and extracts.
+TEST_F(MakesetupTest, SameBytesOnAnyNumberOfThreads) {
+    WriteMixedPayload([this](const std::string& name, const std::string& bytes) { Write(name, bytes); });
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::string build = std::string(MAKESETUP) + " build " + project + " -o ";
+    for (const char* chunk : {" --level default", " --chunk 4096 --level speed"}) {
+        SCOPED_TRACE(chunk);
+        std::string one;
+        int n = 0;
+        for (const char* jobs : {" --jobs 1", " --jobs 4", " --jobs 2", ""}) {
+            std::string output = dir_ + "/out" + std::to_string(++n) + ".exe";
+            int status = -1;
+            std::string log = RunHost(build + output + chunk + jobs + " 2>&1", &status);
+            ASSERT_EQ(status, 0) << jobs << ": " << log;
+            std::string bytes = ReadHostFile(output);
+            if (one.empty()) {
+                one = bytes;
+            } else {
+                EXPECT_TRUE(bytes == one) << jobs << ": " << bytes.size() << " bytes, not " << one.size();
+            }
+        }
+        WriteHostFile(dir_ + "/p.exe", one);
+        int status = -1;
+        std::string verify = RunHost(std::string(MAKESETUP) + " verify " + dir_ + "/p.exe 2>&1", &status);
+        EXPECT_EQ(status, 0) << verify;
+    }
+    int status = -1;
+    RunHost(std::string(MAKESETUP) + " extract " + dir_ + "/p.exe " + dir_ + "/out 2>&1", &status);
+    ASSERT_EQ(status, 0);
+    int compared = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_ + "/files")) {
+        if (!entry.is_regular_file()) continue;
+        std::string relative = fs::relative(entry.path(), dir_ + "/files").string();
+        EXPECT_TRUE(ReadHostFile(dir_ + "/out/" + relative) == ReadHostFile(entry.path().string())) << relative;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 244);
+}
+
+// Files with the same bytes are stored once and share their offsets; a file
+// of the same size that differs in its last byte is stored on its own. The
+// package verifies, extracts, and installs every copy on a simulated machine.
+TEST_F(MakesetupTest, IdenticalFilesStoredOnce) {
+    std::string x = Generated(300000, 9), y = x;
+    y.back() ^= 1;
+    Write("files/a.bin", x);
+    Write("files/sub/b.bin", x);
+    Write("files/sub/c.bin", y);
+    Write("files/d.txt", "");
+    Write("files/e.txt", "");
+    Write("files/z.bin", x);
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::string package = dir_ + "/p.exe";
+    for (const char* jobs : {"1", "3"}) {
+        int status = -1;
+        std::string log = RunHost(
+            std::string(MAKESETUP) + " build " + project + " --jobs " + jobs + " -o " + package + " 2>&1", &status);
+        ASSERT_EQ(status, 0) << log;
+        TCompile m;
+        m.LoadPackage(*OpenHostFile(package, OpenMode::Read), package);
+        std::map<std::string, const TCompileFileData*> items;
+        for (const auto& item : m.FileList) items[GbkToUtf8(item->Name)] = item.get();
+        ASSERT_EQ(items.size(), 7u);  // the folder sub and six files
+        const TCompileFileData &a = *items["a.bin"], &b = *items["b.bin"], &c = *items["c.bin"], &z = *items["z.bin"];
+        EXPECT_EQ(b.DataStart, a.DataStart);
+        EXPECT_EQ(b.DataEnd, a.DataEnd);
+        EXPECT_EQ(z.DataStart, a.DataStart);
+        EXPECT_EQ(z.DataEnd, a.DataEnd);
+        EXPECT_TRUE(c.DataStart >= a.DataEnd || c.DataEnd <= a.DataStart);
+        EXPECT_EQ(m.Size, 4 * 300000);
+        log = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
+        EXPECT_EQ(status, 0) << log;
+    }
+    int status = -1;
+    RunHost(std::string(MAKESETUP) + " extract " + package + " " + dir_ + "/out 2>&1", &status);
+    ASSERT_EQ(status, 0);
+    std::string machine = dir_ + "/machine";
+    std::string log = RunHost("SANDBOX_ROOT='" + machine + "' " + package + " /S 2>&1", &status);
+    ASSERT_EQ(status, 0) << log;
+    for (const char* file : {"a.bin", "sub/b.bin", "sub/c.bin", "d.txt", "e.txt", "z.bin"}) {
+        EXPECT_TRUE(ReadHostFile(dir_ + "/out/" + file) == ReadHostFile(dir_ + "/files/" + file)) << file;
+        EXPECT_TRUE(ReadHostFile(machine + "/C/Program Files/" + file) == ReadHostFile(dir_ + "/files/" + file))
+            << file;
+    }
+}
+
+// verify accepts items that share the very same data and refuses an item that
+// overlaps part of another's.
+TEST_F(MakesetupTest, VerifyTellsSharedDataFromOverlaps) {
+    Write("files/a.bin", Generated(8192, 4));
+    Write("files/b.bin", Generated(4096, 5));
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    BuildPlan plan = LoadProjectFile(project, cplDefault);
+    TCompile& m = *plan.model;
+    ASSERT_EQ(m.FileList.size(), 2u);
+    std::string package = dir_ + "/p.exe";
+    // a.bin as two chunks; b.bin given either a.bin's data or a.bin's second chunk.
+    for (bool shareAll : {true, false}) {
+        {
+            std::unique_ptr<Stream> out = OpenHostFile(package, OpenMode::Create);
+            PackageWriter writer(*out, cplDefault, 4096);
+            writer.WriteStub(std::string_view());
+            std::string first = ReadHostFile(plan.dataFiles[0]);
+            ItemRange firstChunk = writer.WriteItem(first.substr(0, 4096));
+            ItemRange secondChunk = writer.WriteItem(first.substr(4096));
+            m.FileList[0]->DataStart = firstChunk.dataStart;
+            m.FileList[0]->DataEnd = secondChunk.dataEnd;
+            m.FileList[1]->DataStart = shareAll ? firstChunk.dataStart : secondChunk.dataStart;
+            m.FileList[1]->DataEnd = secondChunk.dataEnd;
+            m.FileList[1]->FileSize = shareAll ? 8192 : 4096;
+            writer.Finish(m, m.FileList[0]->FileSize + m.FileList[1]->FileSize);
+        }
+        int status = -1;
+        std::string out = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
+        if (shareAll) {
+            EXPECT_EQ(status, 0) << out;
+        } else {
+            EXPECT_EQ(status, 1) << out;
+            EXPECT_NE(out.find("item 2 (C:\\Project\\files\\b.bin) overlaps the item before it"), std::string::npos)
+                << out;
+        }
+    }
+}
+
+// Without --level the package is built at press, the smallest: the chunks
+// carry the zlib header of the highest level class.
+TEST_F(MakesetupTest, DefaultLevelIsPress) {
+    Write("files/a.txt", Generated(20000, 3));
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    std::map<std::string, std::string> packages;
+    for (const char* level : {"", " --level press", " --level default"}) {
+        int status = -1;
+        std::string log =
+            RunHost(std::string(MAKESETUP) + " build " + project + " --stub '' -o " + dir_ + "/p.exe" + level + " 2>&1",
+                    &status);
+        ASSERT_EQ(status, 0) << log;
+        packages[level] = ReadHostFile(dir_ + "/p.exe");
+    }
+    EXPECT_TRUE(packages[""] == packages[" --level press"]);
+    EXPECT_LT(packages[""].size(), packages[" --level default"].size());
+    // The lead-in, the first chunk's length, then its zlib header.
+    EXPECT_EQ(packages[""].substr(12, 2), "\x78\xDA");
+    EXPECT_EQ(packages[" --level default"].substr(12, 2), "\x78\x9C");
+}
+
+struct MidBuildFault {
+    const char* name;
+    std::function<void(const std::string&)> inflict;  // given the file's path
+    const char* message;                              // what the error says before the path
+};
+
+void PrintTo(const MidBuildFault& f, std::ostream* os) { *os << f.name; }
+
+class MidBuildFaultTest : public MakesetupTest, public testing::WithParamInterface<MidBuildFault> {};
+
+// A file that cannot be read once the build has started, while threads are
+// compressing the files before it, fails the build with its name; no partial
+// file is left and the earlier package stays as it was.
+TEST_P(MidBuildFaultTest, NamesTheFileAndLeavesNoOutput) {
+    WriteMixedPayload([this](const std::string& name, const std::string& bytes) { Write(name, bytes); });
+    std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
+    BuildPlan plan = LoadProjectFile(project, cplDefault);
+    std::string victim = dir_ + "/files/m1/120.txt";
+    ASSERT_NE(std::find(plan.dataFiles.begin(), plan.dataFiles.end(), victim), plan.dataFiles.end());
+    GetParam().inflict(victim);
+    std::string output = dir_ + "/out.exe";
+    Write("out.exe", "earlier package");
+    BuildOptions options;
+    options.jobs = 4;
+    options.level = cplSpeed;
+    std::ostringstream log;
+    try {
+        BuildPackage(plan, options, output, log);
+        ADD_FAILURE() << "the build succeeded";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(std::string(GetParam().message) + victim), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadHostFile(output), "earlier package");
+    EXPECT_FALSE(fs::exists(output + ".partial"));
+    EXPECT_EQ(log.str().find("wrote "), std::string::npos) << log.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MidBuildFaultTest,
+                         testing::Values(MidBuildFault{"Removed", [](const std::string& path) { fs::remove(path); },
+                                                       "Cannot open the file "},
+                                         MidBuildFault{"Grown",
+                                                       [](const std::string& path) {
+                                                           std::ofstream(path, std::ios::binary | std::ios::app)
+                                                               << "more";
+                                                       },
+                                                       "The file "},
+                                         MidBuildFault{"ReplacedByAFolder",
+                                                       [](const std::string& path) {
+                                                           fs::remove(path);
+                                                           fs::create_directory(path);
+                                                       },
+                                                       ""}),
+                         [](const testing::TestParamInfo<MidBuildFault>& info) { return info.param.name; });
+
 // A host file whose last bytes cannot be written fails at Close.
 TEST(HostFileClose, ReportsTheFinalFlush) {
     std::unique_ptr<HostFileStream> full = CreateHostFile("/dev/full");
@@ -473,6 +703,11 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"--chunk 3145729", "--chunk: \"3145729\" is not a byte count from 1 to 3145728"},
         OptionCase{"--chunk 12k", "--chunk: \"12k\" is not a byte count"},
         OptionCase{"--chunk -5", "--chunk: \"-5\" is not a byte count"},
+        OptionCase{"--jobs 0", "--jobs: \"0\" is not a number of threads from 1 to 64"},
+        OptionCase{"--jobs 65", "--jobs: \"65\" is not a number of threads from 1 to 64"},
+        OptionCase{"--jobs 100000000000", "--jobs: \"100000000000\" is not a number of threads"},
+        OptionCase{"--jobs two", "--jobs: \"two\" is not a number of threads"},
+        OptionCase{"--jobs", "--jobs needs a value"},
         OptionCase{"--level fast", "--level: unknown level \"fast\"; it takes none, speed, press or default"},
         OptionCase{"--set project.Displayed=maybe", "--set project.Displayed: must be true or false, not maybe"},
         OptionCase{"--set pages.welcome=1", "--set pages.welcome: must be true or false"},

@@ -1,6 +1,6 @@
 // makesetup: the package maker.
 //   makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]
-//                   [--uninstaller PATH] [--set TABLE.NAME=VALUE]... [--sign CERT.pem KEY.pem]
+//                   [--jobs N] [--uninstaller PATH] [--set TABLE.NAME=VALUE]... [--sign CERT.pem KEY.pem]
 //   makesetup sign PACKAGE CERT.pem KEY.pem
 //   makesetup inspect PACKAGE
 //   makesetup verify PACKAGE
@@ -25,7 +25,7 @@ using namespace setup::makesetup;
 const char kUsage[] =
     "usage:\n"
     "  makesetup build PROJECT.toml -o OUTPUT [--stub PATH] [--level none|speed|press|default] [--chunk BYTES]\n"
-    "                  [--uninstaller PATH] [--set TABLE.NAME=VALUE]... [--sign CERT.pem KEY.pem]\n"
+    "                  [--jobs N] [--uninstaller PATH] [--set TABLE.NAME=VALUE]... [--sign CERT.pem KEY.pem]\n"
     "  makesetup sign PACKAGE CERT.pem KEY.pem\n"
     "  makesetup inspect PACKAGE\n"
     "  makesetup verify PACKAGE\n"
@@ -133,6 +133,16 @@ int Build(const std::vector<std::string>& args) {
                     false};
             }
             options.chunk = static_cast<size_t>(n);
+        } else if (a == "--jobs") {
+            std::string jobs = value();
+            bool digits = !jobs.empty() && jobs.size() <= 3 && jobs.find_first_not_of("0123456789") == jobs.npos;
+            unsigned long n = digits ? std::strtoul(jobs.c_str(), nullptr, 10) : 0;
+            if (n == 0 || n > kMaxCompressionThreads) {
+                throw UsageError{"--jobs: \"" + jobs + "\" is not a number of threads from 1 to " +
+                                     std::to_string(kMaxCompressionThreads),
+                                 false};
+            }
+            options.jobs = static_cast<unsigned>(n);
         } else if (!a.empty() && a[0] == '-') {
             throw UsageError{"unknown option " + a};
         } else if (project.empty()) {

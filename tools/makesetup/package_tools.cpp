@@ -1,7 +1,13 @@
 #include "package_tools.h"
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
 #include <iomanip>
 #include <ostream>
+#include <thread>
 
 #include "package/item_rules.h"
 #include "package/package_tail.h"
@@ -76,6 +82,76 @@ void RefuseOutputOverInput(const BuildPlan& plan, const BuildOptions& options, c
     }
 }
 
+// A digest of a host file's content for grouping files; equal digests are
+// confirmed byte by byte before two files share data.
+size_t ContentDigest(const std::string& path) {
+    std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
+    std::string block(1 << 16, '\0');
+    size_t digest = 0;
+    for (;;) {
+        size_t n = file->Read(block.data(), block.size());
+        if (n == 0) return digest;
+        digest = digest * 1099511628211u ^ std::hash<std::string_view>()(std::string_view(block.data(), n));
+    }
+}
+
+bool SameContent(const std::string& a, const std::string& b) {
+    std::unique_ptr<Stream> fa = OpenHostFile(a, OpenMode::Read), fb = OpenHostFile(b, OpenMode::Read);
+    std::string ba(1 << 16, '\0'), bb(1 << 16, '\0');
+    for (;;) {
+        size_t na = 0, nb = 0;
+        while (na < ba.size()) {
+            size_t got = fa->Read(ba.data() + na, ba.size() - na);
+            if (got == 0) break;
+            na += got;
+        }
+        while (nb < bb.size()) {
+            size_t got = fb->Read(bb.data() + nb, bb.size() - nb);
+            if (got == 0) break;
+            nb += got;
+        }
+        if (na != nb || std::memcmp(ba.data(), bb.data(), na) != 0) return false;
+        if (na < ba.size()) return true;
+    }
+}
+
+// For each item, the first item whose data is the same bytes (itself when
+// there is none): such items share one copy of the data in the package, since
+// every reader goes by each item's own offsets. Only files of equal size are
+// read to find out; empty files have no data to share.
+std::vector<size_t> SharedData(const BuildPlan& plan) {
+    const TCompile& model = *plan.model;
+    std::vector<size_t> first(model.FileList.size());
+    std::map<int64_t, std::vector<size_t>> bySize;
+    for (size_t i = 0; i < first.size(); ++i) {
+        first[i] = i;
+        if (!plan.dataFiles[i].empty() && model.FileList[i]->FileSize > 0) {
+            bySize[model.FileList[i]->FileSize].push_back(i);
+        }
+    }
+    for (const auto& [size, items] : bySize) {
+        if (items.size() < 2) continue;
+        std::map<size_t, std::vector<size_t>> originals;  // by digest, in item order
+        for (size_t i : items) {
+            std::vector<size_t>& same = originals[ContentDigest(plan.dataFiles[i])];
+            for (size_t original : same) {
+                if (SameContent(plan.dataFiles[original], plan.dataFiles[i])) {
+                    first[i] = original;
+                    break;
+                }
+            }
+            if (first[i] == i) same.push_back(i);
+        }
+    }
+    return first;
+}
+
+unsigned CompressionThreads(const BuildOptions& options) {
+    if (options.jobs > 0) return std::min(options.jobs, kMaxCompressionThreads);
+    unsigned processors = std::thread::hardware_concurrency();
+    return std::clamp(processors, 1u, kMaxCompressionThreads);
+}
+
 }  // namespace
 
 void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::string& output, std::ostream& log) {
@@ -96,30 +172,41 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
     RefuseOutputOverInput(plan, options, output, temp);
     try {
         std::unique_ptr<HostFileStream> out = CreateHostFile(temp);
-        PackageWriter writer(*out, options.level, options.chunk);
+        PackageWriter writer(*out, options.level, options.chunk, CompressionThreads(options));
         if (options.stub.empty()) {
             writer.WriteStub(std::string_view());
         } else {
             writer.WriteStub(*OpenHostFile(options.stub, OpenMode::Read));
         }
+        std::vector<size_t> shared = SharedData(plan);
+        std::vector<std::vector<size_t>> holders(shared.size());  // per item, the items holding its data
+        for (size_t j = 0; j < shared.size(); ++j) holders[shared[j]].push_back(j);
         int64_t done = 0, reported = 0;
         int64_t size = 0;
         for (size_t i = 0; i < model.FileList.size(); ++i) {
             TCompileFileData& item = *model.FileList[i];
             if (plan.dataFiles[i].empty()) continue;
-            std::unique_ptr<Stream> source = OpenHostFile(plan.dataFiles[i], OpenMode::Read);
-            ItemRange range = writer.WriteItem(*source);
-            if (range.size != item.FileSize) {
-                ThrowOsError("The file " + plan.dataFiles[i] + " changed while it was packed");
-            }
-            item.DataStart = range.dataStart;
-            item.DataEnd = range.dataEnd;
             if (item.Kind == fkFile) size += item.FileSize;
-            done += item.FileSize;
-            // A line at every tenth of the work, so long builds show they move.
-            if (total > 0 && (done - reported) * 10 >= total) {
-                log << "  packed " << (done * 100 / total) << "% (" << MiB(done) << " of " << MiB(total) << ")\n";
-                reported = done;
+            if (shared[i] != i) continue;
+            std::unique_ptr<Stream> source = OpenHostFile(plan.dataFiles[i], OpenMode::Read);
+            // The item's offsets are known once its chunks are written, which
+            // may be after later files have been read; the items with the same
+            // data get the same offsets.
+            int64_t read = writer.QueueItem(*source, [&, i](const ItemRange& range) {
+                for (size_t j : holders[i]) {
+                    TCompileFileData& placed = *model.FileList[j];
+                    placed.DataStart = range.dataStart;
+                    placed.DataEnd = range.dataEnd;
+                    done += placed.FileSize;
+                }
+                // A line at every tenth of the work, so long builds show they move.
+                if (total > 0 && (done - reported) * 10 >= total) {
+                    log << "  packed " << (done * 100 / total) << "% (" << MiB(done) << " of " << MiB(total) << ")\n";
+                    reported = done;
+                }
+            });
+            if (read != item.FileSize) {
+                ThrowOsError("The file " + plan.dataFiles[i] + " changed while it was packed");
             }
         }
         writer.Finish(model, size);
@@ -205,13 +292,16 @@ void VerifyPackage(const std::string& path, std::ostream& out) {
     std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
     int64_t size = 0;
     int64_t previousEnd = 0;
+    std::set<std::pair<int64_t, int64_t>> ranges;
     for (size_t i = 0; i < m.FileList.size(); ++i) {
         const TCompileFileData& item = *m.FileList[i];
         if (!HasData(item)) continue;
         std::string name = "item " + std::to_string(i + 1) + " (" + Utf8(item.Source) + ")";
         if (item.DataEnd > package.projectOffset) ThrowDamaged(name + " runs into the project stream");
-        if (item.DataStart < previousEnd) ThrowDamaged(name + " overlaps the item before it");
-        previousEnd = item.DataEnd;
+        // Items with the same data may share it; other items may not overlap.
+        bool sharesData = !ranges.insert({item.DataStart, item.DataEnd}).second;
+        if (!sharesData && item.DataStart < previousEnd) ThrowDamaged(name + " overlaps the item before it");
+        if (!sharesData) previousEnd = item.DataEnd;
         CountingStream inflated;
         try {
             TCompile::ReadPackageData(*file, inflated, item.DataStart, item.DataEnd);
