@@ -576,7 +576,15 @@ void WriteLayout(Form& form, const std::string& note) {
 
 }  // namespace
 
-Win32Backend::Win32Backend() {
+namespace {
+
+// The common controls and the window classes are set up when the first window
+// is shown, not at start-up: an unattended run shows none and so loads none
+// of it.
+void PrepareWindowClasses() {
+    static bool prepared = false;
+    if (prepared) return;
+    prepared = true;
     // Common controls from the system folder (or, with the manifest, version 6).
     if (HMODULE comctl = static_cast<HMODULE>(win32::LoadSystemLibrary(L"comctl32.dll"))) {
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
@@ -598,9 +606,14 @@ Win32Backend::Win32Backend() {
     registerClass(GaugeProc, kGaugeClass, nullptr);
 }
 
+}  // namespace
+
+Win32Backend::Win32Backend() = default;
+
 Win32Backend::~Win32Backend() = default;
 
 void Win32Backend::RunModal(Form& form) {
+    PrepareWindowClasses();
     DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
     DWORD exStyle = WS_EX_CONTROLPARENT;
     if (form.CloseBox) style |= WS_SYSMENU;
