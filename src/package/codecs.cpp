@@ -122,14 +122,15 @@ struct Oversized {};
 bool InflateWhole(std::string_view input, size_t allowed, std::string& out) {
     if (input.empty()) ThrowDecompressionError();
     // One byte more than allowed tells an oversized stream from one that fills
-    // the allowance exactly.
-    size_t room = allowed >= kWholeChunkSize ? kWholeChunkSize : allowed + 1;
+    // the allowance exactly; the buffer is never much larger than the content
+    // it will hold, since it waits in the queue of the writer as it is.
+    size_t room = std::min(allowed, kWholeChunkSize) + 1;
     out.assign(room, '\0');
     size_t used = 0, produced = 0;
     libdeflate_result rc = libdeflate_zlib_decompress_ex(Decompressor(), input.data(), input.size(), out.data(),
                                                          out.size(), &used, &produced);
     if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) {
-        if (room <= allowed) return false;
+        if (allowed > kWholeChunkSize) return false;
         throw Oversized{};
     }
     if (rc != LIBDEFLATE_SUCCESS) ThrowDecompressionError();
@@ -209,7 +210,9 @@ void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const ch
         size_t allowed = maxOutput < 0 ? SIZE_MAX : static_cast<size_t>(maxOutput - produced);
         try {
             bool whole = false;
-            if (length <= kWholeChunkSize) {
+            // Content that does not compress is stored with a few bytes of
+            // framing per block: such a chunk still inflates in one piece.
+            if (length <= kWholeChunkSize + kWholeChunkSize / 16) {
                 std::string content;
                 whole = InflateWhole(source.ReadBytes(length, what), allowed, content);
                 if (whole) {

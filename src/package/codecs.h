@@ -40,11 +40,12 @@ void CompressStream(Stream& source, Stream& target);
 // "error". Either way the content of earlier chunks has been appended.
 void DecompressStream(Stream& source, Stream& target);
 
-// The most a chunk's content may be to be inflated in one piece; a larger
-// chunk (a package made with bigger chunks than ours) is inflated as a stream
-// and handed out in pieces of kInflatePieceSize, its compressed bytes read in
-// pieces too. Either way the memory one chunk takes is bounded.
-inline constexpr size_t kWholeChunkSize = 4u << 20;
+// The most a chunk's content may be to be inflated in one piece: the content
+// of a chunk as the package maker writes them. A larger chunk (a package made
+// with bigger chunks) is inflated as a stream and handed out in pieces of
+// kInflatePieceSize, its compressed bytes read in pieces too. Either way the
+// memory one chunk takes is bounded.
+inline constexpr size_t kWholeChunkSize = kChunkBlockSize;
 inline constexpr size_t kInflatePieceSize = 1u << 20;
 
 // Receives the inflated content of chunks, piece by piece, in order. The piece

@@ -30,7 +30,9 @@ class ItemInflater {
 public:
     // Content bytes that may wait between the worker and the writer. A single
     // chunk's content is handed over whole even when it is larger.
-    static constexpr size_t kDefaultBudget = 6u << 20;
+    // The default lets one written chunk wait while the next is inflated and
+    // the one before is written.
+    static constexpr size_t kDefaultBudget = 4u << 20;
 
     // Starts the worker on items, in order. The source belongs to the worker
     // until the inflater is destroyed: nobody else may read or seek it.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstdlib>
 
 #include "package/compile.h"
 #include "platform/errors.h"
@@ -47,7 +48,9 @@ bool ReadsAsNumber(const std::string& text, double& value) {
         if (expDigits == 0) return false;
     }
     if (i != text.size()) return false;
-    value = std::strtod(text.c_str(), nullptr);
+    // The text is a plain decimal number by now; atof reads it as strtod
+    // would, without the larger C99 reader on Windows.
+    value = std::atof(text.c_str());
     return true;
 }
 

@@ -560,10 +560,10 @@ void WriteLayout(Form& form, const std::string& note) {
         for (char& c : text) {
             if (c == '\r' || c == '\n' || c == '\t') c = ' ';
         }
-        char geometry[96];
-        std::snprintf(geometry, sizeof geometry, " %d %d %d %d %s %s ", origin.first + b.left, origin.second + b.top,
-                      b.width, b.height, control->ShowingToUser() ? "visible" : "hidden",
-                      control->Enabled() ? "enabled" : "disabled");
+        std::string geometry = " " + std::to_string(origin.first + b.left) + " " +
+                               std::to_string(origin.second + b.top) + " " + std::to_string(b.width) + " " +
+                               std::to_string(b.height) + (control->ShowingToUser() ? " visible" : " hidden") +
+                               (control->Enabled() ? " enabled " : " disabled ");
         std::string line = name + " " + control->Kind() + geometry + "\"" + text + "\"";
         if (auto* box = dynamic_cast<CheckBox*>(control)) line += box->Checked() ? " ticked" : " unticked";
         std::fputs(utf8(line + "\n").c_str(), file);
