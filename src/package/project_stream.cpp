@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <cstdlib>
 
 #include "package/compile.h"
 #include "platform/errors.h"

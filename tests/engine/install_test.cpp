@@ -234,7 +234,8 @@ TEST_F(InstallTest, FilesOfEverySizeArriveWhole) {
     File("empty.txt", "");
     File("kept.txt", std::string(100000, 'k')).NoOverwrite = true;
     File("xp.txt", "xp").TargetOs = "5.1";
-    for (int i = 0; i < 300; ++i) File("f" + std::to_string(i) + ".txt", std::string(static_cast<size_t>(i) * 37, 'a' + i % 26));
+    auto small = [](int i) { return std::string(static_cast<size_t>(i) * 37, static_cast<char>('a' + i % 26)); };
+    for (int i = 0; i < 300; ++i) File("f" + std::to_string(i) + ".txt", small(i));
     File("big2.bin", big.substr(1000));
     Run();
     EXPECT_EQ(Read(kDir + "\\big.bin"), big);
@@ -242,8 +243,7 @@ TEST_F(InstallTest, FilesOfEverySizeArriveWhole) {
     EXPECT_EQ(Read(kDir + "\\kept.txt"), "mine");
     EXPECT_FALSE(OS().Files().FileExists(kDir + "\\xp.txt"));
     for (int i = 0; i < 300; ++i) {
-        ASSERT_EQ(Read(kDir + "\\f" + std::to_string(i) + ".txt"), std::string(static_cast<size_t>(i) * 37, 'a' + i % 26))
-            << i;
+        ASSERT_EQ(Read(kDir + "\\f" + std::to_string(i) + ".txt"), small(i)) << i;
     }
     EXPECT_EQ(Read(kDir + "\\big2.bin"), big.substr(1000));
     std::vector<int64_t> positions;
@@ -252,7 +252,7 @@ TEST_F(InstallTest, FilesOfEverySizeArriveWhole) {
     }
     ASSERT_EQ(positions.size(), 304u);  // every file but the one for XP
     EXPECT_EQ(positions[0], 1);
-    EXPECT_EQ(positions[2], 3);         // the kept file is announced too
+    EXPECT_EQ(positions[2], 3);  // the kept file is announced too
     EXPECT_EQ(positions[3], 5);
     EXPECT_EQ(positions.back(), 305);
     EXPECT_TRUE(model_->Failures.empty());
