@@ -101,8 +101,10 @@ std::string DecompressBlock(std::string_view input, size_t maxOutput) {
 
 void CompressStream(Stream& source, Stream& target) {
     source.Seek(0, SeekOrigin::Begin);
-    std::string block(kChunkBlockSize, '\0');
-    while (source.Position() < source.Size()) {
+    // A small record takes a small buffer, not a whole block's.
+    int64_t size = source.Size();
+    std::string block(static_cast<size_t>(std::min<int64_t>(size, kChunkBlockSize)), '\0');
+    while (source.Position() < size) {
         size_t n = source.Read(block.data(), block.size());
         if (n == 0) break;
         std::string compressed = CompressBlock(std::string_view(block.data(), n), cplPress);
