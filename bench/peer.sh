@@ -8,8 +8,8 @@
 # Three payloads: generated text files of 0.2-8 KB, real binaries taken from
 # the host, and one 3-byte file (start-up and end). Each payload is packed by
 # the Linux makesetup onto our Windows setup.exe (interface off) and by
-# makensis onto its stub; each package is installed unattended (ours with -1,
-# NSIS with /S) into a fresh copy of one ready Wine prefix, ours and the peer
+# makensis onto its stub; each package is installed unattended (both with /S,
+# no window at all) into a fresh copy of one ready Wine prefix, ours and the peer
 # alternating, for N rounds. Prints the medians and ratios of install time and
 # package size. The machine may be busy with other work: only the ratios of
 # one run mean anything.
@@ -250,7 +250,7 @@ results=$out/results.txt
 echo "peer.sh: $arch, $rounds rounds, $text_count text files, $((binary_bytes / 1048576)) MiB of binaries" >&2
 for round in $(seq 1 "$rounds"); do
     for payload in text binaries one; do
-        echo "ours $payload $(time_install "$packages/ours-$payload.exe" -1)" >>"$results"
+        echo "ours $payload $(time_install "$packages/ours-$payload.exe" /S)" >>"$results"
         echo "nsis $payload $(time_install "$packages/nsis-$payload.exe" /S)" >>"$results"
     done
     echo "bare one $(bare_process)" >>"$results"

@@ -69,7 +69,8 @@ add_library(setup_deflate STATIC
     ${deflate_src}/lib/zlib_compress.c
     ${deflate_src}/lib/zlib_decompress.c)
 target_include_directories(setup_deflate SYSTEM PUBLIC ${deflate_src})
-# The library's own flags: optimised whatever the build type, no warnings of ours.
-target_compile_options(setup_deflate PRIVATE -O2 -w)
+# The library's own flags: optimised whatever the build type, no warnings of
+# ours, no unwind tables (it is C and calls nothing that throws).
+target_compile_options(setup_deflate PRIVATE -O2 -w -fno-asynchronous-unwind-tables -fno-unwind-tables)
 target_compile_definitions(setup_deflate PRIVATE BUILDING_LIBDEFLATE)
 add_library(setup::deflate ALIAS setup_deflate)

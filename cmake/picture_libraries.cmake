@@ -94,11 +94,22 @@ function(setup_cross_build source_package)
     file(WRITE ${stamp} "${stamp_text}")
 endfunction()
 
+# The programs only decode the few pictures of a wizard: the libraries are
+# built for size, each function in a section of its own so that the link
+# leaves out what is never called, and without unwind tables (no C++
+# exception crosses them: their errors come back through setjmp). Their
+# messages go through the system's printf, not the larger C99 one of mingw-w64.
+set(small_c_flags
+    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables -D__USE_MINGW_ANSI_STDIO=0"
+    "-DCMAKE_C_FLAGS_RELEASE=-Os -DNDEBUG")
+# libpng without its writer: the simplified reader's clean-up would otherwise
+# bring the whole writer, and zlib's deflater with it, into the programs.
 setup_cross_build(libpng1.6
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_EXECUTABLES=OFF -DPNG_TESTS=OFF -DPNG_HARDWARE_OPTIMIZATIONS=OFF
-    -DZLIB_INCLUDE_DIR=${mingw_root}/include -DZLIB_LIBRARY=${mingw_root}/lib/libz.a)
+    -DDFA_XTRA=${CMAKE_CURRENT_LIST_DIR}/png_read_only.dfa
+    -DZLIB_INCLUDE_DIR=${mingw_root}/include -DZLIB_LIBRARY=${mingw_root}/lib/libz.a ${small_c_flags})
 setup_cross_build(libjpeg-turbo
-    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_JAVA=OFF)
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_JAVA=OFF ${small_c_flags})
 
 find_library(SETUP_PNG_LIBRARY NAMES png16 png16_static png PATHS ${deps_prefix}/lib NO_DEFAULT_PATH
     NO_CMAKE_FIND_ROOT_PATH)

@@ -6,6 +6,7 @@
 
 #include "engine/install.h"
 #include "engine/target_paths.h"
+#include "package/item_inflater.h"
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
@@ -69,14 +70,15 @@ std::string TemporaryNameFor(const std::string& target) {
 // Writes the item's data under a temporary name and moves it over the target;
 // the earlier file stays whole until then, and a failure leaves no partial
 // file behind. Raises what went wrong.
-void WriteInstalledFile(InstallRun& run, const TCompileFileData& item, const std::string& target) {
+void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFileData& item,
+                        const std::string& target) {
     FilesApi& files = OS().Files();
     std::string temp = TemporaryNameFor(target);
     try {
         {
             // One handle writes the content and sets the time.
             std::unique_ptr<Stream> out = OpenFile(temp, OpenMode::Create);
-            TCompile::ReadPackageData(run.setupFile, *out, item.DataStart, item.DataEnd, item.FileSize);
+            inflater.WriteItem(index, *out);
             SetLastWriteTimeOf(*out, temp, item.FileTime);
         }
         // Read-only, hidden or system files are replaced too; they keep their
@@ -106,10 +108,21 @@ void FilePass(InstallRun& run) {
     // Every target folder is resolved (and made) once, however many files go
     // into it: nothing else changes the folders while the pass runs.
     std::unordered_map<std::string, std::string> resolved;
+    auto installs = [&run](const TCompileFileData& item) {
+        return item.Kind == fkFile && (item.TargetOs.empty() || item.TargetOs == run.osVersion);
+    };
+    // The data of the files is inflated on a second thread, in the order the
+    // pass writes them, while this one writes and reports.
+    std::vector<ItemDataRange> ranges;
+    for (const auto& item : model.FileList) {
+        if (installs(*item)) ranges.push_back(ItemDataRange{item->DataStart, item->DataEnd, item->FileSize});
+    }
+    ItemInflater inflater(run.setupFile, std::move(ranges));
+    size_t next = 0;
     for (size_t i = 0; i < model.FileList.size(); ++i) {
         TCompileFileData& item = *model.FileList[i];
-        if (item.Kind != fkFile) continue;
-        if (!item.TargetOs.empty() && item.TargetOs != run.osVersion) continue;
+        if (!installs(item)) continue;
+        size_t index = next++;
         auto known = resolved.find(item.TargetDir);
         if (known == resolved.end()) {
             known = resolved
@@ -122,11 +135,13 @@ void FilePass(InstallRun& run) {
         Repoint(model, item.Source, target);
         item.Source = target;
 
-        if (!(item.NoOverwrite && files.FileExists(target))) {
+        if (item.NoOverwrite && files.FileExists(target)) {
+            inflater.SkipItem(index);
+        } else {
             // One file's failure (locked, disk full, damaged data) does not stop
             // the others; it is reported at the end.
             try {
-                WriteInstalledFile(run, item, target);
+                WriteInstalledFile(inflater, index, item, target);
                 run.record.AddFile(target, !item.KeepOnUninstall);
             } catch (const Error& e) {
                 if (e.Kind() == ErrorKind::SilentAbort) throw;

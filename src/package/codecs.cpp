@@ -1,6 +1,7 @@
 #include "package/codecs.h"
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -75,9 +76,9 @@ std::string DecompressBlock(std::string_view input, size_t maxOutput) {
     // The whole output must fit in one buffer: a bounded stream gets room for
     // one written chunk (or its bound), an unbounded one a guess. A stream that
     // needs more is inflated again into a buffer twice as large.
-    size_t guess = cap != SIZE_MAX ? kChunkBlockSize + 1
+    size_t guess = cap != SIZE_MAX                       ? kChunkBlockSize + 1
                    : input.size() <= kChunkBlockSize / 8 ? std::max<size_t>(input.size() * 8, 4096)
-                                                       : kChunkBlockSize;
+                                                         : kChunkBlockSize;
     std::string out(std::min(guess, cap), '\0');
     libdeflate_decompressor* decompressor = Decompressor();
     for (;;) {
@@ -100,8 +101,10 @@ std::string DecompressBlock(std::string_view input, size_t maxOutput) {
 
 void CompressStream(Stream& source, Stream& target) {
     source.Seek(0, SeekOrigin::Begin);
-    std::string block(kChunkBlockSize, '\0');
-    while (source.Position() < source.Size()) {
+    // A small record takes a small buffer, not a whole block's.
+    int64_t size = source.Size();
+    std::string block(static_cast<size_t>(std::min<int64_t>(size, kChunkBlockSize)), '\0');
+    while (source.Position() < size) {
         size_t n = source.Read(block.data(), block.size());
         if (n == 0) break;
         std::string compressed = CompressBlock(std::string_view(block.data(), n), cplPress);
@@ -110,7 +113,90 @@ void CompressStream(Stream& source, Stream& target) {
     }
 }
 
-void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what, int64_t maxOutput) {
+namespace {
+
+// A chunk whose content runs past what the caller allows.
+struct Oversized {};
+
+// Inflates a chunk whose content fits kWholeChunkSize into one buffer. False,
+// with nothing produced, when the content is larger than that but within
+// allowed: the caller inflates it as a stream instead.
+bool InflateWhole(std::string_view input, size_t allowed, std::string& out) {
+    if (input.empty()) ThrowDecompressionError();
+    // One byte more than allowed tells an oversized stream from one that fills
+    // the allowance exactly; the buffer is never much larger than the content
+    // it will hold, since it waits in the queue of the writer as it is.
+    size_t room = std::min(allowed, kWholeChunkSize) + 1;
+    out.assign(room, '\0');
+    size_t used = 0, produced = 0;
+    libdeflate_result rc = libdeflate_zlib_decompress_ex(Decompressor(), input.data(), input.size(), out.data(),
+                                                         out.size(), &used, &produced);
+    if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) {
+        if (allowed > kWholeChunkSize) return false;
+        throw Oversized{};
+    }
+    if (rc != LIBDEFLATE_SUCCESS) ThrowDecompressionError();
+    // Bytes after the end of the zlib stream mean the length was wrong.
+    if (used != input.size()) ThrowDecompressionError();
+    if (produced > allowed) throw Oversized{};
+    out.resize(produced);
+    return true;
+}
+
+struct InflateEnd {
+    void operator()(z_stream* z) const { inflateEnd(z); }
+};
+
+// Inflates the length bytes at the source's position as one zlib stream,
+// reading and handing out both sides in bounded pieces.
+void InflateStreaming(Stream& source, uint32_t length, size_t allowed, const ContentSink& sink, const char* what) {
+    if (length == 0) ThrowDecompressionError();
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) ThrowDecompressionError();
+    std::unique_ptr<z_stream, InflateEnd> end(&z);
+    std::string input(std::min<size_t>(length, kInflatePieceSize / 4), '\0');
+    size_t unread = length;
+    size_t made = 0;
+    std::string piece(kInflatePieceSize, '\0');
+    z.next_out = reinterpret_cast<Bytef*>(piece.data());
+    z.avail_out = static_cast<uInt>(piece.size());
+    auto handOut = [&] {
+        size_t filled = piece.size() - z.avail_out;
+        if (filled == 0) return;
+        if (made + filled > allowed) throw Oversized{};
+        made += filled;
+        piece.resize(filled);
+        sink(piece);
+        piece.assign(kInflatePieceSize, '\0');
+        z.next_out = reinterpret_cast<Bytef*>(piece.data());
+        z.avail_out = static_cast<uInt>(piece.size());
+    };
+    for (;;) {
+        if (z.avail_in == 0) {
+            // The compressed bytes ran out before the stream ended.
+            if (unread == 0) ThrowDecompressionError();
+            size_t n = std::min(unread, input.size());
+            source.ReadExact(input.data(), n, what);
+            unread -= n;
+            z.next_in = reinterpret_cast<Bytef*>(input.data());
+            z.avail_in = static_cast<uInt>(n);
+        }
+        int rc = inflate(&z, Z_NO_FLUSH);
+        if (rc == Z_STREAM_END) break;
+        if (rc != Z_OK && rc != Z_BUF_ERROR) ThrowDecompressionError();
+        // Oversized content is damage found as soon as it is inflated, not
+        // once a whole piece of it is.
+        if (made + (piece.size() - z.avail_out) > allowed) throw Oversized{};
+        if (z.avail_out == 0) handOut();
+    }
+    // Bytes after the end of the zlib stream mean the length was wrong.
+    if (z.avail_in != 0 || unread != 0) ThrowDecompressionError();
+    handOut();
+}
+
+}  // namespace
+
+void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const char* what, int64_t maxOutput) {
     int64_t produced = 0;
     while (source.Position() < limit) {
         int64_t at = source.Position();
@@ -121,22 +207,42 @@ void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what,
         uint32_t length = source.ReadU32(what);
         if (static_cast<int64_t>(length) > limit - at - 4) {
             ThrowDamaged(std::string("The ") + what + " is damaged: the chunk at offset " + std::to_string(at) +
-                         " claims " + std::to_string(length) + " bytes, " + std::to_string(limit - at - 4) +
-                         " remain");
+                         " claims " + std::to_string(length) + " bytes, " + std::to_string(limit - at - 4) + " remain");
         }
-        std::string compressed = source.ReadBytes(length, what);
         size_t allowed = maxOutput < 0 ? SIZE_MAX : static_cast<size_t>(maxOutput - produced);
-        std::string content;
         try {
-            content = DecompressBlock(compressed, allowed);
-        } catch (const Error& e) {
-            if (e.Kind() != ErrorKind::Damaged) throw;
+            bool whole = false;
+            // Content that does not compress is stored with a few bytes of
+            // framing per block: such a chunk still inflates in one piece.
+            if (length <= kWholeChunkSize + kWholeChunkSize / 16) {
+                std::string content;
+                whole = InflateWhole(source.ReadBytes(length, what), allowed, content);
+                if (whole) {
+                    produced += static_cast<int64_t>(content.size());
+                    sink(content);
+                } else {
+                    source.Seek(at + 4, SeekOrigin::Begin);
+                }
+            }
+            if (!whole) {
+                InflateStreaming(
+                    source, length, allowed,
+                    [&](std::string& piece) {
+                        produced += static_cast<int64_t>(piece.size());
+                        sink(piece);
+                    },
+                    what);
+            }
+        } catch (const Oversized&) {
             ThrowDamaged(std::string("The ") + what + " is damaged: the chunk at offset " + std::to_string(at) +
                          " inflates to more than the " + std::to_string(maxOutput) + " bytes promised in all");
         }
-        produced += static_cast<int64_t>(content.size());
-        target.WriteBytes(content);
     }
+}
+
+void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what, int64_t maxOutput) {
+    ReadChunks(
+        source, [&target](std::string& piece) { target.WriteBytes(piece); }, limit, what, maxOutput);
 }
 
 void DecompressStream(Stream& source, Stream& target) {

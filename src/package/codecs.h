@@ -4,8 +4,9 @@
 // uninstall record are both written in this chunk framing.
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -39,11 +40,28 @@ void CompressStream(Stream& source, Stream& target);
 // "error". Either way the content of earlier chunks has been appended.
 void DecompressStream(Stream& source, Stream& target);
 
-// Reads chunks from the source's position while it is below limit, appending
-// each chunk's content to the target. Every length is checked against the
-// limit before anything is read, so a damaged length can neither make the
-// reader run past the limit nor allocate more than the limit allows. When
-// maxOutput is not negative, content beyond maxOutput bytes in all is damage.
+// The most a chunk's content may be to be inflated in one piece: the content
+// of a chunk as the package maker writes them. A larger chunk (a package made
+// with bigger chunks) is inflated as a stream and handed out in pieces of
+// kInflatePieceSize, its compressed bytes read in pieces too. Either way the
+// memory one chunk takes is bounded.
+inline constexpr size_t kWholeChunkSize = kChunkBlockSize;
+inline constexpr size_t kInflatePieceSize = 1u << 20;
+
+// Receives the inflated content of chunks, piece by piece, in order. The piece
+// may be moved from.
+using ContentSink = std::function<void(std::string& piece)>;
+
+// Reads chunks from the source's position while it is below limit, handing
+// each chunk's content to the sink. Every length is checked against the limit
+// before anything is read, so a damaged length can neither make the reader
+// run past the limit nor allocate more than the limit allows. When maxOutput
+// is not negative, content beyond maxOutput bytes in all is damage. A chunk
+// that does not inflate raises "error" after the content of the chunks before
+// it was handed out (and, for a chunk inflated as a stream, its own content
+// before the damage).
+void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const char* what, int64_t maxOutput = -1);
+// The same, appending the content to the target.
 void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what, int64_t maxOutput = -1);
 
 }  // namespace setup

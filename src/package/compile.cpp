@@ -214,13 +214,19 @@ void TCompile::DeleteTempFiles() {
 
 void TCompile::ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd,
                                int64_t promisedSize) {
+    ReadPackageData(source, [&target](std::string& piece) { target.WriteBytes(piece); }, dataStart, dataEnd,
+                    promisedSize);
+}
+
+void TCompile::ReadPackageData(Stream& source, const ContentSink& sink, int64_t dataStart, int64_t dataEnd,
+                               int64_t promisedSize) {
     int64_t size = source.Size();
     if (dataStart < 0 || dataEnd < dataStart || dataEnd > size) {
         ThrowDamaged("The setup package is damaged: item data from " + std::to_string(dataStart) + " to " +
                      std::to_string(dataEnd) + " does not lie within its " + std::to_string(size) + " bytes");
     }
     source.Seek(dataStart, SeekOrigin::Begin);
-    ReadChunks(source, target, dataEnd, kPackage, promisedSize);
+    ReadChunks(source, sink, dataEnd, kPackage, promisedSize);
 }
 
 }  // namespace setup

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "package/codecs.h"
 #include "package/project_stream.h"
 #include "platform/stream.h"
 
@@ -210,6 +211,9 @@ public:
     // more than promisedSize bytes (when not negative: the item's FileSize)
     // are damage.
     static void ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd,
+                                int64_t promisedSize = -1);
+    // The same, handing the content to a sink piece by piece.
+    static void ReadPackageData(Stream& source, const ContentSink& sink, int64_t dataStart, int64_t dataEnd,
                                 int64_t promisedSize = -1);
 
     // The first igProject setting whose key matches without regard to ASCII

@@ -135,10 +135,11 @@ std::string FormatSize(int64_t bytes) {
         if (bytes > unit.size) {
             // Rounded half away from zero on the decimal value, as "0.00" does.
             double quotient = static_cast<double>(bytes) / static_cast<double>(unit.size);
-            double rounded = std::floor(quotient * 100 + 0.5) / 100;
-            char text[64];
-            std::snprintf(text, sizeof text, "%.2f%s", rounded, unit.name);
-            return text;
+            // Written from whole hundredths: the same text as "%.2f", without
+            // the printf machinery for floating point in the Windows programs.
+            auto hundredths = static_cast<int64_t>(std::floor(quotient * 100 + 0.5));
+            int64_t cents = hundredths % 100;
+            return std::to_string(hundredths / 100) + (cents < 10 ? ".0" : ".") + std::to_string(cents) + unit.name;
         }
     }
     return std::to_string(bytes);

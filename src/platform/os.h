@@ -64,6 +64,9 @@ public:
     virtual std::vector<std::string> GetArguments() = 0;
     // Converts a local file time to UTC; nothing when it cannot be converted.
     virtual std::optional<FileTime> LocalFileTimeToUtc(FileTime local) = 0;
+    // True when the process already runs with full administrator rights
+    // (elevated); false when it does not or the system cannot tell.
+    virtual bool ProcessElevated() { return false; }
 };
 
 // ---- files -------------------------------------------------------------------

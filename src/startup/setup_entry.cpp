@@ -88,8 +88,10 @@ int SetupMain() {
     SetMessagePump([] { ui::Application::ProcessMessages(); });
 
     CommandSwitches switches = ParseCommandSwitches(OS().System().GetArguments());
-    bool relaunch =
-        IsVistaOrLater(GetOSVersionText()) && switches.MayRelaunch() && !switches.Help && switches.Problem.empty();
+    // An unattended run that already has administrator rights (a deployment
+    // tool's) installs here: a second process would only cost its start.
+    bool relaunch = IsVistaOrLater(GetOSVersionText()) && switches.MayRelaunch() && !switches.Help &&
+                    switches.Problem.empty() && !(switches.AnySwitch() && OS().System().ProcessElevated());
     int status = kExitDone;
     // With a switch every box and change also goes to the log, and under /S
     // to the log alone; with none the platform is the program's own.

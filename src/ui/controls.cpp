@@ -205,10 +205,8 @@ void Control::SetFont(const Font& font) {
 }
 
 std::string Control::Describe() const {
-    char geometry[64];
-    std::snprintf(geometry, sizeof geometry, " %d,%d %dx%d", bounds_.left, bounds_.top, bounds_.width,
-                  bounds_.height);
-    std::string line = name_ + " " + Kind() + geometry;
+    std::string line = name_ + " " + Kind() + " " + std::to_string(bounds_.left) + "," + std::to_string(bounds_.top) +
+                       " " + std::to_string(bounds_.width) + "x" + std::to_string(bounds_.height);
     if (!caption_.empty()) line += " " + Quote(caption_);
     if (!enabled_) line += " disabled";
     return line;

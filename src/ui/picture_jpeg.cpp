@@ -8,7 +8,9 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <string>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -59,7 +61,9 @@ void OnJpegMessage(j_common_ptr info, int level) {
 void OnJpegProgress(j_common_ptr info) {
     JpegDecoder* decoder = DecoderOf(info);
     if (decoder->info.input_scan_number > kMaxJpegScans) {
-        std::snprintf(decoder->message, sizeof(decoder->message), "more than %d scans", kMaxJpegScans);
+        std::string text = "more than " + std::to_string(kMaxJpegScans) + " scans";
+        text.copy(decoder->message, sizeof(decoder->message) - 1);
+        decoder->message[std::min(text.size(), sizeof(decoder->message) - 1)] = '\0';
         longjmp(decoder->jump, 1);
     }
 }

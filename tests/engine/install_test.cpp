@@ -226,6 +226,42 @@ TEST_F(InstallTest, OneFailingFileDoesNotStopTheRest) {
     EXPECT_EQ(fileEvents, 3);  // announced even when it failed
 }
 
+// Files of every size, a file for another system and one left in place among
+// them: each installed file holds exactly its own data, and the reports keep
+// their order while the data is inflated ahead of the writing.
+TEST_F(InstallTest, FilesOfEverySizeArriveWhole) {
+    OS().Files().CreateFolderTree(kDir);
+    OS().Files().Open(kDir + "\\kept.txt", OpenMode::Create)->WriteBytes("mine");
+    std::string big(3 * kChunkBlockSize + 777, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+    File("big.bin", big);
+    File("empty.txt", "");
+    File("kept.txt", std::string(100000, 'k')).NoOverwrite = true;
+    File("xp.txt", "xp").TargetOs = "5.1";
+    auto small = [](int i) { return std::string(static_cast<size_t>(i) * 37, static_cast<char>('a' + i % 26)); };
+    for (int i = 0; i < 300; ++i) File("f" + std::to_string(i) + ".txt", small(i));
+    File("big2.bin", big.substr(1000));
+    Run();
+    EXPECT_EQ(Read(kDir + "\\big.bin"), big);
+    EXPECT_EQ(Read(kDir + "\\empty.txt"), "");
+    EXPECT_EQ(Read(kDir + "\\kept.txt"), "mine");
+    EXPECT_FALSE(OS().Files().FileExists(kDir + "\\xp.txt"));
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ(Read(kDir + "\\f" + std::to_string(i) + ".txt"), small(i)) << i;
+    }
+    EXPECT_EQ(Read(kDir + "\\big2.bin"), big.substr(1000));
+    std::vector<int64_t> positions;
+    for (const Event& e : events_) {
+        if (e.position >= 0) positions.push_back(e.position);
+    }
+    ASSERT_EQ(positions.size(), 304u);  // every file but the one for XP
+    EXPECT_EQ(positions[0], 1);
+    EXPECT_EQ(positions[2], 3);  // the kept file is announced too
+    EXPECT_EQ(positions[3], 5);
+    EXPECT_EQ(positions.back(), 305);
+    EXPECT_TRUE(model_->Failures.empty());
+}
+
 TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     project_->RegFolderList = {"目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示\\空键\\下一级"};
     auto value = [&](const std::string& key, const std::string& name, const std::string& data, uint8_t type,

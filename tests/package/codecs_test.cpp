@@ -165,5 +165,64 @@ TEST(CodecsTest, ReadChunksStopsAtTheLimit) {
     EXPECT_EQ(none.Size(), 0);
 }
 
+// Chunks larger than one buffer (made with bigger chunks than ours, or as one
+// zlib stream for a whole file) inflate as a stream: the same content, handed
+// out in bounded pieces, with the same rules for damage, trailing bytes and
+// the promised size.
+TEST(CodecsTest, LargeChunksInflateInBoundedPieces) {
+    std::string content = Sample(kWholeChunkSize * 2 + 12345);
+    // A chunk whose compressed bytes are small and one that stays larger than
+    // one buffer: both sides of the stream are read in pieces.
+    for (int level : {Z_BEST_COMPRESSION, Z_NO_COMPRESSION}) {
+        std::string block(compressBound(static_cast<uLong>(content.size())), '\0');
+        uLongf size = static_cast<uLongf>(block.size());
+        ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(block.data()), &size,
+                            reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()), level),
+                  Z_OK);
+        block.resize(size);
+        auto framed = [](const std::string& zlib) {
+            MemoryStream s;
+            s.WriteU32(static_cast<uint32_t>(zlib.size()));
+            s.WriteBytes(zlib);
+            s.Seek(0, SeekOrigin::Begin);
+            return s;
+        };
+        std::string out;
+        size_t largest = 0;
+        ContentSink collect = [&](std::string& piece) {
+            largest = std::max(largest, piece.size());
+            out += piece;
+        };
+        MemoryStream whole = framed(block);
+        ReadChunks(whole, collect, whole.Size(), "test", static_cast<int64_t>(content.size()));
+        EXPECT_EQ(out, content) << level;
+        EXPECT_LE(largest, kInflatePieceSize);
+        EXPECT_EQ(whole.Position(), whole.Size());
+
+        // One byte less promised than the content holds is damage.
+        MemoryStream again = framed(block);
+        out.clear();
+        ExpectKind(ErrorKind::Damaged, [&] {
+            ReadChunks(again, collect, again.Size(), "test", static_cast<int64_t>(content.size()) - 1);
+        });
+        EXPECT_LE(out.size(), content.size() - 1);
+
+        // A flipped byte near the end fails the check sum: "error", after the
+        // content before it was handed out.
+        std::string flipped = block;
+        flipped[flipped.size() - 2] ^= 0x40;
+        MemoryStream bad = framed(flipped);
+        out.clear();
+        ExpectKind(ErrorKind::Decompression, [&] { ReadChunks(bad, collect, bad.Size(), "test"); });
+        EXPECT_EQ(out, content.substr(0, out.size()));
+
+        // Bytes after the end of the zlib stream, and a stream cut short.
+        MemoryStream trailing = framed(block + "xy");
+        ExpectKind(ErrorKind::Decompression, [&] { ReadChunks(trailing, collect, trailing.Size(), "test"); });
+        MemoryStream cut = framed(block.substr(0, block.size() - 3));
+        ExpectKind(ErrorKind::Decompression, [&] { ReadChunks(cut, collect, cut.Size(), "test"); });
+    }
+}
+
 }  // namespace
 }  // namespace setup

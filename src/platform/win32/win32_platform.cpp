@@ -171,6 +171,18 @@ std::string Win32System::GetOwnExecutablePath() {
     }
 }
 
+bool Win32System::ProcessElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    // Systems before Vista know no elevation: the query fails there.
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                    elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
 std::vector<std::string> Win32System::GetArguments() {
     std::vector<std::string> args;
     int count = 0;
@@ -425,13 +437,20 @@ int Win32Dialogs::MessageBox(const std::string& text, const std::string& caption
 
 // ---- platform ----------------------------------------------------------------
 
-Win32Platform::Win32Platform() {
-    HRESULT hr = CoInitialize(nullptr);
-    comInitialized_ = SUCCEEDED(hr);
+namespace {
+bool comStarted = false;
 }
 
+void EnsureCom() {
+    if (comStarted) return;
+    comStarted = SUCCEEDED(CoInitialize(nullptr));
+}
+
+Win32Platform::Win32Platform() = default;
+
 Win32Platform::~Win32Platform() {
-    if (comInitialized_) CoUninitialize();
+    if (comStarted) CoUninitialize();
+    comStarted = false;
 }
 
 }  // namespace setup::win32

@@ -19,6 +19,7 @@ public:
     int64_t GetFreeBytes(const std::string& root) override;
     std::string GetOwnExecutablePath() override;
     std::vector<std::string> GetArguments() override;
+    bool ProcessElevated() override;
     std::optional<FileTime> LocalFileTimeToUtc(FileTime local) override;
 };
 
@@ -89,6 +90,12 @@ public:
     int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override;
 };
 
+// Starts COM on the calling thread the first time a caller needs it (shell
+// links, the shell's folders and verbs, program starts); undone when the
+// platform ends. COM is not started at start-up: it makes a hidden window,
+// which an unattended run that needs no COM must not have.
+void EnsureCom();
+
 class Win32Platform : public Platform {
 public:
     Win32Platform();
@@ -100,7 +107,6 @@ public:
     DialogsApi& Dialogs() override { return dialogs_; }
 
 private:
-    bool comInitialized_ = false;
     Win32System system_;
     Win32Files files_;
     Win32Registry registry_;

@@ -93,6 +93,7 @@ struct WideShellExecute {
 Win32Shell::~Win32Shell() { MediaClose(); }
 
 ShellExecuteResult Win32Shell::ShellExecuteEx(const ShellExecuteRequest& request) {
+    EnsureCom();
     WideShellExecute call(request, 0);
     SHELLEXECUTEINFOW& info = call.info;
     ShellExecuteResult result;
@@ -105,6 +106,7 @@ ShellExecuteResult Win32Shell::ShellExecuteEx(const ShellExecuteRequest& request
 
 ShellExecuteResult Win32Shell::ShellExecuteAndWait(const ShellExecuteRequest& request,
                                                    const std::function<void()>& pump) {
+    EnsureCom();
     WideShellExecute call(request, SEE_MASK_NOCLOSEPROCESS);
     SHELLEXECUTEINFOW& info = call.info;
     ShellExecuteResult result;
@@ -166,6 +168,7 @@ bool Win32Shell::CreateProcessHidden(const std::string& commandLine) {
 }
 
 bool Win32Shell::SaveShellLink(const ShellLink& link, const std::string& linkFile) {
+    EnsureCom();
     ComPtr<IShellLinkW> shellLink;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&shellLink)))) {
@@ -184,6 +187,7 @@ bool Win32Shell::SaveShellLink(const ShellLink& link, const std::string& linkFil
 }
 
 int Win32Shell::InvokeItemVerbs(const std::string& file, const std::string& verbFragment) {
+    EnsureCom();
     size_t cut = FindLastChar(file, '\\');
     std::string folderPath = cut == std::string::npos ? file : file.substr(0, cut);
     std::string itemName = cut == std::string::npos ? file : file.substr(cut + 1);
@@ -338,6 +342,7 @@ bool ItemOf(IShellFolder* folder, const ITEMIDLIST* child, const ITEMIDLIST* abs
 }  // namespace
 
 std::optional<ShellFolderItem> Win32Shell::ShellFolderOf(const std::string& id) {
+    EnsureCom();
     ComPtr<IShellFolder> desktop;
     if (FAILED(SHGetDesktopFolder(&desktop))) return std::nullopt;
     ShellFolderItem item;
@@ -367,6 +372,7 @@ std::optional<ShellFolderItem> Win32Shell::ShellFolderOf(const std::string& id) 
 }
 
 std::vector<ShellFolderItem> Win32Shell::ListShellFolders(const std::string& id) {
+    EnsureCom();
     std::vector<ShellFolderItem> items;
     ComPtr<IShellFolder> folder;
     if (!BindFolder(id, folder)) return items;

@@ -1,5 +1,7 @@
 #include "ui/program_host.h"
 
+#include <cstdlib>
+
 #include "platform/os.h"
 #include "platform/win32/dll_hardening.h"
 #include "ui/win32/win32_backend.h"
@@ -20,3 +22,11 @@ int RunProgram(int argc, char** argv, int (*body)()) {
 }
 
 }  // namespace setup::ui
+
+// A program without a console has nowhere to print why it ends: the C++
+// library's verbose handler for an uncaught exception (and the name demangler
+// it brings along) is replaced by one that ends the process as that handler
+// does after printing.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx

@@ -560,10 +560,10 @@ void WriteLayout(Form& form, const std::string& note) {
         for (char& c : text) {
             if (c == '\r' || c == '\n' || c == '\t') c = ' ';
         }
-        char geometry[96];
-        std::snprintf(geometry, sizeof geometry, " %d %d %d %d %s %s ", origin.first + b.left, origin.second + b.top,
-                      b.width, b.height, control->ShowingToUser() ? "visible" : "hidden",
-                      control->Enabled() ? "enabled" : "disabled");
+        std::string geometry = " " + std::to_string(origin.first + b.left) + " " +
+                               std::to_string(origin.second + b.top) + " " + std::to_string(b.width) + " " +
+                               std::to_string(b.height) + (control->ShowingToUser() ? " visible" : " hidden") +
+                               (control->Enabled() ? " enabled " : " disabled ");
         std::string line = name + " " + control->Kind() + geometry + "\"" + text + "\"";
         if (auto* box = dynamic_cast<CheckBox*>(control)) line += box->Checked() ? " ticked" : " unticked";
         std::fputs(utf8(line + "\n").c_str(), file);
@@ -576,7 +576,15 @@ void WriteLayout(Form& form, const std::string& note) {
 
 }  // namespace
 
-Win32Backend::Win32Backend() {
+namespace {
+
+// The common controls and the window classes are set up when the first window
+// is shown, not at start-up: an unattended run shows none and so loads none
+// of it.
+void PrepareWindowClasses() {
+    static bool prepared = false;
+    if (prepared) return;
+    prepared = true;
     // Common controls from the system folder (or, with the manifest, version 6).
     if (HMODULE comctl = static_cast<HMODULE>(win32::LoadSystemLibrary(L"comctl32.dll"))) {
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
@@ -598,9 +606,14 @@ Win32Backend::Win32Backend() {
     registerClass(GaugeProc, kGaugeClass, nullptr);
 }
 
+}  // namespace
+
+Win32Backend::Win32Backend() = default;
+
 Win32Backend::~Win32Backend() = default;
 
 void Win32Backend::RunModal(Form& form) {
+    PrepareWindowClasses();
     DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
     DWORD exStyle = WS_EX_CONTROLPARENT;
     if (form.CloseBox) style |= WS_SYSMENU;

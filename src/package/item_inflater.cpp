@@ -1,0 +1,124 @@
+#include "package/item_inflater.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "package/compile.h"
+
+namespace setup {
+
+namespace {
+
+// What a queued piece counts against the budget: its content and a little for
+// the piece itself, so that a run of empty files cannot queue without end.
+constexpr size_t kPieceOverhead = 64;
+
+size_t Cost(const std::string& content) { return content.size() + kPieceOverhead; }
+
+// Thrown through the reader when the worker is to leave the item it inflates.
+struct LeaveItem {};
+
+}  // namespace
+
+ItemInflater::ItemInflater(Stream& source, std::vector<ItemDataRange> items, size_t budget)
+    : source_(source), items_(std::move(items)), budget_(budget) {
+    worker_ = std::thread([this] { Work(); });
+}
+
+ItemInflater::~ItemInflater() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    room_.notify_all();
+    worker_.join();
+}
+
+void ItemInflater::Work() {
+    for (size_t index = 0; index < items_.size(); ++index) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) return;
+            if (index < keepFrom_) continue;
+        }
+        const ItemDataRange& item = items_[index];
+        try {
+            TCompile::ReadPackageData(
+                source_,
+                [this, index](std::string& content) {
+                    if (!Push(Piece{index, std::move(content), false, nullptr})) throw LeaveItem{};
+                },
+                item.DataStart, item.DataEnd, item.PromisedSize);
+            Push(Piece{index, std::string(), true, nullptr});
+        } catch (const LeaveItem&) {
+            // Dropped by the writer, or the inflater is stopping.
+        } catch (...) {
+            // The failure reaches the writer where the item's content stops,
+            // as it would had the writer read the item itself.
+            Push(Piece{index, std::string(), true, std::current_exception()});
+        }
+    }
+}
+
+bool ItemInflater::Push(Piece piece) {
+    size_t cost = Cost(piece.content);
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A piece larger than the whole budget still passes once the queue is empty.
+    room_.wait(lock,
+               [&] { return stopping_ || piece.item < keepFrom_ || queue_.empty() || queued_ + cost <= budget_; });
+    if (stopping_ || piece.item < keepFrom_) return false;
+    queued_ += cost;
+    queue_.push_back(std::move(piece));
+    lock.unlock();
+    ready_.notify_one();
+    return true;
+}
+
+void ItemInflater::DropBefore(size_t index) {
+    keepFrom_ = std::max(keepFrom_, index);
+    while (!queue_.empty() && queue_.front().item < keepFrom_) {
+        queued_ -= Cost(queue_.front().content);
+        queue_.pop_front();
+    }
+    room_.notify_all();
+}
+
+void ItemInflater::WriteItem(size_t index, Stream& target) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (index < keepFrom_ || index >= items_.size()) throw std::logic_error("ItemInflater: item out of order");
+    DropBefore(index);
+    for (;;) {
+        ready_.wait(lock, [&] { return !queue_.empty(); });
+        Piece piece = std::move(queue_.front());
+        queue_.pop_front();
+        queued_ -= Cost(piece.content);
+        room_.notify_all();
+        if (piece.failure) {
+            // The failure is the item's last piece: nothing of it is left.
+            keepFrom_ = std::max(keepFrom_, index + 1);
+            std::rethrow_exception(piece.failure);
+        }
+        lock.unlock();
+        try {
+            if (!piece.content.empty()) target.Write(piece.content.data(), piece.content.size());
+        } catch (...) {
+            lock.lock();
+            DropBefore(index + 1);
+            throw;
+        }
+        if (piece.last) {
+            lock.lock();
+            keepFrom_ = std::max(keepFrom_, index + 1);
+            return;
+        }
+        lock.lock();
+    }
+}
+
+void ItemInflater::SkipItem(size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index < keepFrom_ || index >= items_.size()) throw std::logic_error("ItemInflater: item out of order");
+    DropBefore(index + 1);
+}
+
+}  // namespace setup

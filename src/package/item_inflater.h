@@ -1,0 +1,86 @@
+// Inflation of a run of items ahead of the thread that writes them. A worker
+// thread reads and inflates the items' chunks in the order given while the
+// caller writes the content of earlier items, so that both work at once; the
+// content waiting between them is bounded, so the memory taken stays the same
+// whatever the size of the items.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/stream.h"
+
+namespace setup {
+
+// Where one item's data lies in the package, and how much it may inflate to
+// (negative: unbounded), as TCompile::ReadPackageData takes them.
+struct ItemDataRange {
+    int64_t DataStart = 0;
+    int64_t DataEnd = 0;
+    int64_t PromisedSize = -1;
+};
+
+class ItemInflater {
+public:
+    // Content bytes that may wait between the worker and the writer. A single
+    // chunk's content is handed over whole even when it is larger.
+    // The default lets one written chunk wait while the next is inflated and
+    // the one before is written.
+    static constexpr size_t kDefaultBudget = 4u << 20;
+
+    // Starts the worker on items, in order. The source belongs to the worker
+    // until the inflater is destroyed: nobody else may read or seek it.
+    ItemInflater(Stream& source, std::vector<ItemDataRange> items, size_t budget = kDefaultBudget);
+    // Stops the worker (at its next piece) and waits for it.
+    ~ItemInflater();
+    ItemInflater(const ItemInflater&) = delete;
+    ItemInflater& operator=(const ItemInflater&) = delete;
+
+    // Writes the content of items[index] to target, exactly as ReadPackageData
+    // would: the same failures, raised after the content before the failing
+    // chunk was written. index must grow from call to call; items passed over
+    // are dropped. A failure of the target drops the rest of the item and
+    // propagates.
+    void WriteItem(size_t index, Stream& target);
+    // Drops items[index] (and any passed-over item before it) unwritten; the
+    // worker stops inflating it.
+    void SkipItem(size_t index);
+
+private:
+    struct Piece {
+        size_t item = 0;
+        std::string content;
+        bool last = false;
+        std::exception_ptr failure;
+    };
+
+    void Work();
+    // Queues a piece of item; false when the item was dropped or the inflater
+    // is stopping, so that the worker leaves it.
+    bool Push(Piece piece);
+    // Drops every queued piece of an item before index and makes the worker
+    // leave such items. Called with the lock held.
+    void DropBefore(size_t index);
+
+    Stream& source_;
+    std::vector<ItemDataRange> items_;
+    size_t budget_;
+
+    std::mutex mutex_;
+    std::condition_variable ready_;  // a piece was queued
+    std::condition_variable room_;   // a piece was taken, or the items to keep changed
+    std::deque<Piece> queue_;
+    size_t queued_ = 0;    // content bytes in queue_, plus a little for each piece
+    size_t keepFrom_ = 0;  // items before this one are no longer wanted
+    bool stopping_ = false;
+
+    std::thread worker_;
+};
+
+}  // namespace setup
