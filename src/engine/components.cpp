@@ -6,6 +6,7 @@
 #include "platform/errors.h"
 #include "platform/os.h"
 #include "platform/profile.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 
 namespace setup {
@@ -67,12 +68,7 @@ void PostInstallActions(InstallRun& run) {
                     continue;
                 }
             } else {
-                ShellExecuteRequest request;
-                request.verb = "Open";
-                request.file = path;
-                request.directory = FolderPart(path);
-                request.show = kSwShowNormal;
-                started = OS().Shell().ShellExecuteEx(request).ok;
+                started = ShellOpenFile(path);
             }
             if (!started) run.Fail(path, "Cannot start the program");
         }
@@ -93,12 +89,12 @@ std::string FindComponentFile(const TCompile& model, const std::string& componen
 bool RegistryValuePresent(const std::string& path) {
     std::vector<std::string> pieces = SplitPath(path);
     if (pieces.size() < 2) return false;
-    uint32_t root = RootKeyOfName(pieces[0]);
-    if (root == 0) return false;
+    std::optional<uint32_t> root = RootKeyFromName(pieces[0], RootNameForms::LongOnly);
+    if (!root) return false;
     std::string subkey;
     for (size_t i = 1; i + 1 < pieces.size(); ++i) subkey += (i > 1 ? "\\" : "") + pieces[i];
-    if (!OS().Registry().KeyExists(root, subkey)) return false;
-    return !OS().Registry().ReadString(root, subkey, pieces.back()).value_or("").empty();
+    if (!OS().Registry().KeyExists(*root, subkey)) return false;
+    return !OS().Registry().ReadString(*root, subkey, pieces.back()).value_or("").empty();
 }
 
 bool RunAndWait(const std::string& program) {

@@ -111,7 +111,7 @@ void ShortcutPass(InstallRun& run) {
                 run.Fail(link, "Cannot save the shortcut");
             }
             run.record.AddFile(link, true);
-            if (IsVistaOrLater(run.osVersion) && ContainsNoCase(folder, "\\Microsoft\\Internet Explorer\\Quick Launch")) {
+            if (IsVistaOrLater(run.osVersion) && ContainsNoCase(folder, kQuickLaunchBelowAppData)) {
                 PinToTaskbar(link);
             }
         }

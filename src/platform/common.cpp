@@ -5,6 +5,7 @@
 
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/text.h"
 
 namespace setup {
 
@@ -117,6 +118,15 @@ int64_t RunElevatedAndWait(const std::string& program, const std::string& parame
     return result.ok ? static_cast<int64_t>(result.exitCode) : -1;
 }
 
+bool ShellOpenFile(const std::string& path) {
+    ShellExecuteRequest request;
+    request.verb = "Open";
+    request.file = path;
+    request.directory = FolderPart(path);
+    request.show = kSwShowNormal;
+    return OS().Shell().ShellExecuteEx(request).ok;
+}
+
 void ShowInfo(const std::string& message) {
     OS().Dialogs().MessageBox(message, WizardTitle(), kMbIconInformation | kMbOk);
 }
@@ -150,6 +160,8 @@ int64_t DiskFreeBytes(char driveLetter) {
 }
 
 std::string GetSpecialFolder(int csidl) { return OS().System().GetSpecialFolderPath(csidl); }
+
+std::string GetQuickLaunchFolder() { return GetSpecialFolder(kCsidlAppData) + kQuickLaunchBelowAppData; }
 
 std::string GetProgramFilesFolder() { return GetSpecialFolder(kCsidlProgramFiles); }
 

@@ -8,18 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "platform/os.h"
 #include "platform/stream.h"
 
 namespace setup {
-
-// Shell folder identifiers in use.
-enum Csidl : int {
-    kCsidlDesktop = 0,
-    kCsidlPrograms = 2,
-    kCsidlCommonPrograms = 23,
-    kCsidlAppData = 26,
-    kCsidlProgramFiles = 38,
-};
 
 // Caption of the information and yes/no boxes; set by the install session.
 std::string& WizardTitle();
@@ -55,6 +47,10 @@ bool RunElevated(const std::string& program, const std::string& parameters);
 // silent abort when the user refuses the elevation prompt.
 int64_t RunElevatedAndWait(const std::string& program, const std::string& parameters);
 
+// Opens a file with the shell's "Open" verb, in the file's folder, shown
+// normally; true when the shell started it.
+bool ShellOpenFile(const std::string& path);
+
 // Information box (OK) and question box (Yes/No) captioned with WizardTitle().
 void ShowInfo(const std::string& message);
 bool AskYesNo(const std::string& question);
@@ -67,6 +63,8 @@ std::string FormatSize(int64_t bytes);
 int64_t DiskFreeBytes(char driveLetter);
 
 std::string GetSpecialFolder(int csidl);
+// The user's Quick Launch folder (below the application data folder).
+std::string GetQuickLaunchFolder();
 std::string GetProgramFilesFolder();
 std::string GetTempFolder();
 std::string GetWindowsFolder();

@@ -1,6 +1,7 @@
 #include "platform/deployment_platform.h"
 
 #include "platform/errors.h"
+#include "platform/registry_roots.h"
 #include "platform/run_log.h"
 #include "platform/text.h"
 

@@ -63,7 +63,7 @@ RemovalGuard::RemovalGuard() {
     SystemApi& system = OS().System();
     std::vector<std::string> special;
     // Every shell folder identifier there is (the defined ones lie below 0x40).
-    for (int csidl = 0; csidl < 0x40; ++csidl) special.push_back(system.GetSpecialFolderPath(csidl));
+    for (int csidl = 0; csidl < kCsidlEnd; ++csidl) special.push_back(system.GetSpecialFolderPath(csidl));
     special.push_back(system.GetWindowsDirectory());
     special.push_back(system.GetSystemDirectory());
     special.push_back(system.GetTempPath());

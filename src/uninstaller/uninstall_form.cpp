@@ -6,6 +6,7 @@
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 #include "ui/backend.h"
 #include "uninstaller/removal_guard.h"
@@ -40,19 +41,8 @@ bool RootAccepted(const std::string& text, uint32_t& handle) {
     return true;
 }
 
-std::string RootText(uint32_t handle) {
-    switch (handle) {
-        case kHkeyClassesRoot: return "HKEY_CLASSES_ROOT";
-        case kHkeyCurrentUser: return "HKEY_CURRENT_USER";
-        case kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
-        case kHkeyUsers: return "HKEY_USERS";
-        case kHkeyCurrentConfig: return "HKEY_CURRENT_CONFIG";
-        default: return std::to_string(handle);
-    }
-}
-
 bool IsQuickLaunchLink(const TUnInsData& e) {
-    return e.EntryKind == ukFile && FindText(e.Path, "\\Microsoft\\Internet Explorer\\Quick Launch") != std::string::npos &&
+    return e.EntryKind == ukFile && FindText(e.Path, kQuickLaunchBelowAppData) != std::string::npos &&
            e.Path.size() >= 4 && IsCharBoundary(e.Path, e.Path.size() - 4) &&
            e.Path.compare(e.Path.size() - 4, 4, ".lnk") == 0;
 }
@@ -189,7 +179,7 @@ bool TfrmUnInstall::RemoveEverything() {
         uint32_t handle = 0;
         // A root number that is no root handle skips its entry.
         if (e->DeleteFlag != 0 && RootAccepted(e->RootKey, handle) && registry.KeyExists(handle, e->Path)) {
-            std::string keyText = RootText(handle) + "\\" + e->Path;
+            std::string keyText = RootKeyName(handle) + "\\" + e->Path;
             if (e->EntryKind == ukRegistry && e->ValueName.empty()) {
                 // Only a key the installation created is removed whole, and
                 // never a root or a key directly under one.

@@ -109,7 +109,7 @@ TEST_F(UninstallPassesTest, FilesAndFolders) {
 }
 
 TEST_F(UninstallPassesTest, QuickLaunchLinksAreUnpinnedFromWindows7On) {
-    std::string quick = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    std::string quick = GetQuickLaunchFolder();
     for (const char* version : {"6.1", "5.1"}) {
         Configure(std::string("[Machine]\nOsVersion=") + version + "\n");
         Write(quick + "\\A.lnk");
@@ -188,8 +188,8 @@ TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
     RegistryApi& reg = OS().Registry();
     reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor");
     reg.CreateKey(kHkeyCurrentUser, "Software\\Mine\\Sub");
-    std::string documents = GetSpecialFolder(5);
-    std::string startup = GetSpecialFolder(7);
+    std::string documents = GetSpecialFolder(kCsidlPersonal);
+    std::string startup = GetSpecialFolder(kCsidlStartup);
     OS().Files().CreateFolderTree(documents);
     OS().Files().CreateFolderTree(startup);
     OS().Files().CreateFolderTree("C:\\Mine\\empty");
@@ -391,7 +391,7 @@ TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
     EXPECT_TRUE(files.FileExists(dir + "\\user.txt"));           // there before the installation
     EXPECT_FALSE(files.FileExists(dir + "\\UnInstall 演示.log"));
     EXPECT_FALSE(files.FolderExists(programs));
-    EXPECT_FALSE(files.FileExists(GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\演示.lnk"));
+    EXPECT_FALSE(files.FileExists(GetQuickLaunchFolder() + "\\演示.lnk"));
     RegistryApi& reg = OS().Registry();
     EXPECT_FALSE(reg.KeyExists(kHkeyLocalMachine, UninstallKeyPath(project.PackageId)));
     EXPECT_FALSE(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "路径"));

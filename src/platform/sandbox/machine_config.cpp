@@ -5,6 +5,7 @@
 
 #include "platform/errors.h"
 #include "platform/profile.h"
+#include "platform/registry_roots.h"
 #include "platform/sandbox/reg_text.h"
 #include "platform/text.h"
 
@@ -70,7 +71,7 @@ void ParseFault(const IniEntry& e, const std::string& fileName, FaultConfig& fau
         faults.lockedFiles.push_back(value);
     } else if (EqualsNoCase(e.key, "ReadOnlyKey")) {
         size_t cut = value.find('\\');
-        std::optional<uint32_t> root = RootKeyFromName(value.substr(0, cut));
+        std::optional<uint32_t> root = RootKeyFromName(value.substr(0, cut), RootNameForms::LongOrShort);
         if (!root) Fail(fileName, e.line, "ReadOnlyKey is a key path such as HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo");
         faults.readOnlyKeys.emplace_back(*root, cut == std::string::npos ? "" : value.substr(cut + 1));
     } else if (EqualsNoCase(e.key, "FailStart")) {
