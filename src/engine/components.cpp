@@ -34,7 +34,7 @@ void PostInstallActions(InstallRun& run) {
             run.Message("正在注册组件“" + path + "”，请稍候");
             bool started = false;
             try {
-                started = RegisterServer(path, true);
+                started = RegisterServer(path, ServerAction::Register);
             } catch (const Error& e) {
                 // Without the registration the product cannot work: the whole
                 // installation is undone and the refusal reported.
@@ -45,13 +45,13 @@ void PostInstallActions(InstallRun& run) {
         }
         if (item->IsService) {
             run.Message("正在注册服务“" + path + "”，请稍候");
-            if (!InstallService(path, true)) run.Fail(path, "Cannot start the service program to install the service");
+            if (!InstallService(path, ServiceAction::Install)) run.Fail(path, "Cannot start the service program to install the service");
         }
         if (item->RunAtStartup) {
             run.Message("正在安装自动运行程序“" + path + "”，请稍候");
             // The program is quoted, so that Windows cannot start a planted
             // C:\Program.exe for a path with blanks.
-            if (!SetAutoRun(FileNamePart(path), "\"" + path + "\"", true)) {
+            if (!SetAutoRun(FileNamePart(path), "\"" + path + "\"", AutoRunAction::Add)) {
                 run.Fail(path, "Cannot write the start-up entry in the Run key");
             }
         }

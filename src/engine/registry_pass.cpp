@@ -83,15 +83,15 @@ void RegistryPass(InstallRun& run) {
         }
         bool written = true;
         switch (value->ValueType) {
-            case 0:
+            case rvString:
                 written = registry.WriteString(root, subkey, value->ValueName,
                                                ExpandRegistryText(value->Data, model.InstallData.InstallDir));
                 break;
-            case 1:
+            case rvDword:
                 written = registry.WriteDword(root, subkey, value->ValueName,
                                               static_cast<uint32_t>(HexToInteger(value->Data)));
                 break;
-            case 2:
+            case rvBinary:
                 written = registry.WriteBinary(root, subkey, value->ValueName, HexToBytes(value->Data));
                 break;
             default:

@@ -250,9 +250,9 @@ std::string CheckRegistryKey(std::string_view key) {
 
 std::string CheckRegistryData(uint8_t valueType, std::string_view data) {
     switch (valueType) {
-        case 0:
+        case rvString:
             return "";
-        case 1: {
+        case rvDword: {
             if (data.empty()) return "has empty REG_DWORD data";
             for (char c : data) {
                 if (!IsHexDigit(c)) return "has REG_DWORD data " + Quoted(data) + ", which is not a hexadecimal number";
@@ -263,7 +263,7 @@ std::string CheckRegistryData(uint8_t valueType, std::string_view data) {
             }
             return "";
         }
-        case 2:
+        case rvBinary:
             for (char c : data) {
                 if (!IsHexDigit(c)) return "has REG_BINARY data that is not hexadecimal bytes";
             }
@@ -302,7 +302,7 @@ std::string CheckShortcutPlacement(const TShotCutData& shortcut, const TargetLim
     std::string expandedRoot = ShortcutFolderExpansion(levels[0], limits);
     std::string rest;
     for (size_t i = 1; i < levels.size(); ++i) rest += "\\" + levels[i];
-    return CheckLevels(expandedRoot, rest, shortcut.Name + (shortcut.Kind == 1 ? ".url" : ".lnk"));
+    return CheckLevels(expandedRoot, rest, shortcut.Name + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk"));
 }
 
 bool IsAddress(std::string_view text) {
@@ -400,10 +400,10 @@ std::vector<std::string> CheckPackageRules(const TCompile& model) {
         const TShotCutData& shortcut = *model.ShotCutList[i];
         std::string what = "shortcut " + std::to_string(i + 1) + " (" + shortcut.Folder + "\\" + shortcut.Name + ")";
         std::string problem = CheckShortcutPlacement(shortcut, limits);
-        if (problem.empty() && shortcut.Kind == 1 && !IsAddress(shortcut.Target)) {
+        if (problem.empty() && shortcut.Kind == skInternetShortcut && !IsAddress(shortcut.Target)) {
             problem = "has the target " + Quoted(shortcut.Target) + ", which is not an address";
         }
-        if (problem.empty() && shortcut.Kind != 1) {
+        if (problem.empty() && shortcut.Kind != skInternetShortcut) {
             bool packaged = false;
             for (const auto& item : model.FileList) {
                 packaged = packaged || (item->Kind == fkFile && EqualsNoCase(item->Source, shortcut.Target));
@@ -413,7 +413,7 @@ std::vector<std::string> CheckPackageRules(const TCompile& model) {
         report(what, problem);
         if (problem.empty()) {
             claim(what,
-                  ComparablePath(shortcut.Folder + "\\" + shortcut.Name + (shortcut.Kind == 1 ? ".url" : ".lnk")));
+                  ComparablePath(shortcut.Folder + "\\" + shortcut.Name + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk")));
         }
     }
     for (size_t i = 0; i < model.CompList.size(); ++i) {

@@ -173,19 +173,20 @@ std::string Regsvr32Path() { return OS().System().GetSystemDirectory() + "\\regs
 
 std::string RegeditPath() { return GetWindowsFolder() + "\\regedit.exe"; }
 
-bool RegisterServer(const std::string& file, bool doRegister) {
+bool RegisterServer(const std::string& file, ServerAction action) {
+    bool registering = action == ServerAction::Register;
     if (IsVistaOrLater()) {
         // No "/s" here: regsvr32 shows its own result message.
-        return RunElevated(Regsvr32Path(), doRegister ? Quoted(file) : "/u " + Quoted(file));
+        return RunElevated(Regsvr32Path(), registering ? Quoted(file) : "/u " + Quoted(file));
     }
-    std::string switches = doRegister ? " /s " : " /s/u ";
+    std::string switches = registering ? " /s " : " /s/u ";
     return OS().Shell().WinExec(CommandProgram(Regsvr32Path()) + switches + Quoted(file), kSwShowNormal) > 31;
 }
 
-bool InstallService(const std::string& program, bool install) {
+bool InstallService(const std::string& program, ServiceAction action) {
     // The program is quoted, so that Windows cannot start a planted
     // C:\Program.exe for a path with blanks.
-    return OS().Shell().WinExec(Quoted(program) + (install ? " -Install" : " -unInstall"), kSwShowNormal) > 31;
+    return OS().Shell().WinExec(Quoted(program) + (action == ServiceAction::Install ? " -Install" : " -unInstall"), kSwShowNormal) > 31;
 }
 
 void ImportRegFile(const std::string& regFile) {
@@ -249,16 +250,14 @@ bool DosDateTimeToLocalFileTime(uint32_t dosDateTime, uint64_t& localFileTime) {
     return true;
 }
 
-void SetFileTimeOf(const std::string& file, int which, double dateTime) {
+void SetFileTimeOf(const std::string& file, FileTimeKind which, double dateTime) {
     uint64_t local;
     // A date outside the DOS range cannot be set; the file keeps its time.
     if (!DosDateTimeToLocalFileTime(DateTimeToDosDateTime(dateTime), local)) return;
     std::optional<FileTime> utc = OS().System().LocalFileTimeToUtc(local);
     if (!utc) return;
-    FileTimeKind kind = which == 0 ? FileTimeKind::Creation : which == 1 ? FileTimeKind::LastAccess
-                                                                           : FileTimeKind::LastWrite;
     // A file that cannot be opened is skipped silently.
-    OS().Files().SetFileTime(file, kind, *utc);
+    OS().Files().SetFileTime(file, which, *utc);
 }
 
 void SetLastWriteTimeOf(Stream& stream, const std::string& file, double dateTime) {
@@ -271,10 +270,10 @@ void SetLastWriteTimeOf(Stream& stream, const std::string& file, double dateTime
     OS().Files().SetFileTime(file, FileTimeKind::LastWrite, *utc);
 }
 
-bool SetAutoRun(const std::string& name, const std::string& command, bool add) {
+bool SetAutoRun(const std::string& name, const std::string& command, AutoRunAction action) {
     RegistryApi& registry = OS().Registry();
     if (!registry.CreateKey(kHkeyLocalMachine, kRunKey)) return false;
-    if (add) return registry.WriteString(kHkeyLocalMachine, kRunKey, name, command);
+    if (action == AutoRunAction::Add) return registry.WriteString(kHkeyLocalMachine, kRunKey, name, command);
     return registry.DeleteValue(kHkeyLocalMachine, kRunKey, name);
 }
 

@@ -178,7 +178,7 @@ TEST(PackageRules, ListsEveryViolation) {
     file("C:\\Project\\b.exe", "C:\\Windows");
     auto value = std::make_unique<TRegInfoData>();
     value->Key = "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\x";
-    value->ValueType = 1;
+    value->ValueType = rvDword;
     value->Data = "zz";
     model.RegList.push_back(std::move(value));
     auto link = std::make_unique<TShotCutData>();
@@ -189,7 +189,7 @@ TEST(PackageRules, ListsEveryViolation) {
     auto url = std::make_unique<TShotCutData>();
     url->Folder = "桌面\\";
     url->Name = "b";
-    url->Kind = 1;
+    url->Kind = skInternetShortcut;
     url->Target = "www.example.com";
     model.ShotCutList.push_back(std::move(url));
     std::vector<std::string> violations = CheckPackageRules(model);

@@ -179,11 +179,11 @@ MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string&
             }
             char letter = AsciiUpperCase(e.key)[0];
             // "fixed 53687091200" or "fixed, 53687091200"; the free bytes may be left out.
-            std::string spec = e.value;
-            for (char& c : spec) {
+            std::string driveText = e.value;
+            for (char& c : driveText) {
                 if (c == ',') c = ' ';
             }
-            std::istringstream words(spec);
+            std::istringstream words(driveText);
             std::string type, free, extra;
             words >> type >> free >> extra;
             DriveConfig drive;
