@@ -1,6 +1,6 @@
 // The shortcut pass: the Start-menu folder and the listed shortcut folders,
-// then every shell link and internet shortcut, never over an existing one,
-// each recorded for the uninstaller; quick-launch links are also pinned to the
+// then every shell link and internet shortcut, never over an existing one
+// that this installation did not write itself, each recorded for the uninstaller; quick-launch links are also pinned to the
 // taskbar from Windows Vista on. Also the uninstaller's own shortcut.
 #include "engine/install.h"
 #include "engine/target_paths.h"

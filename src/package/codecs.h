@@ -42,8 +42,10 @@ void DecompressStream(Stream& source, Stream& target);
 // Reads chunks from the source's position while it is below limit, appending
 // each chunk's content to the target. Every length is checked against the
 // limit before anything is read, so a damaged length can neither make the
-// reader run past the limit nor allocate more than the limit allows. When
-// maxOutput is not negative, content beyond maxOutput bytes in all is damage.
+// reader run past the limit nor make it read a chunk larger than what remains.
+// What the chunks inflate to is bounded by maxOutput alone: when it is not
+// negative, content beyond maxOutput bytes in all is damage and inflation
+// stops there; when it is negative, a small chunk may inflate to any size.
 void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what, int64_t maxOutput = -1);
 
 }  // namespace setup

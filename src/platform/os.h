@@ -107,6 +107,7 @@ enum class FileTimeKind { Creation = 0, LastAccess = 1, LastWrite = 2 };
 enum class OpenMode {
     Read,         // existing file, read only, sharing everything
     Create,       // create or truncate, read and write
+    CreateNew,    // a new file, read and write; fails when the name exists, whatever it is
     ReadWrite,    // existing file, read and write
     ReadLocked,   // existing file, read only; while open, others may read it but not write, rename or delete it
 };

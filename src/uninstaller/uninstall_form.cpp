@@ -269,9 +269,12 @@ void TfrmUnInstall::Button1Click() {
     DeleteSelfAfterExit(OS().System().GetOwnExecutablePath());
 }
 
+namespace {
+// Deletes the program, retrying while it is still running, then itself.
 std::string SelfDeleteBatchText(const std::string& ownPath) {
     return ":try\r\ndel \"" + ownPath + "\"\r\nif exist \"" + ownPath + "\" goto try\r\ndel %0\r\n";
 }
+}  // namespace
 
 void DeleteSelfAfterExit(const std::string& ownPath) {
     // The batch runs with the uninstaller's rights. It is written under a name
@@ -291,9 +294,9 @@ void DeleteSelfAfterExit(const std::string& ownPath) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
         std::string path = folder + "_deleteme-" + suffix + ".bat";
-        if (OS().Files().FileExists(path)) continue;
         try {
-            OpenFile(path, OpenMode::Create)->WriteBytes(text);
+            // A file or folder that holds the name already is left alone.
+            OpenFile(path, OpenMode::CreateNew)->WriteBytes(text);
             held = OpenFile(path, OpenMode::ReadLocked);
             if (held->Size() != static_cast<int64_t>(text.size()) || held->ReadBytes(text.size()) != text) {
                 held.reset();

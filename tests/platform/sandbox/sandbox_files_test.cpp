@@ -178,6 +178,19 @@ TEST_F(SandboxFilesTest, FoldersAndCopies) {
     EXPECT_FALSE(files.CreateFolderTree("C:\\x\\y\\f.txt\\sub"));  // a file in the way
 }
 
+// A new file is made only where nothing holds the name: an existing file
+// keeps its bytes, a folder stays a folder.
+TEST_F(SandboxFilesTest, CreateNewNeverOpensAnExistingName) {
+    Write("C:\\old.txt", "kept");
+    EXPECT_THROW(OS().Files().Open("C:\\OLD.txt", OpenMode::CreateNew), Error);
+    EXPECT_EQ(Read("C:\\old.txt"), "kept");
+    ASSERT_TRUE(OS().Files().CreateFolderTree("C:\\dir.bat"));
+    EXPECT_THROW(OS().Files().Open("C:\\dir.bat", OpenMode::CreateNew), Error);
+    EXPECT_THROW(OS().Files().Open("C:\\no folder\\new.txt", OpenMode::CreateNew), Error);
+    OS().Files().Open("C:\\new.txt", OpenMode::CreateNew)->WriteBytes("fresh");
+    EXPECT_EQ(Read("C:\\new.txt"), "fresh");
+}
+
 // A host program written onto the machine stays runnable.
 TEST_F(SandboxFilesTest, WrittenHostProgramsKeepTheirExecutableBit) {
     Write("C:\\prog", std::string("\x7f" "ELF", 4) + "rest");
