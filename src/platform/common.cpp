@@ -234,7 +234,7 @@ uint32_t DateTimeToDosDateTime(double dateTime) {
 bool DosDateTimeToLocalFileTime(uint32_t dosDateTime, uint64_t& localFileTime) {
     uint32_t dosDate = dosDateTime >> 16, dosTime = dosDateTime & 0xFFFF;
     int64_t year = 1980 + (dosDate >> 9), month = (dosDate >> 5) & 0x0F, day = dosDate & 0x1F;
-    int64_t hour = dosTime >> 11, minute = (dosTime >> 5) & 0x3F, second = (dosTime & 0x1F) * 2;
+    int64_t hour = dosTime >> 11, minute = (dosTime >> 5) & 0x3F, second = static_cast<int64_t>(dosTime & 0x1F) * 2;
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) return false;
     // Days since 1601-01-01 of the civil date.
     int64_t y = month <= 2 ? year - 1 : year;

@@ -166,7 +166,7 @@ MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string&
                 bool negative = !v.empty() && v[0] == '-';
                 if (!v.empty() && (v[0] == '-' || v[0] == '+')) v.remove_prefix(1);
                 int64_t minutes;
-                if (!ParseInt64(v, minutes) || minutes > 14 * 60) {
+                if (!ParseInt64(v, minutes) || minutes > int64_t{14} * 60) {
                     Fail(fileName, e.line, "UtcOffset must be minutes east of UTC, from -840 to 840");
                 }
                 config.utcOffsetMinutes = static_cast<int>(negative ? -minutes : minutes);
