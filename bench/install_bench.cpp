@@ -77,7 +77,7 @@ void BuildPackage(const std::string& root, const std::vector<Source>& sources,
         value->Key = "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\bench\\k" + std::to_string(i % 100);
         value->ValueName = "v" + std::to_string(i);
         value->Data = "value " + std::to_string(i);
-        value->ValueType = 0;
+        value->ValueType = rvString;
         project.RegList.push_back(std::move(value));
     }
     writer.Finish(project, size);

@@ -6,6 +6,7 @@
 #include "platform/errors.h"
 #include "platform/os.h"
 #include "platform/profile.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 
 namespace setup {
@@ -33,7 +34,7 @@ void PostInstallActions(InstallRun& run) {
             run.Message("正在注册组件“" + path + "”，请稍候");
             bool started = false;
             try {
-                started = RegisterServer(path, true);
+                started = RegisterServer(path, ServerAction::Register);
             } catch (const Error& e) {
                 // Without the registration the product cannot work: the whole
                 // installation is undone and the refusal reported.
@@ -44,13 +45,13 @@ void PostInstallActions(InstallRun& run) {
         }
         if (item->IsService) {
             run.Message("正在注册服务“" + path + "”，请稍候");
-            if (!InstallService(path, true)) run.Fail(path, "Cannot start the service program to install the service");
+            if (!InstallService(path, ServiceAction::Install)) run.Fail(path, "Cannot start the service program to install the service");
         }
         if (item->RunAtStartup) {
             run.Message("正在安装自动运行程序“" + path + "”，请稍候");
             // The program is quoted, so that Windows cannot start a planted
             // C:\Program.exe for a path with blanks.
-            if (!SetAutoRun(FileNamePart(path), "\"" + path + "\"", true)) {
+            if (!SetAutoRun(FileNamePart(path), "\"" + path + "\"", AutoRunAction::Add)) {
                 run.Fail(path, "Cannot write the start-up entry in the Run key");
             }
         }
@@ -67,12 +68,7 @@ void PostInstallActions(InstallRun& run) {
                     continue;
                 }
             } else {
-                ShellExecuteRequest request;
-                request.verb = "Open";
-                request.file = path;
-                request.directory = FolderPart(path);
-                request.show = kSwShowNormal;
-                started = OS().Shell().ShellExecuteEx(request).ok;
+                started = ShellOpenFile(path);
             }
             if (!started) run.Fail(path, "Cannot start the program");
         }
@@ -93,12 +89,12 @@ std::string FindComponentFile(const TCompile& model, const std::string& componen
 bool RegistryValuePresent(const std::string& path) {
     std::vector<std::string> pieces = SplitPath(path);
     if (pieces.size() < 2) return false;
-    uint32_t root = RootKeyOfName(pieces[0]);
-    if (root == 0) return false;
+    std::optional<uint32_t> root = RootKeyFromName(pieces[0], RootNameForms::LongOnly);
+    if (!root) return false;
     std::string subkey;
     for (size_t i = 1; i + 1 < pieces.size(); ++i) subkey += (i > 1 ? "\\" : "") + pieces[i];
-    if (!OS().Registry().KeyExists(root, subkey)) return false;
-    return !OS().Registry().ReadString(root, subkey, pieces.back()).value_or("").empty();
+    if (!OS().Registry().KeyExists(*root, subkey)) return false;
+    return !OS().Registry().ReadString(*root, subkey, pieces.back()).value_or("").empty();
 }
 
 bool RunAndWait(const std::string& program) {

@@ -61,9 +61,6 @@ void UninstallStep(InstallRun& run);
 // Registry helpers. ParseKeyPath returns false for a root that is none of the
 // five or a path without a subkey.
 bool ParseKeyPath(const std::string& path, uint32_t& root, std::string& subkey);
-// The handle of one of the five root names ("HKEY_LOCAL_MACHINE"), any ASCII
-// case; 0 for any other name.
-uint32_t RootKeyOfName(const std::string& name);
 int64_t HexToInteger(const std::string& text);
 std::string HexToBytes(const std::string& text);
 

@@ -6,39 +6,24 @@
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 
 namespace setup {
 
 namespace {
-struct RootName {
-    const char* name;
-    uint32_t root;
-};
-const RootName kRoots[] = {{"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-                           {"HKEY_CURRENT_USER", kHkeyCurrentUser},
-                           {"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
-                           {"HKEY_USERS", kHkeyUsers},
-                           {"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig}};
-
 bool ForThisSystem(const std::string& targetOs, const std::string& osVersion) {
     return targetOs.empty() || targetOs == osVersion;
 }
 }  // namespace
 
-uint32_t RootKeyOfName(const std::string& name) {
-    for (const RootName& r : kRoots) {
-        if (EqualsNoCase(name, r.name)) return r.root;
-    }
-    return 0;
-}
-
 bool ParseKeyPath(const std::string& path, uint32_t& root, std::string& subkey) {
     std::vector<std::string> pieces = SplitPath(path);
     // The first piece names the virtual machine; a path needs a root and a subkey.
     if (pieces.size() < 3) return false;
-    root = RootKeyOfName(pieces[1]);
-    if (root == 0) return false;
+    std::optional<uint32_t> known = RootKeyFromName(pieces[1], RootNameForms::LongOnly);
+    if (!known) return false;
+    root = *known;
     subkey.clear();
     for (size_t i = 2; i < pieces.size(); ++i) subkey += (i > 2 ? "\\" : "") + pieces[i];
     return true;
@@ -98,15 +83,15 @@ void RegistryPass(InstallRun& run) {
         }
         bool written = true;
         switch (value->ValueType) {
-            case 0:
+            case rvString:
                 written = registry.WriteString(root, subkey, value->ValueName,
                                                ExpandRegistryText(value->Data, model.InstallData.InstallDir));
                 break;
-            case 1:
+            case rvDword:
                 written = registry.WriteDword(root, subkey, value->ValueName,
                                               static_cast<uint32_t>(HexToInteger(value->Data)));
                 break;
-            case 2:
+            case rvBinary:
                 written = registry.WriteBinary(root, subkey, value->ValueName, HexToBytes(value->Data));
                 break;
             default:

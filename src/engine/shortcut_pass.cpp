@@ -1,6 +1,6 @@
 // The shortcut pass: the Start-menu folder and the listed shortcut folders,
-// then every shell link and internet shortcut, never over an existing one,
-// each recorded for the uninstaller; quick-launch links are also pinned to the
+// then every shell link and internet shortcut, never over an existing one
+// that this installation did not write itself, each recorded for the uninstaller; quick-launch links are also pinned to the
 // taskbar from Windows Vista on. Also the uninstaller's own shortcut.
 #include "engine/install.h"
 #include "engine/target_paths.h"
@@ -89,18 +89,18 @@ void ShortcutPass(InstallRun& run) {
         // every system) is made and recorded, so that the shortcut is not lost
         // and the uninstaller removes the folder again once it is empty.
         if (!files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
-        if (shortcut->Kind == 1) {
+        if (shortcut->Kind == skInternetShortcut) {
             shortcut->Name = LinkName(run.record, folder, shortcut->Name, ".url");
             std::string file = folder + "\\" + shortcut->Name + ".url";
             if (!WriteInternetShortcut(shortcut->Name, shortcut->Target, folder, shortcut->IconFile)) {
                 run.Fail(file, "Cannot save the internet shortcut");
             }
             run.record.AddFile(file, true);
-        } else if (shortcut->Kind == 0 || shortcut->Kind == 2) {
+        } else if (shortcut->Kind == skShellLink || shortcut->Kind == skFolderLink) {
             shortcut->Name = LinkName(run.record, folder, shortcut->Name, ".lnk");
             std::string path = shortcut->Target;
             std::string icon = shortcut->IconFile;
-            if (shortcut->Kind == 2) {
+            if (shortcut->Kind == skFolderLink) {
                 size_t cut = FindLastChar(path, '\\');
                 path = cut == std::string::npos ? path : path.substr(0, cut + 1);
                 icon.clear();
@@ -111,7 +111,7 @@ void ShortcutPass(InstallRun& run) {
                 run.Fail(link, "Cannot save the shortcut");
             }
             run.record.AddFile(link, true);
-            if (IsVistaOrLater(run.osVersion) && ContainsNoCase(folder, "\\Microsoft\\Internet Explorer\\Quick Launch")) {
+            if (IsVistaOrLater(run.osVersion) && ContainsNoCase(folder, kQuickLaunchBelowAppData)) {
                 PinToTaskbar(link);
             }
         }

@@ -8,9 +8,23 @@
 namespace setup {
 
 namespace {
-const char kProgramFilesRoot[] = "目标计算机\\Program Files\\";  // 25 bytes
-const char kWindowsRoot[] = "目标计算机\\Windows\\";             // 19 bytes
-const char kGivenRoot[] = "指定目录\\";                          // 9 bytes
+const char kProgramFilesRoot[] = "目标计算机\\Program Files\\";
+const char kWindowsRoot[] = "目标计算机\\Windows\\";
+const char kGivenRoot[] = "指定目录\\";
+// Prefixes of registry value texts (the separator after them is dropped with
+// them) and of a destination in the system folder.
+const char kWindowsPrefix[] = "[windows]";
+const char kInstallDirPrefix[] = "[安装目录]";
+const char kSystemDirectoryPrefix[] = "[System Directory]\\\\";
+
+// The byte length of a GBK literal.
+template <size_t N>
+constexpr size_t LengthOf(const char (&)[N]) {
+    return N - 1;
+}
+
+// What follows the first count bytes of text; empty when nothing does.
+std::string After(const std::string& text, size_t count) { return text.size() > count ? text.substr(count) : ""; }
 }  // namespace
 
 std::string GraftOnInstallDir(const std::string& installDir, const std::string& rest) {
@@ -43,15 +57,15 @@ std::string ResolveTargetFolder(const std::string& virtualFolder, const std::str
     };
     // Each root is found anywhere in the text, but the removal counts from its start.
     if (ContainsNoCase(text, kProgramFilesRoot)) {
-        text = GraftOnInstallDir(installDir, text.size() > 25 ? text.substr(25) : "");
+        text = GraftOnInstallDir(installDir, After(text, LengthOf(kProgramFilesRoot)));
         created();
     }
     if (ContainsNoCase(text, kWindowsRoot)) {
-        text = StripTrailingSeparator(GetWindowsFolder() + "\\" + (text.size() > 19 ? text.substr(19) : ""));
+        text = StripTrailingSeparator(GetWindowsFolder() + "\\" + After(text, LengthOf(kWindowsRoot)));
         created();
     }
     if (ContainsNoCase(text, kGivenRoot)) {
-        text = StripTrailingSeparator(text.size() > 9 ? text.substr(9) : "");
+        text = StripTrailingSeparator(After(text, LengthOf(kGivenRoot)));
         created();
     }
     return text;
@@ -59,18 +73,18 @@ std::string ResolveTargetFolder(const std::string& virtualFolder, const std::str
 
 std::string ExpandRegistryText(const std::string& value, const std::string& installDir) {
     std::string result = value;
-    if (StartsWithNoCase(value, "[windows]")) {
-        result = GetWindowsFolder() + "\\" + (value.size() > 10 ? value.substr(10) : "");
+    if (StartsWithNoCase(value, kWindowsPrefix)) {
+        result = GetWindowsFolder() + "\\" + After(value, LengthOf(kWindowsPrefix) + 1);
     }
-    if (StartsWithNoCase(value, "[安装目录]")) {
-        result = installDir + "\\" + (value.size() > 11 ? value.substr(11) : "");
+    if (StartsWithNoCase(value, kInstallDirPrefix)) {
+        result = installDir + "\\" + After(value, LengthOf(kInstallDirPrefix) + 1);
     }
     return result;
 }
 
 std::string ExpandSystemDirectory(const std::string& destination) {
-    if (!ContainsNoCase(destination, "[System Directory]\\\\")) return destination;
-    return GetWindowsFolder() + "\\" + (destination.size() > 20 ? destination.substr(20) : "");
+    if (!ContainsNoCase(destination, kSystemDirectoryPrefix)) return destination;
+    return GetWindowsFolder() + "\\" + After(destination, LengthOf(kSystemDirectoryPrefix));
 }
 
 std::string ResolveShortcutFolder(const std::string& folder, const std::string& startFolder) {
@@ -82,7 +96,7 @@ std::string ResolveShortcutFolder(const std::string& folder, const std::string& 
     } else if (EqualsNoCase(pieces[0], "桌面")) {
         result = GetSpecialFolder(kCsidlDesktop);
     } else if (EqualsNoCase(pieces[0], "快速启动栏")) {
-        result = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+        result = GetQuickLaunchFolder();
     } else {
         return "";
     }

@@ -55,8 +55,11 @@ using ContentSink = std::function<void(std::string& piece)>;
 // Reads chunks from the source's position while it is below limit, handing
 // each chunk's content to the sink. Every length is checked against the limit
 // before anything is read, so a damaged length can neither make the reader
-// run past the limit nor allocate more than the limit allows. When maxOutput
-// is not negative, content beyond maxOutput bytes in all is damage. A chunk
+// run past the limit nor make it read a chunk larger than what remains. What
+// the chunks inflate to is bounded by maxOutput alone: when it is not
+// negative, content beyond maxOutput bytes in all is damage and inflation
+// stops there; when it is negative, a small chunk may inflate to any size
+// (handed out in pieces, so memory stays bounded either way). A chunk
 // that does not inflate raises "error" after the content of the chunks before
 // it was handed out (and, for a chunk inflated as a stream, its own content
 // before the damage).

@@ -36,6 +36,13 @@ enum TInfoGroup : uint8_t {
     igEndIns = 12,
 };
 
+// The type of a listed registry value.
+enum TRegValueKind : uint8_t { rvString = 0, rvDword = 1, rvBinary = 2 };
+
+// What a listed shortcut is: a shell link to the target, an internet shortcut
+// to an address, or a shell link to the target's folder.
+enum TShortcutKind : uint8_t { skShellLink = 0, skInternetShortcut = 1, skFolderLink = 2 };
+
 // The value of a switch setting that means "on"; every other value is off.
 inline constexpr char kSwitchOn[] = "启用";
 inline constexpr char kSwitchOff[] = "禁用";
@@ -71,7 +78,7 @@ struct TRegInfoData {
     std::string ValueName;
     std::string Data;
     std::string TargetOs;
-    uint8_t ValueType = 0;  // 0 REG_SZ, 1 REG_DWORD, 2 REG_BINARY
+    uint8_t ValueType = rvString;  // a TRegValueKind
 };
 
 struct TShotCutData {
@@ -81,7 +88,7 @@ struct TShotCutData {
     std::string IconFile;
     std::string Arguments;
     std::string Description;
-    uint8_t Kind = 0;  // 0 shell link, 1 internet shortcut, 2 link to the target's folder
+    uint8_t Kind = skShellLink;  // a TShortcutKind
 };
 
 struct TCompileCompData {

@@ -3,6 +3,8 @@
 #include <map>
 
 #include "package/install_paths.h"
+#include "platform/os.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 
 namespace setup {
@@ -16,9 +18,6 @@ const char kMachine[] = "目标计算机";
 const char kRootsHint[] =
     "目标计算机\\Program Files\\, 目标计算机\\Windows\\ or 指定目录\\ and a folder with its drive";
 
-const char* const kRegistryRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                                      "HKEY_CURRENT_CONFIG"};
-
 // The longest standard folders: a 20-character user name (the longest
 // Windows allows) in the XP profile folder or the Windows 7 one.
 const std::string kUser(20, 'u');
@@ -27,7 +26,7 @@ const std::string kProgramFiles = "C:\\Program Files (x86)";
 const std::string kWindows = "C:\\Windows";
 const std::string kDesktop = kXpProfile + "\\Desktop";
 const std::string kAppData = kXpProfile + "\\Application Data";
-const std::string kQuickLaunch = kAppData + "\\Microsoft\\Internet Explorer\\Quick Launch";
+const std::string kQuickLaunch = kAppData + kQuickLaunchBelowAppData;
 const std::string kPrograms = "C:\\Users\\" + kUser + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
 
 bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
@@ -237,12 +236,8 @@ std::string CheckRegistryKey(std::string_view key) {
         return "must begin with 目标计算机\\ and a root such as HKEY_LOCAL_MACHINE";
     }
     if (levels.size() < 2) return "names no root after 目标计算机\\";
-    bool known = false;
-    for (const char* root : kRegistryRoots) known = known || EqualsNoCase(levels[1], root);
-    if (!known) {
-        return "names the root " + Quoted(levels[1]) +
-               ", which is none of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS and "
-               "HKEY_CURRENT_CONFIG";
+    if (!RootKeyFromName(levels[1], RootNameForms::LongOnly)) {
+        return "names the root " + Quoted(levels[1]) + ", which is none of " + RootKeyNameList();
     }
     if (levels.size() < 3) return "names no key below its root";
     for (size_t i = 2; i < levels.size(); ++i) {
@@ -255,9 +250,9 @@ std::string CheckRegistryKey(std::string_view key) {
 
 std::string CheckRegistryData(uint8_t valueType, std::string_view data) {
     switch (valueType) {
-        case 0:
+        case rvString:
             return "";
-        case 1: {
+        case rvDword: {
             if (data.empty()) return "has empty REG_DWORD data";
             for (char c : data) {
                 if (!IsHexDigit(c)) return "has REG_DWORD data " + Quoted(data) + ", which is not a hexadecimal number";
@@ -268,7 +263,7 @@ std::string CheckRegistryData(uint8_t valueType, std::string_view data) {
             }
             return "";
         }
-        case 2:
+        case rvBinary:
             for (char c : data) {
                 if (!IsHexDigit(c)) return "has REG_BINARY data that is not hexadecimal bytes";
             }
@@ -307,7 +302,7 @@ std::string CheckShortcutPlacement(const TShotCutData& shortcut, const TargetLim
     std::string expandedRoot = ShortcutFolderExpansion(levels[0], limits);
     std::string rest;
     for (size_t i = 1; i < levels.size(); ++i) rest += "\\" + levels[i];
-    return CheckLevels(expandedRoot, rest, shortcut.Name + (shortcut.Kind == 1 ? ".url" : ".lnk"));
+    return CheckLevels(expandedRoot, rest, shortcut.Name + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk"));
 }
 
 bool IsAddress(std::string_view text) {
@@ -419,17 +414,17 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
         std::string target = shortcut.Folder + "\\" + shortcut.Name;
         std::string what = "shortcut " + std::to_string(i + 1) + " (" + target + ")";
         std::string problem = CheckShortcutPlacement(shortcut, limits);
-        if (problem.empty() && shortcut.Kind == 1 && !IsAddress(shortcut.Target)) {
+        if (problem.empty() && shortcut.Kind == skInternetShortcut && !IsAddress(shortcut.Target)) {
             problem = "has the target " + Quoted(shortcut.Target) + ", which is not an address";
         }
-        if (problem.empty() && shortcut.Kind != 1) {
+        if (problem.empty() && shortcut.Kind != skInternetShortcut) {
             bool packaged = false;
             for (const auto& item : model.FileList) {
                 packaged = packaged || (item->Kind == fkFile && EqualsNoCase(item->Source, shortcut.Target));
             }
             if (!packaged) problem = "has the target " + Quoted(shortcut.Target) + ", which is no packaged file";
         }
-        if (problem.empty()) problem = claim(ComparablePath(target + (shortcut.Kind == 1 ? ".url" : ".lnk")), what);
+        if (problem.empty()) problem = claim(ComparablePath(target + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk")), what);
         report(RuleBreak::List::Shortcuts, i, what, target, problem);
     }
     for (size_t i = 0; i < model.CompList.size(); ++i) {

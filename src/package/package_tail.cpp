@@ -69,7 +69,7 @@ std::optional<CertificateTable> FindCertificateTable(Stream& file) {
     int64_t countAt = magic == kPe32Magic ? optional + 92 : magic == kPe32PlusMagic ? optional + 108 : -1;
     if (countAt < 0 || countAt + 4 > headersEnd) return std::nullopt;
     uint32_t directories = U32At(file, countAt);
-    int64_t entry = countAt + 4 + 8 * kSecurityDirectory;
+    int64_t entry = countAt + 4 + int64_t{8} * kSecurityDirectory;
     if (directories <= kSecurityDirectory || entry + 8 > headersEnd) return std::nullopt;
     int64_t offset = U32At(file, entry);
     int64_t length = U32At(file, entry + 4);

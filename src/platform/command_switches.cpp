@@ -38,9 +38,14 @@ CommandSwitches ParseCommandSwitches(const std::vector<std::string>& arguments) 
         std::string body;
         if (argument == "-1") {
             switches.Relaunched = true;
-        } else if (!SwitchBody(argument, body)) {
+            continue;
+        }
+        // Anything that is not one of the switches below is passed on as it is.
+        if (!SwitchBody(argument, body)) {
             switches.Others.push_back(argument);
-        } else if (EqualsNoCase(body, "S")) {
+            continue;
+        }
+        if (EqualsNoCase(body, "S")) {
             switches.Silent = true;
         } else if (EqualsNoCase(body, "REBOOT")) {
             switches.Reboot = true;

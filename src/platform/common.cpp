@@ -5,6 +5,7 @@
 
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/text.h"
 
 namespace setup {
 
@@ -117,6 +118,15 @@ int64_t RunElevatedAndWait(const std::string& program, const std::string& parame
     return result.ok ? static_cast<int64_t>(result.exitCode) : -1;
 }
 
+bool ShellOpenFile(const std::string& path) {
+    ShellExecuteRequest request;
+    request.verb = "Open";
+    request.file = path;
+    request.directory = FolderPart(path);
+    request.show = kSwShowNormal;
+    return OS().Shell().ShellExecuteEx(request).ok;
+}
+
 void ShowInfo(const std::string& message) {
     OS().Dialogs().MessageBox(message, WizardTitle(), kMbIconInformation | kMbOk);
 }
@@ -152,6 +162,8 @@ int64_t DiskFreeBytes(char driveLetter) {
 
 std::string GetSpecialFolder(int csidl) { return OS().System().GetSpecialFolderPath(csidl); }
 
+std::string GetQuickLaunchFolder() { return GetSpecialFolder(kCsidlAppData) + kQuickLaunchBelowAppData; }
+
 std::string GetProgramFilesFolder() { return GetSpecialFolder(kCsidlProgramFiles); }
 
 std::string GetTempFolder() { return OS().System().GetTempPath(); }
@@ -162,19 +174,20 @@ std::string Regsvr32Path() { return OS().System().GetSystemDirectory() + "\\regs
 
 std::string RegeditPath() { return GetWindowsFolder() + "\\regedit.exe"; }
 
-bool RegisterServer(const std::string& file, bool doRegister) {
+bool RegisterServer(const std::string& file, ServerAction action) {
+    bool registering = action == ServerAction::Register;
     if (IsVistaOrLater()) {
         // No "/s" here: regsvr32 shows its own result message.
-        return RunElevated(Regsvr32Path(), doRegister ? Quoted(file) : "/u " + Quoted(file));
+        return RunElevated(Regsvr32Path(), registering ? Quoted(file) : "/u " + Quoted(file));
     }
-    std::string switches = doRegister ? " /s " : " /s/u ";
+    std::string switches = registering ? " /s " : " /s/u ";
     return OS().Shell().WinExec(CommandProgram(Regsvr32Path()) + switches + Quoted(file), kSwShowNormal) > 31;
 }
 
-bool InstallService(const std::string& program, bool install) {
+bool InstallService(const std::string& program, ServiceAction action) {
     // The program is quoted, so that Windows cannot start a planted
     // C:\Program.exe for a path with blanks.
-    return OS().Shell().WinExec(Quoted(program) + (install ? " -Install" : " -unInstall"), kSwShowNormal) > 31;
+    return OS().Shell().WinExec(Quoted(program) + (action == ServiceAction::Install ? " -Install" : " -unInstall"), kSwShowNormal) > 31;
 }
 
 void ImportRegFile(const std::string& regFile) {
@@ -222,7 +235,7 @@ uint32_t DateTimeToDosDateTime(double dateTime) {
 bool DosDateTimeToLocalFileTime(uint32_t dosDateTime, uint64_t& localFileTime) {
     uint32_t dosDate = dosDateTime >> 16, dosTime = dosDateTime & 0xFFFF;
     int64_t year = 1980 + (dosDate >> 9), month = (dosDate >> 5) & 0x0F, day = dosDate & 0x1F;
-    int64_t hour = dosTime >> 11, minute = (dosTime >> 5) & 0x3F, second = (dosTime & 0x1F) * 2;
+    int64_t hour = dosTime >> 11, minute = (dosTime >> 5) & 0x3F, second = static_cast<int64_t>(dosTime & 0x1F) * 2;
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) return false;
     // Days since 1601-01-01 of the civil date.
     int64_t y = month <= 2 ? year - 1 : year;
@@ -238,16 +251,14 @@ bool DosDateTimeToLocalFileTime(uint32_t dosDateTime, uint64_t& localFileTime) {
     return true;
 }
 
-void SetFileTimeOf(const std::string& file, int which, double dateTime) {
+void SetFileTimeOf(const std::string& file, FileTimeKind which, double dateTime) {
     uint64_t local;
     // A date outside the DOS range cannot be set; the file keeps its time.
     if (!DosDateTimeToLocalFileTime(DateTimeToDosDateTime(dateTime), local)) return;
     std::optional<FileTime> utc = OS().System().LocalFileTimeToUtc(local);
     if (!utc) return;
-    FileTimeKind kind = which == 0 ? FileTimeKind::Creation : which == 1 ? FileTimeKind::LastAccess
-                                                                           : FileTimeKind::LastWrite;
     // A file that cannot be opened is skipped silently.
-    OS().Files().SetFileTime(file, kind, *utc);
+    OS().Files().SetFileTime(file, which, *utc);
 }
 
 void SetLastWriteTimeOf(Stream& stream, const std::string& file, double dateTime) {
@@ -260,10 +271,10 @@ void SetLastWriteTimeOf(Stream& stream, const std::string& file, double dateTime
     OS().Files().SetFileTime(file, FileTimeKind::LastWrite, *utc);
 }
 
-bool SetAutoRun(const std::string& name, const std::string& command, bool add) {
+bool SetAutoRun(const std::string& name, const std::string& command, AutoRunAction action) {
     RegistryApi& registry = OS().Registry();
     if (!registry.CreateKey(kHkeyLocalMachine, kRunKey)) return false;
-    if (add) return registry.WriteString(kHkeyLocalMachine, kRunKey, name, command);
+    if (action == AutoRunAction::Add) return registry.WriteString(kHkeyLocalMachine, kRunKey, name, command);
     return registry.DeleteValue(kHkeyLocalMachine, kRunKey, name);
 }
 

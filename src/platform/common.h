@@ -8,18 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "platform/os.h"
 #include "platform/stream.h"
 
 namespace setup {
-
-// Shell folder identifiers in use.
-enum Csidl : int {
-    kCsidlDesktop = 0,
-    kCsidlPrograms = 2,
-    kCsidlCommonPrograms = 23,
-    kCsidlAppData = 26,
-    kCsidlProgramFiles = 38,
-};
 
 // Caption of the information and yes/no boxes; set by the install session.
 std::string& WizardTitle();
@@ -55,6 +47,10 @@ bool RunElevated(const std::string& program, const std::string& parameters);
 // silent abort when the user refuses the elevation prompt.
 int64_t RunElevatedAndWait(const std::string& program, const std::string& parameters);
 
+// Opens a file with the shell's "Open" verb, in the file's folder, shown
+// normally; true when the shell started it.
+bool ShellOpenFile(const std::string& path);
+
 // Information box (OK) and question box (Yes/No) captioned with WizardTitle().
 void ShowInfo(const std::string& message);
 bool AskYesNo(const std::string& question);
@@ -67,6 +63,8 @@ std::string FormatSize(int64_t bytes);
 int64_t DiskFreeBytes(char driveLetter);
 
 std::string GetSpecialFolder(int csidl);
+// The user's Quick Launch folder (below the application data folder).
+std::string GetQuickLaunchFolder();
 std::string GetProgramFilesFolder();
 std::string GetTempFolder();
 std::string GetWindowsFolder();
@@ -74,9 +72,11 @@ std::string GetWindowsFolder();
 // Registers (or unregisters) a COM server with regsvr32; on Vista and later
 // elevated and without "/s", earlier through WinExec with "/s". True when
 // regsvr32 started; a refused elevation raises the silent abort.
-bool RegisterServer(const std::string& file, bool doRegister);
+enum class ServerAction { Register, Unregister };
+bool RegisterServer(const std::string& file, ServerAction action);
 // Runs "\"<program>\" -Install" or "\"<program>\" -unInstall"; true when it started.
-bool InstallService(const std::string& program, bool install);
+enum class ServiceAction { Install, Uninstall };
+bool InstallService(const std::string& program, ServiceAction action);
 // Imports a .reg file silently with the system's registry editor.
 void ImportRegFile(const std::string& regFile);
 
@@ -85,10 +85,10 @@ void ImportRegFile(const std::string& regFile);
 std::string Regsvr32Path();
 std::string RegeditPath();
 
-// Sets one time of a file (0 creation, 1 last access, 2 last write) from a
-// local date-time (days since 1899-12-30), through the DOS date-time format
-// (two-second resolution). A file that cannot be opened is skipped.
-void SetFileTimeOf(const std::string& file, int which, double dateTime);
+// Sets one time of a file from a local date-time (days since 1899-12-30),
+// through the DOS date-time format (two-second resolution). A file that
+// cannot be opened is skipped.
+void SetFileTimeOf(const std::string& file, FileTimeKind which, double dateTime);
 // Sets the last-write time of a file being written, through its open stream,
 // so the file is not opened a second time by name; a stream that cannot take
 // it falls back to the name. Skipped like the above when neither works.
@@ -106,7 +106,8 @@ bool DosDateTimeToLocalFileTime(uint32_t dosDateTime, uint64_t& localFileTime);
 
 // Adds or removes a value of the machine-wide Run key; false when the key or
 // value cannot be written.
-bool SetAutoRun(const std::string& name, const std::string& command, bool add);
+enum class AutoRunAction { Add, Remove };
+bool SetAutoRun(const std::string& name, const std::string& command, AutoRunAction action);
 
 // Pins a program or shortcut to the taskbar through the shell's verbs; the
 // uninstaller unpins with the same procedure and another verb text.

@@ -1,6 +1,7 @@
 #include "platform/deployment_platform.h"
 
 #include "platform/errors.h"
+#include "platform/registry_roots.h"
 #include "platform/run_log.h"
 #include "platform/text.h"
 
@@ -119,7 +120,7 @@ bool DeploymentPlatform::LoggedFiles::CopyFileNoReplace(const std::string& from,
 }
 
 std::unique_ptr<Stream> DeploymentPlatform::LoggedFiles::Open(const std::string& path, OpenMode mode) {
-    bool writes = mode == OpenMode::Create || mode == OpenMode::ReadWrite;
+    bool writes = mode == OpenMode::Create || mode == OpenMode::CreateNew || mode == OpenMode::ReadWrite;
     if (!writes || IsStepName(path)) return inner_.Open(path, mode);
     try {
         std::unique_ptr<Stream> stream = inner_.Open(path, mode);

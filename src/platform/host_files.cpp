@@ -19,7 +19,7 @@ class HostStream : public HostFileStream {
 public:
     HostStream(const std::string& path, OpenMode mode) : name_(path) {
         std::ios::openmode m = std::ios::binary | std::ios::in;
-        if (mode == OpenMode::Create) m |= std::ios::out | std::ios::trunc;
+        if (mode == OpenMode::Create || mode == OpenMode::CreateNew) m |= std::ios::out | std::ios::trunc;
         if (mode == OpenMode::ReadWrite) m |= std::ios::out;
         file_.open(HostPath(path), m);
         if (!file_) ThrowOsError("Cannot open the file " + path);
@@ -73,7 +73,10 @@ private:
 }  // namespace
 
 std::unique_ptr<Stream> OpenHostFile(const std::string& path, OpenMode mode) {
-    if (mode != OpenMode::Create && !HostFileExists(path)) {
+    if (mode == OpenMode::CreateNew && (HostFileExists(path) || HostFolderExists(path))) {
+        ThrowOsError("Cannot create the file " + path + ": it exists already");
+    }
+    if (mode != OpenMode::Create && mode != OpenMode::CreateNew && !HostFileExists(path)) {
         ThrowOsError("Cannot open the file " + path + ": it does not exist");
     }
     return std::make_unique<HostStream>(path, mode);

@@ -39,6 +39,31 @@ enum class DriveType : uint32_t {
 // each operation says).
 using FileTime = uint64_t;
 
+// Shell folder identifiers (CSIDL) the programs and the simulated machine know.
+enum Csidl : int {
+    kCsidlDesktop = 0,  // the desktop as the shell shows it
+    kCsidlPrograms = 2,
+    kCsidlPersonal = 5,  // the user's documents
+    kCsidlStartup = 7,
+    kCsidlStartMenu = 11,
+    kCsidlDesktopDirectory = 16,  // the folder that holds the desktop's files
+    kCsidlCommonStartMenu = 22,
+    kCsidlCommonPrograms = 23,
+    kCsidlCommonDesktopDirectory = 25,
+    kCsidlAppData = 26,
+    kCsidlLocalAppData = 28,
+    kCsidlCommonAppData = 35,
+    kCsidlWindows = 36,
+    kCsidlSystem = 37,
+    kCsidlProgramFiles = 38,
+    kCsidlProgramFilesCommon = 43,
+};
+// Every identifier lies below this one.
+inline constexpr int kCsidlEnd = 0x40;
+
+// Where the Quick Launch folder lies below the user's application data folder.
+inline constexpr char kQuickLaunchBelowAppData[] = "\\Microsoft\\Internet Explorer\\Quick Launch";
+
 class SystemApi {
 public:
     virtual ~SystemApi() = default;
@@ -85,6 +110,7 @@ enum class FileTimeKind { Creation = 0, LastAccess = 1, LastWrite = 2 };
 enum class OpenMode {
     Read,         // existing file, read only, sharing everything
     Create,       // create or truncate, read and write
+    CreateNew,    // a new file, read and write; fails when the name exists, whatever it is
     ReadWrite,    // existing file, read and write
     ReadLocked,   // existing file, read only; while open, others may read it but not write, rename or delete it
 };

@@ -54,21 +54,4 @@ void LogLine(const std::string& text) {
     }
 }
 
-std::string RootKeyName(uint32_t root) {
-    switch (root) {
-        case kHkeyClassesRoot:
-            return "HKEY_CLASSES_ROOT";
-        case kHkeyCurrentUser:
-            return "HKEY_CURRENT_USER";
-        case kHkeyLocalMachine:
-            return "HKEY_LOCAL_MACHINE";
-        case kHkeyUsers:
-            return "HKEY_USERS";
-        case kHkeyCurrentConfig:
-            return "HKEY_CURRENT_CONFIG";
-        default:
-            return std::to_string(root);
-    }
-}
-
 }  // namespace setup

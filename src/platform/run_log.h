@@ -19,7 +19,5 @@ bool RunLogOpen();
 // A line that cannot be written is dropped: the log never ends a run.
 void LogLine(const std::string& text);
 
-// The text of a registry root handle ("HKEY_LOCAL_MACHINE").
-std::string RootKeyName(uint32_t root);
 
 }  // namespace setup

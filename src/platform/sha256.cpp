@@ -18,7 +18,7 @@ uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
 void Compress(uint32_t state[8], const uint8_t block[64]) {
     uint32_t w[64];
-    for (int i = 0; i < 16; ++i) {
+    for (size_t i = 0; i < 16; ++i) {
         w[i] = (uint32_t{block[4 * i]} << 24) | (uint32_t{block[4 * i + 1]} << 16) | (uint32_t{block[4 * i + 2]} << 8) |
                uint32_t{block[4 * i + 3]};
     }

@@ -18,7 +18,7 @@ namespace setup::ui {
 // Inputs larger than this are refused as damaged: a document for a wizard page
 // is a few pages long, and a decoder must never be made to allocate without
 // bound.
-constexpr size_t kMaxDocumentBytes = 16u * 1024 * 1024;
+constexpr size_t kMaxDocumentBytes = size_t{16} * 1024 * 1024;
 // Deepest group nesting of RTF and deepest element nesting of HTML accepted;
 // deeper input is refused as damaged instead of exhausting the stack of a
 // parser (or the memory of a state stack).
@@ -86,7 +86,7 @@ MarkupShape ShapeOfMarkup(std::string_view utf8);
 // The HTML5 tree builder looks through the open elements for many tags, so
 // its work grows with nesting times tags; markup beyond this much of it is
 // refused as damaged rather than keeping the page busy for many seconds.
-constexpr size_t kMaxMarkupWork = 100u * 1000 * 1000;
+constexpr size_t kMaxMarkupWork = size_t{100} * 1000 * 1000;
 // True for element names whose content is never shown.
 bool IsHiddenElement(std::string_view tag);
 
@@ -116,7 +116,7 @@ using PictureLoader = std::function<bool(const std::string& relativeUtf8, Pictur
 // Pictures beyond these bounds are left out: a page's document is no album,
 // and each pixel costs eight bytes of RTF.
 constexpr uint32_t kMaxEmbeddedPictureSide = 2048;
-constexpr uint64_t kMaxEmbeddedPixels = 4u * 1024 * 1024;
+constexpr uint64_t kMaxEmbeddedPixels = uint64_t{4} * 1024 * 1024;
 
 // The laid-out document as RTF for the rich-edit control: headings bold and
 // larger, bold and italic runs, list items indented with their marker, table

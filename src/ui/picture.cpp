@@ -3,6 +3,7 @@
 #include "ui/picture.h"
 
 #include <new>
+#include <string_view>
 
 #include "platform/errors.h"
 #include "platform/os.h"
@@ -94,15 +95,16 @@ Picture DecodePicture(PictureFormat format, const std::string& bytes) {
 }
 
 std::optional<PictureFormat> PictureFormatOfContent(const std::string& bytes) {
-    auto starts = [&](const char* magic, size_t size) { return bytes.size() >= size && bytes.compare(0, size, magic, size) == 0; };
-    if (starts("\x89PNG\r\n\x1a\n", 8)) return PictureFormat::Png;
-    if (starts("\xFF\xD8\xFF", 3)) return PictureFormat::Jpeg;
-    if (starts("BM", 2)) return PictureFormat::Bmp;
-    if (starts("\x00\x00\x01\x00", 4)) return PictureFormat::Ico;
-    if (starts("\xD7\xCD\xC6\x9A", 4) || starts("\x01\x00\x09\x00", 4) || starts("\x02\x00\x09\x00", 4)) {
+    using namespace std::string_view_literals;
+    auto starts = [&](std::string_view magic) { return bytes.size() >= magic.size() && bytes.compare(0, magic.size(), magic) == 0; };
+    if (starts("\x89PNG\r\n\x1a\n"sv)) return PictureFormat::Png;
+    if (starts("\xFF\xD8\xFF"sv)) return PictureFormat::Jpeg;
+    if (starts("BM"sv)) return PictureFormat::Bmp;
+    if (starts("\x00\x00\x01\x00"sv)) return PictureFormat::Ico;
+    if (starts("\xD7\xCD\xC6\x9A"sv) || starts("\x01\x00\x09\x00"sv) || starts("\x02\x00\x09\x00"sv)) {
         return PictureFormat::Wmf;
     }
-    if (bytes.size() >= 44 && starts("\x01\x00\x00\x00", 4) && bytes.compare(40, 4, " EMF") == 0) {
+    if (bytes.size() >= 44 && starts("\x01\x00\x00\x00"sv) && bytes.compare(40, 4, " EMF") == 0) {
         return PictureFormat::Emf;
     }
     return std::nullopt;

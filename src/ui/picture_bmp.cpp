@@ -41,7 +41,8 @@ struct Channel {
     }
     uint32_t Of(uint32_t value, uint32_t absent) const {
         if (maximum == 0) return absent;
-        return static_cast<uint32_t>(((value & mask) >> shift) * 255 / maximum);
+        // In 64 bits: a channel of up to 32 bits times 255 overflows 32.
+        return static_cast<uint32_t>(static_cast<uint64_t>((value & mask) >> shift) * 255 / maximum);
     }
 };
 
@@ -99,13 +100,13 @@ BmpInfo ReadHeaders(const std::string& bytes) {
         case kBiBitfields:
         case kBiAlphaBitfields: {
             if (info.bitCount != 16 && info.bitCount != 32) Damaged("bit masks with an unsupported bit count");
-            const int maskCount = info.compression == kBiAlphaBitfields ? 4 : 3;
+            const size_t maskCount = info.compression == kBiAlphaBitfields ? 4 : 3;
             // Info headers of 40 bytes are followed by the masks; later
             // versions hold them (and the alpha mask) inside the header.
             size_t masksAt = h + 40;
-            int available = headerSize >= 56 ? 4 : headerSize >= 52 ? 3 : maskCount;
+            size_t available = headerSize >= 56 ? 4 : headerSize >= 52 ? 3 : maskCount;
             if (headerSize == 40) tableOffset += 4 * maskCount;
-            if (bytes.size() < masksAt + 4 * static_cast<size_t>(available)) Damaged("the bit masks are cut short");
+            if (bytes.size() < masksAt + 4 * available) Damaged("the bit masks are cut short");
             info.red = Channel(U32At(bytes, masksAt));
             info.green = Channel(U32At(bytes, masksAt + 4));
             info.blue = Channel(U32At(bytes, masksAt + 8));

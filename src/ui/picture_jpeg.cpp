@@ -110,7 +110,7 @@ void ReadJpegRows(JpegDecoder* decoder) {
         uint32_t* out = decoder->pixels + static_cast<size_t>(info.output_scanline) * width;
         JSAMPROW row = decoder->row;
         if (jpeg_read_scanlines(&info, &row, 1) != 1) ERREXIT(&info, JERR_BAD_STATE);
-        for (unsigned x = 0; x < width; ++x) {
+        for (size_t x = 0; x < width; ++x) {
             if (cmyk) {
                 out[x] = CmykToArgb(decoder->row + x * 4, info.saw_Adobe_marker);
             } else {

@@ -62,8 +62,9 @@ std::string NormalFolderPath(const std::string& path) {
 RemovalGuard::RemovalGuard() {
     SystemApi& system = OS().System();
     std::vector<std::string> special;
+    special.reserve(kCsidlEnd + 3);
     // Every shell folder identifier there is (the defined ones lie below 0x40).
-    for (int csidl = 0; csidl < 0x40; ++csidl) special.push_back(system.GetSpecialFolderPath(csidl));
+    for (int csidl = 0; csidl < kCsidlEnd; ++csidl) special.push_back(system.GetSpecialFolderPath(csidl));
     special.push_back(system.GetWindowsDirectory());
     special.push_back(system.GetSystemDirectory());
     special.push_back(system.GetTempPath());

@@ -6,6 +6,7 @@
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 #include "ui/backend.h"
 #include "uninstaller/removal_guard.h"
@@ -40,19 +41,8 @@ bool RootAccepted(const std::string& text, uint32_t& handle) {
     return true;
 }
 
-std::string RootText(uint32_t handle) {
-    switch (handle) {
-        case kHkeyClassesRoot: return "HKEY_CLASSES_ROOT";
-        case kHkeyCurrentUser: return "HKEY_CURRENT_USER";
-        case kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
-        case kHkeyUsers: return "HKEY_USERS";
-        case kHkeyCurrentConfig: return "HKEY_CURRENT_CONFIG";
-        default: return std::to_string(handle);
-    }
-}
-
 bool IsQuickLaunchLink(const TUnInsData& e) {
-    return e.EntryKind == ukFile && FindText(e.Path, "\\Microsoft\\Internet Explorer\\Quick Launch") != std::string::npos &&
+    return e.EntryKind == ukFile && FindText(e.Path, kQuickLaunchBelowAppData) != std::string::npos &&
            e.Path.size() >= 4 && IsCharBoundary(e.Path, e.Path.size() - 4) &&
            e.Path.compare(e.Path.size() - 4, 4, ".lnk") == 0;
 }
@@ -189,7 +179,7 @@ bool TfrmUnInstall::RemoveEverything() {
         uint32_t handle = 0;
         // A root number that is no root handle skips its entry.
         if (e->DeleteFlag != 0 && RootAccepted(e->RootKey, handle) && registry.KeyExists(handle, e->Path)) {
-            std::string keyText = RootText(handle) + "\\" + e->Path;
+            std::string keyText = RootKeyName(handle) + "\\" + e->Path;
             if (e->EntryKind == ukRegistry && e->ValueName.empty()) {
                 // Only a key the installation created is removed whole, and
                 // never a root or a key directly under one.
@@ -279,9 +269,12 @@ void TfrmUnInstall::Button1Click() {
     DeleteSelfAfterExit(OS().System().GetOwnExecutablePath());
 }
 
+namespace {
+// Deletes the program, retrying while it is still running, then itself.
 std::string SelfDeleteBatchText(const std::string& ownPath) {
     return ":try\r\ndel \"" + ownPath + "\"\r\nif exist \"" + ownPath + "\" goto try\r\ndel %0\r\n";
 }
+}  // namespace
 
 void DeleteSelfAfterExit(const std::string& ownPath) {
     // The batch runs with the uninstaller's rights. It is written under a name
@@ -301,9 +294,9 @@ void DeleteSelfAfterExit(const std::string& ownPath) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
         std::string path = folder + "_deleteme-" + suffix + ".bat";
-        if (OS().Files().FileExists(path)) continue;
         try {
-            OpenFile(path, OpenMode::Create)->WriteBytes(text);
+            // A file or folder that holds the name already is left alone.
+            OpenFile(path, OpenMode::CreateNew)->WriteBytes(text);
             held = OpenFile(path, OpenMode::ReadLocked);
             if (held->Size() != static_cast<int64_t>(text.size()) || held->ReadBytes(text.size()) != text) {
                 held.reset();

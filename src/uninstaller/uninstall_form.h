@@ -79,10 +79,9 @@ class RemovalGuard;
 // still holds something stays, and so does every folder the guard protects.
 void RemoveEmptyTree(const std::string& folder, const RemovalGuard& guard);
 
-// Writes the self-deleting batch file and starts it hidden at idle priority.
+// Writes the self-deleting batch file (four lines, GBK, CRLF) under a new
+// name in the temporary folder and starts it hidden. Does nothing once a
+// batch is held.
 void DeleteSelfAfterExit(const std::string& ownPath);
-
-// The four lines of the batch file (GBK, CRLF).
-std::string SelfDeleteBatchText(const std::string& ownPath);
 
 }  // namespace setup

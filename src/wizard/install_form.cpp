@@ -9,15 +9,6 @@
 
 namespace setup {
 
-void ShellOpenFile(const std::string& path) {
-    ShellExecuteRequest request;
-    request.verb = "Open";
-    request.file = path;
-    request.directory = FolderPart(path);
-    request.show = kSwShowNormal;
-    OS().Shell().ShellExecuteEx(request);  // the result is not examined
-}
-
 TfrmInstall::TfrmInstall()
     : ui::Form("TfrmInstall"),
       Gauge1(ui::Make<ui::Gauge>(*this, "Gauge1")),
@@ -53,7 +44,7 @@ void TfrmInstall::CompileProgress(const std::string&, const std::string&, int64_
     }
 }
 
-void TfrmInstall::OpenFile(const std::string& path) { ShellOpenFile(path); }
+void TfrmInstall::OpenFile(const std::string& path) { ShellOpenFile(path); }  // the result is not examined
 
 void TfrmInstall::TimerTimer() {
     Timer.SetActive(false);

@@ -33,7 +33,5 @@ private:
     std::exception_ptr failure_;
 };
 
-// Opens a file with the shell's "Open" verb in its own folder.
-void ShellOpenFile(const std::string& path);
 
 }  // namespace setup

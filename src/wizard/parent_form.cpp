@@ -241,7 +241,7 @@ void TfrmParent::FormCloseQuery(bool& canClose) {
     }
 }
 
-void TfrmParent::OpenFile(const std::string& path) { ShellOpenFile(path); }
+void TfrmParent::OpenFile(const std::string& path) { ShellOpenFile(path); }  // the result is not examined
 
 void TfrmParent::OpenUrl(const std::string& text) {
     ShellExecuteRequest request;

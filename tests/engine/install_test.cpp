@@ -354,7 +354,7 @@ TEST_F(InstallTest, ShortcutsOfEveryKind) {
     EXPECT_EQ(Read(programs + "\\带图标.url"), "[InternetShortcut]\r\nURL=http://www.example.com/\r\nIconFile=" + kDir +
                                                   "\\app.exe\r\nIconIndex=0\r\n");
     EXPECT_TRUE(OS().Files().FolderExists("C:\\Users\\User\\Desktop\\子目录"));
-    std::string quick = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\程序.lnk";
+    std::string quick = GetQuickLaunchFolder() + "\\程序.lnk";
     EXPECT_TRUE(OS().Files().FileExists(quick));
     bool pinned = false;
     for (const std::string& l : EffectLines()) pinned = pinned || l.find("TaskbarVerb") != std::string::npos;
@@ -375,7 +375,7 @@ TEST_F(InstallTest, UnwantedShortcutsAreSkippedAndXpDoesNotPin) {
     }
     Run();
     EXPECT_FALSE(OS().Files().FileExists("C:\\Users\\User\\Desktop\\程序.lnk"));
-    std::string quick = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\程序.lnk";
+    std::string quick = GetQuickLaunchFolder() + "\\程序.lnk";
     EXPECT_TRUE(OS().Files().FileExists(quick));
     for (const std::string& l : EffectLines()) EXPECT_EQ(l.find("TaskbarVerb"), std::string::npos);
 }
@@ -390,7 +390,7 @@ TEST_F(InstallTest, MissingShortcutFolderIsMadeAndRecorded) {
     s->Name = "程序";
     s->Target = "D:\\src\\app.exe";
     project_->ShotCutList.push_back(std::move(s));
-    std::string folder = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    std::string folder = GetQuickLaunchFolder();
     std::filesystem::remove_all(HostPath("C/Users/User/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"));
     ASSERT_FALSE(OS().Files().FolderExists(folder));
     Run();

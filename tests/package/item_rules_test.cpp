@@ -101,7 +101,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegistryKeyRuleTest,
                                          RuleCase{"HKLM\\SOFTWARE\\x", "must begin with 目标计算机"},
                                          RuleCase{"HKEY_LOCAL_MACHINE\\SOFTWARE", "must begin with 目标计算机"},
                                          RuleCase{"目标计算机\\HKLM\\SOFTWARE", "root \"HKLM\""},
-                                         RuleCase{"目标计算机\\HKEY_DYN_DATA\\x", "none of"},
+                                         RuleCase{"目标计算机\\HKEY_DYN_DATA\\x",
+                                                  "names the root \"HKEY_DYN_DATA\", which is none of HKEY_CLASSES_ROOT, "
+                                                  "HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS and "
+                                                  "HKEY_CURRENT_CONFIG"},
                                          RuleCase{"目标计算机\\HKEY_LOCAL_MACHINE\\", "no key below"},
                                          RuleCase{"目标计算机", "no root"}, RuleCase{"", "is empty"}));
 
@@ -175,7 +178,7 @@ TEST(PackageRules, ListsEveryViolation) {
     file("C:\\Project\\b.exe", "C:\\Windows");
     auto value = std::make_unique<TRegInfoData>();
     value->Key = "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\x";
-    value->ValueType = 1;
+    value->ValueType = rvDword;
     value->Data = "zz";
     model.RegList.push_back(std::move(value));
     auto link = std::make_unique<TShotCutData>();
@@ -186,7 +189,7 @@ TEST(PackageRules, ListsEveryViolation) {
     auto url = std::make_unique<TShotCutData>();
     url->Folder = "桌面\\";
     url->Name = "b";
-    url->Kind = 1;
+    url->Kind = skInternetShortcut;
     url->Target = "www.example.com";
     model.ShotCutList.push_back(std::move(url));
     std::vector<std::string> violations = CheckPackageRules(model);

@@ -40,29 +40,37 @@ TEST(VersionTest, VistaTestReadsTheTextAsADecimalNumber) {
     EXPECT_DOUBLE_EQ(VersionNumber("6,1"), 0.0);  // a decimal comma is not a number here
 }
 
-TEST(DosDateTimeTest, TwoSecondResolutionAndDosRange) {
-    // 2024-03-05 13:14:15.600 is day 45356 since 1899-12-30.
-    double dateTime = 45356 + (13 * 3600 + 14 * 60 + 15.6) / 86400.0;
+// A date-time reaches a file through its DOS value: two-second steps, the odd
+// second dropped. The value is the one FAT and ZIP store for that time.
+TEST(DosDateTimeTest, FileTimeHasTwoSecondResolution) {
+    double dateTime = EncodeDateTime(2024, 3, 5, 13, 14, 15) + 0.6 / 86400.0;
     uint32_t dos = DateTimeToDosDateTime(dateTime);
-    EXPECT_EQ(dos >> 16, static_cast<uint32_t>(((2024 - 1980) << 9) | (3 << 5) | 5));
-    EXPECT_EQ(dos & 0xFFFF, static_cast<uint32_t>((13 << 11) | (14 << 5) | 7));  // 15 s -> 14 s
+    EXPECT_EQ(dos, 0x586569C7u);
+    EXPECT_EQ(DateTimeToDosDateTime(EncodeDateTime(2024, 3, 5, 13, 14, 14)), dos);
     uint64_t local = 0;
     ASSERT_TRUE(DosDateTimeToLocalFileTime(dos, local));
-    // 2024-03-05 13:14:14 as 100 ns intervals since 1601.
-    EXPECT_EQ(local, 133541180540000000ull);
+    EXPECT_EQ(local, 133541180540000000ull);  // 2024-03-05 13:14:14 in 100 ns steps since 1601
+}
 
-    EXPECT_EQ(DateTimeToDosDateTime(29220.0), 0u);           // 1979-12-31
-    EXPECT_NE(DateTimeToDosDateTime(29221.0), 0u);           // 1980-01-01
-    EXPECT_EQ(DateTimeToDosDateTime(-1.0), 0u);              // folder entries carry -1.0
-    EXPECT_FALSE(DosDateTimeToLocalFileTime(0, local));      // month 0 is no date
+// Only 1980-01-01 to 2107-12-31 has a DOS date; a date outside sets no time.
+TEST(DosDateTimeTest, RangeEdges) {
+    uint64_t local = 0;
+    EXPECT_EQ(DateTimeToDosDateTime(EncodeDateTime(1979, 12, 31, 23, 59, 59)), 0u);
+    ASSERT_TRUE(DosDateTimeToLocalFileTime(DateTimeToDosDateTime(EncodeDateTime(1980, 1, 1, 0, 0, 0)), local));
+    EXPECT_EQ(local, 119600064000000000ull);  // 1980-01-01 00:00:00
+    ASSERT_TRUE(DosDateTimeToLocalFileTime(DateTimeToDosDateTime(EncodeDateTime(2107, 12, 31, 23, 59, 59)), local));
+    EXPECT_EQ(local, 159992927980000000ull);  // 2107-12-31 23:59:58
+    EXPECT_EQ(DateTimeToDosDateTime(EncodeDateTime(2108, 1, 1, 0, 0, 0)), 0u);
+    EXPECT_EQ(DateTimeToDosDateTime(-1.0), 0u);          // folder entries carry -1.0
+    EXPECT_FALSE(DosDateTimeToLocalFileTime(0, local));  // month 0 is no date
 }
 
 // Rounding to whole milliseconds can carry into the next day.
 TEST(DosDateTimeTest, MillisecondRoundingCarriesIntoTheNextDay) {
-    double justBeforeMidnight = 45356 + (86400.0 - 0.0004) / 86400.0;
-    uint32_t dos = DateTimeToDosDateTime(justBeforeMidnight);
-    EXPECT_EQ(dos >> 16, static_cast<uint32_t>(((2024 - 1980) << 9) | (3 << 5) | 6));
-    EXPECT_EQ(dos & 0xFFFF, 0u);
+    double justBeforeMidnight = EncodeDateTime(2024, 3, 5, 0, 0, 0) + (86400.0 - 0.0004) / 86400.0;
+    uint64_t local = 0;
+    ASSERT_TRUE(DosDateTimeToLocalFileTime(DateTimeToDosDateTime(justBeforeMidnight), local));
+    EXPECT_EQ(local, 133541568000000000ull);  // 2024-03-06 00:00:00
 }
 
 }  // namespace

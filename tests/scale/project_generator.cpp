@@ -303,12 +303,12 @@ private:
             shortcut->Name = "快捷" + UniqueName();
             shortcut->Kind = static_cast<uint8_t>(Below(3));
             const TCompileFileData& target = *p.FileList[s.files[Below(s.files.size())].item];
-            shortcut->Target = shortcut->Kind == 1 ? "http://www.example.com/" + std::to_string(i) : target.Source;
+            shortcut->Target = shortcut->Kind == skInternetShortcut ? "http://www.example.com/" + std::to_string(i) : target.Source;
             if (Chance(30)) shortcut->IconFile = target.Source;
             if (Chance(30)) shortcut->Arguments = "-x " + std::to_string(i);
             if (Chance(30)) shortcut->Description = "说明" + std::to_string(i);
             // A link of the same name the user already has on the desktop.
-            if (shortcut->Folder == "桌面\\" && desktop_ && shortcut->Kind != 1 && Chance(30)) {
+            if (shortcut->Folder == "桌面\\" && desktop_ && shortcut->Kind != skInternetShortcut && Chance(30)) {
                 s.presentFiles.push_back(
                     {"C:\\Users\\User\\Desktop\\" + shortcut->Name + ".lnk", "not a link of ours", kAttrNormal});
             }

@@ -15,6 +15,7 @@
 #include "package/package_builder.h"
 #include "platform/errors.h"
 #include "platform/host_files.h"
+#include "platform/registry_roots.h"
 #include "platform/sandbox/sandbox_machine.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
@@ -27,21 +28,9 @@ namespace setup::scale {
 
 namespace {
 
-const std::pair<uint32_t, const char*> kRoots[] = {{kHkeyClassesRoot, "HKEY_CLASSES_ROOT"},
-                                                   {kHkeyCurrentUser, "HKEY_CURRENT_USER"},
-                                                   {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE"},
-                                                   {kHkeyUsers, "HKEY_USERS"},
-                                                   {kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG"}};
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kTemp[] = "C:\\Users\\User\\AppData\\Local\\Temp";
-
-std::string RootName(uint32_t root) {
-    for (const auto& [handle, name] : kRoots) {
-        if (handle == root) return name;
-    }
-    return std::to_string(root);
-}
 
 std::string Fold(const std::string& text) { return AsciiLowerCase(text); }
 bool Below(const std::string& path, const std::string& folder) {
@@ -94,7 +83,7 @@ void CaptureFolder(const std::string& folder, MachineState& state) {
 
 void CaptureKey(uint32_t root, const std::string& path, MachineState& state) {
     RegistryApi& registry = OS().Registry();
-    std::string display = RootName(root) + (path.empty() ? "" : "\\" + path);
+    std::string display = RootKeyName(root) + (path.empty() ? "" : "\\" + path);
     state.keys[Fold(display)] = display;
     for (const RegValue& value : registry.ListValues(root, path)) {
         state.values[Fold(display) + "\n" + Fold(value.name)] = {display, value};
@@ -107,7 +96,7 @@ void CaptureKey(uint32_t root, const std::string& path, MachineState& state) {
 MachineState Capture() {
     MachineState state;
     CaptureFolder("C:\\", state);
-    for (const auto& [root, name] : kRoots) CaptureKey(root, "", state);
+    for (const RegistryRoot& root : kRegistryRoots) CaptureKey(root.Handle, "", state);
     return state;
 }
 
@@ -314,7 +303,7 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
                     break;
                 default: {
                     uint32_t keyRoot = static_cast<uint32_t>(std::stoul(e->RootKey));
-                    std::string key = Fold(RootName(keyRoot) + "\\" + e->Path);
+                    std::string key = Fold(RootKeyName(keyRoot) + "\\" + e->Path);
                     if (e->EntryKind == ukRegistry && e->ValueName.empty()) {
                         recordKeys.insert(key);
                     } else {

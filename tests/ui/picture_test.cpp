@@ -145,6 +145,31 @@ TEST(PictureDecodeTest, OneBitBmpUsesItsColourTable) {
               (std::vector<uint32_t>{0xFF000000u, 0xFFFFFFFFu, 0xFF000000u, 0xFFFFFFFFu, 0xFF000000u, 0xFFFFFFFFu}));
 }
 
+// A bit mask as wide as the pixel scales its channel to 0..255 like a
+// narrow one: the full value is white, half of it mid-grey.
+TEST(PictureDecodeTest, FullWidthBitMaskScalesItsChannel) {
+    std::string bmp = "BM" + std::string(12, '\0');
+    std::string info(40, '\0');
+    PutU32(info, 0, 40);
+    PutU32(info, 4, 2);  // two pixels wide
+    PutU32(info, 8, 1);
+    info[12] = 1;   // planes
+    info[14] = 32;  // bits per pixel
+    PutU32(info, 16, 3);  // bit masks
+    std::string masks(12, '\0');
+    PutU32(masks, 0, 0xFFFFFFFFu);  // red takes every bit; green and blue none
+    std::string pixels(8, '\0');
+    PutU32(pixels, 0, 0xFFFFFFFFu);
+    PutU32(pixels, 4, 0x80000000u);
+    bmp += info + masks + pixels;
+    PutU32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    PutU32(bmp, 10, 14 + 40 + 12);
+    Picture picture = DecodePicture(PictureFormat::Bmp, bmp);
+    ASSERT_EQ(picture.pixels.size(), 2u);
+    EXPECT_EQ(picture.pixels[0] & 0x00FF0000u, 0x00FF0000u);
+    EXPECT_EQ(picture.pixels[1] & 0x00FF0000u, 0x007F0000u);
+}
+
 // JPEG is lossy: the colours are checked within a margin.
 struct JpegCase {
     const char* file;

@@ -27,8 +27,8 @@ TEST_F(RemovalGuardTest, RootsAndSpecialFoldersAreProtected) {
         "C:\\Windows", "C:\\Windows\\System32", "C:\\Program Files", "C:\\ProgramData",
         "C:\\Users", "C:\\Users\\User",  // above special folders
         GetSpecialFolder(kCsidlDesktop), GetSpecialFolder(kCsidlPrograms), GetSpecialFolder(kCsidlAppData),
-        GetSpecialFolder(5) + "\\",  // Documents
-        GetSpecialFolder(7),         // Startup
+        GetSpecialFolder(kCsidlPersonal) + "\\",
+        GetSpecialFolder(kCsidlStartup),
         GetTempFolder(), "C:\\Users\\User\\AppData\\Local\\Temp\\.\\",
     };
     for (const std::string& folder : protectedFolders) EXPECT_TRUE(guard.FolderProtected(folder)) << folder;

@@ -109,7 +109,7 @@ TEST_F(UninstallPassesTest, FilesAndFolders) {
 }
 
 TEST_F(UninstallPassesTest, QuickLaunchLinksAreUnpinnedFromWindows7On) {
-    std::string quick = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    std::string quick = GetQuickLaunchFolder();
     for (const char* version : {"6.1", "5.1"}) {
         Configure(std::string("[Machine]\nOsVersion=") + version + "\n");
         Write(quick + "\\A.lnk");
@@ -173,13 +173,22 @@ TEST_F(UninstallPassesTest, SecondClickDuringThePassesDoesNothing) {
     EXPECT_EQ(successes, 1u);
     EXPECT_FALSE(OS().Files().FileExists("C:\\b.txt"));
     EXPECT_FALSE(OS().Files().FileExists("C:\\UnInstall x.log"));  // the record goes too
-    // The batch that deletes the uninstaller: the four lines, started hidden.
+    // The batch that deletes the uninstaller: the four lines, byte for byte,
+    // started hidden.
     std::vector<FolderEntry> temp = OS().Files().ListFolder(GetTempFolder());
     ASSERT_EQ(temp.size(), 1u);
     EXPECT_EQ(temp[0].name.substr(0, 10), "_deleteme-");
-    std::unique_ptr<Stream> batch = OpenFile(GetTempFolder() + temp[0].name, OpenMode::Read);
+    EXPECT_EQ(temp[0].name.size(), 10u + 16u + 4u);
+    std::string batchPath = GetTempFolder() + temp[0].name;
+    std::unique_ptr<Stream> batch = OpenFile(batchPath, OpenMode::Read);
+    const std::string own = OS().System().GetOwnExecutablePath();
     EXPECT_EQ(batch->ReadBytes(static_cast<size_t>(batch->Size())),
-              SelfDeleteBatchText(OS().System().GetOwnExecutablePath()));
+              ":try\r\ndel \"" + own + "\"\r\nif exist \"" + own + "\" goto try\r\ndel %0\r\n");
+    bool started = false;
+    for (const std::string& line : EffectLines()) {
+        started = started || (Contains(line, "\"CreateProcess\"") && Contains(line, temp[0].name + "\\\""));
+    }
+    EXPECT_TRUE(started);
 }
 
 // A genuine record that names a drive root, special folders or keys directly
@@ -188,8 +197,8 @@ TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
     RegistryApi& reg = OS().Registry();
     reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor");
     reg.CreateKey(kHkeyCurrentUser, "Software\\Mine\\Sub");
-    std::string documents = GetSpecialFolder(5);
-    std::string startup = GetSpecialFolder(7);
+    std::string documents = GetSpecialFolder(kCsidlPersonal);
+    std::string startup = GetSpecialFolder(kCsidlStartup);
     OS().Files().CreateFolderTree(documents);
     OS().Files().CreateFolderTree(startup);
     OS().Files().CreateFolderTree("C:\\Mine\\empty");
@@ -315,14 +324,6 @@ TEST_F(UninstallPassesTest, LongFailureListIsCut) {
     EXPECT_TRUE(Contains(message, GbkToUtf8("另有 3 项"))) << message;
 }
 
-TEST(SelfDeleteTest, BatchFileLines) {
-    EXPECT_EQ(SelfDeleteBatchText("C:\\Program Files\\演示\\UnInstall 演示.exe"),
-              ":try\r\n"
-              "del \"C:\\Program Files\\演示\\UnInstall 演示.exe\"\r\n"
-              "if exist \"C:\\Program Files\\演示\\UnInstall 演示.exe\" goto try\r\n"
-              "del %0\r\n");
-}
-
 // Install, then uninstall, on one machine: the machine is as it was, but for
 // what is kept on purpose.
 class InstallThenUninstallTest : public SandboxTest {
@@ -391,7 +392,7 @@ TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
     EXPECT_TRUE(files.FileExists(dir + "\\user.txt"));           // there before the installation
     EXPECT_FALSE(files.FileExists(dir + "\\UnInstall 演示.log"));
     EXPECT_FALSE(files.FolderExists(programs));
-    EXPECT_FALSE(files.FileExists(GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\演示.lnk"));
+    EXPECT_FALSE(files.FileExists(GetQuickLaunchFolder() + "\\演示.lnk"));
     RegistryApi& reg = OS().Registry();
     EXPECT_FALSE(reg.KeyExists(kHkeyLocalMachine, UninstallKeyPath(project.PackageId)));
     EXPECT_FALSE(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "路径"));

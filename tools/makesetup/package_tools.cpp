@@ -322,8 +322,8 @@ void VerifyPackage(const std::string& path, std::ostream& out) {
     // same rules the package maker builds with.
     std::vector<std::string> violations = CheckPackageRules(m);
     for (const auto& setting : m.InfoList) {
-        const SettingSpec* spec = FindSettingSpec(setting->Group, setting->Key);
-        bool isSwitch = setting->Group == igPageSwitch || (spec && spec->kind == SettingKind::Switch);
+        const SettingDef* def = FindSettingDef(setting->Group, setting->Key);
+        bool isSwitch = setting->Group == igPageSwitch || (def && def->Kind == SettingKind::Switch);
         if (isSwitch && setting->Value != kSwitchOn && setting->Value != kSwitchOff) {
             violations.push_back("the switch " + setting->Key + " (group " + std::to_string(setting->Group) + ") is " +
                                  "\"" + setting->Value + "\", neither " + kSwitchOn + " nor " + kSwitchOff);

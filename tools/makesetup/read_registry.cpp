@@ -69,11 +69,11 @@ void ProjectReader::ReadRegistry(const toml::table& root) {
             } else if (key == "type") {
                 std::string type = Text(node, field);
                 if (type == "string") {
-                    item->ValueType = 0;
+                    item->ValueType = rvString;
                 } else if (type == "dword") {
-                    item->ValueType = 1;
+                    item->ValueType = rvDword;
                 } else if (type == "binary") {
-                    item->ValueType = 2;
+                    item->ValueType = rvBinary;
                 } else {
                     Fail(&node, field, "must be string, dword or binary");
                 }
@@ -84,10 +84,10 @@ void ProjectReader::ReadRegistry(const toml::table& root) {
         if (!keyNode) Fail(&entry, "registry.key", "is missing");
         Require(keyNode, "registry.key", CheckRegistryKey(item->Key));
         // The data, read once the type is known, whatever the order of the fields.
-        if (item->ValueType == 0 && dataNode) {
+        if (item->ValueType == rvString && dataNode) {
             item->Data =
                 dataNode->is_integer() ? std::to_string(*dataNode->value<int64_t>()) : Text(*dataNode, "registry.data");
-        } else if (item->ValueType == 1) {
+        } else if (item->ValueType == rvDword) {
             if (!dataNode) Fail(&entry, "registry.data", "is missing; a dword value needs a number");
             std::optional<uint64_t> value;
             bool tooLarge = false;
@@ -103,7 +103,7 @@ void ProjectReader::ReadRegistry(const toml::table& root) {
             char hex[16];
             std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(*value));
             item->Data = hex;
-        } else if (item->ValueType == 2 && dataNode) {
+        } else if (item->ValueType == rvBinary && dataNode) {
             // Bytes may be written apart ("01 AB 00 FF") for reading's sake.
             std::string digits;
             bool ok = dataNode->is_string();

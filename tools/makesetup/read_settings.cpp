@@ -23,34 +23,34 @@ std::string ProjectReader::SettingValue(const toml::node& node, const std::strin
 
 void ProjectReader::ReadSettings(const toml::table& root) {
     TCompile& model = *plan_.model;
-    for (const GroupSpec& group : Groups()) {
-        const toml::table* table = root[group.table].as_table();
-        if (root.contains(group.table) && !table) Fail(root.get(group.table), group.table, "must be a table");
+    for (const SettingGroupDef& group : Groups()) {
+        const toml::table* table = root[group.Table].as_table();
+        if (root.contains(group.Table) && !table) Fail(root.get(group.Table), group.Table, "must be a table");
         std::set<std::string> known;
-        for (const SettingSpec& spec : group.settings) {
-            known.insert(spec.english);
+        for (const SettingDef& def : group.Settings) {
+            known.insert(def.English);
             auto setting = std::make_unique<TCompileData>();
-            setting->Key = spec.key;
-            setting->Group = group.group;
-            setting->Value = spec.defaultValue;
-            const toml::node* node = table ? table->get(spec.english) : nullptr;
-            if (!node && table) node = table->get(GbkToUtf8(spec.key));  // the setting's own key
-            std::string field = std::string(group.table) + "." + spec.english;
-            if (group.group == igProject && std::string(spec.english) == "Kind") setting->Value = LevelName(level_);
+            setting->Key = def.Key;
+            setting->Group = group.Group;
+            setting->Value = def.DefaultValue;
+            const toml::node* node = table ? table->get(def.English) : nullptr;
+            if (!node && table) node = table->get(GbkToUtf8(def.Key));  // the setting's own key
+            std::string field = std::string(group.Table) + "." + def.English;
+            if (group.Group == igProject && std::string(def.English) == "Kind") setting->Value = LevelName(level_);
             if (node) {
-                known.insert(GbkToUtf8(spec.key));
-                if (spec.kind == SettingKind::Resource || spec.kind == SettingKind::Installed) {
-                    fileSettings_.push_back({setting.get(), Relative(*node, field), node, spec.kind, field});
+                known.insert(GbkToUtf8(def.Key));
+                if (def.Kind == SettingKind::Resource || def.Kind == SettingKind::Installed) {
+                    fileSettings_.push_back({setting.get(), Relative(*node, field), node, def.Kind, field});
                 } else {
-                    setting->Value = SettingValue(*node, field, spec.kind);
+                    setting->Value = SettingValue(*node, field, def.Kind);
                 }
             }
             // The parser takes these into the model at load; so does the maker.
-            if (group.group == igProject) {
-                if (std::string(spec.english) == "Name") model.ItemName = setting->Value;
-                if (std::string(spec.english) == "Author") model.Author = setting->Value;
-                if (std::string(spec.english) == "Version") model.Version = setting->Value;
-                if (std::string(spec.english) == "Address") model.Url = setting->Value;
+            if (group.Group == igProject) {
+                if (std::string(def.English) == "Name") model.ItemName = setting->Value;
+                if (std::string(def.English) == "Author") model.Author = setting->Value;
+                if (std::string(def.English) == "Version") model.Version = setting->Value;
+                if (std::string(def.English) == "Address") model.Url = setting->Value;
             }
             model.InfoList.push_back(std::move(setting));
         }
@@ -60,9 +60,9 @@ void ProjectReader::ReadSettings(const toml::table& root) {
             std::string name(key.str());
             if (known.count(name)) continue;
             auto setting = std::make_unique<TCompileData>();
-            setting->Key = Gbk(&node, std::string(group.table) + "." + name, name);
-            setting->Group = group.group;
-            setting->Value = SettingValue(node, std::string(group.table) + "." + name, SettingKind::Text);
+            setting->Key = Gbk(&node, std::string(group.Table) + "." + name, name);
+            setting->Group = group.Group;
+            setting->Value = SettingValue(node, std::string(group.Table) + "." + name, SettingKind::Text);
             model.InfoList.push_back(std::move(setting));
         }
     }
@@ -98,19 +98,19 @@ void OverrideSetting(BuildPlan& plan, const std::string& assignment) {
     std::string table = assignment.substr(0, dot), name = assignment.substr(dot + 1, eq - dot - 1);
     std::string field = "--set " + assignment.substr(0, eq);
     std::string value = assignment.substr(eq + 1);
-    for (const GroupSpec& group : Groups()) {
-        if (table != group.table) continue;
-        for (const SettingSpec& spec : group.settings) {
-            if (name != spec.english) continue;
-            if (spec.kind == SettingKind::Resource || spec.kind == SettingKind::Installed) {
+    for (const SettingGroupDef& group : Groups()) {
+        if (table != group.Table) continue;
+        for (const SettingDef& def : group.Settings) {
+            if (name != def.English) continue;
+            if (def.Kind == SettingKind::Resource || def.Kind == SettingKind::Installed) {
                 ThrowFormatError(field + ": names a file, which --set cannot change");
             }
             std::string text;
-            if (spec.kind == SettingKind::Switch || spec.kind == SettingKind::Boolean) {
+            if (def.Kind == SettingKind::Switch || def.Kind == SettingKind::Boolean) {
                 if (value != "true" && value != "false")
                     ThrowFormatError(field + ": must be true or false, not " + value);
                 bool on = value == "true";
-                text = spec.kind == SettingKind::Boolean ? (on ? "True" : "False") : (on ? kSwitchOn : kSwitchOff);
+                text = def.Kind == SettingKind::Boolean ? (on ? "True" : "False") : (on ? kSwitchOn : kSwitchOff);
             } else {
                 try {
                     text = Utf8ToGbk(value);
@@ -119,12 +119,12 @@ void OverrideSetting(BuildPlan& plan, const std::string& assignment) {
                 }
             }
             for (const auto& setting : plan.model->InfoList) {
-                if (setting->Group == group.group && setting->Key == spec.key) setting->Value = text;
+                if (setting->Group == group.Group && setting->Key == def.Key) setting->Value = text;
             }
-            if (group.group == igProject && name == "Name") plan.model->ItemName = text;
-            if (group.group == igProject && name == "Author") plan.model->Author = text;
-            if (group.group == igProject && name == "Version") plan.model->Version = text;
-            if (group.group == igProject && name == "Address") plan.model->Url = text;
+            if (group.Group == igProject && name == "Name") plan.model->ItemName = text;
+            if (group.Group == igProject && name == "Author") plan.model->Author = text;
+            if (group.Group == igProject && name == "Version") plan.model->Version = text;
+            if (group.Group == igProject && name == "Address") plan.model->Url = text;
             return;
         }
     }

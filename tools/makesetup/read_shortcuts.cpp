@@ -52,11 +52,11 @@ void ProjectReader::ReadShortcuts(const toml::table& root) {
             } else if (key == "kind") {
                 std::string kind = Text(node, field);
                 if (kind == "link") {
-                    item->Kind = 0;
+                    item->Kind = skShellLink;
                 } else if (kind == "url") {
-                    item->Kind = 1;
+                    item->Kind = skInternetShortcut;
                 } else if (kind == "folder") {
-                    item->Kind = 2;
+                    item->Kind = skFolderLink;
                 } else {
                     Fail(&node, field, "must be link, url or folder");
                 }
@@ -67,7 +67,7 @@ void ProjectReader::ReadShortcuts(const toml::table& root) {
         if (!folderNode || !nameNode || !targetNode) Fail(&entry, "shortcut", "needs folder, name and target");
         Require(folderNode, "shortcut.folder", CheckShortcutFolder(item->Folder));
         Require(nameNode, "shortcut.name", CheckName(item->Name));
-        if (item->Kind == 1) {
+        if (item->Kind == skInternetShortcut) {
             if (!IsAddress(item->Target)) {
                 Fail(targetNode, "shortcut.target", "must be an address such as http://www.example.com/");
             }
@@ -83,7 +83,7 @@ void ProjectReader::ReadShortcuts(const toml::table& root) {
             item->Target = model.FileList[it->second]->Source;
         }
         Require(nameNode, "shortcut.name", CheckShortcutPlacement(*item, limits_));
-        Claim(item->Folder + "\\" + item->Name + (item->Kind == 1 ? ".url" : ".lnk"), *nameNode, "shortcut.name");
+        Claim(item->Folder + "\\" + item->Name + (item->Kind == skInternetShortcut ? ".url" : ".lnk"), *nameNode, "shortcut.name");
         model.ShotCutList.push_back(std::move(item));
     }
 }

@@ -9,8 +9,8 @@ const char kTitle[] = "标题图片";
 
 }  // namespace
 
-const std::vector<GroupSpec>& Groups() {
-    static const std::vector<GroupSpec> groups = {
+const std::vector<SettingGroupDef>& Groups() {
+    static const std::vector<SettingGroupDef> groups = {
         {igProject,
          "project",
          {
@@ -102,11 +102,11 @@ const std::vector<GroupSpec>& Groups() {
     return groups;
 }
 
-const SettingSpec* FindSettingSpec(uint8_t group, const std::string& key) {
-    for (const GroupSpec& g : Groups()) {
-        if (g.group != group) continue;
-        for (const SettingSpec& spec : g.settings) {
-            if (key == spec.key) return &spec;
+const SettingDef* FindSettingDef(uint8_t group, const std::string& key) {
+    for (const SettingGroupDef& g : Groups()) {
+        if (g.Group != group) continue;
+        for (const SettingDef& def : g.Settings) {
+            if (key == def.Key) return &def;
         }
     }
     return nullptr;

@@ -18,24 +18,24 @@ enum class SettingKind {
     Boolean,    // true or false, stored as boolean text ("True", "False")
 };
 
-struct SettingSpec {
-    const char* english;
-    const char* key;  // GBK
-    SettingKind kind;
-    const char* defaultValue;  // GBK
+struct SettingDef {
+    const char* English;
+    const char* Key;  // GBK
+    SettingKind Kind;
+    const char* DefaultValue;  // GBK
 };
 
-struct GroupSpec {
-    uint8_t group;
-    const char* table;
-    std::vector<SettingSpec> settings;
+struct SettingGroupDef {
+    uint8_t Group;
+    const char* Table;
+    std::vector<SettingDef> Settings;
 };
 
 // Every setting the package maker writes, group by group in the order 0, 1,
 // 2, 3, 5, ..., 12, and within a group in the order it writes them.
-const std::vector<GroupSpec>& Groups();
+const std::vector<SettingGroupDef>& Groups();
 
 // The setting of a group with the model's key, or null.
-const SettingSpec* FindSettingSpec(uint8_t group, const std::string& key);
+const SettingDef* FindSettingDef(uint8_t group, const std::string& key);
 
 }  // namespace setup::makesetup

@@ -71,7 +71,7 @@ int Demo() {
     std::string folder = GetProgramFilesFolder() + "\\演示";
     OS().Files().CreateFolderTree(folder);
     OS().Files().Open(folder + "\\说明.txt", OpenMode::Create)->WriteBytes("这是一个演示文件。\r\n");
-    SetFileTimeOf(folder + "\\说明.txt", 2, 45356.5);
+    SetFileTimeOf(folder + "\\说明.txt", FileTimeKind::LastWrite, 45356.5);
     ShellLink link;
     link.path = folder + "\\说明.txt";
     link.workingDirectory = folder;
@@ -79,8 +79,8 @@ int Demo() {
     OS().Shell().SaveShellLink(link, GetSpecialFolder(kCsidlDesktop) + "\\演示说明.lnk");
     OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\演示");
     OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\演示", "InstallDir", folder);
-    SetAutoRun("demo.exe", "\"" + folder + "\\demo.exe\"", true);
-    RegisterServer(folder + "\\demo.dll", true);
+    SetAutoRun("demo.exe", "\"" + folder + "\\demo.exe\"", AutoRunAction::Add);
+    RegisterServer(folder + "\\demo.dll", ServerAction::Register);
     ShowInfo("演示完成。");
     Say("Exercised the system helpers on the machine: a file, a shortcut, registry values, a COM registration and a "
         "message box.");

@@ -13,7 +13,10 @@ namespace {
 
 std::string Convert(const char* to, const char* from, std::string_view input, const char* what) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) ThrowConversionError(std::string("No converter for ") + what);
+    // iconv reports failure with the handle (iconv_t)-1.
+    if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+        ThrowConversionError(std::string("No converter for ") + what);
+    }
     std::string out(input.size() * 2 + 16, '\0');
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();

@@ -31,6 +31,7 @@ int RunHostProgram(const std::vector<std::string>& arguments) {
     if (arguments.empty()) return -1;
     std::vector<std::string> copies = arguments;
     std::vector<char*> argv;
+    argv.reserve(copies.size() + 1);
     for (std::string& a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t child = fork();

@@ -5,6 +5,7 @@
 
 #include "platform/errors.h"
 #include "platform/profile.h"
+#include "platform/registry_roots.h"
 #include "platform/sandbox/reg_text.h"
 #include "platform/text.h"
 
@@ -70,7 +71,7 @@ void ParseFault(const IniEntry& e, const std::string& fileName, FaultConfig& fau
         faults.lockedFiles.push_back(value);
     } else if (EqualsNoCase(e.key, "ReadOnlyKey")) {
         size_t cut = value.find('\\');
-        std::optional<uint32_t> root = RootKeyFromName(value.substr(0, cut));
+        std::optional<uint32_t> root = RootKeyFromName(value.substr(0, cut), RootNameForms::LongOrShort);
         if (!root) Fail(fileName, e.line, "ReadOnlyKey is a key path such as HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo");
         faults.readOnlyKeys.emplace_back(*root, cut == std::string::npos ? "" : value.substr(cut + 1));
     } else if (EqualsNoCase(e.key, "FailStart")) {
@@ -165,7 +166,7 @@ MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string&
                 bool negative = !v.empty() && v[0] == '-';
                 if (!v.empty() && (v[0] == '-' || v[0] == '+')) v.remove_prefix(1);
                 int64_t minutes;
-                if (!ParseInt64(v, minutes) || minutes > 14 * 60) {
+                if (!ParseInt64(v, minutes) || minutes > int64_t{14} * 60) {
                     Fail(fileName, e.line, "UtcOffset must be minutes east of UTC, from -840 to 840");
                 }
                 config.utcOffsetMinutes = static_cast<int>(negative ? -minutes : minutes);
@@ -178,11 +179,11 @@ MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string&
             }
             char letter = AsciiUpperCase(e.key)[0];
             // "fixed 53687091200" or "fixed, 53687091200"; the free bytes may be left out.
-            std::string spec = e.value;
-            for (char& c : spec) {
+            std::string driveText = e.value;
+            for (char& c : driveText) {
                 if (c == ',') c = ' ';
             }
-            std::istringstream words(spec);
+            std::istringstream words(driveText);
             std::string type, free, extra;
             words >> type >> free >> extra;
             DriveConfig drive;

@@ -3,22 +3,12 @@
 #include <cstdio>
 
 #include "platform/errors.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
 
 namespace {
-
-struct RootName {
-    uint32_t root;
-    const char* name;
-    const char* shortName;
-};
-const RootName kRoots[] = {
-    {kHkeyClassesRoot, "HKEY_CLASSES_ROOT", "HKCR"},   {kHkeyCurrentUser, "HKEY_CURRENT_USER", "HKCU"},
-    {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"}, {kHkeyUsers, "HKEY_USERS", "HKU"},
-    {kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC"},
-};
 
 class LineError {
 public:
@@ -107,20 +97,6 @@ std::string ToGbk(const std::string& utf8, const LineError& fail) {
 }
 
 }  // namespace
-
-const char* RootKeyName(uint32_t root) {
-    for (const RootName& r : kRoots) {
-        if (r.root == root) return r.name;
-    }
-    return nullptr;
-}
-
-std::optional<uint32_t> RootKeyFromName(std::string_view name) {
-    for (const RootName& r : kRoots) {
-        if (EqualsNoCase(name, r.name) || EqualsNoCase(name, r.shortName)) return r.root;
-    }
-    return std::nullopt;
-}
 
 std::string StringValueData(const std::string& gbk) {
     return Utf16ToLeBytes(GbkToUtf16(gbk)) + std::string(2, '\0');
@@ -217,7 +193,7 @@ std::vector<RegOperation> ParseRegText(std::string_view text, bool regedit4, con
             keyDeleted = !name.empty() && name[0] == '-';
             if (keyDeleted) name.erase(0, 1);
             size_t slash = name.find('\\');
-            std::optional<uint32_t> r = RootKeyFromName(name.substr(0, slash));
+            std::optional<uint32_t> r = RootKeyFromName(name.substr(0, slash), RootNameForms::LongOrShort);
             if (!r) fail("unknown root key " + name.substr(0, slash));
             root = *r;
             keyPath = slash == std::string::npos ? "" : ToGbk(name.substr(slash + 1), fail);

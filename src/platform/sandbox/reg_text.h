@@ -28,10 +28,6 @@ struct RegOperation {
 std::string DecodeRegFile(const std::string& bytes, const std::string& fileName, bool& regedit4);
 std::vector<RegOperation> ParseRegText(std::string_view utf8Text, bool regedit4, const std::string& fileName);
 
-// Root key names ("HKEY_LOCAL_MACHINE"); short forms are accepted when parsing.
-const char* RootKeyName(uint32_t root);
-std::optional<uint32_t> RootKeyFromName(std::string_view name);
-
 // One value line of a Version 5.00 file, in UTF-8: "name"="text", dword:, hex(n):.
 std::string FormatRegValue(const RegValue& value);
 

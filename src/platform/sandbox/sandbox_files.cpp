@@ -410,17 +410,24 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     if (writing && Locked(path)) {
         ThrowOsError("Cannot open the file " + path + " for writing: the file is being used by another process");
     }
-    if (mode == OpenMode::Create && !exists && !IsFolder(HostParent(hp.host))) {
+    bool creating = mode == OpenMode::Create || mode == OpenMode::CreateNew;
+    if (mode == OpenMode::CreateNew && exists) ThrowOsError("Cannot create the file " + path + ": it exists already");
+    if (creating && !exists && !IsFolder(HostParent(hp.host))) {
         ThrowOsError("Cannot create the file " + path + ": the folder does not exist");
     }
     int64_t truncated = mode == OpenMode::Create && exists ? HostSize(hp.host) : 0;
-    int flags = mode == OpenMode::Read ? O_RDONLY : mode == OpenMode::Create ? (O_RDWR | O_CREAT | O_TRUNC) : O_RDWR;
+    int flags = mode == OpenMode::Read        ? O_RDONLY
+                : mode == OpenMode::Create    ? (O_RDWR | O_CREAT | O_TRUNC)
+                : mode == OpenMode::CreateNew ? (O_RDWR | O_CREAT | O_EXCL)
+                                              : O_RDWR;
     int fd = ::open(hp.host.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
         ThrowOsError("Cannot open the file " + path + ": " +
-                     (errno == ENOENT ? std::string("the file does not exist") : std::string(std::strerror(errno))));
+                     (errno == ENOENT   ? std::string("the file does not exist")
+                      : errno == EEXIST ? std::string("it exists already")
+                                        : std::string(std::strerror(errno))));
     }
-    if (mode == OpenMode::Create) {
+    if (creating) {
         if (int64_t* budget = WriteBudget(hp)) *budget += truncated;
         if (!exists) {
             paths_.NoteAdded(hp.host);

@@ -119,7 +119,7 @@ void SandboxMachine::CreateStandardFolders() {
         profile + "\\Documents",
         profile + "\\AppData\\Local\\Temp",
         profile + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
-        profile + "\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar",
+        profile + "\\AppData\\Roaming" + kQuickLaunchBelowAppData + "\\User Pinned\\TaskBar",
     };
     for (const std::string& folder : folders) files_.CreateFolderTree(folder);
     // The system programs the helpers start by their full paths.
@@ -161,36 +161,36 @@ std::string SandboxSystem::GetSpecialFolderPath(int csidl) {
     std::string roaming = profile + "\\AppData\\Roaming";
     std::string startMenu = roaming + "\\Microsoft\\Windows\\Start Menu";
     switch (csidl) {
-        case 0:   // desktop
-        case 16:  // desktop folder
+        case kCsidlDesktop:
+        case kCsidlDesktopDirectory:
             return profile + "\\Desktop";
-        case 2:
+        case kCsidlPrograms:
             return startMenu + "\\Programs";
-        case 5:
+        case kCsidlPersonal:
             return profile + "\\Documents";
-        case 7:
+        case kCsidlStartup:
             return startMenu + "\\Programs\\Startup";
-        case 11:
+        case kCsidlStartMenu:
             return startMenu;
-        case 22:
+        case kCsidlCommonStartMenu:
             return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu";
-        case 23:
+        case kCsidlCommonPrograms:
             return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
-        case 25:
+        case kCsidlCommonDesktopDirectory:
             return "C:\\Users\\Public\\Desktop";
-        case 26:
+        case kCsidlAppData:
             return roaming;
-        case 28:
+        case kCsidlLocalAppData:
             return profile + "\\AppData\\Local";
-        case 35:
+        case kCsidlCommonAppData:
             return "C:\\ProgramData";
-        case 36:
+        case kCsidlWindows:
             return "C:\\Windows";
-        case 37:
+        case kCsidlSystem:
             return "C:\\Windows\\System32";
-        case 38:
+        case kCsidlProgramFiles:
             return "C:\\Program Files";
-        case 43:
+        case kCsidlProgramFilesCommon:
             return "C:\\Program Files\\Common Files";
         default:
             return "";

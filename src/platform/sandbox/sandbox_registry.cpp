@@ -1,12 +1,12 @@
 #include "platform/sandbox/sandbox_registry.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <fstream>
 #include <sstream>
 
 #include "platform/errors.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
@@ -22,9 +22,7 @@ std::vector<std::string> KeyParts(const std::string& path) {
 }  // namespace
 
 SandboxRegistry::SandboxRegistry(std::string file) : file_(std::move(file)) {
-    for (uint32_t root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers, kHkeyCurrentConfig}) {
-        roots_[root].name = RootKeyName(root);
-    }
+    for (const RegistryRoot& root : kRegistryRoots) roots_[root.Handle].name = root.Name;
     Load();
 }
 
@@ -162,47 +160,26 @@ std::vector<RegValue> SandboxRegistry::ListValues(uint32_t root, const std::stri
 }
 
 void SandboxRegistry::ApplyOne(const RegOperation& op) {
+    // An import goes through the same operations as a program's own calls, so
+    // that a read-only key refuses a registry file as it refuses a program.
     switch (op.kind) {
         case RegOperation::CreateKey:
-            Create(op.root, op.path);
+            CreateKey(op.root, op.path);
             break;
-        case RegOperation::DeleteKey: {
-            std::vector<std::string> parts = KeyParts(op.path);
-            if (parts.empty()) break;
-            std::string last = parts.back();
-            parts.pop_back();
-            std::string parentPath;
-            for (const std::string& p : parts) parentPath += p + "\\";
-            if (Key* parent = Find(op.root, parentPath)) parent->subkeys.erase(AsciiLowerCase(last));
+        case RegOperation::DeleteKey:
+            DeleteKey(op.root, op.path);
             break;
-        }
-        case RegOperation::SetValue: {
-            Key* key = Create(op.root, op.path);
-            bool replaced = false;
-            for (RegValue& v : key->values) {
-                if (EqualsNoCase(v.name, op.value.name)) {
-                    v.type = op.value.type;
-                    v.data = op.value.data;
-                    replaced = true;
-                }
-            }
-            if (!replaced) key->values.push_back(op.value);
+        case RegOperation::SetValue:
+            if (CreateKey(op.root, op.path)) SetValue(op.root, op.path, op.value);
             break;
-        }
         case RegOperation::DeleteValue:
-            if (Key* key = Find(op.root, op.path)) {
-                auto& values = key->values;
-                values.erase(std::remove_if(values.begin(), values.end(),
-                                            [&](const RegValue& v) { return EqualsNoCase(v.name, op.value.name); }),
-                             values.end());
-            }
+            DeleteValue(op.root, op.path, op.value.name);
             break;
     }
 }
 
 void SandboxRegistry::Apply(const std::vector<RegOperation>& operations) {
     for (const RegOperation& op : operations) ApplyOne(op);
-    Save();
 }
 
 void SandboxRegistry::Load() {
@@ -213,6 +190,8 @@ void SandboxRegistry::Load() {
     bool regedit4 = false;
     std::string text = DecodeRegFile(bytes.str(), file_, regedit4);
     for (const RegOperation& op : ParseRegText(text, regedit4, file_)) ApplyOne(op);
+    // What was just read from the file needs no writing back.
+    changed_ = false;
 }
 
 SandboxRegistry::~SandboxRegistry() {

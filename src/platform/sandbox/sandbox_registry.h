@@ -48,7 +48,8 @@ public:
     // deleting the key). The configuration must outlive this object.
     void SetFaults(const FaultConfig& faults) { faults_ = &faults; }
 
-    // Applies the operations of a parsed registry file, as regedit does.
+    // Applies the operations of a parsed registry file, as regedit does; an
+    // operation on a read-only key is skipped and the rest applied.
     void Apply(const std::vector<RegOperation>& operations);
     // Writes a value of any type into an existing key.
     bool SetValue(uint32_t root, const std::string& path, const RegValue& value);

@@ -89,6 +89,7 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
         if (child == 0) {
             close(pipeFds[1]);
             std::vector<char*> args;
+            args.reserve(argv.size() + 1);
             for (std::string& a : argv) args.push_back(a.data());
             args.push_back(nullptr);
             putenv(rootVariable.data());
@@ -134,6 +135,7 @@ int SandboxShell::LaunchAndWait(const std::string& hostProgram, const std::vecto
     if (child < 0) return -1;
     if (child == 0) {
         std::vector<char*> args;
+        args.reserve(argv.size() + 1);
         for (std::string& a : argv) args.push_back(a.data());
         args.push_back(nullptr);
         putenv(rootVariable.data());

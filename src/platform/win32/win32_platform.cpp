@@ -304,7 +304,9 @@ std::vector<FolderEntry> Win32Files::ListFolder(const std::string& folder) {
 std::unique_ptr<Stream> Win32Files::Open(const std::string& path, OpenMode mode) {
     bool reading = mode == OpenMode::Read || mode == OpenMode::ReadLocked;
     DWORD access = reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    DWORD disposition = mode == OpenMode::Create ? CREATE_ALWAYS : OPEN_EXISTING;
+    DWORD disposition = mode == OpenMode::Create      ? CREATE_ALWAYS
+                        : mode == OpenMode::CreateNew ? CREATE_NEW
+                                                      : OPEN_EXISTING;
     DWORD share = mode == OpenMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
     HANDLE h = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {

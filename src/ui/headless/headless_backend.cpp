@@ -11,7 +11,7 @@ namespace setup::ui {
 namespace {
 // A window that is still open after this much virtual time with nothing for
 // the user to do would stay open for ever.
-constexpr int64_t kGiveUpAfterMs = 3600 * 1000;
+constexpr int64_t kGiveUpAfterMs = int64_t{3600} * 1000;
 
 const char* PositionName(FormPosition p) {
     switch (p) {

@@ -6,6 +6,8 @@ namespace setup {
 
 namespace {
 
+// One row per control, as the page lays them out.
+// clang-format off
 const DocumentPageLayout kAgreement = {
     "TfrmProtocol", igProtocol, 506, 288,
     "Img_Pro_Head", 60, "Label7", "软件许可协议书", 16, 11,
@@ -17,7 +19,9 @@ const DocumentPageLayout kAgreement = {
     15, 256, 474, 24,
     "协议文件",
 };
+// clang-format on
 
+// clang-format off
 const DocumentPageLayout kReadme = {
     "TfrmSoftExplaion", igExplain, 504, 288,
     "Image2", 57, "Label8", "软件自述说明", 16, 13,
@@ -27,6 +31,7 @@ const DocumentPageLayout kReadme = {
     "Label17", "如果你已仔细阅读，单击[下一步(&N)>]按钮继续安装，如果你选定取消, 安装程序将会关闭。", 16, 257, 420, 24,
     "说明文件",
 };
+// clang-format on
 
 }  // namespace
 

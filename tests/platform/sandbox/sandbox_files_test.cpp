@@ -120,19 +120,19 @@ TEST_F(SandboxFilesTest, SetFileTimeOfUsesDosResolutionAndTheTimeZone) {
     Configure("[Machine]\nUtcOffset=480\n");
     Write("C:\\t.txt", "x");
     double dateTime = 45356 + (13 * 3600 + 14 * 60 + 15.6) / 86400.0;  // 2024-03-05 13:14:15.6 local
-    SetFileTimeOf("C:\\t.txt", 2, dateTime);
+    SetFileTimeOf("C:\\t.txt", FileTimeKind::LastWrite, dateTime);
     struct stat st;
     ASSERT_EQ(stat(HostPath("C/t.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);  // 2024-03-05 05:14:14 UTC
     EXPECT_EQ(st.st_mtim.tv_nsec, 0);
     // Creation time set alone, the write time stays.
-    SetFileTimeOf("C:\\t.txt", 0, dateTime + 1);
+    SetFileTimeOf("C:\\t.txt", FileTimeKind::Creation, dateTime + 1);
     EXPECT_EQ(*OS().Files().GetFileTime("C:\\t.txt", FileTimeKind::Creation), 133541180540000000ull - 8 * 36000000000ull + 864000000000ull);
     ASSERT_EQ(stat(HostPath("C/t.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);
     // A missing file, or a date outside the DOS range, is skipped silently.
-    EXPECT_NO_THROW(SetFileTimeOf("C:\\missing.txt", 2, dateTime));
-    EXPECT_NO_THROW(SetFileTimeOf("C:\\t.txt", 2, -1.0));
+    EXPECT_NO_THROW(SetFileTimeOf("C:\\missing.txt", FileTimeKind::LastWrite, dateTime));
+    EXPECT_NO_THROW(SetFileTimeOf("C:\\t.txt", FileTimeKind::LastWrite, -1.0));
     ASSERT_EQ(stat(HostPath("C/t.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);
 }
@@ -176,6 +176,19 @@ TEST_F(SandboxFilesTest, FoldersAndCopies) {
     EXPECT_EQ(files.GetFileTime("C:\\x\\copy.txt", FileTimeKind::LastWrite),
               files.GetFileTime("C:\\x\\y\\f.txt", FileTimeKind::LastWrite));
     EXPECT_FALSE(files.CreateFolderTree("C:\\x\\y\\f.txt\\sub"));  // a file in the way
+}
+
+// A new file is made only where nothing holds the name: an existing file
+// keeps its bytes, a folder stays a folder.
+TEST_F(SandboxFilesTest, CreateNewNeverOpensAnExistingName) {
+    Write("C:\\old.txt", "kept");
+    EXPECT_THROW(OS().Files().Open("C:\\OLD.txt", OpenMode::CreateNew), Error);
+    EXPECT_EQ(Read("C:\\old.txt"), "kept");
+    ASSERT_TRUE(OS().Files().CreateFolderTree("C:\\dir.bat"));
+    EXPECT_THROW(OS().Files().Open("C:\\dir.bat", OpenMode::CreateNew), Error);
+    EXPECT_THROW(OS().Files().Open("C:\\no folder\\new.txt", OpenMode::CreateNew), Error);
+    OS().Files().Open("C:\\new.txt", OpenMode::CreateNew)->WriteBytes("fresh");
+    EXPECT_EQ(Read("C:\\new.txt"), "fresh");
 }
 
 // A host program written onto the machine stays runnable.

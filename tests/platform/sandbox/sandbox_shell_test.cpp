@@ -100,6 +100,25 @@ TEST_F(SandboxShellTest, RegeditImportsBothFileFormats) {
     EXPECT_TRUE(Contains(lines[0], "\"imported\":true"));
 }
 
+// An imported file obeys read-only keys as a program does: what lies below
+// one is left as it was, the rest of the file is applied.
+TEST_F(SandboxShellTest, RegeditImportLeavesReadOnlyKeysAlone) {
+    ASSERT_TRUE(OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Locked\\Old"));
+    ASSERT_TRUE(OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\Locked", "a", "1"));
+    Configure("[Faults]\nReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\n");
+    Write("C:\\r.reg",
+          "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked]\r\n\"a\"=\"2\"\r\n\"b\"=\"3\"\r\n"
+          "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\\Old]\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\\New]\r\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Free]\r\n\"c\"=\"4\"\r\n");
+    ImportRegFile("C:\\r.reg");
+    RegistryApi& reg = OS().Registry();
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\Locked", "a"), "1");
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\Locked", "b"), std::nullopt);
+    EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Locked\\Old"));
+    EXPECT_FALSE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Locked\\New"));
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\Free", "c"), "4");
+}
+
 // A damaged .reg file changes nothing and the effect says why, with the line.
 TEST_F(SandboxShellTest, DamagedRegFileImportsNothing) {
     Write("C:\\bad.reg", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Half]\r\n\"a\"=\"1\"\r\n\"b\"=dword:nothex\r\n");
@@ -129,7 +148,7 @@ TEST_F(SandboxShellTest, MessageBoxesFollowTheAnswersSection) {
 
 // Taskbar verbs exist from Windows 7 on; pinning twice does nothing new.
 TEST_F(SandboxShellTest, TaskbarVerbsOnlyOnWindows7AndLater) {
-    std::string link = GetSpecialFolder(kCsidlAppData) + "\\Microsoft\\Internet Explorer\\Quick Launch\\Demo.lnk";
+    std::string link = GetQuickLaunchFolder() + "\\Demo.lnk";
     Write(link, "lnk");
     PinToTaskbar(link);
     PinToTaskbar(link);

@@ -24,8 +24,8 @@ TEST_F(SystemHelpersTest, VersionText) {
 
 // On Windows 7: an elevated regsvr32 by its full path, without "/s".
 TEST_F(SystemHelpersTest, RegisterServerOnWindows7) {
-    RegisterServer("C:\\A B\\x.dll", true);
-    RegisterServer("C:\\A B\\x.dll", false);
+    RegisterServer("C:\\A B\\x.dll", ServerAction::Register);
+    RegisterServer("C:\\A B\\x.dll", ServerAction::Unregister);
     std::vector<std::string> lines = EffectLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(Contains(lines[0], "\"effect\":\"ShellExecuteEx\""));
@@ -37,8 +37,8 @@ TEST_F(SystemHelpersTest, RegisterServerOnWindows7) {
 
 TEST_F(SystemHelpersTest, RegisterServerOnXp) {
     Configure("[Machine]\nOsVersion=5.1\n");
-    RegisterServer("C:\\A B\\x.dll", true);
-    RegisterServer("C:\\A B\\x.dll", false);
+    RegisterServer("C:\\A B\\x.dll", ServerAction::Register);
+    RegisterServer("C:\\A B\\x.dll", ServerAction::Unregister);
     std::vector<std::string> lines = EffectLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(Contains(lines[0], Field("commandLine", "C:\\Windows\\System32\\regsvr32.exe /s \"C:\\A B\\x.dll\"")));
@@ -47,8 +47,8 @@ TEST_F(SystemHelpersTest, RegisterServerOnXp) {
 }
 
 TEST_F(SystemHelpersTest, ServiceAndRegistryFileCommandLines) {
-    InstallService("C:\\svc.exe", true);
-    InstallService("C:\\P Q\\svc.exe", false);
+    InstallService("C:\\svc.exe", ServiceAction::Install);
+    InstallService("C:\\P Q\\svc.exe", ServiceAction::Uninstall);
     ImportRegFile("C:\\Temp Dir\\x.reg");
     std::vector<std::string> lines = EffectLines();
     ASSERT_EQ(lines.size(), 3u);
@@ -59,10 +59,10 @@ TEST_F(SystemHelpersTest, ServiceAndRegistryFileCommandLines) {
 }
 
 TEST_F(SystemHelpersTest, AutoRunEntries) {
-    SetAutoRun("x.exe", "C:\\P\\x.exe", true);
+    SetAutoRun("x.exe", "C:\\P\\x.exe", AutoRunAction::Add);
     const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, key, "x.exe"), "C:\\P\\x.exe");
-    SetAutoRun("x.exe", "", false);
+    SetAutoRun("x.exe", "", AutoRunAction::Remove);
     EXPECT_FALSE(OS().Registry().ReadString(kHkeyLocalMachine, key, "x.exe"));
     EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, key));
 }

@@ -100,7 +100,7 @@ TEST_F(Win32PlatformTest, FilesAttributesAndTimes) {
     // so that is not asserted here.)
     ASSERT_TRUE(files.SetAttributes(file, kAttrNormal));
 
-    SetFileTimeOf(file, 2, 45356 + (13 * 3600 + 14 * 60 + 15.6) / 86400.0);
+    SetFileTimeOf(file, FileTimeKind::LastWrite, 45356 + (13 * 3600 + 14 * 60 + 15.6) / 86400.0);
     std::optional<FileTime> written = files.GetFileTime(file, FileTimeKind::LastWrite);
     ASSERT_TRUE(written);
     EXPECT_EQ(*written % 20000000ull, 0u);  // two-second resolution
