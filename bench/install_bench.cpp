@@ -64,8 +64,9 @@ void BuildPackage(const std::string& root, const std::vector<Source>& sources,
         item->Source = "D:\\src\\" + sources[i].name;
         item->TargetDir = "目标计算机\\Program Files\\d" + std::to_string(i % 100);
         item->FileTime = 45356.5;
-        ItemRange range = sources[i].hostPath.empty() ? writer.WriteItem(contentOf(i))
-                                                      : writer.WriteItem(*OpenHostFile(sources[i].hostPath, OpenMode::Read));
+        ItemRange range = sources[i].hostPath.empty()
+                              ? writer.WriteItem(contentOf(i))
+                              : writer.WriteItem(*OpenHostFile(sources[i].hostPath, OpenMode::Read));
         item->DataStart = range.dataStart;
         item->DataEnd = range.dataEnd;
         item->FileSize = range.size;

@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
         for (size_t chunk : chunks) {
             for (size_t level : levels) {
                 Result r = Measure(files, static_cast<int>(level), chunk);
-                std::printf("| %s | %zu | %.1f | %zu | %zu | %zu | %.4f | %.1f |\n",
-                            fs::path(root).filename().c_str(), files.size(), total / 1048576.0, level, chunk, r.bytes,
+                std::printf("| %s | %zu | %.1f | %zu | %zu | %zu | %.4f | %.1f |\n", fs::path(root).filename().c_str(),
+                            files.size(), total / 1048576.0, level, chunk, r.bytes,
                             total ? static_cast<double>(r.bytes) / static_cast<double>(total) : 0.0,
                             r.seconds > 0 ? total / 1048576.0 / r.seconds : 0.0);
                 std::fflush(stdout);

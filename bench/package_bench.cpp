@@ -38,7 +38,6 @@ void BM_ParseProject10000Files(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseProject10000Files)->Unit(benchmark::kMillisecond);
 
-
 void BM_ReadPackageData64MiB(benchmark::State& state) {
     std::string data(64 << 20, '\0');
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 24 & 0x3F);

@@ -45,7 +45,8 @@ void PostInstallActions(InstallRun& run) {
         }
         if (item->IsService) {
             run.Message("正在注册服务“" + path + "”，请稍候");
-            if (!InstallService(path, ServiceAction::Install)) run.Fail(path, "Cannot start the service program to install the service");
+            if (!InstallService(path, ServiceAction::Install))
+                run.Fail(path, "Cannot start the service program to install the service");
         }
         if (item->RunAtStartup) {
             run.Message("正在安装自动运行程序“" + path + "”，请稍候");
@@ -116,7 +117,8 @@ void ComponentPackages(InstallRun& run) {
         std::string regRun = ReadProfileString(ini, "Term", "RegRun", "");
         if (!regRun.empty() && RegistryValuePresent(regRun)) continue;
         if (ReadProfileString(ini, "RegistryList", "Regtype", "System") == "System") {
-            std::string exe = FindComponentFile(model, component->Name, ReadProfileString(ini, "Option", "ExeFile", ""));
+            std::string exe =
+                FindComponentFile(model, component->Name, ReadProfileString(ini, "Option", "ExeFile", ""));
             if (!exe.empty() && OS().Files().FileExists(exe) && !RunAndWait(exe)) {
                 run.Fail(component->Name, "Cannot start the component's installer " + exe);
             }

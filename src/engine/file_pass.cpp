@@ -70,8 +70,7 @@ std::string TemporaryNameFor(const std::string& target) {
 // Writes the item's data under a temporary name and moves it over the target;
 // the earlier file stays whole until then, and a failure leaves no partial
 // file behind. Raises what went wrong.
-void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFileData& item,
-                        const std::string& target) {
+void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFileData& item, const std::string& target) {
     FilesApi& files = OS().Files();
     std::string temp = TemporaryNameFor(target);
     try {
@@ -149,9 +148,10 @@ void FilePass(InstallRun& run) {
                 // the product would be left half registered.
                 if (item.IsComponent) throw;
                 // A chunk that does not inflate says only "error"; the report names the cause.
-                run.Fail(target, e.Kind() == ErrorKind::Decompression
-                                     ? std::string("The setup package is damaged: the data of this file does not inflate")
-                                     : std::string(e.what()));
+                run.Fail(target,
+                         e.Kind() == ErrorKind::Decompression
+                             ? std::string("The setup package is damaged: the data of this file does not inflate")
+                             : std::string(e.what()));
                 run.failedFiles.push_back(target);
             }
         }

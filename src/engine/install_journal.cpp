@@ -59,7 +59,9 @@ bool InstallJournal::JournalFiles::CreateFolderTree(const std::string& path) {
     return ok;
 }
 
-bool InstallJournal::JournalFiles::RemoveFolder(const std::string& path) { return j_.inner_.Files().RemoveFolder(path); }
+bool InstallJournal::JournalFiles::RemoveFolder(const std::string& path) {
+    return j_.inner_.Files().RemoveFolder(path);
+}
 
 bool InstallJournal::JournalFiles::DeleteFile(const std::string& path) {
     FilesApi& files = j_.inner_.Files();
@@ -215,19 +217,19 @@ void InstallJournal::JournalRegistry::NoteValue(uint32_t root, const std::string
 }
 
 bool InstallJournal::JournalRegistry::WriteString(uint32_t root, const std::string& path, const std::string& name,
-                                           const std::string& value) {
+                                                  const std::string& value) {
     NoteValue(root, path, name);
     return j_.inner_.Registry().WriteString(root, path, name, value);
 }
 
 bool InstallJournal::JournalRegistry::WriteDword(uint32_t root, const std::string& path, const std::string& name,
-                                          uint32_t value) {
+                                                 uint32_t value) {
     NoteValue(root, path, name);
     return j_.inner_.Registry().WriteDword(root, path, name, value);
 }
 
 bool InstallJournal::JournalRegistry::WriteBinary(uint32_t root, const std::string& path, const std::string& name,
-                                           const std::string& bytes) {
+                                                  const std::string& bytes) {
     NoteValue(root, path, name);
     return j_.inner_.Registry().WriteBinary(root, path, name, bytes);
 }
@@ -342,8 +344,8 @@ std::vector<std::string> InstallJournal::Rollback() {
     std::vector<std::string> left;
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
         if (Undo(*it)) continue;
-        bool registryEntry = it->kind == Kind::KeyCreated || it->kind == Kind::ValueWritten ||
-                             it->kind == Kind::KeyDeleted;
+        bool registryEntry =
+            it->kind == Kind::KeyCreated || it->kind == Kind::ValueWritten || it->kind == Kind::KeyDeleted;
         left.push_back(registryEntry ? RootText(it->root, it->path) : it->path);
     }
     entries_.clear();

@@ -41,8 +41,17 @@ public:
     void Commit();
 
 private:
-    enum class Kind { FolderCreated, FileCreated, FileMovedAside, FileMoved, AttributesChanged, FileTimeChanged, KeyCreated,
-                      ValueWritten, KeyDeleted };
+    enum class Kind {
+        FolderCreated,
+        FileCreated,
+        FileMovedAside,
+        FileMoved,
+        AttributesChanged,
+        FileTimeChanged,
+        KeyCreated,
+        ValueWritten,
+        KeyDeleted
+    };
     struct KeySnapshot {
         std::string path;  // relative to the deleted key; empty for the key itself
         std::vector<RegValue> values;
@@ -50,7 +59,7 @@ private:
     struct Entry {
         Entry(Kind k, std::string p, std::string b = "") : kind(k), path(std::move(p)), backup(std::move(b)) {}
         Kind kind;
-        std::string path;  // file, folder or key path
+        std::string path;    // file, folder or key path
         std::string backup;  // FileMovedAside: where the earlier file is kept
         uint32_t root = 0;
         uint32_t attributes = 0;

@@ -1,7 +1,7 @@
 // The shortcut pass: the Start-menu folder and the listed shortcut folders,
 // then every shell link and internet shortcut, never over an existing one
-// that this installation did not write itself, each recorded for the uninstaller; quick-launch links are also pinned to the
-// taskbar from Windows Vista on. Also the uninstaller's own shortcut.
+// that this installation did not write itself, each recorded for the uninstaller; quick-launch links are also pinned to
+// the taskbar from Windows Vista on. Also the uninstaller's own shortcut.
 #include "engine/install.h"
 #include "engine/target_paths.h"
 #include "platform/common.h"
@@ -147,8 +147,8 @@ void UninstallStep(InstallRun& run) {
         run.Fail(folder + "\\" + name + ".lnk", "Cannot save the shortcut");
     }
     run.record.AddFile(folder + "\\" + name + ".lnk", true);
-    TUnInstall::WriteUninstallEntry(run.uninstallerPath, model.ItemName, data.InstallDir, model.PackageId,
-                                    model.Author, model.Url, model.Version, model.Size);
+    TUnInstall::WriteUninstallEntry(run.uninstallerPath, model.ItemName, data.InstallDir, model.PackageId, model.Author,
+                                    model.Url, model.Version, model.Size);
     std::string digest = run.record.SaveToFile(RecordPathFor(run.uninstallerPath));
     TUnInstall::WriteRecordDigest(model.PackageId, digest);
 }

@@ -77,7 +77,9 @@ void TUnInstall::MergeEarlier(const TUnInstall& earlier) {
     }
 }
 
-bool TUnInstall::RecordedEarlier(const std::string& file) const { return earlierFiles_.count(AsciiLowerCase(file)) != 0; }
+bool TUnInstall::RecordedEarlier(const std::string& file) const {
+    return earlierFiles_.count(AsciiLowerCase(file)) != 0;
+}
 
 void TUnInstall::CreateFoldersLogged(const std::string& path) {
     std::vector<std::string> pieces = SplitPath(path);

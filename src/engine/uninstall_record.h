@@ -111,7 +111,7 @@ private:
     std::string projectName_;
     std::string packageId_;
     std::vector<std::unique_ptr<TUnInsData>> entries_;
-    std::unordered_set<std::string> index_;  // kind + folded texts of every entry
+    std::unordered_set<std::string> index_;         // kind + folded texts of every entry
     std::unordered_set<std::string> earlierFiles_;  // folded paths of the merged earlier files
 };
 

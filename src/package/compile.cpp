@@ -182,8 +182,9 @@ void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress
                 path = root + "Reg\\" + LastComponent(item.Source);
                 break;
             case fkCompFile: {
-                std::string rest = item.Source.size() > item.TargetDir.size() ? item.Source.substr(item.TargetDir.size())
-                                                                              : std::string();
+                std::string rest = item.Source.size() > item.TargetDir.size()
+                                       ? item.Source.substr(item.TargetDir.size())
+                                       : std::string();
                 item.TargetDir = root + "Comp\\" + item.Name;
                 path = item.TargetDir + "\\" + rest;
                 break;
@@ -214,8 +215,8 @@ void TCompile::DeleteTempFiles() {
 
 void TCompile::ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd,
                                int64_t promisedSize) {
-    ReadPackageData(source, [&target](std::string& piece) { target.WriteBytes(piece); }, dataStart, dataEnd,
-                    promisedSize);
+    ReadPackageData(
+        source, [&target](std::string& piece) { target.WriteBytes(piece); }, dataStart, dataEnd, promisedSize);
 }
 
 void TCompile::ReadPackageData(Stream& source, const ContentSink& sink, int64_t dataStart, int64_t dataEnd,

@@ -381,7 +381,7 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
         const TCompileFileData& item = *model.FileList[i];
         std::string what = "item " + std::to_string(i + 1) + " (" + item.Source + ")";
         std::string folder = EndsWithChar(item.TargetDir, '\\') ? item.TargetDir : item.TargetDir + "\\";
-        std::string target = item.Kind == fkFile   ? folder + InstalledName(item)
+        std::string target = item.Kind == fkFile     ? folder + InstalledName(item)
                              : item.Kind == fkFolder ? item.TargetDir
                                                      : item.Source;
         std::string problem = CheckFileItem(item, limits);
@@ -424,7 +424,8 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
             }
             if (!packaged) problem = "has the target " + Quoted(shortcut.Target) + ", which is no packaged file";
         }
-        if (problem.empty()) problem = claim(ComparablePath(target + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk")), what);
+        if (problem.empty())
+            problem = claim(ComparablePath(target + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk")), what);
         report(RuleBreak::List::Shortcuts, i, what, target, problem);
     }
     for (size_t i = 0; i < model.CompList.size(); ++i) {

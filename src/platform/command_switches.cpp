@@ -19,8 +19,8 @@ bool SwitchBody(const std::string& argument, std::string& body) {
 // "C:\..." or "\\server\share...": a folder that does not depend on the
 // current folder of whoever started the program.
 bool IsFullPath(const std::string& path) {
-    bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                 path[2] == '\\';
+    bool drive =
+        path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
     bool share = path.size() > 2 && path[0] == '\\' && path[1] == '\\';
     return drive || share;
 }
@@ -58,8 +58,8 @@ CommandSwitches ParseCommandSwitches(const std::vector<std::string>& arguments) 
             for (size_t j = i + 1; j < arguments.size(); ++j) folder += " " + arguments[j];
             while (folder.size() > 3 && EndsWithChar(folder, '\\')) folder.pop_back();
             if (!IsFullPath(folder)) {
-                switches.Problem = "The switch /D= needs the full path of a folder (such as C:\\Apps\\Demo): \"" +
-                                   folder + "\"";
+                switches.Problem =
+                    "The switch /D= needs the full path of a folder (such as C:\\Apps\\Demo): \"" + folder + "\"";
             } else {
                 switches.InstallDir = folder;
             }

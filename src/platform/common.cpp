@@ -187,7 +187,8 @@ bool RegisterServer(const std::string& file, ServerAction action) {
 bool InstallService(const std::string& program, ServiceAction action) {
     // The program is quoted, so that Windows cannot start a planted
     // C:\Program.exe for a path with blanks.
-    return OS().Shell().WinExec(Quoted(program) + (action == ServiceAction::Install ? " -Install" : " -unInstall"), kSwShowNormal) > 31;
+    return OS().Shell().WinExec(Quoted(program) + (action == ServiceAction::Install ? " -Install" : " -unInstall"),
+                                kSwShowNormal) > 31;
 }
 
 void ImportRegFile(const std::string& regFile) {

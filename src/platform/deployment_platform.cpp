@@ -169,8 +169,7 @@ bool DeploymentPlatform::LoggedRegistry::WriteValue(uint32_t root, const std::st
     return ok;
 }
 
-bool DeploymentPlatform::LoggedRegistry::DeleteValue(uint32_t root, const std::string& path,
-                                                     const std::string& name) {
+bool DeploymentPlatform::LoggedRegistry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {
     bool ok = inner_.DeleteValue(root, path, name);
     if (ok) LogLine("删除注册表值：" + ValueText(root, path, name));
     return ok;
@@ -241,8 +240,7 @@ bool DeploymentPlatform::LoggedShell::RequestRestart() {
 
 // ---- dialogs -----------------------------------------------------------------
 
-int DeploymentPlatform::LoggedDialogs::MessageBox(const std::string& text, const std::string& caption,
-                                                  uint32_t flags) {
+int DeploymentPlatform::LoggedDialogs::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
     std::string head = IconName(flags) + "框" + (caption.empty() ? "" : "［" + caption + "］") + "：";
     if (mode_ == BoxMode::LogOnly) {
         int answer = UnattendedAnswer(flags);

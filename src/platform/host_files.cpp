@@ -36,7 +36,7 @@ public:
         if (!file_) ThrowOsError("Cannot write the file " + name_);
     }
     int64_t Seek(int64_t offset, SeekOrigin origin) override {
-        std::ios::seekdir dir = origin == SeekOrigin::Begin ? std::ios::beg
+        std::ios::seekdir dir = origin == SeekOrigin::Begin     ? std::ios::beg
                                 : origin == SeekOrigin::Current ? std::ios::cur
                                                                 : std::ios::end;
         file_.seekg(offset, dir);

@@ -108,11 +108,11 @@ inline constexpr uint32_t kAttrReparsePoint = 0x400;
 enum class FileTimeKind { Creation = 0, LastAccess = 1, LastWrite = 2 };
 
 enum class OpenMode {
-    Read,         // existing file, read only, sharing everything
-    Create,       // create or truncate, read and write
-    CreateNew,    // a new file, read and write; fails when the name exists, whatever it is
-    ReadWrite,    // existing file, read and write
-    ReadLocked,   // existing file, read only; while open, others may read it but not write, rename or delete it
+    Read,        // existing file, read only, sharing everything
+    Create,      // create or truncate, read and write
+    CreateNew,   // a new file, read and write; fails when the name exists, whatever it is
+    ReadWrite,   // existing file, read and write
+    ReadLocked,  // existing file, read only; while open, others may read it but not write, rename or delete it
 };
 
 enum class MoveMode {
@@ -130,8 +130,8 @@ struct FolderEntry {
 class FilesApi {
 public:
     virtual ~FilesApi() = default;
-    virtual bool FileExists(const std::string& path) = 0;     // a file, not a folder
-    virtual bool FolderExists(const std::string& path) = 0;   // a folder
+    virtual bool FileExists(const std::string& path) = 0;    // a file, not a folder
+    virtual bool FolderExists(const std::string& path) = 0;  // a folder
     // Creates the folder and every missing parent; true when it exists after.
     virtual bool CreateFolderTree(const std::string& path) = 0;
     // Removes an empty folder; false when it is not empty or cannot be removed.

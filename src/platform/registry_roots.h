@@ -20,8 +20,8 @@ struct RegistryRoot {
 
 // The five roots, in handle order.
 inline constexpr RegistryRoot kRegistryRoots[] = {
-    {kHkeyClassesRoot, "HKEY_CLASSES_ROOT", "HKCR"},   {kHkeyCurrentUser, "HKEY_CURRENT_USER", "HKCU"},
-    {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"}, {kHkeyUsers, "HKEY_USERS", "HKU"},
+    {kHkeyClassesRoot, "HKEY_CLASSES_ROOT", "HKCR"},     {kHkeyCurrentUser, "HKEY_CURRENT_USER", "HKCU"},
+    {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"},   {kHkeyUsers, "HKEY_USERS", "HKU"},
     {kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC"},
 };
 

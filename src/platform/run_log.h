@@ -19,5 +19,4 @@ bool RunLogOpen();
 // A line that cannot be written is dropped: the log never ends a run.
 void LogLine(const std::string& text);
 
-
 }  // namespace setup

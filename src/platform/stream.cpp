@@ -11,8 +11,9 @@ void Stream::ReadExact(void* buffer, size_t count, const char* what) {
     if (count == 0) return;
     int64_t start = Position();
     if (Size() - start < static_cast<int64_t>(count)) {
-        ThrowDamaged(std::string("Unexpected end of ") + what + ": " + std::to_string(count) + " bytes needed at offset " +
-                     std::to_string(start) + ", " + std::to_string(Size() - start) + " left");
+        ThrowDamaged(std::string("Unexpected end of ") + what + ": " + std::to_string(count) +
+                     " bytes needed at offset " + std::to_string(start) + ", " + std::to_string(Size() - start) +
+                     " left");
     }
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
@@ -30,8 +31,9 @@ std::string Stream::ReadBytes(size_t count, const char* what) {
     // The size is checked before the buffer is allocated, so a damaged length
     // cannot make the reader allocate gigabytes.
     if (Remaining() < static_cast<int64_t>(count)) {
-        ThrowDamaged(std::string("Unexpected end of ") + what + ": " + std::to_string(count) + " bytes needed at offset " +
-                     std::to_string(Position()) + ", " + std::to_string(Remaining()) + " left");
+        ThrowDamaged(std::string("Unexpected end of ") + what + ": " + std::to_string(count) +
+                     " bytes needed at offset " + std::to_string(Position()) + ", " + std::to_string(Remaining()) +
+                     " left");
     }
     std::string bytes(count, '\0');
     ReadExact(bytes.data(), count, what);
@@ -121,8 +123,9 @@ void MemoryStream::Write(const void* buffer, size_t count) {
 }
 
 int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
-    int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? static_cast<int64_t>(position_)
-                                                                                   : static_cast<int64_t>(data_.size());
+    int64_t base = origin == SeekOrigin::Begin     ? 0
+                   : origin == SeekOrigin::Current ? static_cast<int64_t>(position_)
+                                                   : static_cast<int64_t>(data_.size());
     int64_t target = base + offset;
     if (target < 0) ThrowOsError("Cannot seek before the start of a memory stream");
     position_ = static_cast<size_t>(target);

@@ -73,7 +73,8 @@ void TInstall::LogChoices() const {
     auto yesNo = [](bool on) { return std::string(on ? "是" : "否"); };
     LogLine("安装文件夹：" + data.InstallDir);
     LogLine("开始菜单文件夹：" + (data.CreateStartFolder ? data.StartFolder : std::string("（不创建）")));
-    LogLine("桌面快捷方式：" + yesNo(data.DesktopShortcut) + "；快速启动栏快捷方式：" + yesNo(data.QuickLaunchShortcut));
+    LogLine("桌面快捷方式：" + yesNo(data.DesktopShortcut) + "；快速启动栏快捷方式：" +
+            yesNo(data.QuickLaunchShortcut));
     for (const auto& component : model_->CompList) LogLine("组件：" + component->Name);
 }
 

@@ -354,10 +354,12 @@ std::string ShellTreeView::Describe() const {
     while (!pending.empty()) {
         auto [node, depth] = pending.back();
         pending.pop_back();
-        line += "\n    | " + std::string(static_cast<size_t>(depth) * 2, ' ') + (node->hasChildren ? (node->expanded ? "- " : "+ ") : "  ") +
-                node->name + (node == selected_ ? "  (selected)" : "");
+        line += "\n    | " + std::string(static_cast<size_t>(depth) * 2, ' ') +
+                (node->hasChildren ? (node->expanded ? "- " : "+ ") : "  ") + node->name +
+                (node == selected_ ? "  (selected)" : "");
         if (!node->expanded) continue;
-        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) pending.push_back({it->get(), depth + 1});
+        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+            pending.push_back({it->get(), depth + 1});
     }
     return line;
 }
@@ -425,7 +427,8 @@ ShellTreeView::Node* ShellTreeView::Find(const std::string& displayPath) {
 
 std::string HtmlView::Describe() const {
     std::string line = Control::Describe();
-    if (!document_) return line + (file_.empty() ? " no document" : " no document (" + Quote(file_) + " cannot be shown)");
+    if (!document_)
+        return line + (file_.empty() ? " no document" : " no document (" + Quote(file_) + " cannot be shown)");
     static const char* const kinds[] = {"text", "RTF", "HTML"};
     line += " document " + Quote(file_) + " " + kinds[static_cast<int>(document_->kind)] + ", " +
             std::to_string(document_->lines.size()) + " lines";

@@ -271,7 +271,8 @@ std::vector<std::string> FormattedTextLines(const FormattedText& text) {
     GbkDisplayConverter converter;
     for (const Block& block : text.Blocks) {
         std::string line = block.Marker;
-        if (block.Kind == BlockKind::ListItem && block.Level > 1) line.insert(0, 2 * static_cast<size_t>(block.Level - 1), ' ');
+        if (block.Kind == BlockKind::ListItem && block.Level > 1)
+            line.insert(0, 2 * static_cast<size_t>(block.Level - 1), ' ');
         bool hasText = !block.Marker.empty() || block.Runs.empty();
         for (const TextRun& run : block.Runs) {
             line += block.Kind == BlockKind::TableRow && run.Text == "\t" ? " | " : run.Text;

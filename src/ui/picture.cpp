@@ -96,7 +96,9 @@ Picture DecodePicture(PictureFormat format, const std::string& bytes) {
 
 std::optional<PictureFormat> PictureFormatOfContent(const std::string& bytes) {
     using namespace std::string_view_literals;
-    auto starts = [&](std::string_view magic) { return bytes.size() >= magic.size() && bytes.compare(0, magic.size(), magic) == 0; };
+    auto starts = [&](std::string_view magic) {
+        return bytes.size() >= magic.size() && bytes.compare(0, magic.size(), magic) == 0;
+    };
     if (starts("\x89PNG\r\n\x1a\n"sv)) return PictureFormat::Png;
     if (starts("\xFF\xD8\xFF"sv)) return PictureFormat::Jpeg;
     if (starts("BM"sv)) return PictureFormat::Bmp;

@@ -27,7 +27,8 @@ NormalPath Normalize(const std::string& path) {
     }
     result.unc = StartsWithNoCase(text, "\\\\");
     for (std::string piece : SplitOn(text, '\\')) {
-        while (!piece.empty() && (piece.back() == '.' || piece.back() == ' ') && IsCharBoundary(piece, piece.size() - 1)) {
+        while (!piece.empty() && (piece.back() == '.' || piece.back() == ' ') &&
+               IsCharBoundary(piece, piece.size() - 1)) {
             if (piece == "..") break;
             piece.pop_back();
         }

@@ -103,8 +103,9 @@ bool TfrmUnInstall::LoadRecord() {
         // A record that cannot be read removes nothing: the user learns why.
         record_.Clear();
         exitCode_ = 1;
-        OS().Dialogs().MessageBox(std::string("安装日志文件已损坏，卸载程序无法正常工作，程序将退出系统。\r\n\r\n") + e.what(),
-                                  "", kMbIconStop | kMbOk);
+        OS().Dialogs().MessageBox(
+            std::string("安装日志文件已损坏，卸载程序无法正常工作，程序将退出系统。\r\n\r\n") + e.what(), "",
+            kMbIconStop | kMbOk);
         return false;
     }
     if (!genuine) {
@@ -114,8 +115,8 @@ bool TfrmUnInstall::LoadRecord() {
         record_.Clear();
         exitCode_ = 1;
         OS().Dialogs().MessageBox(
-            "安装日志文件与安装时保存的不一致，可能已被修改。为安全起见，卸载程序不会删除任何内容，程序将退出系统。", "",
-            kMbIconStop | kMbOk);
+            "安装日志文件与安装时保存的不一致，可能已被修改。为安全起见，卸载程序不会删除任何内容，程序将退出系统。",
+            "", kMbIconStop | kMbOk);
         return false;
     }
     return true;

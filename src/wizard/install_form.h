@@ -33,5 +33,4 @@ private:
     std::exception_ptr failure_;
 };
 
-
 }  // namespace setup

@@ -54,9 +54,12 @@ TEST_F(DemoInstallTest, InstallsCompletely) {
     InstallDemo();
     // Files, byte for byte, in their folders.
     const std::pair<const char*, const char*> files[] = {
-        {"demo.exe", "files/demo.exe"},       {"readme.txt", "files/readme.txt"},
-        {"docs\\guide.txt", "files/docs/guide.txt"}, {"docs\\images\\notes.txt", "files/docs/images/notes.txt"},
-        {"lib\\demo.dll", "files/lib/demo.dll"},     {"config\\settings.ini", "config/settings.ini"},
+        {"demo.exe", "files/demo.exe"},
+        {"readme.txt", "files/readme.txt"},
+        {"docs\\guide.txt", "files/docs/guide.txt"},
+        {"docs\\images\\notes.txt", "files/docs/images/notes.txt"},
+        {"lib\\demo.dll", "files/lib/demo.dll"},
+        {"config\\settings.ini", "config/settings.ini"},
     };
     for (const auto& [installed, source] : files) {
         EXPECT_EQ(Read(kDir + "\\" + installed), setup::ReadHostFile(demo_ + "/" + source)) << installed;

@@ -26,7 +26,8 @@ protected:
         Write("C:\\App\\gone.txt", "deleted by the run");
         OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Demo");
         OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\Demo", "Path", "C:\\App");
-        OS().Registry().WriteValue(kHkeyLocalMachine, "SOFTWARE\\Demo", {"Raw", kRegExpandSz, std::string("%\0\0\0", 4)});
+        OS().Registry().WriteValue(kHkeyLocalMachine, "SOFTWARE\\Demo",
+                                   {"Raw", kRegExpandSz, std::string("%\0\0\0", 4)});
         OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Demo\\Tree\\Leaf");
         OS().Registry().WriteDword(kHkeyLocalMachine, "SOFTWARE\\Demo\\Tree\\Leaf", "n", 7);
     }

@@ -105,7 +105,8 @@ TEST_F(InstallTest, FilesFoldersRecordAndUninstallEntry) {
     EXPECT_EQ(Read(kDir + "\\UnInstall 演示.exe"), "uninstaller");
     EXPECT_TRUE(OS().Files().FolderExists(kDir + "\\logs"));
     // 2024-03-05 13:14:14 local (two-second resolution) at UTC+8.
-    EXPECT_EQ(OS().Files().GetFileTime(kDir + "\\app.exe", FileTimeKind::LastWrite), 133541180540000000ull - 288000000000ull);
+    EXPECT_EQ(OS().Files().GetFileTime(kDir + "\\app.exe", FileTimeKind::LastWrite),
+              133541180540000000ull - 288000000000ull);
     EXPECT_EQ(m.FileList[0]->Source, kDir + "\\app.exe");
 
     TUnInstall record = Record();
@@ -116,17 +117,16 @@ TEST_F(InstallTest, FilesFoldersRecordAndUninstallEntry) {
         entries.push_back(std::to_string(e->EntryKind) + std::to_string(e->DeleteFlag) + " " + e->Path);
     }
     std::string programs = GetSpecialFolder(kCsidlPrograms);
-    EXPECT_EQ(entries, (std::vector<std::string>{
-                           "11 " + kDir, "11 " + kDir + "\\logs", "11 " + kDir + "\\docs", "01 " + kDir + "\\app.exe",
-                           "01 " + kDir + "\\docs\\guide.txt", "11 " + kDir + "\\config",
-                           "00 " + kDir + "\\config\\keep.ini", "11 " + programs + "\\演示",
-                           "01 " + programs + "\\演示\\卸载“演示”.lnk"}));
+    EXPECT_EQ(entries,
+              (std::vector<std::string>{"11 " + kDir, "11 " + kDir + "\\logs", "11 " + kDir + "\\docs",
+                                        "01 " + kDir + "\\app.exe", "01 " + kDir + "\\docs\\guide.txt",
+                                        "11 " + kDir + "\\config", "00 " + kDir + "\\config\\keep.ini",
+                                        "11 " + programs + "\\演示", "01 " + programs + "\\演示\\卸载“演示”.lnk"}));
     std::string key = UninstallKeyPath(m.PackageId);
     EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, key, "UninstallString"),
               "\"" + kDir + "\\UnInstall 演示.exe\"");
     EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, key, "Install Dir"), kDir);
-    std::optional<testing_lnk::LnkContents> link =
-        testing_lnk::ReadLnk(Read(programs + "\\演示\\卸载“演示”.lnk"));
+    std::optional<testing_lnk::LnkContents> link = testing_lnk::ReadLnk(Read(programs + "\\演示\\卸载“演示”.lnk"));
     ASSERT_TRUE(link);
     EXPECT_EQ(link->localPath, kDir + "\\UnInstall 演示.exe");
 }
@@ -282,8 +282,7 @@ TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     // An unknown root and a second value of the same name are left out and listed.
     value("目标计算机\\HKEY_BOGUS\\x", "v", "1", 0);
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "again", 0);
-    Item(fkRegFile, "a.reg", "D:\\src\\a.reg",
-         "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\导入]\r\n\"v\"=\"1\"\r\n");
+    Item(fkRegFile, "a.reg", "D:\\src\\a.reg", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\导入]\r\n\"v\"=\"1\"\r\n");
     Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
     Run();
     RegistryApi& reg = OS().Registry();
@@ -301,11 +300,10 @@ TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     for (const auto& e : record.Entries()) {
         if (e->EntryKind == ukRegistry) recorded.push_back(e->RootKey + " " + e->Path + " " + e->ValueName);
     }
-    EXPECT_EQ(recorded, (std::vector<std::string>{
-                            "2147483650 SOFTWARE\\演示 ", "2147483650 SOFTWARE\\演示\\空键 ",
-                            "2147483650 SOFTWARE\\演示\\空键\\下一级 ", "2147483650 SOFTWARE\\演示 路径",
-                            "2147483650 SOFTWARE\\演示 Win", "2147483650 SOFTWARE\\演示 n",
-                            "2147483649 Software\\演示 b"}));
+    EXPECT_EQ(recorded, (std::vector<std::string>{"2147483650 SOFTWARE\\演示 ", "2147483650 SOFTWARE\\演示\\空键 ",
+                                                  "2147483650 SOFTWARE\\演示\\空键\\下一级 ",
+                                                  "2147483650 SOFTWARE\\演示 路径", "2147483650 SOFTWARE\\演示 Win",
+                                                  "2147483650 SOFTWARE\\演示 n", "2147483649 Software\\演示 b"}));
     bool imported = false;
     for (const std::string& l : EffectLines()) imported = imported || l.find("\"imported\":true") != std::string::npos;
     EXPECT_TRUE(imported);
@@ -351,8 +349,8 @@ TEST_F(InstallTest, ShortcutsOfEveryKind) {
     EXPECT_EQ(folder.localPath, kDir + "\\docs\\");
     EXPECT_EQ(folder.iconLocation, "");
     EXPECT_EQ(Read(programs + "\\网站.url"), "[InternetShortcut]\r\nURL=http://www.example.com/\r\n");
-    EXPECT_EQ(Read(programs + "\\带图标.url"), "[InternetShortcut]\r\nURL=http://www.example.com/\r\nIconFile=" + kDir +
-                                                  "\\app.exe\r\nIconIndex=0\r\n");
+    EXPECT_EQ(Read(programs + "\\带图标.url"),
+              "[InternetShortcut]\r\nURL=http://www.example.com/\r\nIconFile=" + kDir + "\\app.exe\r\nIconIndex=0\r\n");
     EXPECT_TRUE(OS().Files().FolderExists("C:\\Users\\User\\Desktop\\子目录"));
     std::string quick = GetQuickLaunchFolder() + "\\程序.lnk";
     EXPECT_TRUE(OS().Files().FileExists(quick));
@@ -436,9 +434,11 @@ TEST_F(InstallTest, ComponentPackages) {
     };
     file("rt", "rt.ini", "[RegistryList]\r\nRegtype=System\r\n[Option]\r\nExeFile=rtsetup.exe\r\n");
     file("rt", "rtsetup.exe", "MZ");
-    file("fonts", "fonts.ini", "[RegistryList]\r\nRegtype=system\r\n[SysDirList]\r\na.fon=[System Directory]\\\\Fonts\\a.fon\r\n");
+    file("fonts", "fonts.ini",
+         "[RegistryList]\r\nRegtype=system\r\n[SysDirList]\r\na.fon=[System Directory]\\\\Fonts\\a.fon\r\n");
     file("fonts", "a.fon", "font");
-    file("done", "done.ini", "[Term]\r\nRegRun=HKEY_LOCAL_MACHINE\\SOFTWARE\\Done\\Installed\r\n[Option]\r\nExeFile=d.exe\r\n");
+    file("done", "done.ini",
+         "[Term]\r\nRegRun=HKEY_LOCAL_MACHINE\\SOFTWARE\\Done\\Installed\r\n[Option]\r\nExeFile=d.exe\r\n");
     file("done", "d.exe", "MZ");
     file("unticked", "unticked.ini", "[Option]\r\nExeFile=u.exe\r\n");
     file("unticked", "u.exe", "MZ");

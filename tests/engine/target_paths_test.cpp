@@ -41,7 +41,8 @@ TEST_F(TargetPathsTest, VirtualRootsResolveAndCreateWhatIsMissing) {
     EXPECT_EQ(ResolveTargetFolder("xx目标计算机\\Windows\\abc", dir, record), "C:\\Windows\\s\\abc");
     std::vector<std::string> created;
     for (const auto& e : record.Entries()) created.push_back(e->Path);
-    EXPECT_EQ(created, (std::vector<std::string>{dir, dir + "\\data", dir + "\\data\\sub", "D:\\Tools", "C:\\Windows\\s", "C:\\Windows\\s\\abc"}));
+    EXPECT_EQ(created, (std::vector<std::string>{dir, dir + "\\data", dir + "\\data\\sub", "D:\\Tools",
+                                                 "C:\\Windows\\s", "C:\\Windows\\s\\abc"}));
 }
 
 TEST_F(TargetPathsTest, RegistryAndSystemMacros) {

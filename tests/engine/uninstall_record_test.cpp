@@ -49,10 +49,13 @@ TEST(UninstallRecordRulesTest, DefaultValueIsNotACreatedKey) {
     one.AddRegistryValue("2147483648", ".txt", "");
     std::string bytes = one.Serialize();
     EXPECT_EQ(bytes.substr(8), std::string("\x01\0\0\0"
-                                           "\x0A\0\0\0" "2147483648"
-                                           "\x04\0\0\0" ".txt"
+                                           "\x0A\0\0\0"
+                                           "2147483648"
+                                           "\x04\0\0\0"
+                                           ".txt"
                                            "\0\0\0\0"
-                                           "\x01\x03", 32));
+                                           "\x01\x03",
+                                           32));
     MemoryStream in(bytes);
     TUnInstall loaded;
     loaded.Deserialize(in);
@@ -206,9 +209,9 @@ TEST_F(UninstallRecordTest, FoldersAndKeysAreRecordedLevelByLevel) {
     record.CreateKeysLogged(kHkeyLocalMachine, "SOFTWARE\\Have\\New\\Deeper");
     std::vector<std::string> paths;
     for (const auto& e : record.Entries()) paths.push_back(e->RootKey + "|" + e->Path);
-    EXPECT_EQ(paths, (std::vector<std::string>{"|C:\\Existing\\New", "|C:\\Existing\\New\\Deeper",
-                                               "2147483650|SOFTWARE\\Have\\New",
-                                               "2147483650|SOFTWARE\\Have\\New\\Deeper"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"|C:\\Existing\\New", "|C:\\Existing\\New\\Deeper",
+                                        "2147483650|SOFTWARE\\Have\\New", "2147483650|SOFTWARE\\Have\\New\\Deeper"}));
     EXPECT_TRUE(OS().Files().FolderExists("C:\\Existing\\New\\Deeper"));
 }
 

@@ -202,9 +202,8 @@ TEST(CodecsTest, LargeChunksInflateInBoundedPieces) {
         // One byte less promised than the content holds is damage.
         MemoryStream again = framed(block);
         out.clear();
-        ExpectKind(ErrorKind::Damaged, [&] {
-            ReadChunks(again, collect, again.Size(), "test", static_cast<int64_t>(content.size()) - 1);
-        });
+        ExpectKind(ErrorKind::Damaged,
+                   [&] { ReadChunks(again, collect, again.Size(), "test", static_cast<int64_t>(content.size()) - 1); });
         EXPECT_LE(out.size(), content.size() - 1);
 
         // A flipped byte near the end fails the check sum: "error", after the

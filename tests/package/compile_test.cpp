@@ -128,7 +128,7 @@ TEST_F(CompileTest, PatchTakesTheRecordedFolder) {
     AddSetting(project, igProject, "Patch", "1");
     AddSetting(project, igInstallDir, "默认安装路径", "[System ProgramFiles]\\x");
     project.PackageId = kId;
-    EXPECT_EQ(Load(project)->InstallData.InstallDir, "");  // never installed
+    EXPECT_EQ(Load(project)->InstallData.InstallDir, "");                              // never installed
     EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));  // left behind, empty
     OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath(kId), "Install Dir", "D:\\旧目录");
     auto model = Load(project);

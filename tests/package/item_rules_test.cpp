@@ -101,10 +101,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, RegistryKeyRuleTest,
                                          RuleCase{"HKLM\\SOFTWARE\\x", "must begin with 目标计算机"},
                                          RuleCase{"HKEY_LOCAL_MACHINE\\SOFTWARE", "must begin with 目标计算机"},
                                          RuleCase{"目标计算机\\HKLM\\SOFTWARE", "root \"HKLM\""},
-                                         RuleCase{"目标计算机\\HKEY_DYN_DATA\\x",
-                                                  "names the root \"HKEY_DYN_DATA\", which is none of HKEY_CLASSES_ROOT, "
-                                                  "HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS and "
-                                                  "HKEY_CURRENT_CONFIG"},
+                                         RuleCase{
+                                             "目标计算机\\HKEY_DYN_DATA\\x",
+                                             "names the root \"HKEY_DYN_DATA\", which is none of HKEY_CLASSES_ROOT, "
+                                             "HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS and "
+                                             "HKEY_CURRENT_CONFIG"},
                                          RuleCase{"目标计算机\\HKEY_LOCAL_MACHINE\\", "no key below"},
                                          RuleCase{"目标计算机", "no root"}, RuleCase{"", "is empty"}));
 

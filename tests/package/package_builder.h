@@ -17,8 +17,9 @@ struct TestItem {
 
 // Writes stub + items + project; fills DataStart/DataEnd/FileSize of the items
 // and returns the package bytes.
-inline std::string BuildPackage(TCompile& project, const std::vector<std::string>& data, const std::string& stub = "MZstub",
-                                TCompressLevelEnum level = cplDefault, size_t chunk = kChunkBlockSize) {
+inline std::string BuildPackage(TCompile& project, const std::vector<std::string>& data,
+                                const std::string& stub = "MZstub", TCompressLevelEnum level = cplDefault,
+                                size_t chunk = kChunkBlockSize) {
     MemoryStream out;
     PackageWriter writer(out, level, chunk);
     writer.WriteStub(stub);

@@ -60,7 +60,10 @@ TEST(PackageTailTest, SignedPackageLoadsWhateverThePadding) {
 // Unsigned programs, programs that are no PE, and a signed program with the
 // package appended after its signature: the tail is at the end of the file.
 TEST(PackageTailTest, TailAtTheEndWhenNoTableEndsTheFile) {
-    for (const std::string& stub : {MinimalPe(), std::string("\x7F" "ELF"), SignLikeASigner(MinimalPe(), 64)}) {
+    for (const std::string& stub : {MinimalPe(),
+                                    std::string("\x7F"
+                                                "ELF"),
+                                    SignLikeASigner(MinimalPe(), 64)}) {
         std::string bytes = Package(stub);
         MemoryStream file(bytes);
         EXPECT_EQ(FindPackageEnd(file), static_cast<int64_t>(bytes.size()));
@@ -80,8 +83,8 @@ const Lie kLies[] = {
     {"table past the end",
      [](std::string& b, size_t, size_t) { PutU32(b, kPeSecurityDirectory + 4, static_cast<uint32_t>(b.size())); },
      "past the end of the file"},
-    {"offset past the end",
-     [](std::string& b, size_t, size_t) { PutU32(b, kPeSecurityDirectory, 0xFFFFFFF0u); }, "past the end of the file"},
+    {"offset past the end", [](std::string& b, size_t, size_t) { PutU32(b, kPeSecurityDirectory, 0xFFFFFFF0u); },
+     "past the end of the file"},
     {"table inside the headers", [](std::string& b, size_t, size_t) { PutU32(b, kPeSecurityDirectory, 0x40); },
      "inside the program's headers"},
     {"empty table", [](std::string& b, size_t, size_t) { PutU32(b, kPeSecurityDirectory + 4, 0); }, "empty"},
@@ -90,8 +93,8 @@ const Lie kLies[] = {
     {"entry of a short length", [](std::string& b, size_t t, size_t) { PutU32(b, t, 16); }, "claims"},
     {"unknown revision", [](std::string& b, size_t t, size_t) { PutU16(b, t + 4, 0x0300); }, "no certificate"},
     {"unknown type", [](std::string& b, size_t t, size_t) { PutU16(b, t + 6, 9); }, "no certificate"},
-    {"tail before the table overwritten",
-     [](std::string& b, size_t, size_t end) { PutU32(b, end - 8, 0xFFFFFF); }, "no package tail"},
+    {"tail before the table overwritten", [](std::string& b, size_t, size_t end) { PutU32(b, end - 8, 0xFFFFFF); },
+     "no package tail"},
     {"project offset into the items", [](std::string& b, size_t, size_t end) { b[end - 8] ^= 0x01; },
      "no package tail"},
 };

@@ -31,13 +31,13 @@ std::string HandBuiltStream() {
     Str(s, "目标计算机\\Program Files\\");
     s += std::string("\x01\x00\x01\x00\x00\x01\x00", 7);  // startup, keep, no-overwrite, com, service, run, patch
     Str(s, "6.1");
-    AppendU64(s, 100);    // DataStart
-    AppendU64(s, 200);    // DataEnd
-    AppendU64(s, 4096);   // FileSize
-    s.push_back(0);       // Kind, between FileSize and FileTime
+    AppendU64(s, 100);                    // DataStart
+    AppendU64(s, 200);                    // DataEnd
+    AppendU64(s, 4096);                   // FileSize
+    s.push_back(0);                       // Kind, between FileSize and FileTime
     AppendU64(s, 0x40E6260000000000ull);  // FileTime 45360.0
-    s.push_back('\x7F');  // reserved, the item's last byte
-    Str(s, "");           // no registry keys
+    s.push_back('\x7F');                  // reserved, the item's last byte
+    Str(s, "");                           // no registry keys
     AppendU32(s, 1);
     Str(s, "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\x");
     Str(s, "v");
@@ -154,13 +154,13 @@ class CommaTextTest : public testing::TestWithParam<CommaCase> {};
 
 TEST_P(CommaTextTest, Reads) { EXPECT_EQ(ReadCommaText(GetParam().text), GetParam().items); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CommaTextTest,
-    testing::Values(CommaCase{"", {}}, CommaCase{"a", {"a"}}, CommaCase{"a,b,", {"a", "b", ""}},
-                    CommaCase{"\"C:\\Program Files\\x\",docs", {"C:\\Program Files\\x", "docs"}},
-                    CommaCase{"  a ,  b", {"a", "b"}}, CommaCase{"a b", {"a", "b"}},
-                    CommaCase{"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}}, CommaCase{"\"open", {"open"}},
-                    CommaCase{"a,,b", {"a", "", "b"}}, CommaCase{"演示,开始菜单\\工具", {"演示", "开始菜单\\工具"}}));
+INSTANTIATE_TEST_SUITE_P(Cases, CommaTextTest,
+                         testing::Values(CommaCase{"", {}}, CommaCase{"a", {"a"}}, CommaCase{"a,b,", {"a", "b", ""}},
+                                         CommaCase{"\"C:\\Program Files\\x\",docs", {"C:\\Program Files\\x", "docs"}},
+                                         CommaCase{"  a ,  b", {"a", "b"}}, CommaCase{"a b", {"a", "b"}},
+                                         CommaCase{"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}},
+                                         CommaCase{"\"open", {"open"}}, CommaCase{"a,,b", {"a", "", "b"}},
+                                         CommaCase{"演示,开始菜单\\工具", {"演示", "开始菜单\\工具"}}));
 
 TEST(CommaTextTest, WriterQuotesWhatTheReaderNeedsQuoted) {
     std::vector<std::vector<std::string>> lists = {

@@ -51,11 +51,19 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{{"-help"}, false, false, true, false, "", "", 0, true, ""},
         CommandLineCase{{"/log=C:\\a b\\x.log", "-1"}, false, false, false, true, "", "C:\\a b\\x.log", 0, false, ""},
         // /D= takes the rest of the line, blanks and all, without its trailing backslash.
-        CommandLineCase{{"/S", "/D=C:\\Some", "Folder\\应用\\"}, true, false, false, false, "C:\\Some Folder\\应用", "",
-                        0, true, ""},
+        CommandLineCase{{"/S", "/D=C:\\Some", "Folder\\应用\\"},
+                        true,
+                        false,
+                        false,
+                        false,
+                        "C:\\Some Folder\\应用",
+                        "",
+                        0,
+                        true,
+                        ""},
         CommandLineCase{{"-d=D:\\"}, false, false, false, false, "D:\\", "", 0, true, ""},
-        CommandLineCase{{"/D=\\\\server\\share\\app"}, false, false, false, false, "\\\\server\\share\\app", "", 0,
-                        true, ""},
+        CommandLineCase{
+            {"/D=\\\\server\\share\\app"}, false, false, false, false, "\\\\server\\share\\app", "", 0, true, ""},
         CommandLineCase{{"/D=C:\\x", "/S"}, false, false, false, false, "C:\\x /S", "", 0, true, ""},
         // A folder ending in a character whose second byte is a backslash keeps it.
         CommandLineCase{{"/D=C:\\\x95\\"}, false, false, false, false, "C:\\\x95\\", "", 0, true, ""},
@@ -69,8 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The elevated copy gets "-1", the switches, a value with blanks quoted, and
 // /D= last and unquoted; read again, they are the same switches.
 TEST(RelaunchParametersTest, PassTheSwitchesOn) {
-    CommandSwitches s =
-        ParseCommandSwitches({"/log=C:\\a b\\x.log", "-s", "/reboot", "/D=C:\\Some", "Folder\\应用"});
+    CommandSwitches s = ParseCommandSwitches({"/log=C:\\a b\\x.log", "-s", "/reboot", "/D=C:\\Some", "Folder\\应用"});
     std::string parameters = RelaunchParameters(s);
     EXPECT_EQ(parameters, "-1 /S /REBOOT \"/LOG=C:\\a b\\x.log\" /D=C:\\Some Folder\\应用");
     // Split as Windows splits a command line (quotes removed).

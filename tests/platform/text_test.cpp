@@ -45,8 +45,8 @@ TEST(TextTest, DoubleByteCharactersAreSteppedOver) {
     ASSERT_EQ(std::string("墊"), "\x89\x7C");
     ASSERT_EQ(std::string("丄乤"), "\x81\x41\x81\x61");
     EXPECT_EQ(CharLengthAt("誠", 0), 2u);
-    EXPECT_EQ(CharLengthAt("\xD5", 0), 1u);        // a lead byte at the end stands alone
-    EXPECT_EQ(CharLengthAt("\xD5\x7F", 0), 1u);    // 0x7F is no trail byte
+    EXPECT_EQ(CharLengthAt("\xD5", 0), 1u);      // a lead byte at the end stands alone
+    EXPECT_EQ(CharLengthAt("\xD5\x7F", 0), 1u);  // 0x7F is no trail byte
     EXPECT_FALSE(IsCharBoundary("誠", 1));
     EXPECT_TRUE(IsCharBoundary("a誠", 3));
 
@@ -101,10 +101,10 @@ TEST(TextTest, InvalidTextRaisesConversionError) {
             EXPECT_EQ(e.Kind(), ErrorKind::Conversion);
         }
     };
-    expectConversionError([] { GbkToUtf16("\xB0"); });                  // lead byte without trail
-    expectConversionError([] { Utf16ToGbk(u"\u00C5\u0E01"); });         // Thai is not in GBK
-    expectConversionError([] { Utf8ToUtf16("\xC3"); });                 // truncated UTF-8
-    expectConversionError([] { Utf8ToUtf16("\xC0\xAF"); });             // overlong form
+    expectConversionError([] { GbkToUtf16("\xB0"); });                      // lead byte without trail
+    expectConversionError([] { Utf16ToGbk(u"\u00C5\u0E01"); });             // Thai is not in GBK
+    expectConversionError([] { Utf8ToUtf16("\xC3"); });                     // truncated UTF-8
+    expectConversionError([] { Utf8ToUtf16("\xC0\xAF"); });                 // overlong form
     expectConversionError([] { Utf16ToUtf8(std::u16string(1, 0xD800)); });  // lone surrogate
     expectConversionError([] { LeBytesToUtf16("abc"); });
 }

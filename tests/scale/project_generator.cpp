@@ -303,7 +303,8 @@ private:
             shortcut->Name = "快捷" + UniqueName();
             shortcut->Kind = static_cast<uint8_t>(Below(3));
             const TCompileFileData& target = *p.FileList[s.files[Below(s.files.size())].item];
-            shortcut->Target = shortcut->Kind == skInternetShortcut ? "http://www.example.com/" + std::to_string(i) : target.Source;
+            shortcut->Target =
+                shortcut->Kind == skInternetShortcut ? "http://www.example.com/" + std::to_string(i) : target.Source;
             if (Chance(30)) shortcut->IconFile = target.Source;
             if (Chance(30)) shortcut->Arguments = "-x " + std::to_string(i);
             if (Chance(30)) shortcut->Description = "说明" + std::to_string(i);

@@ -248,15 +248,16 @@ TEST_F(DeploymentTest, SwitchesSurviveTheRelaunch) {
     std::vector<std::string> starts = Effects("ShellExecuteEx");
     ASSERT_FALSE(starts.empty());
     EXPECT_TRUE(Contains(starts[0], "\"verb\":\"runas\"")) << starts[0];
-    EXPECT_TRUE(Contains(starts[0],
-                         "\"parameters\":\"-1 /S /LOG=C:\\\\Downloads\\\\setup.log /D=C:\\\\Some Folder\\\\应用\""))
+    EXPECT_TRUE(
+        Contains(starts[0], "\"parameters\":\"-1 /S /LOG=C:\\\\Downloads\\\\setup.log /D=C:\\\\Some Folder\\\\应用\""))
         << starts[0];
     size_t relaunches = 0;
     for (const std::string& line : starts) relaunches += Contains(line, "\"verb\":\"runas\"");
     EXPECT_EQ(relaunches, 1u);
     EXPECT_TRUE(OS().Files().FileExists("C:\\Some Folder\\应用\\app.exe"));
     EXPECT_TRUE(Effects("MessageBox").empty());
-    EXPECT_TRUE(Contains(Log(), "参数：-1 /S /LOG=C:\\Downloads\\setup.log /D=C:\\Some Folder\\应用")) << GbkToUtf8(Log());
+    EXPECT_TRUE(Contains(Log(), "参数：-1 /S /LOG=C:\\Downloads\\setup.log /D=C:\\Some Folder\\应用"))
+        << GbkToUtf8(Log());
 
     // The copy's status 3 reaches whoever started the first process.
     OS().Files().CreateFolderTree("C:\\Some Folder\\应用");

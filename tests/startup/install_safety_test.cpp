@@ -177,7 +177,8 @@ TEST_F(InstallSafetyTest, RefusedRegistryValueAndFailedProgramStart) {
     project_->RegList.push_back(std::move(value));
     project_->FileList[0]->RunAfterInstall = true;
     OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Locked");
-    Configure("[Machine]\nOsVersion=5.1\n[Faults]\nReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\nFailStart=app.exe\n");
+    Configure(
+        "[Machine]\nOsVersion=5.1\n[Faults]\nReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\nFailStart=app.exe\n");
     EXPECT_EQ(Run(), 3) << output_;
     EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
     EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, "SOFTWARE\\Locked\\Demo"));
@@ -278,7 +279,8 @@ TEST_F(InstallSafetyTest, DamagedTailAndMalformedIdentity) {
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("安装包已损坏"))) << boxes[0];
         EXPECT_FALSE(OS().Files().FolderExists(kDir));
-        EXPECT_TRUE(OS().Registry().ListSubKeys(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall")
+        EXPECT_TRUE(OS().Registry()
+                        .ListSubKeys(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall")
                         .empty());
     }
 }
@@ -289,9 +291,9 @@ TEST_F(InstallSafetyTest, ServiceAndAutoRunCommandsAreQuoted) {
     project_->FileList[0]->RunAtStartup = true;
     EXPECT_EQ(Run(), 0) << output_;
     EXPECT_TRUE(Contains(ReadHostFile("effects.jsonl"), Field("commandLine", "\"" + kDir + "\\app.exe\" -Install")));
-    EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                         "app.exe"),
-              "\"" + kDir + "\\app.exe\"");
+    EXPECT_EQ(
+        OS().Registry().ReadString(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "app.exe"),
+        "\"" + kDir + "\\app.exe\"");
 }
 
 // A package edited by hand, with items the package maker would refuse: a

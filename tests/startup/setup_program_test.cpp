@@ -67,11 +67,12 @@ protected:
     // Places the package on the machine and runs it; returns the exit status.
     int Run(const std::string& args = "", const std::string& bytes = "") {
         OS().Files().CreateFolderTree("C:\\Downloads");
-        std::string package = bytes.empty() ? BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM)) : bytes;
+        std::string package =
+            bytes.empty() ? BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM)) : bytes;
         OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
         int status = -1;
-        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' " + args + " 2>&1",
-                          &status);
+        output_ =
+            RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' " + args + " 2>&1", &status);
         Reopen();  // see what the program left on the machine
         return status;
     }
@@ -171,7 +172,8 @@ TEST_F(SetupProgramTest, LoadingSwitchedOffAndCloseRefused) {
 TEST_F(SetupProgramTest, PatchPackagesUseTheQuietWindowEvenWithTheInterface) {
     project_->InfoList[1]->Value = "启用";  // the wizard is switched on
     AddSetting(*project_, igProject, "Patch", "1");
-    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + project_->PackageId);
+    OS().Registry().CreateKey(kHkeyLocalMachine,
+                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + project_->PackageId);
     OS().Registry().WriteString(kHkeyLocalMachine,
                                 "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + project_->PackageId,
                                 "Install Dir", "C:\\Program Files\\演示");

@@ -153,8 +153,8 @@ TEST(PictureDecodeTest, FullWidthBitMaskScalesItsChannel) {
     PutU32(info, 0, 40);
     PutU32(info, 4, 2);  // two pixels wide
     PutU32(info, 8, 1);
-    info[12] = 1;   // planes
-    info[14] = 32;  // bits per pixel
+    info[12] = 1;         // planes
+    info[14] = 32;        // bits per pixel
     PutU32(info, 16, 3);  // bit masks
     std::string masks(12, '\0');
     PutU32(masks, 0, 0xFFFFFFFFu);  // red takes every bit; green and blue none

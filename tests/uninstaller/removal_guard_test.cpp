@@ -23,13 +23,25 @@ TEST(NormalFolderPathTest, SpellingsOfOneFolder) {
 TEST_F(RemovalGuardTest, RootsAndSpecialFoldersAreProtected) {
     RemovalGuard guard;
     std::vector<std::string> protectedFolders = {
-        "C:\\", "c:", "D:\\", "\\\\server\\share", "relative\\folder", "",
-        "C:\\Windows", "C:\\Windows\\System32", "C:\\Program Files", "C:\\ProgramData",
-        "C:\\Users", "C:\\Users\\User",  // above special folders
-        GetSpecialFolder(kCsidlDesktop), GetSpecialFolder(kCsidlPrograms), GetSpecialFolder(kCsidlAppData),
+        "C:\\",
+        "c:",
+        "D:\\",
+        "\\\\server\\share",
+        "relative\\folder",
+        "",
+        "C:\\Windows",
+        "C:\\Windows\\System32",
+        "C:\\Program Files",
+        "C:\\ProgramData",
+        "C:\\Users",
+        "C:\\Users\\User",  // above special folders
+        GetSpecialFolder(kCsidlDesktop),
+        GetSpecialFolder(kCsidlPrograms),
+        GetSpecialFolder(kCsidlAppData),
         GetSpecialFolder(kCsidlPersonal) + "\\",
         GetSpecialFolder(kCsidlStartup),
-        GetTempFolder(), "C:\\Users\\User\\AppData\\Local\\Temp\\.\\",
+        GetTempFolder(),
+        "C:\\Users\\User\\AppData\\Local\\Temp\\.\\",
     };
     for (const std::string& folder : protectedFolders) EXPECT_TRUE(guard.FolderProtected(folder)) << folder;
     for (const std::string& folder :

@@ -217,7 +217,8 @@ TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
     EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Vendor"));
     EXPECT_FALSE(reg.KeyExists(kHkeyCurrentUser, "Software\\Mine"));
     FilesApi& files = OS().Files();
-    for (const std::string& folder : {std::string("C:\\Windows"), documents, startup, GetSpecialFolder(kCsidlDesktop)}) {
+    for (const std::string& folder :
+         {std::string("C:\\Windows"), documents, startup, GetSpecialFolder(kCsidlDesktop)}) {
         EXPECT_TRUE(files.FolderExists(folder)) << folder;
     }
     EXPECT_FALSE(files.FolderExists("C:\\Mine"));
@@ -389,7 +390,7 @@ TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
     EXPECT_FALSE(files.FileExists(dir + "\\app.exe"));
     EXPECT_FALSE(files.FolderExists(dir + "\\data"));
     EXPECT_TRUE(files.FileExists(dir + "\\config\\keep.ini"));  // kept on purpose, with its folder
-    EXPECT_TRUE(files.FileExists(dir + "\\user.txt"));           // there before the installation
+    EXPECT_TRUE(files.FileExists(dir + "\\user.txt"));          // there before the installation
     EXPECT_FALSE(files.FileExists(dir + "\\UnInstall 演示.log"));
     EXPECT_FALSE(files.FolderExists(programs));
     EXPECT_FALSE(files.FileExists(GetQuickLaunchFolder() + "\\演示.lnk"));

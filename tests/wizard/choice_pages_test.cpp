@@ -14,10 +14,10 @@ protected:
     void TearDown() override {
         if (HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::filesystem::copy_file(HostPath("transcript.txt"),
-                                       std::filesystem::temp_directory_path() /
-                                           (std::string("transcript-") + info->name() + ".txt"),
-                                       std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(
+                HostPath("transcript.txt"),
+                std::filesystem::temp_directory_path() / (std::string("transcript-") + info->name() + ".txt"),
+                std::filesystem::copy_options::overwrite_existing);
         }
         WizardTest::TearDown();
     }
@@ -45,9 +45,9 @@ TEST_F(ChoicePagesTest, AgreementCaptionOnEveryVisit) {
         captions.push_back(t.substr(start, t.find('"', start) - start));
     }
     ASSERT_GE(captions.size(), 4u) << t;
-    EXPECT_EQ(captions[0], "我同意(&T)");  // shown
+    EXPECT_EQ(captions[0], "我同意(&T)");    // shown
     EXPECT_EQ(captions[1], "下一步(&N)->");  // the readme page
-    EXPECT_EQ(captions[2], "我同意(&T)");  // back again
+    EXPECT_EQ(captions[2], "我同意(&T)");    // back again
     EXPECT_EQ(captions[3], "下一步(&N)->");
     std::string agreement = PageBlock("TfrmProtocol");
     EXPECT_TRUE(Contains(agreement, "agreement.txt\" text, 2 lines")) << agreement;
@@ -109,7 +109,8 @@ TEST_F(ChoicePagesTest, StartFolderReadOnlyAndHiddenOption) {
     EXPECT_TRUE(Contains(page, "BitBtn1 Button 384,134 81x22 \"浏览(&B)...\" disabled")) << page;
     EXPECT_FALSE(Contains(page, "CheckBox1"));
     EXPECT_TRUE(Contains(PageBlock("TfrmReadyIns"), "创建快捷方式到开始菜单的“演示”文件夹中"));
-    EXPECT_TRUE(OS().Files().FileExists("C:\\Users\\Demo\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\演示\\演示.lnk"));
+    EXPECT_TRUE(OS().Files().FileExists(
+        "C:\\Users\\Demo\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\演示\\演示.lnk"));
 }
 
 // A nested folder picked in the picker gives its own name only; a name typed
@@ -247,8 +248,7 @@ TEST_F(ChoicePagesTest, SearchFindsTheFirstDriveAndEndsOnLoops) {
     Switches({"选择安装文件夹", "确认安装"});
     Setting(igInstallDir, "搜索关键字", "key.exe");
     Setting(igInstallDir, "允许用户修改安装路径", "禁用");
-    ASSERT_EQ(Run("click TfrmParent TfrmSelectInstallDir.BitBtn2\nclick TfrmParent bNext\n", "*=yes\n"), 0)
-        << output_;
+    ASSERT_EQ(Run("click TfrmParent TfrmSelectInstallDir.BitBtn2\nclick TfrmParent bNext\n", "*=yes\n"), 0) << output_;
     std::string t = Transcript();
     EXPECT_TRUE(Contains(t, "(the pointer becomes an hourglass)")) << t;
     EXPECT_TRUE(Contains(PageBlock("TfrmReadyIns"), "安装到“C:\\Apps\\旧版\\bin”文件夹下")) << t;

@@ -11,9 +11,8 @@ TEST_F(DemoChoicesTest, TheInstallationFollowsEveryChoice) {
     Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n[Drives]\nD=fixed 1000000000\n");
     OS().Files().CreateFolderTree("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\附件\\系统工具");
     int status = -1;
-    std::string log = RunHost(std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o '" + HostPath("C/demo-setup") +
-                                  "' 2>&1",
-                              &status);
+    std::string log = RunHost(
+        std::string(MAKESETUP) + " build " + DEMO_PROJECT + " -o '" + HostPath("C/demo-setup") + "' 2>&1", &status);
     ASSERT_EQ(status, 0) << log;
     WriteHostFile("user.script", GbkToUtf8("click TfrmParent bNext\n"
                                            "click TfrmParent bNext\n"

@@ -15,8 +15,8 @@ namespace {
 
 TEST(PercentTextTest, RoundsToNearestWithHalvesToEven) {
     EXPECT_EQ(PercentText(1, 3), "33%");
-    EXPECT_EQ(PercentText(1, 8), "12%");   // 12.5 goes to the even neighbour
-    EXPECT_EQ(PercentText(3, 8), "38%");   // 37.5 goes to the even neighbour
+    EXPECT_EQ(PercentText(1, 8), "12%");  // 12.5 goes to the even neighbour
+    EXPECT_EQ(PercentText(3, 8), "38%");  // 37.5 goes to the even neighbour
     EXPECT_EQ(PercentText(2, 3), "67%");
     EXPECT_EQ(PercentText(7, 7), "100%");
     EXPECT_EQ(PercentText(0, 5), "0%");

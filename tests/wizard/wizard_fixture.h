@@ -28,7 +28,8 @@ inline std::string Wave(int milliseconds) {
                            static_cast<char>(v >> 24)};
     };
     uint32_t samples = static_cast<uint32_t>(milliseconds) * 8;
-    std::string format = std::string("\x01\x00\x01\x00", 4) + u32(8000) + u32(8000) + std::string("\x01\x00\x08\x00", 4);
+    std::string format =
+        std::string("\x01\x00\x01\x00", 4) + u32(8000) + u32(8000) + std::string("\x01\x00\x08\x00", 4);
     std::string body = "WAVEfmt " + u32(16) + format + "data" + u32(samples) + std::string(samples, '\x80');
     return "RIFF" + u32(static_cast<uint32_t>(body.size())) + body;
 }

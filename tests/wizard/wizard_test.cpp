@@ -128,9 +128,8 @@ TEST_F(WizardTest, FinishRunsTheEndActionsInOrder) {
     EXPECT_TRUE(Contains(order[2], "谢谢")) << order[2];
     EXPECT_TRUE(Contains(order[3], "http://web.example.com/")) << order[3];
     EXPECT_TRUE(Contains(order[3], "\"show\":3")) << order[3];
-    std::optional<std::string> page = OS().Registry().ReadString(kHkeyCurrentUser,
-                                                                  "Software\\Microsoft\\Internet Explorer\\Main",
-                                                                  "Start Page");
+    std::optional<std::string> page =
+        OS().Registry().ReadString(kHkeyCurrentUser, "Software\\Microsoft\\Internet Explorer\\Main", "Start Page");
     ASSERT_TRUE(page.has_value());
     EXPECT_EQ(*page, "http://default.example.com/");
 }
@@ -203,7 +202,8 @@ TEST_F(WizardTest, MusicLoops) {
     std::vector<int64_t> plays;
     for (const std::string& line : Effects("Music")) {
         size_t at = line.find("\"at\":");
-        if (Contains(line, "\"action\":\"play\"") && at != std::string::npos) plays.push_back(std::stoll(line.substr(at + 5)));
+        if (Contains(line, "\"action\":\"play\"") && at != std::string::npos)
+            plays.push_back(std::stoll(line.substr(at + 5)));
     }
     ASSERT_GE(plays.size(), 4u) << output_;
     for (size_t i = 1; i < plays.size(); ++i) {

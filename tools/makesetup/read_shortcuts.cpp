@@ -83,7 +83,8 @@ void ProjectReader::ReadShortcuts(const toml::table& root) {
             item->Target = model.FileList[it->second]->Source;
         }
         Require(nameNode, "shortcut.name", CheckShortcutPlacement(*item, limits_));
-        Claim(item->Folder + "\\" + item->Name + (item->Kind == skInternetShortcut ? ".url" : ".lnk"), *nameNode, "shortcut.name");
+        Claim(item->Folder + "\\" + item->Name + (item->Kind == skInternetShortcut ? ".url" : ".lnk"), *nameNode,
+              "shortcut.name");
         model.ShotCutList.push_back(std::move(item));
     }
 }

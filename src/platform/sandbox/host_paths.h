@@ -15,11 +15,11 @@
 namespace setup::sandbox {
 
 struct HostPath {
-    bool valid = false;      // false: not an absolute path of an existing drive
-    std::string error;       // why it is not valid
-    std::string host;        // the host path (UTF-8)
-    bool writable = false;   // inside the sandbox root and not through a link
-    std::string drivePart;   // "C:" of the Windows path
+    bool valid = false;     // false: not an absolute path of an existing drive
+    std::string error;      // why it is not valid
+    std::string host;       // the host path (UTF-8)
+    bool writable = false;  // inside the sandbox root and not through a link
+    std::string drivePart;  // "C:" of the Windows path
 };
 
 class HostPaths {

@@ -54,8 +54,8 @@ bool IsFailedStart(const FaultConfig& faults, const std::string& program);
 struct MachineConfig {
     std::string osVersion = "6.1";  // as the version text reads: "5.1", "10.0", "2", "0"
     Elevation elevation = Elevation::Accept;
-    std::string user = "User";  // GBK
-    int utcOffsetMinutes = 480;  // local time = UTC + offset
+    std::string user = "User";           // GBK
+    int utcOffsetMinutes = 480;          // local time = UTC + offset
     std::map<char, DriveConfig> drives;  // upper-case letter -> drive
     std::vector<AnswerRule> answers;     // first match wins
     FaultConfig faults;

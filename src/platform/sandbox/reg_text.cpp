@@ -98,9 +98,7 @@ std::string ToGbk(const std::string& utf8, const LineError& fail) {
 
 }  // namespace
 
-std::string StringValueData(const std::string& gbk) {
-    return Utf16ToLeBytes(GbkToUtf16(gbk)) + std::string(2, '\0');
-}
+std::string StringValueData(const std::string& gbk) { return Utf16ToLeBytes(GbkToUtf16(gbk)) + std::string(2, '\0'); }
 
 std::optional<std::string> StringFromValueData(const std::string& data) {
     if (data.size() % 2 != 0) return std::nullopt;

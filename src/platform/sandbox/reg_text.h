@@ -32,7 +32,7 @@ std::vector<RegOperation> ParseRegText(std::string_view utf8Text, bool regedit4,
 std::string FormatRegValue(const RegValue& value);
 
 // Helpers for value data as Windows stores it.
-std::string StringValueData(const std::string& gbk);  // UTF-16LE with the terminating zero
+std::string StringValueData(const std::string& gbk);                      // UTF-16LE with the terminating zero
 std::optional<std::string> StringFromValueData(const std::string& data);  // GBK, when well-formed
 
 }  // namespace setup::sandbox

@@ -29,7 +29,12 @@ public:
     ~HostFileStream() override {
         // A program written for the host (an ELF file) keeps it runnable.
         char magic[4];
-        if (written_ && pread(fd_, magic, 4, 0) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0) fchmod(fd_, 0755);
+        if (written_ && pread(fd_, magic, 4, 0) == 4 &&
+            std::memcmp(magic,
+                        "\x7f"
+                        "ELF",
+                        4) == 0)
+            fchmod(fd_, 0755);
         // A time set through the handle stays, whatever was written after it.
         if (timeSet_ && writtenSinceTime_) futimens(fd_, time_);
         close(fd_);
@@ -88,7 +93,8 @@ public:
         return timeSet_;
     }
     void SetSize(int64_t size) override {
-        if (ftruncate(fd_, size) != 0) ThrowOsError("Cannot set the size of the file " + name_ + ": " + std::strerror(errno));
+        if (ftruncate(fd_, size) != 0)
+            ThrowOsError("Cannot set the size of the file " + name_ + ": " + std::strerror(errno));
     }
 
 private:
@@ -174,7 +180,8 @@ void SandboxFiles::Forget(const std::string& hostPath) {
     bool changed = metadata_.erase(key) > 0;
     // A removed folder takes the metadata of everything below it along.
     std::string prefix = key + "/";
-    for (auto it = metadata_.lower_bound(prefix); it != metadata_.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
+    for (auto it = metadata_.lower_bound(prefix);
+         it != metadata_.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
         it = metadata_.erase(it);
         changed = true;
     }
@@ -269,7 +276,7 @@ bool SandboxFiles::DeleteFile(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
     if (!hp.valid || !hp.writable || !IsFile(hp.host)) return false;
     if (AttributesOf(hp.host, false) & kAttrReadOnly) return false;  // access denied, as on Windows
-    if (Locked(path)) return false;                                   // in use by another program
+    if (Locked(path)) return false;                                  // in use by another program
     int64_t size = HostSize(hp.host);
     if (unlink(hp.host.c_str()) != 0) return false;
     if (int64_t* budget = WriteBudget(hp)) *budget += size;  // the space is free again

@@ -258,7 +258,7 @@ int SandboxDialogs::MessageBox(const std::string& text, const std::string& capti
     int answer = buttons == kMbYesNo ? kIdNo : kIdOk;
     for (const AnswerRule& rule : machine_.Config().answers) {
         if (rule.fragment == "*" || text.find(rule.fragment) != std::string::npos) {
-            bool fits = buttons == kMbYesNo ? (rule.answer == kIdYes || rule.answer == kIdNo)
+            bool fits = buttons == kMbYesNo      ? (rule.answer == kIdYes || rule.answer == kIdNo)
                         : buttons == kMbOkCancel ? (rule.answer == kIdOk || rule.answer == kIdCancel)
                                                  : rule.answer == kIdOk;
             if (fits) {

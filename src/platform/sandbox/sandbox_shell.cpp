@@ -285,11 +285,13 @@ uint32_t SandboxShell::WinExec(const std::string& commandLine, int show) {
 
 bool SandboxShell::CreateProcessHidden(const std::string& commandLine) {
     if (IsFailedStart(machine_.Config().faults, commandLine)) {
-        machine_.EffectLog().Record("CreateProcess", JsonObject().Text("commandLine", commandLine).Text("result", "failed"));
+        machine_.EffectLog().Record("CreateProcess",
+                                    JsonObject().Text("commandLine", commandLine).Text("result", "failed"));
         return false;
     }
     machine_.EffectLog().Record(
-        "CreateProcess", JsonObject().Text("commandLine", commandLine).Text("window", "hidden").Text("priority", "idle"));
+        "CreateProcess",
+        JsonObject().Text("commandLine", commandLine).Text("window", "hidden").Text("priority", "idle"));
     return true;
 }
 
@@ -385,8 +387,8 @@ bool SandboxShell::MediaOpen(const std::string& file) {
 void SandboxShell::MediaPlay() {
     if (mediaFile_.empty()) return;
     playStart_ = machine_.Now();
-    machine_.EffectLog().Record(
-        "Music", JsonObject().Text("action", "play").Text("file", mediaFile_).Number("at", playStart_));
+    machine_.EffectLog().Record("Music",
+                                JsonObject().Text("action", "play").Text("file", mediaFile_).Number("at", playStart_));
 }
 
 int64_t SandboxShell::MediaLength() { return mediaFile_.empty() ? 0 : mediaLength_; }
@@ -414,7 +416,8 @@ std::vector<std::string> Subfolders(SandboxMachine& machine, const std::string& 
     for (const FolderEntry& entry : machine.Files().ListFolder(folder)) {
         if (entry.attributes & kAttrDirectory) names.push_back(entry.name);
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
     return names;
 }
 

@@ -36,16 +36,15 @@ std::wstring Wide(const std::string& gbk) {
     return std::wstring(u.begin(), u.end());
 }
 
-std::string Narrow(const std::wstring& wide) {
-    return Utf16ToGbk(std::u16string(wide.begin(), wide.end()));
-}
+std::string Narrow(const std::wstring& wide) { return Utf16ToGbk(std::u16string(wide.begin(), wide.end())); }
 
 std::string Narrow(const wchar_t* wide) { return wide ? Narrow(std::wstring(wide)) : std::string(); }
 
 std::string SystemMessage(DWORD error) {
     wchar_t* buffer = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string message;
     if (n > 0 && buffer) {
         std::wstring text(buffer, n);

@@ -9,9 +9,7 @@ namespace setup::win32 {
 
 namespace {
 
-FileTime ToFileTime(const FILETIME& ft) {
-    return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
+FileTime ToFileTime(const FILETIME& ft) { return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
 
 FILETIME FromFileTime(FileTime t) {
     FILETIME ft;
@@ -77,7 +75,9 @@ public:
     int64_t Seek(int64_t offset, SeekOrigin origin) override {
         LARGE_INTEGER distance, result;
         distance.QuadPart = offset;
-        DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+        DWORD method = origin == SeekOrigin::Begin     ? FILE_BEGIN
+                       : origin == SeekOrigin::Current ? FILE_CURRENT
+                                                       : FILE_END;
         if (!SetFilePointerEx(handle_, distance, &result, method)) {
             ThrowOsError("Cannot seek in the file " + name_ + ": " + SystemMessage(GetLastError()));
         }
@@ -344,16 +344,15 @@ std::optional<RegValue> Win32Registry::ReadValue(uint32_t root, const std::strin
     value.name = name;
     value.type = type;
     value.data.resize(size);
-    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data.data()),
-                         &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data.data()), &size) !=
+        ERROR_SUCCESS) {
         return std::nullopt;
     }
     value.data.resize(size);
     return value;
 }
 
-std::optional<std::string> Win32Registry::ReadString(uint32_t root, const std::string& path,
-                                                     const std::string& name) {
+std::optional<std::string> Win32Registry::ReadString(uint32_t root, const std::string& path, const std::string& name) {
     std::optional<RegValue> v = ReadValue(root, path, name);
     return v ? RegValueText(*v) : std::nullopt;
 }

@@ -58,8 +58,7 @@ public:
     std::vector<RegValue> ListValues(uint32_t root, const std::string& path) override;
 
 private:
-    bool Write(uint32_t root, const std::string& path, const std::string& name, uint32_t type,
-               const std::string& data);
+    bool Write(uint32_t root, const std::string& path, const std::string& name, uint32_t type, const std::string& data);
 };
 
 class Win32Shell : public ShellApi {

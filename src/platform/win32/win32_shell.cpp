@@ -43,8 +43,9 @@ private:
 };
 
 void CheckAutomation(HRESULT hr, const char* what) {
-    if (FAILED(hr)) ThrowOsError(std::string("The shell's automation failed: ") + what + " (" +
-                                 SystemMessage(static_cast<DWORD>(hr)) + ")");
+    if (FAILED(hr))
+        ThrowOsError(std::string("The shell's automation failed: ") + what + " (" +
+                     SystemMessage(static_cast<DWORD>(hr)) + ")");
 }
 
 const wchar_t kMusicAlias[] = L"setupmusic";

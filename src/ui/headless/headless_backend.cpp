@@ -41,8 +41,8 @@ std::vector<UserStep> ParseUserScript(const std::string& text, const std::string
         while (pos < line.size()) {
             while (pos < line.size() && line[pos] == ' ') ++pos;
             if (pos >= line.size()) break;
-            if (words.size() == 3 && (words[0] == "type" || words[0] == "tick" || words[0] == "untick" ||
-                                      words[0] == "pick")) {
+            if (words.size() == 3 &&
+                (words[0] == "type" || words[0] == "tick" || words[0] == "untick" || words[0] == "pick")) {
                 rest = line.substr(pos);
                 break;
             }
@@ -55,9 +55,10 @@ std::vector<UserStep> ParseUserScript(const std::string& text, const std::string
         step.line = lineNumber;
         step.action = words[0];
         const std::string& a = step.action;
-        bool ok = (a == "close" && words.size() == 2) ||
-                  ((a == "click" || a == "tick" || a == "untick" || a == "type" || a == "press") && words.size() == 3) ||
-                  (a == "pick" && words.size() == 3 && !rest.empty()) || (a == "wait" && words.size() == 2);
+        bool ok =
+            (a == "close" && words.size() == 2) ||
+            ((a == "click" || a == "tick" || a == "untick" || a == "type" || a == "press") && words.size() == 3) ||
+            (a == "pick" && words.size() == 3 && !rest.empty()) || (a == "wait" && words.size() == 2);
         if (ok && a == "press") ok = words[2] == "Enter" || words[2] == "Escape";
         if (ok && a == "wait") {
             ok = words[1].find_first_not_of("0123456789") == std::string::npos && words[1].size() <= 9;

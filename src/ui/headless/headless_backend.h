@@ -78,9 +78,9 @@ private:
     std::map<Timer*, int64_t> armedAt_;  // for a stable order among equal due times
     std::map<Form*, bool> defaultPressed_;
     std::set<Form*> announced_;
-    std::map<Form*, std::string> shownAs_;  // what a form showed as it appeared
+    std::map<Form*, std::string> shownAs_;       // what a form showed as it appeared
     std::map<Form*, int64_t> defaultPressedAt_;  // snapshot count at the last repeated default press
-    int64_t snapshots_ = 0;  // forms whose showing is in the transcript
+    int64_t snapshots_ = 0;                      // forms whose showing is in the transcript
 };
 
 }  // namespace setup::ui

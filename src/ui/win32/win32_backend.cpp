@@ -232,7 +232,8 @@ HTREEITEM InsertNode(HWND tree, HTREEITEM parent, ShellTreeView::Node& node) {
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN | (node.iconIndex >= 0 ? TVIF_IMAGE | TVIF_SELECTEDIMAGE : 0);
+    insert.item.mask =
+        TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN | (node.iconIndex >= 0 ? TVIF_IMAGE | TVIF_SELECTEDIMAGE : 0);
     insert.item.pszText = text.data();
     insert.item.lParam = reinterpret_cast<LPARAM>(&node);
     insert.item.cChildren = node.hasChildren ? 1 : 0;
@@ -366,7 +367,8 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
             result = 0;
             return true;
         case WM_MOUSEMOVE: {
-            Control* under = GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            Control* under =
+                GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
             SetHovered(under);
             if (under) {
                 TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
@@ -378,7 +380,8 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
             SetHovered(nullptr);
             return false;
         case WM_LBUTTONUP: {
-            Control* under = GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            Control* under =
+                GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
             if (auto* label = dynamic_cast<Label*>(under)) Guarded([&] { label->Click(); });
             return false;
         }
@@ -524,8 +527,8 @@ void WriteLayout(Form& form, const std::string& note) {
     if (!file) return;
     auto utf8 = [](const std::string& gbk) {
         std::wstring wide = Wide(gbk);
-        int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                       nullptr);
+        int size =
+            WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
         std::string out(static_cast<size_t>(size), '\0');
         WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), out.data(), size, nullptr,
                             nullptr);
@@ -637,8 +640,8 @@ void Win32Backend::RunModal(Form& form) {
         height = work.bottom - work.top;
     }
     HWND previous = GetActiveWindow();
-    HWND hwnd = CreateWindowExW(exStyle, kFormClass, Wide(form.Caption()).c_str(), style, x, y, width, height,
-                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd = CreateWindowExW(exStyle, kFormClass, Wide(form.Caption()).c_str(), style, x, y, width, height, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
     form.peer = hwnd;

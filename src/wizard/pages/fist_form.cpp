@@ -8,8 +8,8 @@ TfrmFist::TfrmFist(ui::Control& host)
     : TPage(host, "TfrmFist", igWelcome),
       Image1(ui::Make<ui::Image>(*this, "Image1")),
       Label1(MakeLabel(*this, "Label1", "欢迎使用“%s”安装向导", 160, 16, 341, 41, true)),
-      Label2(MakeLabel(*this, "Label2", "欢迎使用“%s”，这个向导将指引您完成对“%s”的安装进程。", 160, 64, 341, 47,
-                       true)),
+      Label2(
+          MakeLabel(*this, "Label2", "欢迎使用“%s”，这个向导将指引您完成对“%s”的安装进程。", 160, 64, 341, 47, true)),
       Label3(MakeLabel(*this, "Label3",
                        "在开始安装之前，建议先关闭其它应用程序，这将使安装向导能顺利安装所有文件。\r\r"
                        "点击[下一步(&N)>]将继续。",

@@ -14,9 +14,7 @@ std::map<std::string, PageFactory>& Registry() {
 
 // Width of a one-line caption in the 12-pixel font: 6 pixels a byte, so a
 // two-byte character is 12 pixels wide, as SimSun draws it.
-int TextWidth(const std::string& text, int fontHeight) {
-    return static_cast<int>(text.size()) * fontHeight / 2;
-}
+int TextWidth(const std::string& text, int fontHeight) { return static_cast<int>(text.size()) * fontHeight / 2; }
 }  // namespace
 
 TPage::TPage(ui::Control& host, const std::string& className, uint8_t group)
@@ -62,10 +60,9 @@ ui::Font PageFont(int height, bool bold) {
     return font;
 }
 
-TitleBand MakeTitleBand(ui::Control& page, const std::string& imageName, int imageHeight,
-                        const std::string& titleName, const std::string& titleText, int titleLeft, int titleTop,
-                        const std::string& subtitleName, const std::string& subtitleText, int subtitleLeft,
-                        int subtitleTop) {
+TitleBand MakeTitleBand(ui::Control& page, const std::string& imageName, int imageHeight, const std::string& titleName,
+                        const std::string& titleText, int titleLeft, int titleTop, const std::string& subtitleName,
+                        const std::string& subtitleText, int subtitleLeft, int subtitleTop) {
     auto& image = ui::Make<ui::Image>(page, imageName);
     image.SetBounds(0, 0, page.Bounds().width, imageHeight);
     image.SetAlign(ui::Align::Top);
@@ -87,8 +84,8 @@ ui::Label& MakeLabel(ui::Control& parent, const std::string& name, const std::st
     return label;
 }
 
-ui::CheckBox& MakeCheckBox(ui::Control& parent, const std::string& name, const std::string& caption, int left,
-                           int top, int width, int height, int tabOrder) {
+ui::CheckBox& MakeCheckBox(ui::Control& parent, const std::string& name, const std::string& caption, int left, int top,
+                           int width, int height, int tabOrder) {
     auto& box = ui::Make<ui::CheckBox>(parent, name);
     box.SetFont(PageFont());
     box.SetCaption(caption);

@@ -57,17 +57,16 @@ struct TitleBand {
     ui::Label& title;
     ui::Label& subtitle;
 };
-TitleBand MakeTitleBand(ui::Control& page, const std::string& imageName, int imageHeight,
-                        const std::string& titleName, const std::string& titleText, int titleLeft, int titleTop,
-                        const std::string& subtitleName, const std::string& subtitleText, int subtitleLeft,
-                        int subtitleTop);
+TitleBand MakeTitleBand(ui::Control& page, const std::string& imageName, int imageHeight, const std::string& titleName,
+                        const std::string& titleText, int titleLeft, int titleTop, const std::string& subtitleName,
+                        const std::string& subtitleText, int subtitleLeft, int subtitleTop);
 
 // A label with its caption and place; its width and height follow its text
 // unless given.
 ui::Label& MakeLabel(ui::Control& parent, const std::string& name, const std::string& caption, int left, int top,
                      int width = 0, int height = 0, bool wordWrap = false);
-ui::CheckBox& MakeCheckBox(ui::Control& parent, const std::string& name, const std::string& caption, int left,
-                           int top, int width, int height, int tabOrder);
+ui::CheckBox& MakeCheckBox(ui::Control& parent, const std::string& name, const std::string& caption, int left, int top,
+                           int width, int height, int tabOrder);
 
 // The page class registry. The frame creates pages by class name with the
 // page area as host; a class without a factory is not built and is skipped.

@@ -6,8 +6,8 @@ namespace setup {
 
 TfrmSelComponent::TfrmSelComponent(ui::Control& host)
     : TPage(host, "TfrmSelComponent", igComponent),
-      Band(MakeTitleBand(*this, "Image5", 57, "Label18", "选择安装组件", 24, 15, "Label19", "选择你要安装的哪些组件", 48,
-                         34)),
+      Band(MakeTitleBand(*this, "Image5", 57, "Label18", "选择安装组件", 24, 15, "Label19", "选择你要安装的哪些组件",
+                         48, 34)),
       Label4(MakeLabel(*this, "Label4", "选择您想要安装的组件，点击[下一步]继续。", 16, 73, 257)),
       Panel12(ui::Make<ui::Panel>(*this, "Panel12")),
       List_Component(ui::Make<ui::CheckListBox>(Panel12, "List_Component")),

@@ -9,11 +9,11 @@ namespace setup::sandbox {
 namespace {
 
 TEST(MachineConfigTest, ReadsEverySetting) {
-    MachineConfig c = ParseMachineConfig(
-        GbkToUtf8("[Machine]\nOsVersion=5.1\nElevation=refuse\nUser=张三\nUtcOffset=-300\n"
-        "[Drives]\nD=removable 5000\ne = cdrom\nF=missing\n"
-        "[Answers]\n重新启动=yes\n*=cancel\n"),
-        "machine.ini");
+    MachineConfig c =
+        ParseMachineConfig(GbkToUtf8("[Machine]\nOsVersion=5.1\nElevation=refuse\nUser=张三\nUtcOffset=-300\n"
+                                     "[Drives]\nD=removable 5000\ne = cdrom\nF=missing\n"
+                                     "[Answers]\n重新启动=yes\n*=cancel\n"),
+                           "machine.ini");
     EXPECT_EQ(c.osVersion, "5.1");
     EXPECT_EQ(c.elevation, Elevation::Refuse);
     EXPECT_EQ(c.user, "张三");
@@ -51,26 +51,18 @@ TEST_P(MachineConfigErrorTest, NamesFileAndLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MachineConfigErrorTest,
-    testing::Values(BadIni{"[Machine]\nOsVersion=six\n", "/x/machine.ini, line 2"},
-                    BadIni{"[Machine]\n\nElevation=maybe\n", "line 3"},
-                    BadIni{"[Machine]\nColour=blue\n", "line 2: unknown key"},
-                    BadIni{"[Machine]\njust text\n", "line 2"},
-                    BadIni{"OsVersion=6.1\n", "line 1"},
-                    BadIni{"[Machin]\nOsVersion=6.1\n", "line 2: unknown section"},
-                    BadIni{"[Drives]\nC=floppy\n", "line 2"},
-                    BadIni{"[Drives]\nC=fixed lots\n", "line 2"},
-                    BadIni{"[Drives]\nZ=fixed\n", "line 2"},
-                    BadIni{"[Drives]\nCD=fixed\n", "line 2"},
-                    BadIni{"[Answers]\nx=perhaps\n", "line 2"},
-                    BadIni{"[Machine]\nUser=a\\b\n", "line 2"},
-                    BadIni{"[Machine\n", "line 1"},
-                    BadIni{"[Machine]\nUser=\xff\n", "not valid UTF-8"},
-                    BadIni{"[Faults]\nDiskFull=C\n", "line 2: DiskFull"},
-                    BadIni{"[Faults]\nDiskFull=CD 100\n", "line 2"},
-                    BadIni{"[Faults]\nLocked=demo.exe\n", "line 2: Locked"},
-                    BadIni{"[Faults]\nReadOnlyKey=HKEY_NOWHERE\\x\n", "line 2: ReadOnlyKey"},
-                    BadIni{"[Faults]\nFailStart=\n", "line 2"},
-                    BadIni{"[Faults]\nCrash=now\n", "line 2: unknown key"}));
+    testing::Values(
+        BadIni{"[Machine]\nOsVersion=six\n", "/x/machine.ini, line 2"},
+        BadIni{"[Machine]\n\nElevation=maybe\n", "line 3"}, BadIni{"[Machine]\nColour=blue\n", "line 2: unknown key"},
+        BadIni{"[Machine]\njust text\n", "line 2"}, BadIni{"OsVersion=6.1\n", "line 1"},
+        BadIni{"[Machin]\nOsVersion=6.1\n", "line 2: unknown section"}, BadIni{"[Drives]\nC=floppy\n", "line 2"},
+        BadIni{"[Drives]\nC=fixed lots\n", "line 2"}, BadIni{"[Drives]\nZ=fixed\n", "line 2"},
+        BadIni{"[Drives]\nCD=fixed\n", "line 2"}, BadIni{"[Answers]\nx=perhaps\n", "line 2"},
+        BadIni{"[Machine]\nUser=a\\b\n", "line 2"}, BadIni{"[Machine\n", "line 1"},
+        BadIni{"[Machine]\nUser=\xff\n", "not valid UTF-8"}, BadIni{"[Faults]\nDiskFull=C\n", "line 2: DiskFull"},
+        BadIni{"[Faults]\nDiskFull=CD 100\n", "line 2"}, BadIni{"[Faults]\nLocked=demo.exe\n", "line 2: Locked"},
+        BadIni{"[Faults]\nReadOnlyKey=HKEY_NOWHERE\\x\n", "line 2: ReadOnlyKey"},
+        BadIni{"[Faults]\nFailStart=\n", "line 2"}, BadIni{"[Faults]\nCrash=now\n", "line 2: unknown key"}));
 
 TEST(MachineConfigTest, ReadsFaults) {
     MachineConfig c = ParseMachineConfig(

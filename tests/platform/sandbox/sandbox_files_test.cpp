@@ -127,7 +127,8 @@ TEST_F(SandboxFilesTest, SetFileTimeOfUsesDosResolutionAndTheTimeZone) {
     EXPECT_EQ(st.st_mtim.tv_nsec, 0);
     // Creation time set alone, the write time stays.
     SetFileTimeOf("C:\\t.txt", FileTimeKind::Creation, dateTime + 1);
-    EXPECT_EQ(*OS().Files().GetFileTime("C:\\t.txt", FileTimeKind::Creation), 133541180540000000ull - 8 * 36000000000ull + 864000000000ull);
+    EXPECT_EQ(*OS().Files().GetFileTime("C:\\t.txt", FileTimeKind::Creation),
+              133541180540000000ull - 8 * 36000000000ull + 864000000000ull);
     ASSERT_EQ(stat(HostPath("C/t.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1709615654);
     // A missing file, or a date outside the DOS range, is skipped silently.
@@ -193,7 +194,10 @@ TEST_F(SandboxFilesTest, CreateNewNeverOpensAnExistingName) {
 
 // A host program written onto the machine stays runnable.
 TEST_F(SandboxFilesTest, WrittenHostProgramsKeepTheirExecutableBit) {
-    Write("C:\\prog", std::string("\x7f" "ELF", 4) + "rest");
+    Write("C:\\prog", std::string("\x7f"
+                                  "ELF",
+                                  4) +
+                          "rest");
     Write("C:\\text", "plain");
     struct stat st;
     ASSERT_EQ(stat(HostPath("C/prog").c_str(), &st), 0);

@@ -56,8 +56,9 @@ TEST_F(SandboxMachineTest, ProgramStartsAreRecordedNotRun) {
     EXPECT_TRUE(OS().Shell().RequestRestart());
     std::vector<std::string> lines = EffectLines();
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_TRUE(Contains(lines[0], "\"commandLine\":\"\\\"C:\\\\Temp\\\\_deleteme.bat\\\"\",\"window\":\"hidden\","
-                                   "\"priority\":\"idle\""))
+    EXPECT_TRUE(Contains(lines[0],
+                         "\"commandLine\":\"\\\"C:\\\\Temp\\\\_deleteme.bat\\\"\",\"window\":\"hidden\","
+                         "\"priority\":\"idle\""))
         << lines[0];
     EXPECT_TRUE(Contains(lines[1], "\"wait\":true")) << lines[1];
     EXPECT_TRUE(Contains(lines[2], "\"commandLine\":\"notepad.exe readme.txt\"")) << lines[2];

@@ -118,20 +118,21 @@ TEST_P(RegTextErrorTest, NamesTheLine) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RegTextErrorTest,
-    testing::Values(BadReg{"", 1}, BadReg{"REGEDIT5\n", 1}, BadReg{"REGEDIT4\n\"a\"=\"b\"\n", 2},
-                    BadReg{"REGEDIT4\n[HKEY_NOWHERE\\x]\n", 2}, BadReg{"REGEDIT4\n[HKEY_USERS\\x\n", 2},
-                    BadReg{"REGEDIT4\n[HKCU\\x]\n\"a\"=\"unclosed\n", 3},
-                    BadReg{"REGEDIT4\n[HKCU\\x]\n\"a\"=dword:123456789\n", 3},
-                    BadReg{"REGEDIT4\n[HKCU\\x]\n\"a\"=hex:zz\n", 3},
-                    BadReg{"REGEDIT4\n[HKCU\\x]\n\"a\"=hex(q):00\n", 3},
-                    BadReg{"REGEDIT4\n[HKCU\\x]\n\n\"a\" \"b\"\n", 4},
-                    BadReg{"REGEDIT4\n[HKCU\\x]\nnoquote=1\n", 3}));
+INSTANTIATE_TEST_SUITE_P(Cases, RegTextErrorTest,
+                         testing::Values(BadReg{"", 1}, BadReg{"REGEDIT5\n", 1}, BadReg{"REGEDIT4\n\"a\"=\"b\"\n", 2},
+                                         BadReg{"REGEDIT4\n[HKEY_NOWHERE\\x]\n", 2},
+                                         BadReg{"REGEDIT4\n[HKEY_USERS\\x\n", 2},
+                                         BadReg{"REGEDIT4\n[HKCU\\x]\n\"a\"=\"unclosed\n", 3},
+                                         BadReg{"REGEDIT4\n[HKCU\\x]\n\"a\"=dword:123456789\n", 3},
+                                         BadReg{"REGEDIT4\n[HKCU\\x]\n\"a\"=hex:zz\n", 3},
+                                         BadReg{"REGEDIT4\n[HKCU\\x]\n\"a\"=hex(q):00\n", 3},
+                                         BadReg{"REGEDIT4\n[HKCU\\x]\n\n\"a\" \"b\"\n", 4},
+                                         BadReg{"REGEDIT4\n[HKCU\\x]\nnoquote=1\n", 3}));
 
 TEST(RegTextTest, HexDataContinuesOverLines) {
     std::vector<sandbox::RegOperation> ops = sandbox::ParseRegText(
-        "Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"m\"=hex(7):41,00,00,\\\n  00,00,00\n\"d\"=-\n[-HKLM\\Old]\n",
+        "Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"m\"=hex(7):41,00,00,\\\n  "
+        "00,00,00\n\"d\"=-\n[-HKLM\\Old]\n",
         false, "f.reg");
     ASSERT_EQ(ops.size(), 4u);
     EXPECT_EQ(ops[1].kind, sandbox::RegOperation::SetValue);

@@ -91,7 +91,8 @@ TEST_F(SandboxShellTest, RegeditImportsBothFileFormats) {
     RegistryApi& reg = OS().Registry();
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "名称"), "值");
     EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "n")->data, std::string("\x10\0\0\0", 4));
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "e")->data, Utf16ToLeBytes(u"%PATH%") + std::string(2, '\0'));
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "e")->data,
+              Utf16ToLeBytes(u"%PATH%") + std::string(2, '\0'));
     EXPECT_EQ(reg.ReadString(kHkeyCurrentUser, "Software\\U", ""), "中");
     std::vector<std::string> lines = EffectLines();
     ASSERT_EQ(lines.size(), 2u);

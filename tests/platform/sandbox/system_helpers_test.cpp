@@ -43,7 +43,8 @@ TEST_F(SystemHelpersTest, RegisterServerOnXp) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(Contains(lines[0], Field("commandLine", "C:\\Windows\\System32\\regsvr32.exe /s \"C:\\A B\\x.dll\"")));
     EXPECT_TRUE(Contains(lines[0], "\"show\":1"));
-    EXPECT_TRUE(Contains(lines[1], Field("commandLine", "C:\\Windows\\System32\\regsvr32.exe /s/u \"C:\\A B\\x.dll\"")));
+    EXPECT_TRUE(
+        Contains(lines[1], Field("commandLine", "C:\\Windows\\System32\\regsvr32.exe /s/u \"C:\\A B\\x.dll\"")));
 }
 
 TEST_F(SystemHelpersTest, ServiceAndRegistryFileCommandLines) {

@@ -20,7 +20,8 @@ protected:
     void SetUp() override {
         platform_ = CreateNativePlatform(0, nullptr);
         SetPlatform(platform_.get());
-        folder_ = GetTempFolder() + "setup-tests-目录-" + std::to_string(testing::UnitTest::GetInstance()->random_seed());
+        folder_ =
+            GetTempFolder() + "setup-tests-目录-" + std::to_string(testing::UnitTest::GetInstance()->random_seed());
         ASSERT_TRUE(OS().Files().CreateFolderTree(folder_ + "\\sub"));
     }
     void TearDown() override {
@@ -130,7 +131,8 @@ TEST_F(Win32PlatformTest, LockedBatchStartsAndCannotBeReplaced) {
     EXPECT_FALSE(files.DeleteFile(batch));
     EXPECT_EQ(files.Open(batch, OpenMode::Read)->ReadBytes(5), "@echo");
     ASSERT_TRUE(OS().Shell().CreateProcessHidden("\"" + batch + "\""));
-    for (int i = 0; i < 300 && !files.FileExists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 300 && !files.FileExists(marker); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(files.FileExists(marker));
     held.reset();
     EXPECT_TRUE(files.DeleteFile(batch));
