@@ -96,11 +96,18 @@ endfunction()
 
 # The programs only decode the few pictures of a wizard: the libraries are
 # built for size, each function in a section of its own so that the link
-# leaves out what is never called, and without unwind tables (no C++
-# exception crosses them: their errors come back through setjmp). Their
-# messages go through the system's printf, not the larger C99 one of mingw-w64.
+# leaves out what is never called. Their messages go through the system's
+# printf, not the larger C99 one of mingw-w64. The 32-bit build leaves out
+# unwind tables (no C++ exception crosses them: their errors come back
+# through setjmp); the 64-bit build keeps them, because its longjmp unwinds
+# through every frame with them and crashes in a frame that has none.
+if(SETUP_MINGW_TRIPLET MATCHES "^x86_64")
+    set(unwind_flags "")
+else()
+    set(unwind_flags "-fno-asynchronous-unwind-tables -fno-unwind-tables ")
+endif()
 set(small_c_flags
-    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables -D__USE_MINGW_ANSI_STDIO=0"
+    "-DCMAKE_C_FLAGS=-ffunction-sections -fdata-sections ${unwind_flags}-D__USE_MINGW_ANSI_STDIO=0"
     "-DCMAKE_C_FLAGS_RELEASE=-Os -DNDEBUG")
 # libpng without its writer: the simplified reader's clean-up would otherwise
 # bring the whole writer, and zlib's deflater with it, into the programs.
