@@ -68,6 +68,15 @@ std::string CompressBlock(std::string_view input, TCompressLevelEnum level) {
     return out;
 }
 
+namespace {
+
+// The most a zlib stream of this many bytes can inflate to: a deflate symbol of
+// two bits at least stands for at most 258 bytes, so no stream expands beyond
+// 1032 times its size. A buffer never needs to be larger than that.
+size_t MostInflatedSize(size_t compressed) { return compressed > SIZE_MAX / 1032 ? SIZE_MAX : compressed * 1032; }
+
+}  // namespace
+
 std::string DecompressBlock(std::string_view input, size_t maxOutput) {
     if (input.empty()) ThrowDecompressionError();
     // The buffer never grows beyond one byte more than allowed: that byte tells
@@ -79,7 +88,7 @@ std::string DecompressBlock(std::string_view input, size_t maxOutput) {
     size_t guess = cap != SIZE_MAX                       ? kChunkBlockSize + 1
                    : input.size() <= kChunkBlockSize / 8 ? std::max<size_t>(input.size() * 8, 4096)
                                                          : kChunkBlockSize;
-    std::string out(std::min(guess, cap), '\0');
+    std::string out(std::min({guess, cap, MostInflatedSize(input.size())}), '\0');
     libdeflate_decompressor* decompressor = Decompressor();
     for (;;) {
         size_t used = 0, produced = 0;
@@ -125,14 +134,15 @@ bool InflateWhole(std::string_view input, size_t allowed, std::string& out) {
     if (input.empty()) ThrowDecompressionError();
     // One byte more than allowed tells an oversized stream from one that fills
     // the allowance exactly; the buffer is never much larger than the content
-    // it will hold, since it waits in the queue of the writer as it is.
-    size_t room = std::min(allowed, kWholeChunkSize) + 1;
+    // it will hold, since it waits in the queue of the writer as it is. A small
+    // chunk gets no more room than it could possibly fill.
+    size_t room = std::min(std::min(allowed, kWholeChunkSize) + 1, MostInflatedSize(input.size()));
     out.assign(room, '\0');
     size_t used = 0, produced = 0;
     libdeflate_result rc = libdeflate_zlib_decompress_ex(Decompressor(), input.data(), input.size(), out.data(),
                                                          out.size(), &used, &produced);
     if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) {
-        if (allowed > kWholeChunkSize) return false;
+        if (room <= allowed) return false;
         throw Oversized{};
     }
     if (rc != LIBDEFLATE_SUCCESS) ThrowDecompressionError();

@@ -101,6 +101,33 @@ TEST(CodecsTest, InflationStopsAtTheAllowance) {
     ExpectKind(ErrorKind::Damaged, [&] { DecompressBlock(CompressBlock("abcd", cplPress), 3); });
 }
 
+// A chunk at the highest ratio the deflater reaches still inflates in one
+// piece, exactly at its allowance, and one byte less is damage.
+TEST(CodecsTest, ChunksAtTheHighestRatioInflateWhole) {
+    std::string zeros(kChunkBlockSize, '\0');
+    MemoryStream source(zeros), chunks;
+    CompressStream(source, chunks);
+    ASSERT_LT(chunks.Size(), 4000);
+    for (int64_t allowed : {int64_t{-1}, static_cast<int64_t>(zeros.size())}) {
+        chunks.Seek(0, SeekOrigin::Begin);
+        int pieces = 0;
+        std::string out;
+        ReadChunks(
+            chunks,
+            [&](std::string& piece) {
+                ++pieces;
+                out += piece;
+            },
+            chunks.Size(), "test", allowed);
+        EXPECT_EQ(pieces, 1);
+        EXPECT_EQ(out, zeros);
+    }
+    chunks.Seek(0, SeekOrigin::Begin);
+    MemoryStream out;
+    ExpectKind(ErrorKind::Damaged,
+               [&] { ReadChunks(chunks, out, chunks.Size(), "test", static_cast<int64_t>(zeros.size()) - 1); });
+}
+
 // 3,145,728 bytes are one chunk; one byte more makes a second chunk of one byte.
 TEST(CodecsTest, ChunkedStreamSplitsAtThreeMebibytes) {
     for (size_t size : {kChunkBlockSize, kChunkBlockSize + 1}) {
