@@ -67,10 +67,10 @@ void BuildPackage(const std::string& root, const std::vector<Source>& sources,
         ItemRange range = sources[i].hostPath.empty()
                               ? writer.WriteItem(contentOf(i))
                               : writer.WriteItem(*OpenHostFile(sources[i].hostPath, OpenMode::Read));
-        item->DataStart = range.dataStart;
-        item->DataEnd = range.dataEnd;
-        item->FileSize = range.size;
-        size += range.size;
+        item->DataStart = range.DataStart;
+        item->DataEnd = range.DataEnd;
+        item->FileSize = range.Size;
+        size += range.Size;
         project.FileList.push_back(std::move(item));
     }
     for (size_t i = 0; i < registryValues; ++i) {

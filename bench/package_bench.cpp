@@ -46,7 +46,7 @@ void BM_ReadPackageData64MiB(benchmark::State& state) {
     ItemRange range = writer.WriteItem(data);
     for (auto _ : state) {
         CountingStream sink;
-        TCompile::ReadPackageData(package, sink, range.dataStart, range.dataEnd);
+        TCompile::ReadPackageData(package, sink, range.DataStart, range.DataEnd);
         benchmark::DoNotOptimize(sink.Size());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));

@@ -14,7 +14,7 @@ namespace setup {
 namespace {
 
 bool FileFailed(const InstallRun& run, const std::string& path) {
-    for (const std::string& failed : run.failedFiles) {
+    for (const std::string& failed : run.FailedFiles) {
         if (EqualsNoCase(failed, path)) return true;
     }
     return false;
@@ -23,9 +23,9 @@ bool FileFailed(const InstallRun& run, const std::string& path) {
 }  // namespace
 
 void PostInstallActions(InstallRun& run) {
-    for (const auto& item : run.model.FileList) {
+    for (const auto& item : run.Model.FileList) {
         if (item->Kind != fkFile) continue;
-        if (!item->TargetOs.empty() && item->TargetOs != run.osVersion) continue;
+        if (!item->TargetOs.empty() && item->TargetOs != run.OsVersion) continue;
         const std::string& path = item->Source;
         // A file that was not written has nothing to register or start; its
         // failure is reported already.
@@ -59,7 +59,7 @@ void PostInstallActions(InstallRun& run) {
         if (item->RunAfterInstall) {
             run.Message("正在自动运行程序“" + path + "”，请稍候");
             bool started = false;
-            if (IsVistaOrLater(run.osVersion)) {
+            if (IsVistaOrLater(run.OsVersion)) {
                 try {
                     started = RunElevated(path, "");
                 } catch (const Error& e) {
@@ -100,14 +100,14 @@ bool RegistryValuePresent(const std::string& path) {
 
 bool RunAndWait(const std::string& program) {
     ShellExecuteRequest request;
-    request.file = program;
-    request.show = kSwShowNormal;
-    request.mask = kSeeMaskNoCloseProcess;
-    return OS().Shell().ShellExecuteAndWait(request, [] { ProcessMessages(); }).ok;
+    request.File = program;
+    request.Show = kSwShowNormal;
+    request.Mask = kSeeMaskNoCloseProcess;
+    return OS().Shell().ShellExecuteAndWait(request, [] { ProcessMessages(); }).Ok;
 }
 
 void ComponentPackages(InstallRun& run) {
-    TCompile& model = run.model;
+    TCompile& model = run.Model;
     for (const auto& component : model.CompList) {
         bool chosen = false;
         for (const std::string& name : model.ComponentList) chosen = chosen || EqualsNoCase(name, component->Name);

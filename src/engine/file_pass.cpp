@@ -29,18 +29,18 @@ void Repoint(TCompile& model, const std::string& from, const std::string& to) {
 }  // namespace
 
 void FolderPass(InstallRun& run) {
-    TCompile& model = run.model;
+    TCompile& model = run.Model;
     FilesApi& files = OS().Files();
     const std::string& installDir = model.InstallData.InstallDir;
     std::vector<std::string> folders;
-    if (!files.FolderExists(installDir)) run.record.CreateFoldersLogged(installDir);
+    if (!files.FolderExists(installDir)) run.Record.CreateFoldersLogged(installDir);
     folders.push_back(installDir);
     for (const std::string& folder : model.FileFolderList) {
-        folders.push_back(ResolveTargetFolder(folder, installDir, run.record));
+        folders.push_back(ResolveTargetFolder(folder, installDir, run.Record));
     }
     for (const auto& item : model.FileList) {
         if (item->Kind == fkFolder) {
-            folders.push_back(ResolveTargetFolder(item->TargetDir + "\\" + item->Name, installDir, run.record));
+            folders.push_back(ResolveTargetFolder(item->TargetDir + "\\" + item->Name, installDir, run.Record));
         }
     }
     // A folder that could not be made is reported once, however many lists name it.
@@ -102,13 +102,13 @@ void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFile
 }  // namespace
 
 void FilePass(InstallRun& run) {
-    TCompile& model = run.model;
+    TCompile& model = run.Model;
     FilesApi& files = OS().Files();
     // Every target folder is resolved (and made) once, however many files go
     // into it: nothing else changes the folders while the pass runs.
     std::unordered_map<std::string, std::string> resolved;
     auto installs = [&run](const TCompileFileData& item) {
-        return item.Kind == fkFile && (item.TargetOs.empty() || item.TargetOs == run.osVersion);
+        return item.Kind == fkFile && (item.TargetOs.empty() || item.TargetOs == run.OsVersion);
     };
     // The data of the files is inflated on a second thread, in the order the
     // pass writes them, while this one writes and reports.
@@ -116,7 +116,7 @@ void FilePass(InstallRun& run) {
     for (const auto& item : model.FileList) {
         if (installs(*item)) ranges.push_back(ItemDataRange{item->DataStart, item->DataEnd, item->FileSize});
     }
-    ItemInflater inflater(run.setupFile, std::move(ranges));
+    ItemInflater inflater(run.SetupFile, std::move(ranges));
     size_t next = 0;
     for (size_t i = 0; i < model.FileList.size(); ++i) {
         TCompileFileData& item = *model.FileList[i];
@@ -126,7 +126,7 @@ void FilePass(InstallRun& run) {
         if (known == resolved.end()) {
             known = resolved
                         .emplace(item.TargetDir,
-                                 ResolveTargetFolder(item.TargetDir, model.InstallData.InstallDir, run.record))
+                                 ResolveTargetFolder(item.TargetDir, model.InstallData.InstallDir, run.Record))
                         .first;
         }
         const std::string& folder = known->second;
@@ -141,7 +141,7 @@ void FilePass(InstallRun& run) {
             // the others; it is reported at the end.
             try {
                 WriteInstalledFile(inflater, index, item, target);
-                run.record.AddFile(target, !item.KeepOnUninstall);
+                run.Record.AddFile(target, !item.KeepOnUninstall);
             } catch (const Error& e) {
                 if (e.Kind() == ErrorKind::SilentAbort) throw;
                 // A COM server that cannot be written cannot be registered:
@@ -152,7 +152,7 @@ void FilePass(InstallRun& run) {
                          e.Kind() == ErrorKind::Decompression
                              ? std::string("The setup package is damaged: the data of this file does not inflate")
                              : std::string(e.what()));
-                run.failedFiles.push_back(target);
+                run.FailedFiles.push_back(target);
             }
         }
         run.FileEvent(target, static_cast<int64_t>(i) + 1);

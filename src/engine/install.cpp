@@ -10,17 +10,17 @@
 namespace setup {
 
 void InstallRun::Message(const std::string& hint) const {
-    if (model.OnCompile) model.OnCompile("", hint, -1, -1);
+    if (Model.OnCompile) Model.OnCompile("", hint, -1, -1);
 }
 
 void InstallRun::FileEvent(const std::string& fileName, int64_t position) const {
-    if (model.OnCompile) {
-        model.OnCompile(fileName, "正在安装文件", position, static_cast<int64_t>(model.FileList.size()));
+    if (Model.OnCompile) {
+        Model.OnCompile(fileName, "正在安装文件", position, static_cast<int64_t>(Model.FileList.size()));
     }
 }
 
 void InstallRun::Fail(const std::string& item, const std::string& reason) const {
-    model.Failures.push_back(InstallFailure{item, reason});
+    Model.Failures.push_back(InstallFailure{item, reason});
 }
 
 namespace {

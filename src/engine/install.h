@@ -35,14 +35,14 @@ void ShowInstallFailures(const TCompile& model);
 
 // The state of one run of the driver, shared by the passes.
 struct InstallRun {
-    TCompile& model;
-    Stream& setupFile;
-    TUnInstall& record;
-    std::string osVersion;
-    std::string uninstallerPath;
+    TCompile& Model;
+    Stream& SetupFile;
+    TUnInstall& Record;
+    std::string OsVersion;
+    std::string UninstallerPath;
     // Installed paths of the files the file pass could not write; they get no
     // post-install actions.
-    std::vector<std::string> failedFiles;
+    std::vector<std::string> FailedFiles;
 
     void Message(const std::string& hint) const;
     void FileEvent(const std::string& fileName, int64_t position) const;

@@ -88,7 +88,7 @@ bool InstallJournal::JournalFiles::SetAttributes(const std::string& path, uint32
     if (!j_.CreatedByRun(path)) {
         if (std::optional<uint32_t> previous = files.GetAttributes(path)) {
             Entry entry{Kind::AttributesChanged, path};
-            entry.attributes = *previous & ~kAttrDirectory;
+            entry.Attributes = *previous & ~kAttrDirectory;
             j_.Note(entry);
         }
     }
@@ -100,8 +100,8 @@ bool InstallJournal::JournalFiles::SetFileTime(const std::string& path, FileTime
     if (!j_.CreatedByRun(path)) {
         if (std::optional<FileTime> previous = files.GetFileTime(path, kind)) {
             Entry entry{Kind::FileTimeChanged, path};
-            entry.timeKind = kind;
-            entry.time = *previous;
+            entry.TimeKind = kind;
+            entry.Time = *previous;
             j_.Note(entry);
         }
     }
@@ -126,7 +126,7 @@ void InstallJournal::JournalFiles::MoveFile(const std::string& from, const std::
         files.MoveFile(from, to, movedAside ? MoveMode::NoReplace : mode);
     } catch (const Error&) {
         if (movedAside) {
-            files.MoveFile(j_.entries_.back().backup, to, MoveMode::NoReplace);
+            files.MoveFile(j_.entries_.back().Backup, to, MoveMode::NoReplace);
             j_.entries_.pop_back();
         }
         throw;
@@ -170,7 +170,7 @@ std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& pa
             j_.createdFiles_.insert(AsciiLowerCase(path));
             return stream;
         } catch (const Error&) {
-            files.MoveFile(j_.entries_.back().backup, path, MoveMode::NoReplace);
+            files.MoveFile(j_.entries_.back().Backup, path, MoveMode::NoReplace);
             j_.entries_.pop_back();
             throw;
         }
@@ -199,7 +199,7 @@ bool InstallJournal::JournalRegistry::CreateKey(uint32_t root, const std::string
     for (const std::string& key : missing) {
         if (registry.KeyExists(root, key)) {
             Entry entry{Kind::KeyCreated, key};
-            entry.root = root;
+            entry.Root = root;
             j_.Note(entry);
         }
     }
@@ -210,9 +210,9 @@ void InstallJournal::JournalRegistry::NoteValue(uint32_t root, const std::string
     RegistryApi& registry = j_.inner_.Registry();
     if (!registry.KeyExists(root, path)) return;  // the write fails; nothing changes
     Entry entry{Kind::ValueWritten, path};
-    entry.root = root;
-    entry.valueName = name;
-    entry.previous = registry.ReadValue(root, path, name);
+    entry.Root = root;
+    entry.ValueName = name;
+    entry.Previous = registry.ReadValue(root, path, name);
     j_.Note(entry);
 }
 
@@ -235,7 +235,7 @@ bool InstallJournal::JournalRegistry::WriteBinary(uint32_t root, const std::stri
 }
 
 bool InstallJournal::JournalRegistry::WriteValue(uint32_t root, const std::string& path, const RegValue& value) {
-    NoteValue(root, path, value.name);
+    NoteValue(root, path, value.Name);
     return j_.inner_.Registry().WriteValue(root, path, value);
 }
 
@@ -249,13 +249,13 @@ bool InstallJournal::JournalRegistry::DeleteKey(uint32_t root, const std::string
     if (!registry.KeyExists(root, path)) return registry.DeleteKey(root, path);
     // The whole tree is kept, parents before their subkeys.
     Entry entry{Kind::KeyDeleted, path};
-    entry.root = root;
+    entry.Root = root;
     std::vector<std::string> pending{""};
     while (!pending.empty()) {
         std::string relative = pending.front();
         pending.erase(pending.begin());
         std::string full = relative.empty() ? path : path + "\\" + relative;
-        entry.keys.push_back(KeySnapshot{relative, registry.ListValues(root, full)});
+        entry.Keys.push_back(KeySnapshot{relative, registry.ListValues(root, full)});
         for (const std::string& sub : registry.ListSubKeys(root, full)) {
             pending.push_back(relative.empty() ? sub : relative + "\\" + sub);
         }
@@ -280,7 +280,7 @@ bool InstallJournal::JournalShell::SaveShellLink(const ShellLink& link, const st
     }
     bool ok = j_.inner_.Shell().SaveShellLink(link, linkFile);
     if (!ok && existed) {
-        files.MoveFile(j_.entries_.back().backup, linkFile, MoveMode::NoReplace);
+        files.MoveFile(j_.entries_.back().Backup, linkFile, MoveMode::NoReplace);
         j_.entries_.pop_back();
         return false;
     }
@@ -295,41 +295,41 @@ bool InstallJournal::Undo(const Entry& e) {
     FilesApi& files = inner_.Files();
     RegistryApi& registry = inner_.Registry();
     try {
-        switch (e.kind) {
+        switch (e.Kind) {
             case Kind::FolderCreated:
                 // A folder that still holds something not made by the run stays.
-                return files.RemoveFolder(e.path) || !files.FolderExists(e.path);
+                return files.RemoveFolder(e.Path) || !files.FolderExists(e.Path);
             case Kind::FileCreated:
-                if (!files.FileExists(e.path)) return true;
-                files.SetAttributes(e.path, kAttrNormal);
-                return files.DeleteFile(e.path);
+                if (!files.FileExists(e.Path)) return true;
+                files.SetAttributes(e.Path, kAttrNormal);
+                return files.DeleteFile(e.Path);
             case Kind::FileMovedAside:
-                if (files.FileExists(e.path)) {
-                    files.SetAttributes(e.path, kAttrNormal);
-                    files.MoveFile(e.backup, e.path, MoveMode::ReplaceExisting);
+                if (files.FileExists(e.Path)) {
+                    files.SetAttributes(e.Path, kAttrNormal);
+                    files.MoveFile(e.Backup, e.Path, MoveMode::ReplaceExisting);
                 } else {
-                    files.MoveFile(e.backup, e.path, MoveMode::NoReplace);
+                    files.MoveFile(e.Backup, e.Path, MoveMode::NoReplace);
                 }
                 return true;
             case Kind::FileMoved:
-                files.MoveFile(e.backup, e.path, MoveMode::NoReplace);
+                files.MoveFile(e.Backup, e.Path, MoveMode::NoReplace);
                 return true;
             case Kind::AttributesChanged:
-                return files.SetAttributes(e.path, e.attributes == 0 ? kAttrNormal : e.attributes);
+                return files.SetAttributes(e.Path, e.Attributes == 0 ? kAttrNormal : e.Attributes);
             case Kind::FileTimeChanged:
-                return files.SetFileTime(e.path, e.timeKind, e.time);
+                return files.SetFileTime(e.Path, e.TimeKind, e.Time);
             case Kind::KeyCreated:
-                return registry.DeleteKey(e.root, e.path) || !registry.KeyExists(e.root, e.path);
+                return registry.DeleteKey(e.Root, e.Path) || !registry.KeyExists(e.Root, e.Path);
             case Kind::ValueWritten:
-                if (e.previous) return registry.WriteValue(e.root, e.path, *e.previous);
-                return registry.DeleteValue(e.root, e.path, e.valueName) ||
-                       !registry.ReadValue(e.root, e.path, e.valueName);
+                if (e.Previous) return registry.WriteValue(e.Root, e.Path, *e.Previous);
+                return registry.DeleteValue(e.Root, e.Path, e.ValueName) ||
+                       !registry.ReadValue(e.Root, e.Path, e.ValueName);
             case Kind::KeyDeleted: {
                 bool ok = true;
-                for (const KeySnapshot& key : e.keys) {
-                    std::string full = key.path.empty() ? e.path : e.path + "\\" + key.path;
-                    ok = registry.CreateKey(e.root, full) && ok;
-                    for (const RegValue& value : key.values) ok = registry.WriteValue(e.root, full, value) && ok;
+                for (const KeySnapshot& key : e.Keys) {
+                    std::string full = key.Path.empty() ? e.Path : e.Path + "\\" + key.Path;
+                    ok = registry.CreateKey(e.Root, full) && ok;
+                    for (const RegValue& value : key.Values) ok = registry.WriteValue(e.Root, full, value) && ok;
                 }
                 return ok;
             }
@@ -345,8 +345,8 @@ std::vector<std::string> InstallJournal::Rollback() {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
         if (Undo(*it)) continue;
         bool registryEntry =
-            it->kind == Kind::KeyCreated || it->kind == Kind::ValueWritten || it->kind == Kind::KeyDeleted;
-        left.push_back(registryEntry ? RootText(it->root, it->path) : it->path);
+            it->Kind == Kind::KeyCreated || it->Kind == Kind::ValueWritten || it->Kind == Kind::KeyDeleted;
+        left.push_back(registryEntry ? RootText(it->Root, it->Path) : it->Path);
     }
     entries_.clear();
     createdFiles_.clear();
@@ -356,11 +356,11 @@ std::vector<std::string> InstallJournal::Rollback() {
 void InstallJournal::Commit() {
     FilesApi& files = inner_.Files();
     for (const Entry& e : entries_) {
-        if (e.kind != Kind::FileMovedAside || !files.FileExists(e.backup)) continue;
+        if (e.Kind != Kind::FileMovedAside || !files.FileExists(e.Backup)) continue;
         // A backup that cannot be deleted (still in use) is left behind; the
         // installation itself is complete.
-        files.SetAttributes(e.backup, kAttrNormal);
-        files.DeleteFile(e.backup);
+        files.SetAttributes(e.Backup, kAttrNormal);
+        files.DeleteFile(e.Backup);
     }
     entries_.clear();
     createdFiles_.clear();

@@ -53,21 +53,22 @@ private:
         KeyDeleted
     };
     struct KeySnapshot {
-        std::string path;  // relative to the deleted key; empty for the key itself
-        std::vector<RegValue> values;
+        std::string Path;  // relative to the deleted key; empty for the key itself
+        std::vector<RegValue> Values;
     };
     struct Entry {
-        Entry(Kind k, std::string p, std::string b = "") : kind(k), path(std::move(p)), backup(std::move(b)) {}
-        Kind kind;
-        std::string path;    // file, folder or key path
-        std::string backup;  // FileMovedAside: where the earlier file is kept
-        uint32_t root = 0;
-        uint32_t attributes = 0;
-        FileTimeKind timeKind = FileTimeKind::LastWrite;
-        FileTime time = 0;
-        std::optional<RegValue> previous;  // ValueWritten: the value before, if any
-        std::string valueName;
-        std::vector<KeySnapshot> keys;  // KeyDeleted: the whole tree, parents first
+        Entry(InstallJournal::Kind k, std::string p, std::string b = "")
+            : Kind(k), Path(std::move(p)), Backup(std::move(b)) {}
+        InstallJournal::Kind Kind;
+        std::string Path;    // file, folder or key path
+        std::string Backup;  // FileMovedAside: where the earlier file is kept
+        uint32_t Root = 0;
+        uint32_t Attributes = 0;
+        FileTimeKind TimeKind = FileTimeKind::LastWrite;
+        FileTime Time = 0;
+        std::optional<RegValue> Previous;  // ValueWritten: the value before, if any
+        std::string ValueName;
+        std::vector<KeySnapshot> Keys;  // KeyDeleted: the whole tree, parents first
     };
 
     class JournalFiles : public FilesApi {

@@ -54,13 +54,13 @@ std::string HexToBytes(const std::string& text) {
 }
 
 void RegistryPass(InstallRun& run) {
-    TCompile& model = run.model;
+    TCompile& model = run.Model;
     RegistryApi& registry = OS().Registry();
     if (!model.FileList.empty() || !model.RegFolderList.empty() || !model.RegList.empty()) {
         run.Message("正在写入注册表信息，请稍候");
     }
     for (const auto& item : model.FileList) {
-        if (item->Kind == fkRegFile && ForThisSystem(item->TargetOs, run.osVersion)) ImportRegFile(item->Source);
+        if (item->Kind == fkRegFile && ForThisSystem(item->TargetOs, run.OsVersion)) ImportRegFile(item->Source);
     }
     for (const std::string& key : model.RegFolderList) {
         uint32_t root;
@@ -68,11 +68,11 @@ void RegistryPass(InstallRun& run) {
         // A path the registry cannot hold (unknown root, no subkey) is skipped.
         if (!ParseKeyPath(key, root, subkey)) continue;
         if (registry.KeyExists(root, subkey)) continue;
-        run.record.CreateKeysLogged(root, subkey);
+        run.Record.CreateKeysLogged(root, subkey);
         if (!registry.KeyExists(root, subkey)) run.Fail(key, "Cannot create the registry key");
     }
     for (const auto& value : model.RegList) {
-        if (!ForThisSystem(value->TargetOs, run.osVersion)) continue;
+        if (!ForThisSystem(value->TargetOs, run.OsVersion)) continue;
         uint32_t root;
         std::string subkey;
         if (!ParseKeyPath(value->Key, root, subkey)) continue;
@@ -103,7 +103,7 @@ void RegistryPass(InstallRun& run) {
         }
         // The default value is recorded as a value: the key may hold data of
         // others, and only a key this installation created goes whole.
-        run.record.AddRegistryValue(std::to_string(root), subkey, value->ValueName);
+        run.Record.AddRegistryValue(std::to_string(root), subkey, value->ValueName);
     }
 }
 

@@ -56,29 +56,29 @@ bool WriteInternetShortcut(const std::string& name, const std::string& address, 
 bool WriteShellLink(const std::string& folder, const std::string& linkFileName, const std::string& target,
                     const std::string& icon, const std::string& description, const std::string& arguments) {
     ShellLink link;
-    link.showCommand = kSwShowNormal;
-    link.iconPath = icon;
-    link.iconIndex = 0;
-    link.arguments = arguments;
-    link.description = description;
-    link.path = target;
-    link.workingDirectory = FolderPart(target);
+    link.ShowCommand = kSwShowNormal;
+    link.IconPath = icon;
+    link.IconIndex = 0;
+    link.Arguments = arguments;
+    link.Description = description;
+    link.Path = target;
+    link.WorkingDirectory = FolderPart(target);
     return OS().Shell().SaveShellLink(link, folder + "\\" + linkFileName);
 }
 
 void ShortcutPass(InstallRun& run) {
-    TCompile& model = run.model;
+    TCompile& model = run.Model;
     const TInstallData& data = model.InstallData;
     FilesApi& files = OS().Files();
     if (!model.ShotCutFolderList.empty() || !model.ShotCutList.empty()) run.Message("正在创建快捷方式，请稍候...");
     if (data.CreateStartFolder && !data.StartFolder.empty()) {
         std::string folder = ResolveShortcutFolder("开始菜单\\", data.StartFolder);
-        if (!files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
+        if (!files.FolderExists(folder)) run.Record.CreateFoldersLogged(folder);
     }
     for (const std::string& entry : model.ShotCutFolderList) {
         if (Skipped(entry, data)) continue;
         std::string folder = ResolveShortcutFolder(entry, data.StartFolder);
-        if (!folder.empty() && !files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
+        if (!folder.empty() && !files.FolderExists(folder)) run.Record.CreateFoldersLogged(folder);
     }
     for (const auto& shortcut : model.ShotCutList) {
         if (Skipped(shortcut->Folder, data)) continue;
@@ -88,16 +88,16 @@ void ShortcutPass(InstallRun& run) {
         // A standard folder this machine lacks (the quick-launch bar is not on
         // every system) is made and recorded, so that the shortcut is not lost
         // and the uninstaller removes the folder again once it is empty.
-        if (!files.FolderExists(folder)) run.record.CreateFoldersLogged(folder);
+        if (!files.FolderExists(folder)) run.Record.CreateFoldersLogged(folder);
         if (shortcut->Kind == skInternetShortcut) {
-            shortcut->Name = LinkName(run.record, folder, shortcut->Name, ".url");
+            shortcut->Name = LinkName(run.Record, folder, shortcut->Name, ".url");
             std::string file = folder + "\\" + shortcut->Name + ".url";
             if (!WriteInternetShortcut(shortcut->Name, shortcut->Target, folder, shortcut->IconFile)) {
                 run.Fail(file, "Cannot save the internet shortcut");
             }
-            run.record.AddFile(file, true);
+            run.Record.AddFile(file, true);
         } else if (shortcut->Kind == skShellLink || shortcut->Kind == skFolderLink) {
-            shortcut->Name = LinkName(run.record, folder, shortcut->Name, ".lnk");
+            shortcut->Name = LinkName(run.Record, folder, shortcut->Name, ".lnk");
             std::string path = shortcut->Target;
             std::string icon = shortcut->IconFile;
             if (shortcut->Kind == skFolderLink) {
@@ -110,8 +110,8 @@ void ShortcutPass(InstallRun& run) {
                                 shortcut->Arguments)) {
                 run.Fail(link, "Cannot save the shortcut");
             }
-            run.record.AddFile(link, true);
-            if (IsVistaOrLater(run.osVersion) && ContainsNoCase(folder, kQuickLaunchBelowAppData)) {
+            run.Record.AddFile(link, true);
+            if (IsVistaOrLater(run.OsVersion) && ContainsNoCase(folder, kQuickLaunchBelowAppData)) {
                 PinToTaskbar(link);
             }
         }
@@ -127,29 +127,29 @@ std::string UninstallerPathFor(const TCompile& model) {
 }
 
 void UninstallStep(InstallRun& run) {
-    TCompile& model = run.model;
+    TCompile& model = run.Model;
     const TInstallData& data = model.InstallData;
     run.Message("正在写入反安装信息，请稍候...");
     for (const auto& item : model.FileList) {
         if (item->Kind != fkUnInsFile) continue;
         std::string path = data.InstallDir + "\\" + FileNamePart(item->Source);
         std::unique_ptr<Stream> out = OpenFile(path, OpenMode::Create);
-        TCompile::ReadPackageData(run.setupFile, *out, item->DataStart, item->DataEnd, item->FileSize);
-        run.uninstallerPath = path;
+        TCompile::ReadPackageData(run.SetupFile, *out, item->DataStart, item->DataEnd, item->FileSize);
+        run.UninstallerPath = path;
     }
     // Without an uninstaller there is nothing to register: an Uninstall entry
     // would list the product with no way to remove it, and the record would
     // have no reader.
-    if (run.uninstallerPath.empty()) return;
+    if (run.UninstallerPath.empty()) return;
     std::string folder = GetSpecialFolder(kCsidlPrograms) + "\\" + data.StartFolder;
-    std::string name = LinkName(run.record, folder, "卸载“" + model.ItemName + "”", ".lnk");
-    if (!WriteShellLink(folder, name + ".lnk", run.uninstallerPath, "", "", "")) {
+    std::string name = LinkName(run.Record, folder, "卸载“" + model.ItemName + "”", ".lnk");
+    if (!WriteShellLink(folder, name + ".lnk", run.UninstallerPath, "", "", "")) {
         run.Fail(folder + "\\" + name + ".lnk", "Cannot save the shortcut");
     }
-    run.record.AddFile(folder + "\\" + name + ".lnk", true);
-    TUnInstall::WriteUninstallEntry(run.uninstallerPath, model.ItemName, data.InstallDir, model.PackageId, model.Author,
+    run.Record.AddFile(folder + "\\" + name + ".lnk", true);
+    TUnInstall::WriteUninstallEntry(run.UninstallerPath, model.ItemName, data.InstallDir, model.PackageId, model.Author,
                                     model.Url, model.Version, model.Size);
-    std::string digest = run.record.SaveToFile(RecordPathFor(run.uninstallerPath));
+    std::string digest = run.Record.SaveToFile(RecordPathFor(run.UninstallerPath));
     TUnInstall::WriteRecordDigest(model.PackageId, digest);
 }
 

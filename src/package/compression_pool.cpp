@@ -32,7 +32,7 @@ CompressionPool::~CompressionPool() {
 
 void CompressionPool::Submit(std::vector<std::string> blocks) {
     auto batch = std::make_shared<Batch>();
-    batch->blocks = std::move(blocks);
+    batch->Blocks = std::move(blocks);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         waiting_.push_back(batch);
@@ -43,19 +43,19 @@ void CompressionPool::Submit(std::vector<std::string> blocks) {
 
 bool CompressionPool::OldestReady() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return !pending_.empty() && pending_.front()->done;
+    return !pending_.empty() && pending_.front()->Done;
 }
 
 std::vector<CompressedBlock> CompressionPool::TakeOldest() {
     std::shared_ptr<Batch> batch;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return pending_.front()->done; });
+        done_.wait(lock, [this] { return pending_.front()->Done; });
         batch = std::move(pending_.front());
         pending_.pop_front();
     }
-    if (batch->error) std::rethrow_exception(batch->error);
-    return std::move(batch->compressed);
+    if (batch->Error) std::rethrow_exception(batch->Error);
+    return std::move(batch->Compressed);
 }
 
 void CompressionPool::Work() {
@@ -70,20 +70,20 @@ void CompressionPool::Work() {
         }
         // Only this thread touches the batch until it is marked done.
         try {
-            batch->compressed.reserve(batch->blocks.size());
-            for (std::string& block : batch->blocks) {
-                batch->compressed.push_back(CompressedBlock{CompressBlock(block, level_), block.size()});
+            batch->Compressed.reserve(batch->Blocks.size());
+            for (std::string& block : batch->Blocks) {
+                batch->Compressed.push_back(CompressedBlock{CompressBlock(block, level_), block.size()});
                 // The input is no longer needed: memory in flight stays near
                 // what the writer has yet to write.
                 std::string().swap(block);
             }
         } catch (...) {
-            batch->error = std::current_exception();
-            batch->compressed.clear();
+            batch->Error = std::current_exception();
+            batch->Compressed.clear();
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            batch->done = true;
+            batch->Done = true;
         }
         done_.notify_all();
     }

@@ -19,8 +19,8 @@
 namespace setup {
 
 struct CompressedBlock {
-    std::string bytes;   // one complete zlib stream
-    size_t rawSize = 0;  // the bytes it inflates to
+    std::string Bytes;   // one complete zlib stream
+    size_t RawSize = 0;  // the bytes it inflates to
 };
 
 class CompressionPool {
@@ -46,10 +46,10 @@ public:
 
 private:
     struct Batch {
-        std::vector<std::string> blocks;
-        std::vector<CompressedBlock> compressed;
-        std::exception_ptr error;
-        bool done = false;
+        std::vector<std::string> Blocks;
+        std::vector<CompressedBlock> Compressed;
+        std::exception_ptr Error;
+        bool Done = false;
     };
 
     void Work();

@@ -61,12 +61,12 @@ void ItemInflater::Work() {
 }
 
 bool ItemInflater::Push(Piece piece) {
-    size_t cost = Cost(piece.content);
+    size_t cost = Cost(piece.Content);
     std::unique_lock<std::mutex> lock(mutex_);
     // A piece larger than the whole budget still passes once the queue is empty.
     room_.wait(lock,
-               [&] { return stopping_ || piece.item < keepFrom_ || queue_.empty() || queued_ + cost <= budget_; });
-    if (stopping_ || piece.item < keepFrom_) return false;
+               [&] { return stopping_ || piece.Item < keepFrom_ || queue_.empty() || queued_ + cost <= budget_; });
+    if (stopping_ || piece.Item < keepFrom_) return false;
     queued_ += cost;
     queue_.push_back(std::move(piece));
     lock.unlock();
@@ -76,8 +76,8 @@ bool ItemInflater::Push(Piece piece) {
 
 void ItemInflater::DropBefore(size_t index) {
     keepFrom_ = std::max(keepFrom_, index);
-    while (!queue_.empty() && queue_.front().item < keepFrom_) {
-        queued_ -= Cost(queue_.front().content);
+    while (!queue_.empty() && queue_.front().Item < keepFrom_) {
+        queued_ -= Cost(queue_.front().Content);
         queue_.pop_front();
     }
     room_.notify_all();
@@ -91,22 +91,22 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
         ready_.wait(lock, [&] { return !queue_.empty(); });
         Piece piece = std::move(queue_.front());
         queue_.pop_front();
-        queued_ -= Cost(piece.content);
+        queued_ -= Cost(piece.Content);
         room_.notify_all();
-        if (piece.failure) {
+        if (piece.Failure) {
             // The failure is the item's last piece: nothing of it is left.
             keepFrom_ = std::max(keepFrom_, index + 1);
-            std::rethrow_exception(piece.failure);
+            std::rethrow_exception(piece.Failure);
         }
         lock.unlock();
         try {
-            if (!piece.content.empty()) target.Write(piece.content.data(), piece.content.size());
+            if (!piece.Content.empty()) target.Write(piece.Content.data(), piece.Content.size());
         } catch (...) {
             lock.lock();
             DropBefore(index + 1);
             throw;
         }
-        if (piece.last) {
+        if (piece.Last) {
             lock.lock();
             keepFrom_ = std::max(keepFrom_, index + 1);
             return;

@@ -54,10 +54,10 @@ public:
 
 private:
     struct Piece {
-        size_t item = 0;
-        std::string content;
-        bool last = false;
-        std::exception_ptr failure;
+        size_t Item = 0;
+        std::string Content;
+        bool Last = false;
+        std::exception_ptr Failure;
     };
 
     void Work();

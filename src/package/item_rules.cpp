@@ -102,7 +102,7 @@ bool LooksAbsolute(std::string_view text) {
 }
 
 std::string ShortcutFolderExpansion(const std::string& first, const TargetLimits& limits) {
-    if (EqualsNoCase(first, "开始菜单")) return limits.startMenu;
+    if (EqualsNoCase(first, "开始菜单")) return limits.StartMenu;
     if (EqualsNoCase(first, "桌面")) return kDesktop;
     return kQuickLaunch;
 }
@@ -126,15 +126,15 @@ TargetLimits TargetLimits::FromModel(const TCompile& model) {
     if (!pieces.empty()) {
         if (EqualsNoCase(pieces[0], "[System ProgramFiles]") || EqualsNoCase(pieces[0], "[Run]")) {
             // The setup program's own folder is unknown; Program Files stands in for it.
-            limits.installDir = kProgramFiles;
+            limits.InstallDir = kProgramFiles;
         } else if (EqualsNoCase(pieces[0], "[System Desk]")) {
-            limits.installDir = kDesktop;
+            limits.InstallDir = kDesktop;
         } else {
-            limits.installDir = pieces[0];
+            limits.InstallDir = pieces[0];
         }
-        for (size_t i = 1; i < pieces.size(); ++i) limits.installDir += "\\" + pieces[i];
+        for (size_t i = 1; i < pieces.size(); ++i) limits.InstallDir += "\\" + pieces[i];
     }
-    if (!startFolder.empty()) limits.startMenu = kPrograms + "\\" + startFolder;
+    if (!startFolder.empty()) limits.StartMenu = kPrograms + "\\" + startFolder;
     return limits;
 }
 
@@ -199,7 +199,7 @@ std::string CheckTargetPath(std::string_view folder, std::string_view fileName, 
     std::string expandedRoot;
     std::string_view rest;
     if (StartsWithNoCase(folder, kProgramFilesRoot)) {
-        expandedRoot = limits.installDir;
+        expandedRoot = limits.InstallDir;
         rest = folder.substr(sizeof kProgramFilesRoot - 1);
     } else if (StartsWithNoCase(folder, kWindowsRoot)) {
         expandedRoot = kWindows;
@@ -360,14 +360,14 @@ std::string CheckRegistryValue(const TRegInfoData& value) {
 
 std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
     std::vector<RuleBreak> breaks;
-    auto report = [&](RuleBreak::List list, size_t index, const std::string& what, const std::string& target,
+    auto report = [&](RuleBreak::ModelList list, size_t index, const std::string& what, const std::string& target,
                       const std::string& problem) {
         if (!problem.empty()) breaks.push_back(RuleBreak{list, index, what, target, problem});
     };
     TargetLimits limits = TargetLimits::FromModel(model);
     for (size_t i = 0; i < model.FileFolderList.size(); ++i) {
         const std::string& folder = model.FileFolderList[i];
-        report(RuleBreak::List::FileFolders, i, "the folder to create " + Quoted(folder), folder,
+        report(RuleBreak::ModelList::FileFolders, i, "the folder to create " + Quoted(folder), folder,
                CheckTargetPath(folder, "", limits));
     }
     // Every path an item installs to, made comparable, with the first item
@@ -389,11 +389,11 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
         if (problem.empty() && item.Kind == fkUnInsFile) {
             problem = claim(ComparablePath(kProgramFilesRoot + InstalledName(item)), what);
         }
-        report(RuleBreak::List::Files, i, what, target, problem);
+        report(RuleBreak::ModelList::Files, i, what, target, problem);
     }
     for (size_t i = 0; i < model.RegFolderList.size(); ++i) {
         const std::string& key = model.RegFolderList[i];
-        report(RuleBreak::List::RegistryKeys, i, "the registry key " + Quoted(key), key, CheckRegistryKey(key));
+        report(RuleBreak::ModelList::RegistryKeys, i, "the registry key " + Quoted(key), key, CheckRegistryKey(key));
     }
     for (size_t i = 0; i < model.RegList.size(); ++i) {
         const TRegInfoData& value = *model.RegList[i];
@@ -402,11 +402,11 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
         std::string problem = CheckRegistryValue(value);
         // A value name may hold a backslash: it is kept apart from the key.
         if (problem.empty()) problem = claim(ComparablePath(value.Key) + "\n" + AsciiLowerCase(value.ValueName), what);
-        report(RuleBreak::List::RegistryValues, i, what, target, problem);
+        report(RuleBreak::ModelList::RegistryValues, i, what, target, problem);
     }
     for (size_t i = 0; i < model.ShotCutFolderList.size(); ++i) {
         const std::string& folder = model.ShotCutFolderList[i];
-        report(RuleBreak::List::ShortcutFolders, i, "the shortcut folder " + Quoted(folder), folder,
+        report(RuleBreak::ModelList::ShortcutFolders, i, "the shortcut folder " + Quoted(folder), folder,
                CheckShortcutFolder(folder));
     }
     for (size_t i = 0; i < model.ShotCutList.size(); ++i) {
@@ -426,12 +426,12 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
         }
         if (problem.empty())
             problem = claim(ComparablePath(target + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk")), what);
-        report(RuleBreak::List::Shortcuts, i, what, target, problem);
+        report(RuleBreak::ModelList::Shortcuts, i, what, target, problem);
     }
     for (size_t i = 0; i < model.CompList.size(); ++i) {
         const std::string& name = model.CompList[i]->Name;
         std::string problem = CheckName(name);
-        report(RuleBreak::List::Components, i, "component " + std::to_string(i + 1), name,
+        report(RuleBreak::ModelList::Components, i, "component " + std::to_string(i + 1), name,
                problem.empty() ? "" : "has a name that " + problem);
     }
     return breaks;
@@ -441,7 +441,7 @@ std::vector<std::string> CheckPackageRules(const TCompile& model) {
     std::vector<std::string> violations;
     std::string identity = CheckPackageIdentity(model.PackageId);
     if (!identity.empty()) violations.push_back("the package identity: " + identity);
-    for (const RuleBreak& b : FindRuleBreaks(model)) violations.push_back(b.what + ": " + b.problem);
+    for (const RuleBreak& b : FindRuleBreaks(model)) violations.push_back(b.What + ": " + b.Problem);
     return violations;
 }
 
@@ -457,19 +457,19 @@ void EraseIndices(List& list, const std::vector<size_t>& indices) {
 
 std::vector<InstallFailure> LeaveOutRuleBreaks(TCompile& model) {
     std::vector<RuleBreak> breaks = FindRuleBreaks(model);
-    std::map<RuleBreak::List, std::vector<size_t>> indices;
+    std::map<RuleBreak::ModelList, std::vector<size_t>> indices;
     std::vector<InstallFailure> leftOut;
     for (const RuleBreak& b : breaks) {
-        indices[b.list].push_back(b.index);
-        leftOut.push_back(InstallFailure{b.target, "Not installed: the package's " + b.what + " " + b.problem});
+        indices[b.List].push_back(b.Index);
+        leftOut.push_back(InstallFailure{b.Target, "Not installed: the package's " + b.What + " " + b.Problem});
     }
-    EraseIndices(model.FileFolderList, indices[RuleBreak::List::FileFolders]);
-    EraseIndices(model.FileList, indices[RuleBreak::List::Files]);
-    EraseIndices(model.RegFolderList, indices[RuleBreak::List::RegistryKeys]);
-    EraseIndices(model.RegList, indices[RuleBreak::List::RegistryValues]);
-    EraseIndices(model.ShotCutFolderList, indices[RuleBreak::List::ShortcutFolders]);
-    EraseIndices(model.ShotCutList, indices[RuleBreak::List::Shortcuts]);
-    EraseIndices(model.CompList, indices[RuleBreak::List::Components]);
+    EraseIndices(model.FileFolderList, indices[RuleBreak::ModelList::FileFolders]);
+    EraseIndices(model.FileList, indices[RuleBreak::ModelList::Files]);
+    EraseIndices(model.RegFolderList, indices[RuleBreak::ModelList::RegistryKeys]);
+    EraseIndices(model.RegList, indices[RuleBreak::ModelList::RegistryValues]);
+    EraseIndices(model.ShotCutFolderList, indices[RuleBreak::ModelList::ShortcutFolders]);
+    EraseIndices(model.ShotCutList, indices[RuleBreak::ModelList::Shortcuts]);
+    EraseIndices(model.CompList, indices[RuleBreak::ModelList::Components]);
     return leftOut;
 }
 

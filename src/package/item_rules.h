@@ -30,8 +30,8 @@ inline constexpr size_t kMaxNameChars = 255;
 // the Windows 7 one, whichever is longer), so that a target that fits here
 // fits on every machine.
 struct TargetLimits {
-    std::string installDir = "C:\\Program Files (x86)";  // the default install folder, expanded
-    std::string startMenu;  // the Start-menu Programs folder plus the default start folder name
+    std::string InstallDir = "C:\\Program Files (x86)";  // the default install folder, expanded
+    std::string StartMenu;  // the Start-menu Programs folder plus the default start folder name
 
     // The limits for a model: its default install folder and start folder.
     static TargetLimits FromModel(const TCompile& model);
@@ -94,12 +94,12 @@ std::string CheckRegistryValue(const TRegInfoData& value);
 
 // One item of a loaded package that breaks the rules.
 struct RuleBreak {
-    enum class List { FileFolders, Files, RegistryKeys, RegistryValues, ShortcutFolders, Shortcuts, Components };
-    List list;            // the model's list that holds it
-    size_t index;         // its place in that list
-    std::string what;     // the item as its author knows it: "item 3 (C:\Project\a.exe)"
-    std::string target;   // where it would install, as the user sees it
-    std::string problem;  // what is wrong, without naming the item
+    enum class ModelList { FileFolders, Files, RegistryKeys, RegistryValues, ShortcutFolders, Shortcuts, Components };
+    ModelList List;       // the model's list that holds it
+    size_t Index;         // its place in that list
+    std::string What;     // the item as its author knows it: "item 3 (C:\Project\a.exe)"
+    std::string Target;   // where it would install, as the user sees it
+    std::string Problem;  // what is wrong, without naming the item
 };
 
 // Every item of a whole loaded package that breaks a rule: each item alone,

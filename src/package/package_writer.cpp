@@ -151,13 +151,13 @@ int64_t PackageWriter::QueueItem(Stream& source, std::function<void(const ItemRa
     if (!leadInWritten_) WriteStub(std::string_view());
     if (!pool_) {
         ItemRange range;
-        range.dataStart = position_;
+        range.DataStart = position_;
         int64_t before = written_;
         WriteChunks(source);
-        range.dataEnd = position_;
-        range.size = written_ - before;
+        range.DataEnd = position_;
+        range.Size = written_ - before;
         if (placed) placed(range);
-        return range.size;
+        return range.Size;
     }
     items_.push_back(QueuedItem{std::move(placed), ItemRange{}, 0, 0, false});
     int64_t size = 0;
@@ -167,11 +167,11 @@ int64_t PackageWriter::QueueItem(Stream& source, std::function<void(const ItemRa
         if (!batch_.empty() && batchBytes_ + n > batchTarget_) SubmitBatch();
         batch_.emplace_back(readBuffer_.data(), n);
         batchBytes_ += n;
-        ++items_.back().chunks;
+        ++items_.back().Chunks;
         size += static_cast<int64_t>(n);
         if (n < chunkSize_) break;
     }
-    items_.back().sealed = true;
+    items_.back().Sealed = true;
     // Whatever the threads have finished goes out now, so the output keeps
     // pace with the reading.
     while (pool_->OldestReady()) WriteOldestBatch();
@@ -196,23 +196,23 @@ void PackageWriter::WriteChunk(const CompressedBlock& block) {
     // oldest item not yet placed.
     PlaceFinishedItems();
     QueuedItem& item = items_.front();
-    if (item.written == 0) item.range.dataStart = position_;
-    WriteChunkBytes(block.bytes);
-    ++item.written;
-    item.range.size += static_cast<int64_t>(block.rawSize);
-    written_ += static_cast<int64_t>(block.rawSize);
+    if (item.Written == 0) item.Range.DataStart = position_;
+    WriteChunkBytes(block.Bytes);
+    ++item.Written;
+    item.Range.Size += static_cast<int64_t>(block.RawSize);
+    written_ += static_cast<int64_t>(block.RawSize);
     if (OnProgress) OnProgress(written_);
     PlaceFinishedItems();
 }
 
 void PackageWriter::PlaceFinishedItems() {
-    while (!items_.empty() && items_.front().sealed && items_.front().written == items_.front().chunks) {
+    while (!items_.empty() && items_.front().Sealed && items_.front().Written == items_.front().Chunks) {
         QueuedItem item = std::move(items_.front());
         items_.pop_front();
         // An item without data lies where the one before it ends.
-        if (item.chunks == 0) item.range.dataStart = position_;
-        item.range.dataEnd = position_;
-        if (item.placed) item.placed(item.range);
+        if (item.Chunks == 0) item.Range.DataStart = position_;
+        item.Range.DataEnd = position_;
+        if (item.Placed) item.Placed(item.Range);
     }
 }
 

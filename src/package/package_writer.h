@@ -20,9 +20,9 @@
 namespace setup {
 
 struct ItemRange {
-    int64_t dataStart = 0;
-    int64_t dataEnd = 0;
-    int64_t size = 0;  // uncompressed bytes
+    int64_t DataStart = 0;
+    int64_t DataEnd = 0;
+    int64_t Size = 0;  // uncompressed bytes
 };
 
 // The project stream of a model, byte for byte as the parser reads it.
@@ -71,11 +71,11 @@ public:
 
 private:
     struct QueuedItem {
-        std::function<void(const ItemRange&)> placed;
-        ItemRange range;
-        size_t chunks = 0;    // queued so far
-        size_t written = 0;   // written so far
-        bool sealed = false;  // the whole source is read
+        std::function<void(const ItemRange&)> Placed;
+        ItemRange Range;
+        size_t Chunks = 0;    // queued so far
+        size_t Written = 0;   // written so far
+        bool Sealed = false;  // the whole source is read
     };
 
     void WriteChunks(Stream& source);

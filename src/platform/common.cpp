@@ -54,13 +54,13 @@ void ProcessMessages() {
 std::string GetOSVersionText() {
     std::optional<OsVersion> v = OS().System().GetVersion();
     if (!v) return "0";
-    switch (v->platformId) {
+    switch (v->PlatformId) {
         case 0:
             return "1";
         case 1:
             return "2";
         case 2:
-            return std::to_string(v->major) + "." + std::to_string(v->minor);
+            return std::to_string(v->Major) + "." + std::to_string(v->Minor);
         default:
             return "0";
     }
@@ -96,35 +96,35 @@ bool IsVistaOrLater() { return IsVistaOrLater(GetOSVersionText()); }
 
 bool RunElevated(const std::string& program, const std::string& parameters) {
     ShellExecuteRequest request;
-    request.verb = "runas";
-    request.file = program;
-    request.parameters = parameters;
-    request.show = kSwShowNormal;
-    request.mask = kSeeMaskNoCloseProcess | kSeeMaskFlagDdeWait | kSeeMaskFlagNoUi | kSeeMaskNoZoneChecks;
+    request.Verb = "runas";
+    request.File = program;
+    request.Parameters = parameters;
+    request.Show = kSwShowNormal;
+    request.Mask = kSeeMaskNoCloseProcess | kSeeMaskFlagDdeWait | kSeeMaskFlagNoUi | kSeeMaskNoZoneChecks;
     ShellExecuteResult result = OS().Shell().ShellExecuteEx(request);
-    if (!result.ok && result.lastError == kErrorCancelled) ThrowSilentAbort();
-    return result.ok;
+    if (!result.Ok && result.LastError == kErrorCancelled) ThrowSilentAbort();
+    return result.Ok;
 }
 
 int64_t RunElevatedAndWait(const std::string& program, const std::string& parameters) {
     ShellExecuteRequest request;
-    request.verb = "runas";
-    request.file = program;
-    request.parameters = parameters;
-    request.show = kSwShowNormal;
-    request.mask = kSeeMaskFlagDdeWait | kSeeMaskFlagNoUi | kSeeMaskNoZoneChecks;
+    request.Verb = "runas";
+    request.File = program;
+    request.Parameters = parameters;
+    request.Show = kSwShowNormal;
+    request.Mask = kSeeMaskFlagDdeWait | kSeeMaskFlagNoUi | kSeeMaskNoZoneChecks;
     ShellExecuteResult result = OS().Shell().ShellExecuteAndWait(request, [] { ProcessMessages(); });
-    if (!result.ok && result.lastError == kErrorCancelled) ThrowSilentAbort();
-    return result.ok ? static_cast<int64_t>(result.exitCode) : -1;
+    if (!result.Ok && result.LastError == kErrorCancelled) ThrowSilentAbort();
+    return result.Ok ? static_cast<int64_t>(result.ExitCode) : -1;
 }
 
 bool ShellOpenFile(const std::string& path) {
     ShellExecuteRequest request;
-    request.verb = "Open";
-    request.file = path;
-    request.directory = FolderPart(path);
-    request.show = kSwShowNormal;
-    return OS().Shell().ShellExecuteEx(request).ok;
+    request.Verb = "Open";
+    request.File = path;
+    request.Directory = FolderPart(path);
+    request.Show = kSwShowNormal;
+    return OS().Shell().ShellExecuteEx(request).Ok;
 }
 
 void ShowInfo(const std::string& message) {
@@ -137,19 +137,19 @@ bool AskYesNo(const std::string& question) {
 
 std::string FormatSize(int64_t bytes) {
     struct Unit {
-        int64_t size;
-        const char* name;
+        int64_t Size;
+        const char* Name;
     };
     static const Unit kUnits[] = {{1073741824, "GB"}, {1048576, "MB"}, {1024, "KB"}};
     for (const Unit& unit : kUnits) {
-        if (bytes > unit.size) {
+        if (bytes > unit.Size) {
             // Rounded half away from zero on the decimal value, as "0.00" does.
-            double quotient = static_cast<double>(bytes) / static_cast<double>(unit.size);
+            double quotient = static_cast<double>(bytes) / static_cast<double>(unit.Size);
             // Written from whole hundredths: the same text as "%.2f", without
             // the printf machinery for floating point in the Windows programs.
             auto hundredths = static_cast<int64_t>(std::floor(quotient * 100 + 0.5));
             int64_t cents = hundredths % 100;
-            return std::to_string(hundredths / 100) + (cents < 10 ? ".0" : ".") + std::to_string(cents) + unit.name;
+            return std::to_string(hundredths / 100) + (cents < 10 ? ".0" : ".") + std::to_string(cents) + unit.Name;
         }
     }
     return std::to_string(bytes);

@@ -165,7 +165,7 @@ bool DeploymentPlatform::LoggedRegistry::WriteBinary(uint32_t root, const std::s
 bool DeploymentPlatform::LoggedRegistry::WriteValue(uint32_t root, const std::string& path, const RegValue& value) {
     bool ok = inner_.WriteValue(root, path, value);
     std::optional<std::string> text = RegValueText(value);
-    LogLine("注册表值：" + ValueText(root, path, value.name) + (text ? " = \"" + *text + "\"" : "") + Outcome(ok));
+    LogLine("注册表值：" + ValueText(root, path, value.Name) + (text ? " = \"" + *text + "\"" : "") + Outcome(ok));
     return ok;
 }
 
@@ -185,10 +185,10 @@ bool DeploymentPlatform::LoggedRegistry::DeleteKey(uint32_t root, const std::str
 
 namespace {
 std::string StartText(const ShellExecuteRequest& request, const ShellExecuteResult& result) {
-    std::string text = "启动程序：" + request.file;
-    if (!request.parameters.empty()) text += " " + request.parameters;
-    if (!request.verb.empty()) text += "（" + request.verb + "）";
-    if (!result.ok) text += "（失败，错误 " + std::to_string(result.lastError) + "）";
+    std::string text = "启动程序：" + request.File;
+    if (!request.Parameters.empty()) text += " " + request.Parameters;
+    if (!request.Verb.empty()) text += "（" + request.Verb + "）";
+    if (!result.Ok) text += "（失败，错误 " + std::to_string(result.LastError) + "）";
     return text;
 }
 }  // namespace
@@ -203,7 +203,7 @@ ShellExecuteResult DeploymentPlatform::LoggedShell::ShellExecuteAndWait(const Sh
                                                                         const std::function<void()>& pump) {
     ShellExecuteResult result = inner_.ShellExecuteAndWait(request, pump);
     std::string text = StartText(request, result);
-    if (result.ok) text += "，退出代码 " + std::to_string(result.exitCode);
+    if (result.Ok) text += "，退出代码 " + std::to_string(result.ExitCode);
     LogLine(text);
     return result;
 }
@@ -222,7 +222,7 @@ bool DeploymentPlatform::LoggedShell::CreateProcessHidden(const std::string& com
 
 bool DeploymentPlatform::LoggedShell::SaveShellLink(const ShellLink& link, const std::string& linkFile) {
     bool ok = inner_.SaveShellLink(link, linkFile);
-    LogLine("快捷方式：" + linkFile + " -> " + link.path + Outcome(ok));
+    LogLine("快捷方式：" + linkFile + " -> " + link.Path + Outcome(ok));
     return ok;
 }
 

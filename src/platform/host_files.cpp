@@ -149,13 +149,13 @@ std::vector<HostEntry> ListHostFolder(const std::string& path) {
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(HostPath(path), ec)) {
         HostEntry entry;
-        entry.name = e.path().filename().u8string();
-        entry.isFolder = e.is_directory(ec);
-        entry.size = entry.isFolder ? 0 : static_cast<int64_t>(e.file_size(ec));
+        entry.Name = e.path().filename().u8string();
+        entry.IsFolder = e.is_directory(ec);
+        entry.Size = entry.IsFolder ? 0 : static_cast<int64_t>(e.file_size(ec));
         entries.push_back(entry);
     }
     if (ec) ThrowOsError("Cannot read the folder " + path + ": " + ec.message());
-    std::sort(entries.begin(), entries.end(), [](const HostEntry& a, const HostEntry& b) { return a.name < b.name; });
+    std::sort(entries.begin(), entries.end(), [](const HostEntry& a, const HostEntry& b) { return a.Name < b.Name; });
     return entries;
 }
 

@@ -15,9 +15,9 @@
 namespace setup {
 
 struct HostEntry {
-    std::string name;  // UTF-8
-    bool isFolder = false;
-    int64_t size = 0;
+    std::string Name;  // UTF-8
+    bool IsFolder = false;
+    int64_t Size = 0;
 };
 
 // A host file being written. The system may hold written bytes back until

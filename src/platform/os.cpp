@@ -18,8 +18,8 @@ Platform& OS() {
 }
 
 std::optional<std::string> RegValueText(const RegValue& value) {
-    if (value.type != kRegSz && value.type != kRegExpandSz) return std::nullopt;
-    std::string data = value.data;
+    if (value.Type != kRegSz && value.Type != kRegExpandSz) return std::nullopt;
+    std::string data = value.Data;
     if (data.size() % 2) data.pop_back();
     std::u16string text = LeBytesToUtf16(data);
     size_t zero = text.find(u'\0');

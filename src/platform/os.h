@@ -20,9 +20,9 @@ namespace setup {
 // ---- system ------------------------------------------------------------------
 
 struct OsVersion {
-    uint32_t platformId = 0;  // 0 Win32s, 1 Windows 9x, 2 NT
-    uint32_t major = 0;
-    uint32_t minor = 0;
+    uint32_t PlatformId = 0;  // 0 Win32s, 1 Windows 9x, 2 NT
+    uint32_t Major = 0;
+    uint32_t Minor = 0;
 };
 
 enum class DriveType : uint32_t {
@@ -121,10 +121,10 @@ enum class MoveMode {
 };
 
 struct FolderEntry {
-    std::string name;  // GBK, without the folder
-    uint32_t attributes = 0;
-    int64_t size = 0;
-    FileTime lastWrite = 0;  // UTC
+    std::string Name;  // GBK, without the folder
+    uint32_t Attributes = 0;
+    int64_t Size = 0;
+    FileTime LastWrite = 0;  // UTC
 };
 
 class FilesApi {
@@ -174,11 +174,11 @@ inline constexpr uint32_t kRegDword = 4;
 inline constexpr uint32_t kRegMultiSz = 7;
 
 struct RegValue {
-    std::string name;  // GBK; empty for the default value
-    uint32_t type = kRegNone;
+    std::string Name;  // GBK; empty for the default value
+    uint32_t Type = kRegNone;
     // Raw data as Windows stores it: string types as UTF-16LE with the
     // terminating zero, REG_DWORD as four little-endian bytes.
-    std::string data;
+    std::string Data;
 };
 
 // The text of a REG_SZ or REG_EXPAND_SZ value as GBK, up to its first zero
@@ -225,37 +225,37 @@ inline constexpr uint32_t kSeeMaskFlagNoUi = 0x00000400;
 inline constexpr uint32_t kSeeMaskNoZoneChecks = 0x00800000;
 
 struct ShellExecuteRequest {
-    std::string verb;  // "runas", "open", or empty for the default verb
-    std::string file;
-    std::string parameters;
-    std::string directory;
-    int show = kSwShowNormal;
-    uint32_t mask = 0;
+    std::string Verb;  // "runas", "open", or empty for the default verb
+    std::string File;
+    std::string Parameters;
+    std::string Directory;
+    int Show = kSwShowNormal;
+    uint32_t Mask = 0;
 };
 
 struct ShellExecuteResult {
-    bool ok = false;
-    uint32_t lastError = 0;  // the Windows error code when !ok (1223: cancelled by the user)
-    uint32_t exitCode = 0;   // ShellExecuteAndWait: the started program's exit code, when it had a process
+    bool Ok = false;
+    uint32_t LastError = 0;  // the Windows error code when !ok (1223: cancelled by the user)
+    uint32_t ExitCode = 0;   // ShellExecuteAndWait: the started program's exit code, when it had a process
 };
 
 struct ShellLink {
-    std::string path;  // the target
-    std::string workingDirectory;
-    std::string arguments;
-    std::string description;
-    std::string iconPath;  // empty: no icon location
-    int iconIndex = 0;
-    int showCommand = kSwShowNormal;
+    std::string Path;  // the target
+    std::string WorkingDirectory;
+    std::string Arguments;
+    std::string Description;
+    std::string IconPath;  // empty: no icon location
+    int IconIndex = 0;
+    int ShowCommand = kSwShowNormal;
 };
 
 // One folder of the shell's namespace, as a folder tree shows it.
 struct ShellFolderItem {
-    std::string displayName;  // as the shell shows it ("计算机", "Program Files")
-    std::string id;           // parsing name: a file-system path, or "::{CLSID}" for a virtual folder
-    std::string path;         // file-system path; empty for a virtual folder
-    bool hasSubfolders = false;
-    int iconIndex = -1;  // in the system's small image list; -1 where there is none
+    std::string DisplayName;  // as the shell shows it ("计算机", "Program Files")
+    std::string Id;           // parsing name: a file-system path, or "::{CLSID}" for a virtual folder
+    std::string Path;         // file-system path; empty for a virtual folder
+    bool HasSubfolders = false;
+    int IconIndex = -1;  // in the system's small image list; -1 where there is none
 };
 
 // The parsing name of the Computer folder.

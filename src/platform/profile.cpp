@@ -25,33 +25,33 @@ IniDocument ParseIni(std::string_view text) {
         if (line[0] == '[') {
             size_t close = line.find(']');
             if (close == std::string_view::npos) {
-                doc.junkLines.push_back(lineNumber);
+                doc.JunkLines.push_back(lineNumber);
             } else {
                 section = std::string(TrimBlanks(line.substr(1, close - 1)));
                 sectionSeen = true;
                 bool known = false;
-                for (const std::string& s : doc.sections) known = known || EqualsNoCase(s, section);
-                if (!known) doc.sections.push_back(section);
+                for (const std::string& s : doc.Sections) known = known || EqualsNoCase(s, section);
+                if (!known) doc.Sections.push_back(section);
             }
         } else {
             IniEntry entry;
-            entry.section = sectionSeen ? section : "";
-            entry.line = lineNumber;
+            entry.Section = sectionSeen ? section : "";
+            entry.Line = lineNumber;
             size_t eq = line.find('=');
             if (eq == std::string_view::npos) {
-                entry.key = std::string(line);
+                entry.Key = std::string(line);
             } else {
-                entry.hasEquals = true;
-                entry.key = std::string(TrimBlanks(line.substr(0, eq)));
+                entry.HasEquals = true;
+                entry.Key = std::string(TrimBlanks(line.substr(0, eq)));
                 std::string_view value = TrimBlanks(line.substr(eq + 1));
                 if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                     value.back() == value.front()) {
                     value = value.substr(1, value.size() - 2);
                 }
-                entry.value = std::string(value);
+                entry.Value = std::string(value);
             }
-            if (!sectionSeen) doc.junkLines.push_back(lineNumber);
-            doc.entries.push_back(std::move(entry));
+            if (!sectionSeen) doc.JunkLines.push_back(lineNumber);
+            doc.Entries.push_back(std::move(entry));
         }
         if (end == text.size()) break;
     }
@@ -59,7 +59,7 @@ IniDocument ParseIni(std::string_view text) {
 }
 
 static const std::string* FindSectionName(const IniDocument& doc, std::string_view section) {
-    for (const std::string& s : doc.sections) {
+    for (const std::string& s : doc.Sections) {
         if (EqualsNoCase(s, section)) return &s;
     }
     return nullptr;
@@ -69,19 +69,19 @@ bool IniHasSection(const IniDocument& doc, std::string_view section) { return Fi
 
 std::string IniValue(const IniDocument& doc, std::string_view section, std::string_view key,
                      const std::string& defaultValue) {
-    for (const IniEntry& e : doc.entries) {
-        if (EqualsNoCase(e.section, section) && EqualsNoCase(e.key, key)) return e.value;
+    for (const IniEntry& e : doc.Entries) {
+        if (EqualsNoCase(e.Section, section) && EqualsNoCase(e.Key, key)) return e.Value;
     }
     return defaultValue;
 }
 
 std::vector<std::string> IniKeys(const IniDocument& doc, std::string_view section) {
     std::vector<std::string> keys;
-    for (const IniEntry& e : doc.entries) {
-        if (!EqualsNoCase(e.section, section)) continue;
+    for (const IniEntry& e : doc.Entries) {
+        if (!EqualsNoCase(e.Section, section)) continue;
         bool seen = false;
-        for (const std::string& k : keys) seen = seen || EqualsNoCase(k, e.key);
-        if (!seen) keys.push_back(e.key);
+        for (const std::string& k : keys) seen = seen || EqualsNoCase(k, e.Key);
+        if (!seen) keys.push_back(e.Key);
     }
     return keys;
 }

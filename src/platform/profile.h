@@ -13,18 +13,18 @@
 namespace setup {
 
 struct IniEntry {
-    std::string section;
-    std::string key;
-    std::string value;
-    bool hasEquals = false;  // false for a line that is only a key
-    int line = 0;            // 1-based
+    std::string Section;
+    std::string Key;
+    std::string Value;
+    bool HasEquals = false;  // false for a line that is only a key
+    int Line = 0;            // 1-based
 };
 
 struct IniDocument {
-    std::vector<IniEntry> entries;
-    std::vector<std::string> sections;  // in order of first appearance
+    std::vector<IniEntry> Entries;
+    std::vector<std::string> Sections;  // in order of first appearance
     // Lines that are neither blank, comments, sections nor keys (1-based).
-    std::vector<int> junkLines;
+    std::vector<int> JunkLines;
 };
 
 IniDocument ParseIni(std::string_view text);

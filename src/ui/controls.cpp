@@ -50,7 +50,7 @@ Control::Control(Control* parent, std::string name) : name_(std::move(name)), pa
 }
 
 Control::~Control() {
-    if (activeBackend && peer) activeBackend->Forget(*this);
+    if (activeBackend && Peer) activeBackend->Forget(*this);
     // Children go first, while this control still exists for their peers.
     while (!owned_.empty()) owned_.pop_back();
     // A control owned elsewhere (a page held by its frame) leaves its host.
@@ -76,7 +76,7 @@ void Control::Changed() {
 }
 
 void Control::SetBounds(int left, int top, int width, int height) {
-    int dw = width - bounds_.width, dh = height - bounds_.height;
+    int dw = width - bounds_.Width, dh = height - bounds_.Height;
     bounds_ = Rect{left, top, width, height};
     if (align_ != Align::None && parent_) {
         Realign();
@@ -94,24 +94,24 @@ void Control::ParentResized(int dw, int dh) {
         return;
     }
     Rect b = bounds_;
-    if (AnchorRight) b.width += dw;
+    if (AnchorRight) b.Width += dw;
     if (AnchorBottom) {
         if (AnchorTop) {
-            b.height += dh;
+            b.Height += dh;
         } else {
-            b.top += dh;
+            b.Top += dh;
         }
     }
-    if (b.left != bounds_.left || b.top != bounds_.top || b.width != bounds_.width || b.height != bounds_.height) {
-        SetBounds(b.left, b.top, b.width, b.height);
+    if (b.Left != bounds_.Left || b.Top != bounds_.Top || b.Width != bounds_.Width || b.Height != bounds_.Height) {
+        SetBounds(b.Left, b.Top, b.Width, b.Height);
     }
 }
 
 void Control::Realign() {
     if (!parent_ || align_ == Align::None) return;
     const Rect& p = parent_->bounds_;
-    Rect b = align_ == Align::Client ? Rect{0, 0, p.width, p.height} : Rect{0, 0, p.width, bounds_.height};
-    int dw = b.width - bounds_.width, dh = b.height - bounds_.height;
+    Rect b = align_ == Align::Client ? Rect{0, 0, p.Width, p.Height} : Rect{0, 0, p.Width, bounds_.Height};
+    int dw = b.Width - bounds_.Width, dh = b.Height - bounds_.Height;
     bounds_ = b;
     Changed();
     if (dw || dh) {
@@ -205,8 +205,8 @@ void Control::SetFont(const Font& font) {
 }
 
 std::string Control::Describe() const {
-    std::string line = name_ + " " + Kind() + " " + std::to_string(bounds_.left) + "," + std::to_string(bounds_.top) +
-                       " " + std::to_string(bounds_.width) + "x" + std::to_string(bounds_.height);
+    std::string line = name_ + " " + Kind() + " " + std::to_string(bounds_.Left) + "," + std::to_string(bounds_.Top) +
+                       " " + std::to_string(bounds_.Width) + "x" + std::to_string(bounds_.Height);
     if (!caption_.empty()) line += " " + Quote(caption_);
     if (!enabled_) line += " disabled";
     return line;
@@ -283,8 +283,8 @@ std::string Memo::Text() const {
 std::string Image::Describe() const {
     std::string line = Control::Describe();
     if (picture_) {
-        line += " picture " + Quote(file_) + " " + PictureFormatName(picture_->format) + " " +
-                std::to_string(picture_->width) + "x" + std::to_string(picture_->height);
+        line += " picture " + Quote(file_) + " " + PictureFormatName(picture_->Format) + " " +
+                std::to_string(picture_->Width) + "x" + std::to_string(picture_->Height);
     } else {
         line += file_.empty() ? " no picture" : " no picture (" + Quote(file_) + " cannot be shown)";
     }
@@ -311,7 +311,7 @@ void Image::LoadFromFileByContent(const std::string& path) {
 
 std::string CheckListBox::Describe() const {
     std::string line = Control::Describe() + " " + std::to_string(rows_.size()) + " rows";
-    for (const Row& row : rows_) line += std::string("\n    | [") + (row.checked ? "x" : " ") + "] " + row.caption;
+    for (const Row& row : rows_) line += std::string("\n    | [") + (row.Checked ? "x" : " ") + "] " + row.Caption;
     return line;
 }
 
@@ -327,7 +327,7 @@ void CheckListBox::Clear() {
 }
 
 void CheckListBox::SetChecked(int index, bool checked) {
-    rows_.at(static_cast<size_t>(index)).checked = checked;
+    rows_.at(static_cast<size_t>(index)).Checked = checked;
     Changed();
 }
 
@@ -339,7 +339,7 @@ void CheckListBox::ToggleByUser(int index) {
 
 int CheckListBox::IndexOf(const std::string& caption) const {
     for (size_t i = 0; i < rows_.size(); ++i) {
-        if (rows_[i].caption == caption) return static_cast<int>(i);
+        if (rows_[i].Caption == caption) return static_cast<int>(i);
     }
     return -1;
 }
@@ -355,10 +355,10 @@ std::string ShellTreeView::Describe() const {
         auto [node, depth] = pending.back();
         pending.pop_back();
         line += "\n    | " + std::string(static_cast<size_t>(depth) * 2, ' ') +
-                (node->hasChildren ? (node->expanded ? "- " : "+ ") : "  ") + node->name +
+                (node->HasChildren ? (node->Expanded ? "- " : "+ ") : "  ") + node->Name +
                 (node == selected_ ? "  (selected)" : "");
-        if (!node->expanded) continue;
-        for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+        if (!node->Expanded) continue;
+        for (auto it = node->Children.rbegin(); it != node->Children.rend(); ++it)
             pending.push_back({it->get(), depth + 1});
     }
     return line;
@@ -367,12 +367,12 @@ std::string ShellTreeView::Describe() const {
 namespace {
 std::unique_ptr<ShellTreeView::Node> NodeOf(const ShellFolderItem& item, ShellTreeView::Node* parent) {
     auto node = std::make_unique<ShellTreeView::Node>();
-    node->name = item.displayName;
-    node->id = item.id;
-    node->path = item.path;
-    node->hasChildren = item.hasSubfolders;
-    node->iconIndex = item.iconIndex;
-    node->parent = parent;
+    node->Name = item.DisplayName;
+    node->Id = item.Id;
+    node->Path = item.Path;
+    node->HasChildren = item.HasSubfolders;
+    node->IconIndex = item.IconIndex;
+    node->Parent = parent;
     return node;
 }
 }  // namespace
@@ -389,14 +389,14 @@ void ShellTreeView::SetRoot(const std::string& fileSystemPath) {
 }
 
 void ShellTreeView::Expand(Node& node) {
-    if (!node.loaded) {
-        node.loaded = true;
-        for (const ShellFolderItem& item : OS().Shell().ListShellFolders(node.id)) {
-            node.children.push_back(NodeOf(item, &node));
+    if (!node.Loaded) {
+        node.Loaded = true;
+        for (const ShellFolderItem& item : OS().Shell().ListShellFolders(node.Id)) {
+            node.Children.push_back(NodeOf(item, &node));
         }
-        node.hasChildren = !node.children.empty();
+        node.HasChildren = !node.Children.empty();
     }
-    node.expanded = true;
+    node.Expanded = true;
     Changed();
 }
 
@@ -413,8 +413,8 @@ ShellTreeView::Node* ShellTreeView::Find(const std::string& displayPath) {
         if (piece.empty()) continue;
         Expand(*node);
         Node* next = nullptr;
-        for (const auto& child : node->children) {
-            if (child->name == piece) {
+        for (const auto& child : node->Children) {
+            if (child->Name == piece) {
                 next = child.get();
                 break;
             }
@@ -430,10 +430,10 @@ std::string HtmlView::Describe() const {
     if (!document_)
         return line + (file_.empty() ? " no document" : " no document (" + Quote(file_) + " cannot be shown)");
     static const char* const kinds[] = {"text", "RTF", "HTML"};
-    line += " document " + Quote(file_) + " " + kinds[static_cast<int>(document_->kind)] + ", " +
-            std::to_string(document_->lines.size()) + " lines";
+    line += " document " + Quote(file_) + " " + kinds[static_cast<int>(document_->Kind)] + ", " +
+            std::to_string(document_->Lines.size()) + " lines";
     // The first lines, as a user sees them before scrolling.
-    for (size_t i = 0; i < document_->lines.size() && i < 8; ++i) line += "\n    | " + document_->lines[i];
+    for (size_t i = 0; i < document_->Lines.size() && i < 8; ++i) line += "\n    | " + document_->Lines[i];
     return line;
 }
 

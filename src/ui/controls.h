@@ -17,7 +17,7 @@ struct Picture;
 struct Document;
 
 struct Rect {
-    int left = 0, top = 0, width = 0, height = 0;
+    int Left = 0, Top = 0, Width = 0, Height = 0;
 };
 
 // Colours are 0x00BBGGRR; a value with the top bit set names a system colour
@@ -28,12 +28,12 @@ constexpr uint32_t kClBlue = 0xFF0000;
 constexpr uint32_t kClBtnFace = 0x80000000 | 15;
 
 struct Font {
-    std::string name = "宋体";
-    int height = 12;    // pixels
-    int charset = 134;  // GB2312
-    bool bold = false;
-    bool underline = false;
-    uint32_t color = kClBlack;
+    std::string Name = "宋体";
+    int Height = 12;    // pixels
+    int Charset = 134;  // GB2312
+    bool Bold = false;
+    bool Underline = false;
+    uint32_t Color = kClBlack;
 };
 
 // How a control takes its place in its parent: at its bounds, across the top
@@ -107,7 +107,7 @@ public:
     virtual std::string Describe() const;
 
     // Lets the backend keep its own mirror of this control.
-    void* peer = nullptr;
+    void* Peer = nullptr;
 
 protected:
     void Changed();
@@ -308,15 +308,15 @@ public:
     const char* Kind() const override { return "CheckListBox"; }
     std::string Describe() const override;
     struct Row {
-        std::string caption;
-        bool checked = false;
-        const void* data = nullptr;
+        std::string Caption;
+        bool Checked = false;
+        const void* Data = nullptr;
     };
     int Count() const { return static_cast<int>(rows_.size()); }
     const Row& RowAt(int index) const { return rows_.at(static_cast<size_t>(index)); }
     int Add(const std::string& caption, const void* data = nullptr);
     void Clear();
-    bool Checked(int index) const { return RowAt(index).checked; }
+    bool Checked(int index) const { return RowAt(index).Checked; }
     void SetChecked(int index, bool checked);
     // Toggles a row's tick as a user's click would, then fires OnClickCheck.
     void ToggleByUser(int index);
@@ -339,16 +339,16 @@ public:
     const char* Kind() const override { return "ShellTreeView"; }
     std::string Describe() const override;
     struct Node {
-        std::string name;  // display name
-        std::string id;    // the shell's parsing name ("" for the desktop)
-        std::string path;  // file-system path, empty for a virtual folder
-        bool hasChildren = false;
-        bool loaded = false;
-        bool expanded = false;
-        int iconIndex = -1;
-        Node* parent = nullptr;
-        std::vector<std::unique_ptr<Node>> children;
-        void* peer = nullptr;  // the backend's item
+        std::string Name;  // display name
+        std::string Id;    // the shell's parsing name ("" for the desktop)
+        std::string Path;  // file-system path, empty for a virtual folder
+        bool HasChildren = false;
+        bool Loaded = false;
+        bool Expanded = false;
+        int IconIndex = -1;
+        Node* Parent = nullptr;
+        std::vector<std::unique_ptr<Node>> Children;
+        void* Peer = nullptr;  // the backend's item
     };
     // Empty: the desktop. A folder the shell does not know leaves the tree empty.
     void SetRoot(const std::string& fileSystemPath);

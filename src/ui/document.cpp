@@ -205,27 +205,27 @@ Document DecodeDocument(const std::string& path, const std::string& bytes) {
         ThrowDamaged("The document " + path + " is larger than " + std::to_string(kMaxDocumentBytes >> 20) + " MiB");
     }
     Document document;
-    document.kind = DocumentKindOf(path, bytes);
-    document.folder = FolderPart(path);
+    document.Kind = DocumentKindOf(path, bytes);
+    document.Folder = FolderPart(path);
     size_t bom = 0;
     Encoding encoding = ByteOrderMark(bytes, bom);
-    switch (document.kind) {
+    switch (document.Kind) {
         case DocumentKind::Rtf:
-            document.source = bytes;
-            document.lines = RtfTextLines(bytes);
+            document.Source = bytes;
+            document.Lines = RtfTextLines(bytes);
             break;
         case DocumentKind::Html:
             if (encoding == Encoding::Gbk) encoding = HtmlEncoding(bytes);
-            document.source = ToUtf8(bytes, encoding, bom);
-            document.lines = FormattedTextLines(LayoutHtml(document.source));
+            document.Source = ToUtf8(bytes, encoding, bom);
+            document.Lines = FormattedTextLines(LayoutHtml(document.Source));
             break;
         case DocumentKind::Text:
-            document.source = ToUtf8(bytes, encoding, bom);
-            document.lines = encoding == Encoding::Gbk ? GbkLines(std::string_view(bytes))
-                                                       : GbkLines(Utf16ToGbkForDisplay(Utf8ToUtf16(document.source)));
+            document.Source = ToUtf8(bytes, encoding, bom);
+            document.Lines = encoding == Encoding::Gbk ? GbkLines(std::string_view(bytes))
+                                                       : GbkLines(Utf16ToGbkForDisplay(Utf8ToUtf16(document.Source)));
             break;
     }
-    DropTrailingEmptyLines(document.lines);
+    DropTrailingEmptyLines(document.Lines);
     return document;
 }
 

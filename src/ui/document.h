@@ -14,16 +14,16 @@ namespace setup::ui {
 enum class DocumentKind { Text, Rtf, Html };
 
 struct Document {
-    DocumentKind kind = DocumentKind::Text;
+    DocumentKind Kind = DocumentKind::Text;
     // The document's source as UTF-8 (text and HTML converted from their
     // encoding; RTF as its bytes, which are 7-bit with escapes).
-    std::string source;
+    std::string Source;
     // The text as the viewer lays it out, one paragraph or line an entry,
     // GBK, for transcripts and tests: headings, paragraphs, list items and
     // table rows each start a line; scripts and styles are not text.
-    std::vector<std::string> lines;
+    std::vector<std::string> Lines;
     // The folder of the file (GBK Windows path), for pictures beside it.
-    std::string folder;
+    std::string Folder;
 };
 
 // The kind of a document from its bytes: "{\rtf" starts RTF; markup that

@@ -67,7 +67,7 @@ void CheckPictureBounds(int64_t width, int64_t height, const char* formatName) {
 
 Picture DecodePicture(PictureFormat format, const std::string& bytes) {
     Picture picture;
-    picture.format = format;
+    picture.Format = format;
     switch (format) {
         case PictureFormat::Png:
             DecodePng(bytes, picture);
@@ -89,7 +89,7 @@ Picture DecodePicture(PictureFormat format, const std::string& bytes) {
             break;
     }
     if (format == PictureFormat::Ico || format == PictureFormat::Wmf || format == PictureFormat::Emf) {
-        picture.bytes = bytes;
+        picture.Bytes = bytes;
     }
     return picture;
 }

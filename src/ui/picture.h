@@ -20,13 +20,13 @@ constexpr int kMaxPictureSide = 8192;
 constexpr int64_t kMaxPictureBytes = 64LL * 1024 * 1024;
 
 struct Picture {
-    PictureFormat format = PictureFormat::Bmp;
-    int width = 0;   // pixels
-    int height = 0;  // pixels
+    PictureFormat Format = PictureFormat::Bmp;
+    int Width = 0;   // pixels
+    int Height = 0;  // pixels
     // Top-down rows of 0xAARRGGBB for Bmp, Jpeg and Png; empty for Ico, Wmf
     // and Emf, which the platform draws from `bytes`.
-    std::vector<uint32_t> pixels;
-    std::string bytes;  // the file's bytes (kept for Ico, Wmf, Emf)
+    std::vector<uint32_t> Pixels;
+    std::string Bytes;  // the file's bytes (kept for Ico, Wmf, Emf)
 };
 
 // "bmp", "ico", "wmf", "emf", "jpg", "jpeg", "png", compared without regard

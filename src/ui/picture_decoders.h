@@ -29,11 +29,11 @@ void MeasureEmf(const std::string& bytes, Picture& picture);
 // One image of an icon file as its directory describes it; offset and size
 // lie within the file (checked).
 struct IconEntry {
-    int width = 0;   // 1..256
-    int height = 0;  // 1..256
-    int bitCount = 0;
-    size_t offset = 0;
-    size_t size = 0;
+    int Width = 0;   // 1..256
+    int Height = 0;  // 1..256
+    int BitCount = 0;
+    size_t Offset = 0;
+    size_t Size = 0;
 };
 
 // The directory of an icon file; raises Damaged for anything but an icon file

@@ -68,12 +68,12 @@ std::vector<IconEntry> IconEntries(const std::string& bytes) {
         const size_t at = kIconDirSize + i * kIconEntrySize;
         IconEntry entry;
         // A width or height byte of 0 stands for 256.
-        entry.width = static_cast<unsigned char>(bytes[at]) == 0 ? 256 : static_cast<unsigned char>(bytes[at]);
-        entry.height = static_cast<unsigned char>(bytes[at + 1]) == 0 ? 256 : static_cast<unsigned char>(bytes[at + 1]);
-        entry.bitCount = U16At(bytes, at + 6);
-        entry.size = U32At(bytes, at + 8);
-        entry.offset = U32At(bytes, at + 12);
-        if (entry.size == 0 || entry.offset > bytes.size() || bytes.size() - entry.offset < entry.size) {
+        entry.Width = static_cast<unsigned char>(bytes[at]) == 0 ? 256 : static_cast<unsigned char>(bytes[at]);
+        entry.Height = static_cast<unsigned char>(bytes[at + 1]) == 0 ? 256 : static_cast<unsigned char>(bytes[at + 1]);
+        entry.BitCount = U16At(bytes, at + 6);
+        entry.Size = U32At(bytes, at + 8);
+        entry.Offset = U32At(bytes, at + 12);
+        if (entry.Size == 0 || entry.Offset > bytes.size() || bytes.size() - entry.Offset < entry.Size) {
             ThrowDamaged("The ICO picture's image " + std::to_string(i + 1) + " lies beyond the end of the file");
         }
         entries.push_back(entry);
@@ -83,9 +83,9 @@ std::vector<IconEntry> IconEntries(const std::string& bytes) {
 
 void MeasureIco(const std::string& bytes, Picture& picture) {
     for (const IconEntry& entry : IconEntries(bytes)) {
-        if (int64_t{entry.width} * entry.height > int64_t{picture.width} * picture.height) {
-            picture.width = entry.width;
-            picture.height = entry.height;
+        if (int64_t{entry.Width} * entry.Height > int64_t{picture.Width} * picture.Height) {
+            picture.Width = entry.Width;
+            picture.Height = entry.Height;
         }
     }
 }
@@ -104,8 +104,8 @@ void MeasureWmf(const std::string& bytes, Picture& picture) {
         const int64_t width = (right > left ? right - left : left - right) * 96 / inch;
         const int64_t height = (bottom > top ? bottom - top : top - bottom) * 96 / inch;
         CheckMeasured(width, height, "WMF");
-        picture.width = static_cast<int>(width);
-        picture.height = static_cast<int>(height);
+        picture.Width = static_cast<int>(width);
+        picture.Height = static_cast<int>(height);
         return;
     }
     // Without the placeable header a metafile does not say its size.
@@ -131,8 +131,8 @@ void MeasureEmf(const std::string& bytes, Picture& picture) {
         if (width <= 0 || height <= 0) width = height = 0;
     }
     CheckMeasured(width, height, "EMF");
-    picture.width = static_cast<int>(width);
-    picture.height = static_cast<int>(height);
+    picture.Width = static_cast<int>(width);
+    picture.Height = static_cast<int>(height);
 }
 
 }  // namespace setup::ui

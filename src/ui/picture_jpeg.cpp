@@ -27,29 +27,29 @@ namespace {
 constexpr int kMaxJpegScans = 500;
 
 struct JpegDecoder {
-    jpeg_decompress_struct info;
-    jpeg_error_mgr error;
-    jpeg_progress_mgr progress;
-    jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-    bool created;
-    const unsigned char* data;
-    size_t size;
+    jpeg_decompress_struct Info;
+    jpeg_error_mgr Error;
+    jpeg_progress_mgr Progress;
+    jmp_buf Jump;
+    char Message[JMSG_LENGTH_MAX];
+    bool Created;
+    const unsigned char* Data;
+    size_t Size;
     // Filled by DecodeJpeg between the two steps.
-    unsigned char* row;
-    uint32_t* pixels;
+    unsigned char* Row;
+    uint32_t* Pixels;
 };
 
 JpegDecoder* DecoderOf(j_common_ptr info) {
     // The error manager is the first thing libjpeg is given, and it belongs
     // to the decoder; the decoder is found from the decompression state.
-    return reinterpret_cast<JpegDecoder*>(reinterpret_cast<char*>(info) - offsetof(JpegDecoder, info));
+    return reinterpret_cast<JpegDecoder*>(reinterpret_cast<char*>(info) - offsetof(JpegDecoder, Info));
 }
 
 void OnJpegError(j_common_ptr info) {
     JpegDecoder* decoder = DecoderOf(info);
-    (*info->err->format_message)(info, decoder->message);
-    longjmp(decoder->jump, 1);
+    (*info->err->format_message)(info, decoder->Message);
+    longjmp(decoder->Jump, 1);
 }
 
 // Warnings are not shown; running out of data is fatal here, where libjpeg
@@ -60,33 +60,33 @@ void OnJpegMessage(j_common_ptr info, int level) {
 
 void OnJpegProgress(j_common_ptr info) {
     JpegDecoder* decoder = DecoderOf(info);
-    if (decoder->info.input_scan_number > kMaxJpegScans) {
+    if (decoder->Info.input_scan_number > kMaxJpegScans) {
         std::string text = "more than " + std::to_string(kMaxJpegScans) + " scans";
-        text.copy(decoder->message, sizeof(decoder->message) - 1);
-        decoder->message[std::min(text.size(), sizeof(decoder->message) - 1)] = '\0';
-        longjmp(decoder->jump, 1);
+        text.copy(decoder->Message, sizeof(decoder->Message) - 1);
+        decoder->Message[std::min(text.size(), sizeof(decoder->Message) - 1)] = '\0';
+        longjmp(decoder->Jump, 1);
     }
 }
 
 // Step one: the headers. Sets the output colour space; allocates nothing the
 // size of the picture. Returns false after a libjpeg error.
 bool ReadJpegHeader(JpegDecoder* decoder) {
-    decoder->info.err = jpeg_std_error(&decoder->error);
-    decoder->error.error_exit = OnJpegError;
-    decoder->error.emit_message = OnJpegMessage;
-    if (setjmp(decoder->jump)) return false;
-    jpeg_create_decompress(&decoder->info);
-    decoder->created = true;
+    decoder->Info.err = jpeg_std_error(&decoder->Error);
+    decoder->Error.error_exit = OnJpegError;
+    decoder->Error.emit_message = OnJpegMessage;
+    if (setjmp(decoder->Jump)) return false;
+    jpeg_create_decompress(&decoder->Info);
+    decoder->Created = true;
     // Working memory beyond this (huge progressive pictures) is an error:
     // this build of libjpeg has no backing store to spill to.
-    decoder->info.mem->max_memory_to_use = static_cast<long>(2 * kMaxPictureBytes);
-    decoder->progress.progress_monitor = OnJpegProgress;
-    decoder->info.progress = &decoder->progress;
-    jpeg_mem_src(&decoder->info, decoder->data, static_cast<unsigned long>(decoder->size));
-    jpeg_read_header(&decoder->info, TRUE);
-    J_COLOR_SPACE space = decoder->info.jpeg_color_space;
-    decoder->info.out_color_space = space == JCS_CMYK || space == JCS_YCCK ? JCS_CMYK : JCS_RGB;
-    jpeg_calc_output_dimensions(&decoder->info);
+    decoder->Info.mem->max_memory_to_use = static_cast<long>(2 * kMaxPictureBytes);
+    decoder->Progress.progress_monitor = OnJpegProgress;
+    decoder->Info.progress = &decoder->Progress;
+    jpeg_mem_src(&decoder->Info, decoder->Data, static_cast<unsigned long>(decoder->Size));
+    jpeg_read_header(&decoder->Info, TRUE);
+    J_COLOR_SPACE space = decoder->Info.jpeg_color_space;
+    decoder->Info.out_color_space = space == JCS_CMYK || space == JCS_YCCK ? JCS_CMYK : JCS_RGB;
+    jpeg_calc_output_dimensions(&decoder->Info);
     return true;
 }
 
@@ -103,18 +103,18 @@ uint32_t CmykToArgb(const unsigned char* cmyk, bool inverted) {
 }
 
 void ReadJpegRows(JpegDecoder* decoder) {
-    jpeg_decompress_struct& info = decoder->info;
+    jpeg_decompress_struct& info = decoder->Info;
     const unsigned width = info.output_width;
     const bool cmyk = info.out_color_space == JCS_CMYK;
     while (info.output_scanline < info.output_height) {
-        uint32_t* out = decoder->pixels + static_cast<size_t>(info.output_scanline) * width;
-        JSAMPROW row = decoder->row;
+        uint32_t* out = decoder->Pixels + static_cast<size_t>(info.output_scanline) * width;
+        JSAMPROW row = decoder->Row;
         if (jpeg_read_scanlines(&info, &row, 1) != 1) ERREXIT(&info, JERR_BAD_STATE);
         for (size_t x = 0; x < width; ++x) {
             if (cmyk) {
-                out[x] = CmykToArgb(decoder->row + x * 4, info.saw_Adobe_marker);
+                out[x] = CmykToArgb(decoder->Row + x * 4, info.saw_Adobe_marker);
             } else {
-                const unsigned char* p = decoder->row + x * 3;
+                const unsigned char* p = decoder->Row + x * 3;
                 out[x] = 0xFF000000u | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
             }
         }
@@ -123,8 +123,8 @@ void ReadJpegRows(JpegDecoder* decoder) {
 
 // Step two: decompression into the buffers DecodeJpeg sized from step one.
 bool ReadJpegPixels(JpegDecoder* decoder) {
-    if (setjmp(decoder->jump)) return false;
-    jpeg_start_decompress(&decoder->info);
+    if (setjmp(decoder->Jump)) return false;
+    jpeg_start_decompress(&decoder->Info);
     ReadJpegRows(decoder);
     // The rest of the file (up to the end marker) is not needed.
     return true;
@@ -135,17 +135,17 @@ class JpegState {
 public:
     explicit JpegState(const std::string& bytes) {
         std::memset(&decoder_, 0, sizeof(decoder_));
-        decoder_.data = reinterpret_cast<const unsigned char*>(bytes.data());
-        decoder_.size = bytes.size();
+        decoder_.Data = reinterpret_cast<const unsigned char*>(bytes.data());
+        decoder_.Size = bytes.size();
     }
     ~JpegState() {
-        if (decoder_.created) jpeg_destroy_decompress(&decoder_.info);
+        if (decoder_.Created) jpeg_destroy_decompress(&decoder_.Info);
     }
     JpegState(const JpegState&) = delete;
     JpegState& operator=(const JpegState&) = delete;
 
     JpegDecoder* Get() { return &decoder_; }
-    [[noreturn]] void Fail() { ThrowDamaged(std::string("The JPEG picture is damaged: ") + decoder_.message); }
+    [[noreturn]] void Fail() { ThrowDamaged(std::string("The JPEG picture is damaged: ") + decoder_.Message); }
 
 private:
     JpegDecoder decoder_;
@@ -162,21 +162,21 @@ void DecodeJpeg(const std::string& bytes, Picture& picture) {
     JpegState state(bytes);
     JpegDecoder* decoder = state.Get();
     if (!ReadJpegHeader(decoder)) state.Fail();
-    CheckPictureBounds(decoder->info.output_width, decoder->info.output_height, "JPEG");
+    CheckPictureBounds(decoder->Info.output_width, decoder->Info.output_height, "JPEG");
 
-    if (decoder->info.output_components != (decoder->info.out_color_space == JCS_CMYK ? 4 : 3)) {
+    if (decoder->Info.output_components != (decoder->Info.out_color_space == JCS_CMYK ? 4 : 3)) {
         ThrowDamaged("The JPEG picture has an unexpected number of colour components");
     }
-    const size_t width = decoder->info.output_width;
-    std::vector<uint32_t> pixels(width * decoder->info.output_height);
-    std::vector<unsigned char> row(width * static_cast<size_t>(decoder->info.output_components));
-    decoder->pixels = pixels.data();
-    decoder->row = row.data();
+    const size_t width = decoder->Info.output_width;
+    std::vector<uint32_t> pixels(width * decoder->Info.output_height);
+    std::vector<unsigned char> row(width * static_cast<size_t>(decoder->Info.output_components));
+    decoder->Pixels = pixels.data();
+    decoder->Row = row.data();
     if (!ReadJpegPixels(decoder)) state.Fail();
 
-    picture.width = static_cast<int>(decoder->info.output_width);
-    picture.height = static_cast<int>(decoder->info.output_height);
-    picture.pixels = std::move(pixels);
+    picture.Width = static_cast<int>(decoder->Info.output_width);
+    picture.Height = static_cast<int>(decoder->Info.output_height);
+    picture.Pixels = std::move(pixels);
 }
 
 }  // namespace setup::ui

@@ -63,9 +63,9 @@ void DecodePng(const std::string& bytes, Picture& picture) {
         const unsigned char* p = raw + i * 4;
         pixels[i] = (uint32_t{p[3]} << 24) | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
     }
-    picture.width = static_cast<int>(image.width);
-    picture.height = static_cast<int>(image.height);
-    picture.pixels = std::move(pixels);
+    picture.Width = static_cast<int>(image.width);
+    picture.Height = static_cast<int>(image.height);
+    picture.Pixels = std::move(pixels);
 }
 
 }  // namespace setup::ui

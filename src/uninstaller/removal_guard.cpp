@@ -10,8 +10,8 @@ namespace setup {
 namespace {
 
 struct NormalPath {
-    bool unc = false;
-    std::vector<std::string> pieces;  // folded
+    bool Unc = false;
+    std::vector<std::string> Pieces;  // folded
 };
 
 NormalPath Normalize(const std::string& path) {
@@ -25,7 +25,7 @@ NormalPath Normalize(const std::string& path) {
     } else if (StartsWithNoCase(text, "\\\\?\\") || StartsWithNoCase(text, "\\\\.\\")) {
         text = text.substr(4);
     }
-    result.unc = StartsWithNoCase(text, "\\\\");
+    result.Unc = StartsWithNoCase(text, "\\\\");
     for (std::string piece : SplitOn(text, '\\')) {
         while (!piece.empty() && (piece.back() == '.' || piece.back() == ' ') &&
                IsCharBoundary(piece, piece.size() - 1)) {
@@ -35,29 +35,29 @@ NormalPath Normalize(const std::string& path) {
         if (piece.empty() || piece == ".") continue;
         if (piece == "..") {
             // ".." never climbs above the drive or the share.
-            if (result.pieces.size() > (result.unc ? 2u : 1u)) result.pieces.pop_back();
+            if (result.Pieces.size() > (result.Unc ? 2u : 1u)) result.Pieces.pop_back();
             continue;
         }
-        result.pieces.push_back(AsciiLowerCase(piece));
+        result.Pieces.push_back(AsciiLowerCase(piece));
     }
     return result;
 }
 
 std::string Join(const NormalPath& path, size_t count) {
-    std::string text = path.unc ? "\\\\" : "";
-    for (size_t i = 0; i < count && i < path.pieces.size(); ++i) text += (i > 0 ? "\\" : "") + path.pieces[i];
+    std::string text = path.Unc ? "\\\\" : "";
+    for (size_t i = 0; i < count && i < path.Pieces.size(); ++i) text += (i > 0 ? "\\" : "") + path.Pieces[i];
     return text;
 }
 
 bool OnDrive(const NormalPath& path) {
-    return !path.unc && !path.pieces.empty() && path.pieces[0].size() == 2 && path.pieces[0][1] == ':';
+    return !path.Unc && !path.Pieces.empty() && path.Pieces[0].size() == 2 && path.Pieces[0][1] == ':';
 }
 
 }  // namespace
 
 std::string NormalFolderPath(const std::string& path) {
     NormalPath normal = Normalize(path);
-    return Join(normal, normal.pieces.size());
+    return Join(normal, normal.Pieces.size());
 }
 
 RemovalGuard::RemovalGuard() {
@@ -73,14 +73,14 @@ RemovalGuard::RemovalGuard() {
         if (folder.empty()) continue;
         // The folders above a special folder stay too (C:\Users above a profile).
         NormalPath normal = Normalize(folder);
-        for (size_t n = 1; n <= normal.pieces.size(); ++n) folders_.insert(Join(normal, n));
+        for (size_t n = 1; n <= normal.Pieces.size(); ++n) folders_.insert(Join(normal, n));
     }
 }
 
 bool RemovalGuard::FolderProtected(const std::string& path) const {
     NormalPath normal = Normalize(path);
-    if (normal.unc ? normal.pieces.size() <= 2 : (!OnDrive(normal) || normal.pieces.size() <= 1)) return true;
-    return folders_.count(Join(normal, normal.pieces.size())) != 0;
+    if (normal.Unc ? normal.Pieces.size() <= 2 : (!OnDrive(normal) || normal.Pieces.size() <= 1)) return true;
+    return folders_.count(Join(normal, normal.Pieces.size())) != 0;
 }
 
 bool RemovalGuard::KeyProtected(const std::string& subkey) {

@@ -152,8 +152,8 @@ void TfrmUnInstall::ShowProgress(int position, int maximum) {
 void RemoveEmptyTree(const std::string& folder, const RemovalGuard& guard) {
     if (guard.FolderProtected(folder)) return;
     for (const FolderEntry& entry : OS().Files().ListFolder(folder)) {
-        if (!(entry.attributes & kAttrDirectory)) return;  // a file: this folder stays
-        RemoveEmptyTree(folder + "\\" + entry.name, guard);
+        if (!(entry.Attributes & kAttrDirectory)) return;  // a file: this folder stays
+        RemoveEmptyTree(folder + "\\" + entry.Name, guard);
     }
     OS().Files().RemoveFolder(folder);  // fails silently when something is left
 }

@@ -69,13 +69,13 @@ TfrmParent::TfrmParent()
     bCancel.OnClick = [this] { bCancelClick(); };
     Label1.OnMouseEnter = [this] {
         ui::Font font = Label1.GetFont();
-        font.color = ui::kClBlue;
+        font.Color = ui::kClBlue;
         Label1.SetFont(font);
         Label1.SetCursor(ui::Cursor::Hand);
     };
     Label1.OnMouseLeave = [this] {
         ui::Font font = Label1.GetFont();
-        font.color = ui::kClBlack;
+        font.Color = ui::kClBlack;
         Label1.SetFont(font);
         Label1.SetCursor(ui::Cursor::Default);
     };
@@ -115,11 +115,11 @@ void TfrmParent::BuildPages() {
     for (TCompileData* item : switches) {
         if (!SwitchIsOn(item->Value)) continue;
         for (size_t order = 0; order < table.size(); ++order) {
-            if (!EqualsNoCase(item->Key, table[order].switchKey)) continue;
+            if (!EqualsNoCase(item->Key, table[order].SwitchKey)) continue;
             // A page switched on twice is made once.
             bool already = std::any_of(made.begin(), made.end(), [&](const auto& m) { return m.first == order; });
             if (already) break;
-            if (std::unique_ptr<TPage> page = CreatePage(table[order].className, Panel1)) {
+            if (std::unique_ptr<TPage> page = CreatePage(table[order].ClassName, Panel1)) {
                 page->SetAlign(ui::Align::Client);
                 page->SetVisible(true);
                 made.emplace_back(order, std::move(page));
@@ -245,9 +245,9 @@ void TfrmParent::OpenFile(const std::string& path) { ShellOpenFile(path); }  // 
 
 void TfrmParent::OpenUrl(const std::string& text) {
     ShellExecuteRequest request;
-    request.verb = "open";
-    request.file = text;
-    request.show = kSwShowMaximized;
+    request.Verb = "open";
+    request.File = text;
+    request.Show = kSwShowMaximized;
     OS().Shell().ShellExecuteEx(request);  // the browser's result is not examined
 }
 

@@ -71,8 +71,8 @@ private:
 // The page table: switch keys of settings group 1 and page classes, in the
 // order the pages appear.
 struct PageTableRow {
-    const char* switchKey;
-    const char* className;
+    const char* SwitchKey;
+    const char* ClassName;
 };
 const std::vector<PageTableRow>& PageTable();
 

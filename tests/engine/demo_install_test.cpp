@@ -72,8 +72,8 @@ TEST_F(DemoInstallTest, InstallsCompletely) {
     // Registry values of the three types, the registry file, the empty key.
     RegistryApi& reg = OS().Registry();
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "安装目录"), kDir + "\\");
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "版本")->data, std::string("\x0A\0\0\0", 4));
-    EXPECT_EQ(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "标志")->data, std::string("\x01\xAB\x00\xFF", 4));
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "版本")->Data, std::string("\x0A\0\0\0", 4));
+    EXPECT_EQ(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "标志")->Data, std::string("\x01\xAB\x00\xFF", 4));
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示\\脚本", "来源"), "注册表文件");
     EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\演示\\空键"));
 
@@ -121,10 +121,10 @@ TEST_F(DemoInstallTest, InstallsCompletely) {
         std::string folder = pending.back();
         pending.pop_back();
         for (const FolderEntry& e : OS().Files().ListFolder(folder)) {
-            std::string path = folder + "\\" + e.name;
-            if (e.attributes & kAttrDirectory) {
+            std::string path = folder + "\\" + e.Name;
+            if (e.Attributes & kAttrDirectory) {
                 pending.push_back(path);
-            } else if (e.name.find("UnInstall ") != 0) {
+            } else if (e.Name.find("UnInstall ") != 0) {
                 EXPECT_TRUE(recordedFiles.count(AsciiLowerCase(path))) << path;
             }
         }

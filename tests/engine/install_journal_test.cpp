@@ -61,7 +61,7 @@ protected:
         EXPECT_TRUE(files.DeleteFile("C:\\App\\gone.txt"));
         EXPECT_TRUE(files.CopyFileNoReplace("C:\\App\\old.exe", "C:\\App\\copy.exe"));
         ShellLink link;
-        link.path = "C:\\App\\old.exe";
+        link.Path = "C:\\App\\old.exe";
         EXPECT_TRUE(OS().Shell().SaveShellLink(link, "C:\\App\\old.lnk"));
         registry.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Demo\\Created\\Level");
         registry.WriteString(kHkeyLocalMachine, "SOFTWARE\\Demo\\Created\\Level", "v", "1");
@@ -86,7 +86,7 @@ TEST_F(InstallJournalTest, RollbackRestoresTheMachineExactly) {
     EXPECT_EQ(OS().Files().GetAttributes("C:\\App\\keep.txt"), kAttrReadOnly);
     std::optional<RegValue> raw = OS().Registry().ReadValue(kHkeyLocalMachine, "SOFTWARE\\Demo", "Raw");
     ASSERT_TRUE(raw);
-    EXPECT_EQ(raw->type, kRegExpandSz);
+    EXPECT_EQ(raw->Type, kRegExpandSz);
 }
 
 // A successful run keeps its work and leaves no backup behind.
@@ -99,7 +99,7 @@ TEST_F(InstallJournalTest, CommitKeepsTheChangesAndDeletesTheBackups) {
     EXPECT_EQ(Read("C:\\App\\old.exe"), "new program");
     EXPECT_EQ(Read("C:\\App\\keep.txt"), "overwritten");
     EXPECT_FALSE(OS().Files().FileExists("C:\\App\\gone.txt"));
-    for (const FolderEntry& e : OS().Files().ListFolder("C:\\App")) EXPECT_FALSE(Contains(e.name, ".~")) << e.name;
+    for (const FolderEntry& e : OS().Files().ListFolder("C:\\App")) EXPECT_FALSE(Contains(e.Name, ".~")) << e.Name;
     EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, "SOFTWARE\\Demo\\Tree"));
 }
 

@@ -291,8 +291,8 @@ TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     EXPECT_EQ(model_->Failures[0].Item, "目标计算机\\HKEY_BOGUS\\x\\v");
     EXPECT_EQ(model_->Failures[1].Item, "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示\\路径");
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "Win"), "C:\\Windows\\x");
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "n")->data, "\x89\x67\x45\x23");
-    EXPECT_EQ(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "b")->data, "\xAB\xC0");
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "n")->Data, "\x89\x67\x45\x23");
+    EXPECT_EQ(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "b")->Data, "\xAB\xC0");
     EXPECT_FALSE(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "xp"));
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\导入", "v"), "1");  // the registry file was imported
     std::vector<std::string> recorded;

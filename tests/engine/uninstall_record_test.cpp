@@ -235,8 +235,8 @@ TEST_F(UninstallRecordTest, UninstallEntry) {
               "\"C:\\Program Files\\演示\\UnInstall 演示.exe\" /S");
     auto dword = [&](const char* name) {
         std::optional<RegValue> value = reg.ReadValue(kHkeyLocalMachine, key, name);
-        EXPECT_TRUE(value && value->type == kRegDword) << name;
-        return value ? value->data : std::string();
+        EXPECT_TRUE(value && value->Type == kRegDword) << name;
+        return value ? value->Data : std::string();
     };
     EXPECT_EQ(dword("EstimatedSize"), std::string("\x02\0\0\0", 4));
     EXPECT_EQ(dword("NoModify"), std::string("\x01\0\0\0", 4));
@@ -245,9 +245,9 @@ TEST_F(UninstallRecordTest, UninstallEntry) {
 
     // A size of 0 reads 0 KiB; one beyond a DWORD's range is capped.
     TUnInstall::WriteUninstallEntry("C:\\a\\u.exe", "a", "C:\\a", "G2", "", "", "", 0);
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, UninstallKeyPath("G2"), "EstimatedSize")->data, std::string(4, '\0'));
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, UninstallKeyPath("G2"), "EstimatedSize")->Data, std::string(4, '\0'));
     TUnInstall::WriteUninstallEntry("C:\\a\\u.exe", "a", "C:\\a", "G3", "", "", "", int64_t{1} << 50);
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, UninstallKeyPath("G3"), "EstimatedSize")->data, std::string(4, '\xFF'));
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, UninstallKeyPath("G3"), "EstimatedSize")->Data, std::string(4, '\xFF'));
     EXPECT_EQ(ReadInstallDir("GUID"), "C:\\Program Files\\演示");
     EXPECT_EQ(RecordPathFor("D:\\Apps\\demo\\UnInstall X.exe"), "D:\\Apps\\demo\\UnInstall X.log");
 }

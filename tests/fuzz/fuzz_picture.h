@@ -17,13 +17,13 @@ inline void FuzzPicture(setup::ui::PictureFormat format, const uint8_t* data, si
         setup::ui::Picture picture = setup::ui::DecodePicture(format, bytes);
         const bool drawnBySystem =
             format == PictureFormat::Ico || format == PictureFormat::Wmf || format == PictureFormat::Emf;
-        if (picture.format != format || picture.width < 0 || picture.height < 0) std::abort();
+        if (picture.Format != format || picture.Width < 0 || picture.Height < 0) std::abort();
         if (drawnBySystem) {
-            if (!picture.pixels.empty() || picture.bytes != bytes) std::abort();
-        } else if (picture.width == 0 || picture.height == 0 || picture.width > setup::ui::kMaxPictureSide ||
-                   picture.height > setup::ui::kMaxPictureSide ||
-                   picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) ||
-                   static_cast<int64_t>(picture.pixels.size()) * 4 > setup::ui::kMaxPictureBytes) {
+            if (!picture.Pixels.empty() || picture.Bytes != bytes) std::abort();
+        } else if (picture.Width == 0 || picture.Height == 0 || picture.Width > setup::ui::kMaxPictureSide ||
+                   picture.Height > setup::ui::kMaxPictureSide ||
+                   picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height) ||
+                   static_cast<int64_t>(picture.Pixels.size()) * 4 > setup::ui::kMaxPictureBytes) {
             std::abort();
         }
     } catch (const setup::Error& error) {

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         for (const setup::ui::IconEntry& entry :
              setup::ui::IconEntries(std::string(reinterpret_cast<const char*>(data), size))) {
-            if (entry.offset > size || size - entry.offset < entry.size) std::abort();
+            if (entry.Offset > size || size - entry.Offset < entry.Size) std::abort();
         }
     } catch (const setup::Error&) {
     }

@@ -66,9 +66,9 @@ int main(int argc, char** argv) {
         for (auto& item : project->FileList) {
             if (item->Kind == setup::fkFolder) continue;
             setup::ItemRange range = writer.WriteItem(std::string(100, 'x') + item->Name);
-            item->DataStart = range.dataStart;
-            item->DataEnd = range.dataEnd;
-            item->FileSize = range.size;
+            item->DataStart = range.DataStart;
+            item->DataEnd = range.DataEnd;
+            item->FileSize = range.Size;
         }
         writer.Finish(*project, 200);
         Save(dir / "package" / ("chunk" + std::to_string(chunk)), out.Bytes());

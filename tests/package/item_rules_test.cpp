@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The path limit counts the longest folder the root may stand for.
 TEST(TargetRule, LengthOnceExpanded) {
     TargetLimits limits;
-    limits.installDir = "C:\\Program Files (x86)\\demo";  // 27 characters
+    limits.InstallDir = "C:\\Program Files (x86)\\demo";  // 27 characters
     // 27 + "\" + 231 = 259: the longest path Windows takes.
     std::string name(231 - 4, 'a');
     EXPECT_EQ(CheckTargetPath("目标计算机\\Program Files\\", name + ".txt", limits), "");
@@ -87,7 +87,7 @@ TEST(TargetRule, LengthOnceExpanded) {
     setting->Key = "默认安装路径";
     setting->Value = "[System ProgramFiles]\\demo";
     model.InfoList.push_back(std::move(setting));
-    EXPECT_EQ(TargetLimits::FromModel(model).installDir, "C:\\Program Files (x86)\\demo");
+    EXPECT_EQ(TargetLimits::FromModel(model).InstallDir, "C:\\Program Files (x86)\\demo");
 }
 
 class RegistryKeyRuleTest : public testing::TestWithParam<RuleCase> {};

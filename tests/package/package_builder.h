@@ -28,10 +28,10 @@ inline std::string BuildPackage(TCompile& project, const std::vector<std::string
         TCompileFileData& item = *project.FileList[i];
         if (item.Kind == fkFolder) continue;
         ItemRange range = writer.WriteItem(data[i]);
-        item.DataStart = range.dataStart;
-        item.DataEnd = range.dataEnd;
-        item.FileSize = range.size;
-        if (item.Kind == fkFile) size += range.size;
+        item.DataStart = range.DataStart;
+        item.DataEnd = range.DataEnd;
+        item.FileSize = range.Size;
+        if (item.Kind == fkFile) size += range.Size;
     }
     writer.Finish(project, size);
     return out.TakeBytes();

@@ -58,8 +58,8 @@ Written Write(const std::vector<std::string>& items, size_t chunk, unsigned thre
         }
         writer.Flush();
         for (size_t i = 0; i < items.size(); ++i) {
-            project.FileList[i]->DataStart = w.ranges[i].dataStart;
-            project.FileList[i]->DataEnd = w.ranges[i].dataEnd;
+            project.FileList[i]->DataStart = w.ranges[i].DataStart;
+            project.FileList[i]->DataEnd = w.ranges[i].DataEnd;
         }
         writer.Finish(project, size);
     }
@@ -92,9 +92,9 @@ TEST_P(ThreadedWriterTest, SameBytesAsOneThread) {
             Written many = Write(items, c.chunk, threads, calls);
             EXPECT_TRUE(many.bytes == one.bytes) << "sizes " << many.bytes.size() << " and " << one.bytes.size();
             for (size_t i = 0; i < items.size(); ++i) {
-                EXPECT_EQ(many.ranges[i].dataStart, one.ranges[i].dataStart) << i;
-                EXPECT_EQ(many.ranges[i].dataEnd, one.ranges[i].dataEnd) << i;
-                EXPECT_EQ(many.ranges[i].size, one.ranges[i].size) << i;
+                EXPECT_EQ(many.ranges[i].DataStart, one.ranges[i].DataStart) << i;
+                EXPECT_EQ(many.ranges[i].DataEnd, one.ranges[i].DataEnd) << i;
+                EXPECT_EQ(many.ranges[i].Size, one.ranges[i].Size) << i;
             }
             EXPECT_EQ(many.progress, one.progress);
         }
@@ -102,14 +102,14 @@ TEST_P(ThreadedWriterTest, SameBytesAsOneThread) {
     MemoryStream package(one.bytes);
     int64_t previousEnd = 6 + 8;
     for (size_t i = 0; i < items.size(); ++i) {
-        EXPECT_EQ(one.ranges[i].dataStart, previousEnd) << i;
-        previousEnd = one.ranges[i].dataEnd;
+        EXPECT_EQ(one.ranges[i].DataStart, previousEnd) << i;
+        previousEnd = one.ranges[i].DataEnd;
         MemoryStream content;
-        TCompile::ReadPackageData(package, content, one.ranges[i].dataStart, one.ranges[i].dataEnd);
+        TCompile::ReadPackageData(package, content, one.ranges[i].DataStart, one.ranges[i].DataEnd);
         EXPECT_TRUE(content.Bytes() == items[i]) << i;
         size_t chunks = (items[i].size() + c.chunk - 1) / c.chunk;
         // Each chunk is a length and at least a zlib header and trailer.
-        EXPECT_GE(one.ranges[i].dataEnd - one.ranges[i].dataStart, static_cast<int64_t>(chunks * 10)) << i;
+        EXPECT_GE(one.ranges[i].DataEnd - one.ranges[i].DataStart, static_cast<int64_t>(chunks * 10)) << i;
     }
 }
 
@@ -183,7 +183,7 @@ TEST(PackageWriterTest, ReadsOnlyAFewChunksAhead) {
     writer.OnProgress = [&](int64_t done) { written = done; };
     source.OnRead = [&](int64_t read) { furthestAhead = std::max(furthestAhead, read - written); };
     ItemRange range = writer.WriteItem(source);
-    EXPECT_EQ(range.size, size);
+    EXPECT_EQ(range.Size, size);
     EXPECT_EQ(written, size);
     // Three batches of 1 MiB per thread in flight, one being filled, one read buffer.
     EXPECT_LE(furthestAhead, int64_t{threads * 3 + 2} << 20);

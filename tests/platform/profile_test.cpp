@@ -29,12 +29,12 @@ TEST(ProfileTest, WindowsSemantics) {
     EXPECT_EQ(IniKeys(doc, "Setup"),
               (std::vector<std::string>{"Name", "Quoted", "Single", "Mismatched", "BareKey", "Later"}));
     EXPECT_TRUE(IniHasSection(doc, "OTHER"));
-    EXPECT_TRUE(doc.junkLines.empty());
+    EXPECT_TRUE(doc.JunkLines.empty());
 }
 
 TEST(ProfileTest, JunkLinesAreReportedWithTheirNumbers) {
     IniDocument doc = ParseIni("key=before any section\n[ok]\n[broken\n");
-    EXPECT_EQ(doc.junkLines, (std::vector<int>{1, 3}));
+    EXPECT_EQ(doc.JunkLines, (std::vector<int>{1, 3}));
 }
 
 }  // namespace

@@ -67,14 +67,14 @@ std::string ReadAll(const std::string& path) {
 void CaptureFolder(const std::string& folder, MachineState& state) {
     for (const FolderEntry& e : OS().Files().ListFolder(folder)) {
         FileState f;
-        f.path = (EndsWithChar(folder, '\\') ? folder : folder + "\\") + e.name;
-        f.attributes = e.attributes;
-        if (e.attributes & kAttrDirectory) {
+        f.path = (EndsWithChar(folder, '\\') ? folder : folder + "\\") + e.Name;
+        f.attributes = e.Attributes;
+        if (e.Attributes & kAttrDirectory) {
             f.folder = true;
             // The package itself is large and never changes.
             if (!EqualsNoCase(f.path, "C:\\Downloads")) CaptureFolder(f.path, state);
         } else {
-            f.lastWrite = e.lastWrite;
+            f.lastWrite = e.LastWrite;
             f.digest = Sha256Hex(ReadAll(f.path));
         }
         state.files[Fold(f.path)] = f;
@@ -86,7 +86,7 @@ void CaptureKey(uint32_t root, const std::string& path, MachineState& state) {
     std::string display = RootKeyName(root) + (path.empty() ? "" : "\\" + path);
     state.keys[Fold(display)] = display;
     for (const RegValue& value : registry.ListValues(root, path)) {
-        state.values[Fold(display) + "\n" + Fold(value.name)] = {display, value};
+        state.values[Fold(display) + "\n" + Fold(value.Name)] = {display, value};
     }
     for (const std::string& sub : registry.ListSubKeys(root, path)) {
         CaptureKey(root, path.empty() ? sub : path + "\\" + sub, state);
@@ -151,7 +151,7 @@ private:
 
 std::string Describe(const RegValue& v) {
     std::ostringstream s;
-    s << "type " << v.type << ", " << v.data.size() << " bytes";
+    s << "type " << v.Type << ", " << v.Data.size() << " bytes";
     return s.str();
 }
 
@@ -365,14 +365,14 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
         const std::string runKey = Fold(std::string("HKEY_LOCAL_MACHINE\\") + kRunKey);
         for (const auto& [id, state] : installed.values) {
             auto then = before.values.find(id);
-            if (then != before.values.end() && then->second.value.type == state.value.type &&
-                then->second.value.data == state.value.data) {
+            if (then != before.values.end() && then->second.value.Type == state.value.Type &&
+                then->second.value.Data == state.value.Data) {
                 continue;
             }
             if (StartsWithNoCase(state.key, "HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) + "\\")) continue;
-            if (EqualsNoCase(state.key, runKey) && expect.runValues.count(Fold(state.value.name))) continue;
+            if (EqualsNoCase(state.key, runKey) && expect.runValues.count(Fold(state.value.Name))) continue;
             if (!recordValues.count(id))
-                check.Fail("written value not recorded: " + state.key + " " + state.value.name);
+                check.Fail("written value not recorded: " + state.key + " " + state.value.Name);
             if (!expect.writtenValues.count(id)) check.Fail("value the project does not write: " + state.key);
         }
         for (const std::string& id : expect.writtenValues) {
@@ -433,9 +433,9 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
             auto now = after.values.find(id);
             if (expect.writtenValues.count(id)) continue;  // replaced by the installation, removed with it
             if (now == after.values.end()) {
-                check.Fail("value lost: " + then.key + " " + then.value.name);
-            } else if (now->second.value.type != then.value.type || now->second.value.data != then.value.data) {
-                check.Fail("value changed: " + then.key + " " + then.value.name + " " + Describe(now->second.value));
+                check.Fail("value lost: " + then.key + " " + then.value.Name);
+            } else if (now->second.value.Type != then.value.Type || now->second.value.Data != then.value.Data) {
+                check.Fail("value changed: " + then.key + " " + then.value.Name + " " + Describe(now->second.value));
             }
         }
         for (const auto& [key, display] : after.keys) {
@@ -447,8 +447,8 @@ std::string RunScenario(uint64_t seed, RunMode mode, const ScalePrograms& progra
         const std::string runKey = Fold(std::string("HKEY_LOCAL_MACHINE\\") + kRunKey);
         for (const auto& [id, now] : after.values) {
             if (before.values.count(id)) continue;
-            if (EqualsNoCase(now.key, runKey) && expect.runValues.count(Fold(now.value.name))) continue;
-            check.Fail("value left behind: " + now.key + " " + now.value.name);
+            if (EqualsNoCase(now.key, runKey) && expect.runValues.count(Fold(now.value.Name))) continue;
+            check.Fail("value left behind: " + now.key + " " + now.value.Name);
         }
     }
     if (check.Failed()) return "machine kept in " + root + "\n" + check.Text();

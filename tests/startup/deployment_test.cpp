@@ -180,9 +180,9 @@ TEST_F(DeploymentTest, UninstallEntryForDeploymentTools) {
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, Key(), "QuietUninstallString"),
               "\"" + std::string(kDir) + "\\UnInstall 演示.exe\" /S");
     // 3000 + 7 bytes of files: 3 KiB.
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, Key(), "EstimatedSize")->data, std::string("\x03\0\0\0", 4));
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, Key(), "NoModify")->data, std::string("\x01\0\0\0", 4));
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, Key(), "NoRepair")->data, std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, Key(), "EstimatedSize")->Data, std::string("\x03\0\0\0", 4));
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, Key(), "NoModify")->Data, std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, Key(), "NoRepair")->Data, std::string("\x01\0\0\0", 4));
 }
 
 // A locked target: installed with failures, status 3, the failure in the log.

@@ -106,7 +106,7 @@ protected:
     std::vector<std::string> Leftovers() {
         std::vector<std::string> names;
         for (const FolderEntry& e : OS().Files().ListFolder(kDir)) {
-            if (Contains(e.name, ".~")) names.push_back(e.name);
+            if (Contains(e.Name, ".~")) names.push_back(e.Name);
         }
         return names;
     }

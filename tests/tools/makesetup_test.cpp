@@ -210,7 +210,7 @@ TEST_F(MakesetupTest, IdentityMustBeAGuid) {
         }
     }
     Write("project.toml", "[package]\nid = \"{7d3f2a1c-5b4e-4c6d-8e9f-0a1b2c3d4e5f}\"\n");
-    EXPECT_EQ(LoadProjectFile(dir_ + "/project.toml", cplDefault).model->PackageId,
+    EXPECT_EQ(LoadProjectFile(dir_ + "/project.toml", cplDefault).Model->PackageId,
               "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F");
     Write("project.toml", "[project]\nName = \"x\"\n");
     EXPECT_THROW(LoadProjectFile(dir_ + "/project.toml", cplDefault), Error);
@@ -249,7 +249,7 @@ TEST_F(MakesetupTest, RegistryDataAsThePackageHoldsIt) {
                                "[[registry]]\n" + key + "name = \"f\"\ntype = \"binary\"\ndata = \"\"\n");
     BuildPlan plan = LoadProjectFile(path, cplDefault);
     std::vector<std::string> data;
-    for (const auto& r : plan.model->RegList) data.push_back(r->Data);
+    for (const auto& r : plan.Model->RegList) data.push_back(r->Data);
     EXPECT_EQ(data, (std::vector<std::string>{"0000000a", "0000000a", "00000010", "ffffffff", "01ab00FF", ""}));
 }
 
@@ -265,7 +265,7 @@ TEST_F(MakesetupTest, SettingsAndResources) {
         "[finish]\napp_file = \"files/app.exe\"\n"
         "[[files]]\nsource = \"files\"\n");
     BuildPlan plan = LoadProjectFile(path, cplPress);
-    TCompile& m = *plan.model;
+    TCompile& m = *plan.Model;
     EXPECT_EQ(m.ItemName, "演示");
     EXPECT_EQ(m.PackageId, "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F");
     auto value = [&](uint8_t group, const std::string& key) {
@@ -302,7 +302,7 @@ TEST_F(MakesetupTest, FolderTrees) {
     Write("files/a/deep/y.txt", "yy");
     std::string path = Project("file_time = 2024-03-05T13:14:16\n[[files]]\nsource = \"files\"\nno_overwrite = true\n");
     BuildPlan plan = LoadProjectFile(path, cplDefault);
-    TCompile& m = *plan.model;
+    TCompile& m = *plan.Model;
     ASSERT_EQ(m.FileList.size(), 5u);
     EXPECT_EQ(m.FileList[0]->Kind, fkFolder);
     EXPECT_EQ(m.FileList[0]->Name, "a");
@@ -318,7 +318,7 @@ TEST_F(MakesetupTest, FolderTrees) {
     EXPECT_EQ(m.FileList[4]->TargetDir, "目标计算机\\Program Files\\");
     EXPECT_EQ(m.FileFolderList,
               (std::vector<std::string>{"目标计算机\\Program Files\\a", "目标计算机\\Program Files\\a\\deep"}));
-    EXPECT_TRUE(plan.dataFiles[0].empty());
+    EXPECT_TRUE(plan.DataFiles[0].empty());
 }
 
 // build -> verify -> extract gives the input files back byte for byte, and two
@@ -380,7 +380,7 @@ TEST_F(MakesetupTest, ExtractRefusesEscapingPaths) {
     Write("files/a.txt", "a");
     Write("files/b.txt", "b");
     BuildPlan plan = LoadProjectFile(Project("[[files]]\nsource = \"files\"\n"), cplDefault);
-    plan.model->FileList[1]->Source = "C:\\Project\\..\\evil.txt";
+    plan.Model->FileList[1]->Source = "C:\\Project\\..\\evil.txt";
     std::ostringstream log;
     BuildPackage(plan, BuildOptions{}, dir_ + "/p.exe", log);
     EXPECT_THROW(ExtractPackage(dir_ + "/p.exe", dir_ + "/out", log), Error);
@@ -560,7 +560,7 @@ TEST_F(MakesetupTest, VerifyTellsSharedDataFromOverlaps) {
     Write("files/b.bin", Generated(4096, 5));
     std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
     BuildPlan plan = LoadProjectFile(project, cplDefault);
-    TCompile& m = *plan.model;
+    TCompile& m = *plan.Model;
     ASSERT_EQ(m.FileList.size(), 2u);
     std::string package = dir_ + "/p.exe";
     // a.bin as two chunks; b.bin given either a.bin's data or a.bin's second chunk.
@@ -569,13 +569,13 @@ TEST_F(MakesetupTest, VerifyTellsSharedDataFromOverlaps) {
             std::unique_ptr<Stream> out = OpenHostFile(package, OpenMode::Create);
             PackageWriter writer(*out, cplDefault, 4096);
             writer.WriteStub(std::string_view());
-            std::string first = ReadHostFile(plan.dataFiles[0]);
+            std::string first = ReadHostFile(plan.DataFiles[0]);
             ItemRange firstChunk = writer.WriteItem(first.substr(0, 4096));
             ItemRange secondChunk = writer.WriteItem(first.substr(4096));
-            m.FileList[0]->DataStart = firstChunk.dataStart;
-            m.FileList[0]->DataEnd = secondChunk.dataEnd;
-            m.FileList[1]->DataStart = shareAll ? firstChunk.dataStart : secondChunk.dataStart;
-            m.FileList[1]->DataEnd = secondChunk.dataEnd;
+            m.FileList[0]->DataStart = firstChunk.DataStart;
+            m.FileList[0]->DataEnd = secondChunk.DataEnd;
+            m.FileList[1]->DataStart = shareAll ? firstChunk.DataStart : secondChunk.DataStart;
+            m.FileList[1]->DataEnd = secondChunk.DataEnd;
             m.FileList[1]->FileSize = shareAll ? 8192 : 4096;
             writer.Finish(m, m.FileList[0]->FileSize + m.FileList[1]->FileSize);
         }
@@ -630,13 +630,13 @@ TEST_P(MidBuildFaultTest, NamesTheFileAndLeavesNoOutput) {
     std::string project = Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n");
     BuildPlan plan = LoadProjectFile(project, cplDefault);
     std::string victim = dir_ + "/files/m1/120.txt";
-    ASSERT_NE(std::find(plan.dataFiles.begin(), plan.dataFiles.end(), victim), plan.dataFiles.end());
+    ASSERT_NE(std::find(plan.DataFiles.begin(), plan.DataFiles.end(), victim), plan.DataFiles.end());
     GetParam().inflict(victim);
     std::string output = dir_ + "/out.exe";
     Write("out.exe", "earlier package");
     BuildOptions options;
-    options.jobs = 4;
-    options.level = cplSpeed;
+    options.Jobs = 4;
+    options.Level = cplSpeed;
     std::ostringstream log;
     try {
         BuildPackage(plan, options, output, log);
@@ -723,7 +723,7 @@ TEST_F(MakesetupTest, VerifyListsEveryViolation) {
         "[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n"
         "[[registry]]\nkey = '目标计算机\\HKEY_CURRENT_USER\\x'\nname = \"n\"\ntype = \"dword\"\ndata = 1\n");
     BuildPlan plan = LoadProjectFile(project, cplDefault);
-    TCompile& m = *plan.model;
+    TCompile& m = *plan.Model;
     m.FileList[0]->TargetDir = "C:\\Windows";             // a target without its root
     m.FileList[1]->Source = "C:\\Project\\files\\a.txt";  // the same path as the first file
     m.FileList[1]->TargetDir = "C:\\Windows";
@@ -740,9 +740,9 @@ TEST_F(MakesetupTest, VerifyListsEveryViolation) {
         writer.WriteStub(std::string_view());
         int64_t size = 0;
         for (size_t i = 0; i < m.FileList.size(); ++i) {
-            ItemRange range = writer.WriteItem(*OpenHostFile(plan.dataFiles[i], OpenMode::Read));
-            m.FileList[i]->DataStart = range.dataStart;
-            m.FileList[i]->DataEnd = range.dataEnd;
+            ItemRange range = writer.WriteItem(*OpenHostFile(plan.DataFiles[i], OpenMode::Read));
+            m.FileList[i]->DataStart = range.DataStart;
+            m.FileList[i]->DataEnd = range.DataEnd;
             size += m.FileList[i]->FileSize;
         }
         writer.Finish(m, size);
@@ -765,7 +765,7 @@ TEST_F(MakesetupTest, NewProjectFileBuilds) {
     std::string text = NewProjectFileText();
     Write("project.toml", text);
     BuildPlan plan = LoadProjectFile(dir_ + "/project.toml", cplDefault);
-    EXPECT_EQ(plan.model->PackageId.size(), 36u);
+    EXPECT_EQ(plan.Model->PackageId.size(), 36u);
     EXPECT_NE(NewProjectFileText(), text);  // a fresh identity each time
 }
 

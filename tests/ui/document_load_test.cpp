@@ -32,10 +32,10 @@ TEST_F(DocumentLoadTest, HtmlShowsWithoutRunningOrFetching) {
     WriteHostFile(GbkToUtf8("C/安装/agreement.html"), html);
     std::shared_ptr<const Document> document = LoadDocument("C:\\安装\\agreement.html");
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(document->kind, DocumentKind::Html);
-    EXPECT_EQ(document->folder, "C:\\安装");
-    ASSERT_FALSE(document->lines.empty());
-    EXPECT_EQ(document->lines.front(), "软件许可协议");
+    EXPECT_EQ(document->Kind, DocumentKind::Html);
+    EXPECT_EQ(document->Folder, "C:\\安装");
+    ASSERT_FALSE(document->Lines.empty());
+    EXPECT_EQ(document->Lines.front(), "软件许可协议");
     EXPECT_TRUE(EffectLines().empty());
 }
 

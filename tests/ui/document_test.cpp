@@ -72,9 +72,9 @@ class TextDocumentTest : public ::testing::TestWithParam<TextCase> {};
 // Every encoding gives GBK lines; a character GBK cannot hold shows as '?'.
 TEST_P(TextDocumentTest, LinesInGbk) {
     Document document = DecodeDocument(std::string("C:\\docs\\") + GetParam().File, Fixture(GetParam().File));
-    EXPECT_EQ(document.kind, DocumentKind::Text);
-    EXPECT_EQ(document.lines, GetParam().Expected);
-    EXPECT_EQ(document.folder, "C:\\docs");
+    EXPECT_EQ(document.Kind, DocumentKind::Text);
+    EXPECT_EQ(document.Lines, GetParam().Expected);
+    EXPECT_EQ(document.Folder, "C:\\docs");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TextDocument, SourceIsUtf8WithoutTheMark) {
     Document document = DecodeDocument("a.txt", Fixture("utf16le.txt"));
-    EXPECT_EQ(document.source,
+    EXPECT_EQ(document.Source,
               "\xE5\xAE\x89\xE8\xA3\x85\xE8\xAF\xB4\xE6\x98\x8E caf\xC3\xA9\r\n"
               "\xE7\xAC\xAC\xE4\xBA\x8C\xE8\xA1\x8C \xF0\x9F\x98\x80 \xE7\xBB\x93\xE6\x9D\x9F\r\n");
 }
@@ -95,7 +95,7 @@ TEST(TextDocument, SourceIsUtf8WithoutTheMark) {
 // CRLF all end lines.
 TEST(TextDocument, LineBreaksOfEveryKind) {
     Document document = DecodeDocument("a.txt", "one\rtwo\nthree\r\n\xB0\x5C\r\n\r\n");
-    EXPECT_EQ(document.lines, (Lines{"one", "two", "three", "\xB0\x5C"}));
+    EXPECT_EQ(document.Lines, (Lines{"one", "two", "three", "\xB0\x5C"}));
 }
 
 TEST(TextDocument, InvalidEncodingsAreRefused) {
@@ -117,9 +117,9 @@ TEST(Document, AbsurdSizeIsRefusedAsDamaged) {
 // symbols and the field's result are.
 TEST(RtfDocument, TextOfAWordProcessorFile) {
     Document document = DecodeDocument("a.rtf", Fixture("agreement.rtf"));
-    EXPECT_EQ(document.kind, DocumentKind::Rtf);
-    EXPECT_EQ(document.source, Fixture("agreement.rtf"));
-    EXPECT_EQ(document.lines, (Lines{"软件许可协议", "Unicode: 软件 and 协 end", "Tab\there", "next",
+    EXPECT_EQ(document.Kind, DocumentKind::Rtf);
+    EXPECT_EQ(document.Source, Fixture("agreement.rtf"));
+    EXPECT_EQ(document.Lines, (Lines{"软件许可协议", "Unicode: 软件 and 协 end", "Tab\there", "next",
                                      "Symbols {braces} \\ back space — “q”", "link text"}));
 }
 
@@ -184,7 +184,7 @@ TEST(RtfDocument, DeepNestingIsRefusedWithoutRecursion) {
     EXPECT_EQ(DecodeFailure("a.rtf", deep), ErrorKind::Damaged);
     std::string allowed =
         "{\\rtf1 " + std::string(kMaxDocumentNesting - 2, '{') + "x" + std::string(kMaxDocumentNesting - 2, '}') + "}";
-    EXPECT_EQ(DecodeDocument("a.rtf", allowed).lines, Lines{"x"});
+    EXPECT_EQ(DecodeDocument("a.rtf", allowed).Lines, Lines{"x"});
 }
 
 // Every prefix of a real file decodes to some of its lines, never more.
@@ -192,7 +192,7 @@ TEST(RtfDocument, TruncatedFileShowsWhatItHas) {
     std::string rtf = Fixture("agreement.rtf");
     for (size_t size = 5; size < rtf.size(); ++size) {
         Document document = DecodeDocument("a.rtf", rtf.substr(0, size));
-        EXPECT_LE(document.lines.size(), 6u) << size;
+        EXPECT_LE(document.Lines.size(), 6u) << size;
     }
 }
 
@@ -294,26 +294,26 @@ INSTANTIATE_TEST_SUITE_P(Parsers, HtmlLayoutTest,
 
 TEST(HtmlDocument, DecodedWithLinesAndUtf8Source) {
     Document document = DecodeDocument("C:\\a\\agreement.html", Fixture("agreement.html"));
-    EXPECT_EQ(document.kind, DocumentKind::Html);
-    EXPECT_EQ(document.source, Fixture("agreement.html"));
-    EXPECT_EQ(document.lines, kAgreementLines);
+    EXPECT_EQ(document.Kind, DocumentKind::Html);
+    EXPECT_EQ(document.Source, Fixture("agreement.html"));
+    EXPECT_EQ(document.Lines, kAgreementLines);
 }
 
 TEST(HtmlDocument, Utf16WithByteOrderMark) {
     std::u16string html = u"<html><body><h2>\x534F\x8BAE</h2><p>x</p></body></html>";
     std::string bytes = "\xFF\xFE" + Utf16ToLeBytes(html);
     Document document = DecodeDocument("a.txt", bytes);
-    EXPECT_EQ(document.kind, DocumentKind::Html);
-    EXPECT_EQ(document.lines, (Lines{"协议", "x"}));
+    EXPECT_EQ(document.Kind, DocumentKind::Html);
+    EXPECT_EQ(document.Lines, (Lines{"协议", "x"}));
 }
 
 // Without a byte-order mark or a declared charset, bytes that are not UTF-8
 // are GBK.
 TEST(HtmlDocument, GbkWithoutDeclaration) {
     Document document = DecodeDocument("a.htm", Fixture("agreement-gbk.htm"));
-    EXPECT_EQ(document.kind, DocumentKind::Html);
-    EXPECT_EQ(document.lines, Lines{"纯 GBK 的 网页"});
-    EXPECT_EQ(DecodeDocument("a.htm", "<meta charset=gb2312><p>\xD0\xAD</p>").lines, Lines{"协"});
+    EXPECT_EQ(document.Kind, DocumentKind::Html);
+    EXPECT_EQ(document.Lines, Lines{"纯 GBK 的 网页"});
+    EXPECT_EQ(DecodeDocument("a.htm", "<meta charset=gb2312><p>\xD0\xAD</p>").Lines, Lines{"协"});
 }
 
 // The demo's agreement: formatted text, and neither its script nor its
@@ -322,17 +322,17 @@ TEST(HtmlDocument, DemoAgreement) {
     std::ifstream file(std::string(SETUP_DEMO_DIR) + "/agreement.html", std::ios::binary);
     std::string html((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     Document document = DecodeDocument("C:\\Temp\\Info\\agreement.html", html);
-    ASSERT_GE(document.lines.size(), 4u);
-    EXPECT_EQ(document.lines[0], "最终用户许可协议");
-    EXPECT_EQ(document.lines[1], "请仔细阅读以下条款。使用本软件即表示您同意本协议。");
-    EXPECT_EQ(document.lines[2], "一、许可范围");
-    EXPECT_EQ(document.lines[3], "\xA1\xA4 您可以在一台计算机上安装和使用本软件。");
-    for (const std::string& line : document.lines) {
+    ASSERT_GE(document.Lines.size(), 4u);
+    EXPECT_EQ(document.Lines[0], "最终用户许可协议");
+    EXPECT_EQ(document.Lines[1], "请仔细阅读以下条款。使用本软件即表示您同意本协议。");
+    EXPECT_EQ(document.Lines[2], "一、许可范围");
+    EXPECT_EQ(document.Lines[3], "\xA1\xA4 您可以在一台计算机上安装和使用本软件。");
+    for (const std::string& line : document.Lines) {
         EXPECT_EQ(line.find("SCRIPT"), std::string::npos) << line;
         EXPECT_EQ(line.find("远程图片"), std::string::npos) << line;
         EXPECT_EQ(line.find("example.invalid"), std::string::npos) << line;
     }
-    EXPECT_EQ(document.lines.back(), "如有疑问，请访问 技术支持页面。");
+    EXPECT_EQ(document.Lines.back(), "如有疑问，请访问 技术支持页面。");
 }
 
 // The RTF the Windows viewer is given says the same text, in 7-bit bytes,
@@ -343,7 +343,7 @@ TEST(HtmlDocument, RtfForTheViewerHoldsTheSameText) {
     for (char c : rtf) ASSERT_LT(static_cast<unsigned char>(c), 0x80u);
     EXPECT_NE(rtf.find("\\pard\\sb120\\sa60\\fs32 {\\b \\u-28817?\\u20214?"), std::string::npos) << rtf;
     EXPECT_NE(rtf.find("{\\ul\\cf1 \\u-27394?"), std::string::npos) << rtf;  // 链 is U+94FE
-    Lines fromRtf = DecodeDocument("a.rtf", rtf).lines;
+    Lines fromRtf = DecodeDocument("a.rtf", rtf).Lines;
     Lines expected = kAgreementLines;
     expected[6] = "项目\t说明";
     expected[7] = "A\t甲 & 乙";

@@ -35,15 +35,15 @@ TEST_F(PictureLoadTest, LoadsAPictureUnderAChinesePathWithAnyCaseOfExtension) {
     PutPicture("rgb.png", "安装\\背景图片.PNG");
     std::shared_ptr<const Picture> picture = LoadPicture("C:\\安装\\背景图片.PNG");
     ASSERT_NE(picture, nullptr);
-    EXPECT_EQ(picture->format, PictureFormat::Png);
-    EXPECT_EQ(picture->width, 3);
-    EXPECT_EQ(picture->pixels.size(), 6u);
+    EXPECT_EQ(picture->Format, PictureFormat::Png);
+    EXPECT_EQ(picture->Width, 3);
+    EXPECT_EQ(picture->Pixels.size(), 6u);
 
     PutPicture("icon.ico", "安装\\图标.Ico");
     picture = LoadPicture("c:\\安装\\图标.ico");
     ASSERT_NE(picture, nullptr);
-    EXPECT_EQ(picture->width, 32);
-    EXPECT_EQ(picture->bytes.size(), 518u);
+    EXPECT_EQ(picture->Width, 32);
+    EXPECT_EQ(picture->Bytes.size(), 518u);
 }
 
 // Missing, unknown type, damaged, content of another type, an empty file and

@@ -93,17 +93,17 @@ class PatternTest : public ::testing::TestWithParam<PatternCase> {};
 TEST_P(PatternTest, DecodesToTheSamePixelsTopDown) {
     const PatternCase& c = GetParam();
     Picture picture = DecodePicture(c.format, ReadPictureFile(c.file));
-    EXPECT_EQ(picture.format, c.format);
-    ASSERT_EQ(picture.width, 3);
-    ASSERT_EQ(picture.height, 2);
-    ASSERT_EQ(picture.pixels.size(), 6u);
-    EXPECT_TRUE(picture.bytes.empty());
+    EXPECT_EQ(picture.Format, c.format);
+    ASSERT_EQ(picture.Width, 3);
+    ASSERT_EQ(picture.Height, 2);
+    ASSERT_EQ(picture.Pixels.size(), 6u);
+    EXPECT_TRUE(picture.Bytes.empty());
     for (size_t i = 0; i < 6; ++i) {
         for (int shift = 0; shift < 32; shift += 8) {
-            int got = static_cast<int>((picture.pixels[i] >> shift) & 0xFF);
+            int got = static_cast<int>((picture.Pixels[i] >> shift) & 0xFF);
             int want = static_cast<int>((kPattern[i] >> shift) & 0xFF);
             EXPECT_LE(std::abs(got - want), c.tolerance)
-                << c.file << " pixel " << i << std::hex << ": " << picture.pixels[i] << " for " << kPattern[i];
+                << c.file << " pixel " << i << std::hex << ": " << picture.Pixels[i] << " for " << kPattern[i];
         }
     }
 }
@@ -121,18 +121,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PictureDecodeTest, PngAlphaIsKeptUnpremultiplied) {
     Picture picture = DecodePicture(PictureFormat::Png, ReadPictureFile("rgba.png"));
-    ASSERT_EQ(picture.pixels.size(), 6u);
-    EXPECT_EQ(picture.pixels[0], 0xFFFF0000u);
-    EXPECT_EQ(picture.pixels[1] & 0x00FFFFFFu, 0x0000FF00u);
-    EXPECT_NEAR(static_cast<int>(picture.pixels[1] >> 24), 128, 1);
-    EXPECT_EQ(picture.pixels[2] >> 24, 0u);
-    EXPECT_EQ(picture.pixels[5], 0xFF808000u);
+    ASSERT_EQ(picture.Pixels.size(), 6u);
+    EXPECT_EQ(picture.Pixels[0], 0xFFFF0000u);
+    EXPECT_EQ(picture.Pixels[1] & 0x00FFFFFFu, 0x0000FF00u);
+    EXPECT_NEAR(static_cast<int>(picture.Pixels[1] >> 24), 128, 1);
+    EXPECT_EQ(picture.Pixels[2] >> 24, 0u);
+    EXPECT_EQ(picture.Pixels[5], 0xFF808000u);
 }
 
 TEST(PictureDecodeTest, SixteenBitGreyPngIsNarrowedToEightBits) {
     Picture picture = DecodePicture(PictureFormat::Png, ReadPictureFile("gray16.png"));
-    ASSERT_EQ(picture.pixels.size(), 4u);
-    for (uint32_t pixel : picture.pixels) {
+    ASSERT_EQ(picture.Pixels.size(), 4u);
+    for (uint32_t pixel : picture.Pixels) {
         EXPECT_EQ(pixel >> 24, 0xFFu);
         EXPECT_NEAR(static_cast<int>(pixel & 0xFF), 128, 1);
         EXPECT_EQ((pixel >> 16) & 0xFF, pixel & 0xFF);
@@ -141,7 +141,7 @@ TEST(PictureDecodeTest, SixteenBitGreyPngIsNarrowedToEightBits) {
 
 TEST(PictureDecodeTest, OneBitBmpUsesItsColourTable) {
     Picture picture = DecodePicture(PictureFormat::Bmp, ReadPictureFile("mono.bmp"));
-    EXPECT_EQ(picture.pixels,
+    EXPECT_EQ(picture.Pixels,
               (std::vector<uint32_t>{0xFF000000u, 0xFFFFFFFFu, 0xFF000000u, 0xFFFFFFFFu, 0xFF000000u, 0xFFFFFFFFu}));
 }
 
@@ -165,9 +165,9 @@ TEST(PictureDecodeTest, FullWidthBitMaskScalesItsChannel) {
     PutU32(bmp, 2, static_cast<uint32_t>(bmp.size()));
     PutU32(bmp, 10, 14 + 40 + 12);
     Picture picture = DecodePicture(PictureFormat::Bmp, bmp);
-    ASSERT_EQ(picture.pixels.size(), 2u);
-    EXPECT_EQ(picture.pixels[0] & 0x00FF0000u, 0x00FF0000u);
-    EXPECT_EQ(picture.pixels[1] & 0x00FF0000u, 0x007F0000u);
+    ASSERT_EQ(picture.Pixels.size(), 2u);
+    EXPECT_EQ(picture.Pixels[0] & 0x00FF0000u, 0x00FF0000u);
+    EXPECT_EQ(picture.Pixels[1] & 0x00FF0000u, 0x007F0000u);
 }
 
 // JPEG is lossy: the colours are checked within a margin.
@@ -182,9 +182,9 @@ class JpegTest : public ::testing::TestWithParam<JpegCase> {};
 TEST_P(JpegTest, DecodesToOpaqueColours) {
     const JpegCase& c = GetParam();
     Picture picture = DecodePicture(PictureFormat::Jpeg, ReadPictureFile(c.file));
-    ASSERT_EQ(picture.width, c.width);
-    ASSERT_EQ(picture.height, c.height);
-    ASSERT_EQ(picture.pixels.size(), static_cast<size_t>(c.width * c.height));
+    ASSERT_EQ(picture.Width, c.width);
+    ASSERT_EQ(picture.Height, c.height);
+    ASSERT_EQ(picture.Pixels.size(), static_cast<size_t>(c.width * c.height));
     auto near = [](uint32_t got, uint32_t want) {
         for (int shift = 0; shift < 32; shift += 8) {
             if (std::abs(static_cast<int>((got >> shift) & 0xFF) - static_cast<int>((want >> shift) & 0xFF)) > 12) {
@@ -193,9 +193,9 @@ TEST_P(JpegTest, DecodesToOpaqueColours) {
         }
         return true;
     };
-    EXPECT_TRUE(near(picture.pixels.front(), c.topLeft)) << std::hex << picture.pixels.front();
-    EXPECT_TRUE(near(picture.pixels[static_cast<size_t>(c.width * (c.height - 1))], c.bottomLeft))
-        << std::hex << picture.pixels[static_cast<size_t>(c.width * (c.height - 1))];
+    EXPECT_TRUE(near(picture.Pixels.front(), c.topLeft)) << std::hex << picture.Pixels.front();
+    EXPECT_TRUE(near(picture.Pixels[static_cast<size_t>(c.width * (c.height - 1))], c.bottomLeft))
+        << std::hex << picture.Pixels[static_cast<size_t>(c.width * (c.height - 1))];
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, JpegTest,
@@ -218,10 +218,10 @@ TEST_P(MeasureTest, KeepsTheBytesAndMeasuresTheHeader) {
     const MeasureCase& c = GetParam();
     std::string bytes = ReadPictureFile(c.file);
     Picture picture = DecodePicture(c.format, bytes);
-    EXPECT_EQ(picture.width, c.width);
-    EXPECT_EQ(picture.height, c.height);
-    EXPECT_TRUE(picture.pixels.empty());
-    EXPECT_EQ(picture.bytes, bytes);
+    EXPECT_EQ(picture.Width, c.width);
+    EXPECT_EQ(picture.Height, c.height);
+    EXPECT_TRUE(picture.Pixels.empty());
+    EXPECT_EQ(picture.Bytes, bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, MeasureTest,
@@ -234,9 +234,9 @@ TEST(PictureDecodeTest, IconEntriesListEveryImageWithinTheFile) {
     std::string bytes = ReadPictureFile("icon.ico");
     std::vector<IconEntry> entries = IconEntries(bytes);
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].width, 16);
-    EXPECT_EQ(entries[1].width, 32);
-    EXPECT_EQ(entries[1].offset + entries[1].size, bytes.size());
+    EXPECT_EQ(entries[0].Width, 16);
+    EXPECT_EQ(entries[1].Width, 32);
+    EXPECT_EQ(entries[1].Offset + entries[1].Size, bytes.size());
 }
 
 TEST(PictureDecodeTest, IconSizeByteZeroMeans256) {
@@ -244,8 +244,8 @@ TEST(PictureDecodeTest, IconSizeByteZeroMeans256) {
     bytes[6 + 16] = 0;
     bytes[6 + 16 + 1] = 0;
     Picture picture = DecodePicture(PictureFormat::Ico, bytes);
-    EXPECT_EQ(picture.width, 256);
-    EXPECT_EQ(picture.height, 256);
+    EXPECT_EQ(picture.Width, 256);
+    EXPECT_EQ(picture.Height, 256);
 }
 
 // ---- content against extension, truncation --------------------------------------
@@ -416,7 +416,7 @@ TEST(PictureDamageTest, BmpIndexPastTheColourTableIsBlack) {
     ASSERT_EQ(static_cast<unsigned char>(bytes[pixels]), 4);
     bytes[pixels] = static_cast<char>(200);
     Picture picture = DecodePicture(PictureFormat::Bmp, bytes);
-    EXPECT_EQ(picture.pixels[3], 0xFF000000u);
+    EXPECT_EQ(picture.Pixels[3], 0xFF000000u);
 }
 
 TEST(PictureDamageTest, RunLengthRunsPastTheEdgesAreClipped) {
@@ -428,9 +428,9 @@ TEST(PictureDamageTest, RunLengthRunsPastTheEdgesAreClipped) {
     bytes = bytes.substr(0, data) + runs;
     PutU32(bytes, 2, static_cast<uint32_t>(bytes.size()));
     Picture picture = DecodePicture(PictureFormat::Bmp, bytes);
-    EXPECT_EQ(picture.pixels[3], 0xFFFF0000u);
-    EXPECT_EQ(picture.pixels[5], 0xFFFF0000u);
-    EXPECT_EQ(picture.pixels[0], 0xFF000000u);  // never written: colour 0
+    EXPECT_EQ(picture.Pixels[3], 0xFFFF0000u);
+    EXPECT_EQ(picture.Pixels[5], 0xFFFF0000u);
+    EXPECT_EQ(picture.Pixels[0], 0xFF000000u);  // never written: colour 0
 }
 
 TEST(PictureDamageTest, IconDirectoryPointingOutsideTheFileIsRefused) {
@@ -468,8 +468,8 @@ TEST(PictureDamageTest, MetafileHeadersThatDoNotHoldAreRefused) {
     PutU32(empty, 20, 0);
     PutU32(empty, 16, static_cast<uint32_t>(-1));
     Picture picture = DecodePicture(PictureFormat::Emf, empty);
-    EXPECT_EQ(picture.width, 2645 * 96 / 2540);
-    EXPECT_EQ(picture.height, 1322 * 96 / 2540);
+    EXPECT_EQ(picture.Width, 2645 * 96 / 2540);
+    EXPECT_EQ(picture.Height, 1322 * 96 / 2540);
 }
 
 }  // namespace

@@ -177,16 +177,16 @@ TEST_F(UninstallPassesTest, SecondClickDuringThePassesDoesNothing) {
     // started hidden.
     std::vector<FolderEntry> temp = OS().Files().ListFolder(GetTempFolder());
     ASSERT_EQ(temp.size(), 1u);
-    EXPECT_EQ(temp[0].name.substr(0, 10), "_deleteme-");
-    EXPECT_EQ(temp[0].name.size(), 10u + 16u + 4u);
-    std::string batchPath = GetTempFolder() + temp[0].name;
+    EXPECT_EQ(temp[0].Name.substr(0, 10), "_deleteme-");
+    EXPECT_EQ(temp[0].Name.size(), 10u + 16u + 4u);
+    std::string batchPath = GetTempFolder() + temp[0].Name;
     std::unique_ptr<Stream> batch = OpenFile(batchPath, OpenMode::Read);
     const std::string own = OS().System().GetOwnExecutablePath();
     EXPECT_EQ(batch->ReadBytes(static_cast<size_t>(batch->Size())),
               ":try\r\ndel \"" + own + "\"\r\nif exist \"" + own + "\" goto try\r\ndel %0\r\n");
     bool started = false;
     for (const std::string& line : EffectLines()) {
-        started = started || (Contains(line, "\"CreateProcess\"") && Contains(line, temp[0].name + "\\\""));
+        started = started || (Contains(line, "\"CreateProcess\"") && Contains(line, temp[0].Name + "\\\""));
     }
     EXPECT_TRUE(started);
 }
@@ -486,7 +486,7 @@ TEST_F(InstallThenUninstallTest, ReinstallThreeTimesThenUninstallLeavesNothing) 
         EXPECT_EQ(OS().Registry().ReadString(kHkeyCurrentUser, "Software\\誠墊\\設定", "路径"), dir + "\\誠.exe");
         // Links of the earlier runs are replaced, never numbered.
         std::vector<std::string> links;
-        for (const FolderEntry& e : OS().Files().ListFolder(programs)) links.push_back(e.name);
+        for (const FolderEntry& e : OS().Files().ListFolder(programs)) links.push_back(e.Name);
         std::sort(links.begin(), links.end());
         EXPECT_EQ(links, (std::vector<std::string>{"卸载“誠墊”.lnk", "誠墊.lnk"})) << run;
         EXPECT_TRUE(OS().Files().FileExists(GetSpecialFolder(kCsidlDesktop) + "\\誠墊.lnk"));

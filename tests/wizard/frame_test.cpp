@@ -39,10 +39,10 @@ TEST_F(FrameTest, AuthorLinkHoverAndClick) {
         EXPECT_EQ(frame.Caption(), "“演示”安装向导");
         EXPECT_EQ(frame.Label1.Caption(), "演示公司");
         frame.Label1.MouseEnter();
-        EXPECT_EQ(frame.Label1.GetFont().color, ui::kClBlue);
+        EXPECT_EQ(frame.Label1.GetFont().Color, ui::kClBlue);
         EXPECT_EQ(frame.Label1.GetCursor(), ui::Cursor::Hand);
         frame.Label1.MouseLeave();
-        EXPECT_EQ(frame.Label1.GetFont().color, ui::kClBlack);
+        EXPECT_EQ(frame.Label1.GetFont().Color, ui::kClBlack);
         EXPECT_EQ(frame.Label1.GetCursor(), ui::Cursor::Default);
         frame.Label1.Click();
     }
@@ -87,8 +87,8 @@ TEST(ControlsTest, OnlyTheFrontPageShows) {
     ui::Page first(&host, "TfrmA");
     ui::Page second(&host, "TfrmB");
     first.SetAlign(ui::Align::Client);
-    EXPECT_EQ(first.Bounds().width, 100);
-    EXPECT_EQ(first.Bounds().height, 50);
+    EXPECT_EQ(first.Bounds().Width, 100);
+    EXPECT_EQ(first.Bounds().Height, 50);
     first.SetVisible(true);
     second.SetVisible(true);
     auto& label = ui::Make<ui::Label>(first, "Label1");

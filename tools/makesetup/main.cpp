@@ -33,8 +33,8 @@ const char kUsage[] =
     "  makesetup new [-o PROJECT.toml]\n";
 
 struct UsageError {
-    std::string message;
-    bool showUsage = true;  // false when the message alone says what to change
+    std::string Message;
+    bool ShowUsage = true;  // false when the message alone says what to change
 };
 
 // Messages are UTF-8 or GBK depending on where they were made; the terminal
@@ -100,23 +100,23 @@ int Build(const std::vector<std::string>& args) {
         } else if (a == "--set") {
             overrides.push_back(value());
         } else if (a == "--sign") {
-            signing.certificate = value();
-            signing.key = value();
+            signing.Certificate = value();
+            signing.Key = value();
         } else if (a == "--uninstaller") {
             uninstaller = value();
         } else if (a == "--stub") {
-            options.stub = value();
+            options.Stub = value();
             stubGiven = true;
         } else if (a == "--level") {
             std::string level = value();
             if (level == "none") {
-                options.level = cplNone;
+                options.Level = cplNone;
             } else if (level == "speed") {
-                options.level = cplSpeed;
+                options.Level = cplSpeed;
             } else if (level == "press") {
-                options.level = cplPress;
+                options.Level = cplPress;
             } else if (level == "default") {
-                options.level = cplDefault;
+                options.Level = cplDefault;
             } else {
                 throw UsageError{"--level: unknown level \"" + level + "\"; it takes none, speed, press or default",
                                  false};
@@ -132,7 +132,7 @@ int Build(const std::vector<std::string>& args) {
                     "--chunk: \"" + chunk + "\" is not a byte count from 1 to " + std::to_string(kChunkBlockSize),
                     false};
             }
-            options.chunk = static_cast<size_t>(n);
+            options.Chunk = static_cast<size_t>(n);
         } else if (a == "--jobs") {
             std::string jobs = value();
             bool digits = !jobs.empty() && jobs.size() <= 3 && jobs.find_first_not_of("0123456789") == jobs.npos;
@@ -142,7 +142,7 @@ int Build(const std::vector<std::string>& args) {
                                      std::to_string(kMaxCompressionThreads),
                                  false};
             }
-            options.jobs = static_cast<unsigned>(n);
+            options.Jobs = static_cast<unsigned>(n);
         } else if (!a.empty() && a[0] == '-') {
             throw UsageError{"unknown option " + a};
         } else if (project.empty()) {
@@ -153,18 +153,18 @@ int Build(const std::vector<std::string>& args) {
     }
     if (project.empty() || output.empty()) throw UsageError{"build needs a project file and -o OUTPUT"};
     if (!stubGiven) {
-        options.stub = Beside({"setup.exe", "setup"});
-        if (options.stub.empty())
+        options.Stub = Beside({"setup.exe", "setup"});
+        if (options.Stub.empty())
             std::cerr << "makesetup: no setup program beside makesetup; writing the package alone\n";
     }
-    BuildPlan plan = LoadProjectFile(project, options.level);
+    BuildPlan plan = LoadProjectFile(project, options.Level);
     for (const std::string& assignment : overrides) OverrideSetting(plan, assignment);
-    if (uninstaller.empty() && UninstallerEnabled(*plan.model) && !HasUninstaller(*plan.model)) {
-        uninstaller = DefaultUninstaller(options.stub);
+    if (uninstaller.empty() && UninstallerEnabled(*plan.Model) && !HasUninstaller(*plan.Model)) {
+        uninstaller = DefaultUninstaller(options.Stub);
         if (uninstaller.empty()) std::cerr << "makesetup: no uninstaller beside makesetup; the package carries none\n";
     }
     if (!uninstaller.empty()) SetUninstaller(plan, uninstaller);
-    if (signing.certificate.empty()) {
+    if (signing.Certificate.empty()) {
         BuildPackage(plan, options, output, std::cerr);
         return 0;
     }
@@ -227,8 +227,8 @@ int main(int argc, char** argv) {
     try {
         return Run(args);
     } catch (const UsageError& e) {
-        if (!e.message.empty()) std::cerr << "makesetup: " << e.message << "\n";
-        if (e.showUsage) std::cerr << kUsage;
+        if (!e.Message.empty()) std::cerr << "makesetup: " << e.Message << "\n";
+        if (e.ShowUsage) std::cerr << kUsage;
         return 2;
     } catch (const Error& e) {
         std::cerr << "makesetup: " << ForTerminal(e.what()) << "\n";

@@ -42,18 +42,18 @@ std::string MiB(int64_t bytes) {
 }
 
 struct LoadedPackage {
-    TCompile model;
-    int64_t fileSize = 0;
-    int64_t projectOffset = 0;
+    TCompile Model;
+    int64_t FileSize = 0;
+    int64_t ProjectOffset = 0;
 };
 
 void Load(const std::string& path, LoadedPackage& package) {
     std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
-    package.fileSize = file->Size();
-    package.model.LoadPackage(*file, path);
+    package.FileSize = file->Size();
+    package.Model.LoadPackage(*file, path);
     // A signed program's package ends before its certificate table.
     file->Seek(FindPackageEnd(*file) - 8, SeekOrigin::Begin);
-    package.projectOffset = file->ReadI64("package tail");
+    package.ProjectOffset = file->ReadI64("package tail");
 }
 
 bool HasData(const TCompileFileData& item) { return item.Kind != fkFolder; }
@@ -66,9 +66,9 @@ namespace {
 // temporary name would: the package is read from them while it is written.
 void RefuseOutputOverInput(const BuildPlan& plan, const BuildOptions& options, const std::string& output,
                            const std::string& temp) {
-    std::vector<std::pair<std::string, std::string>> inputs = {{plan.projectFile, "the project file"},
-                                                               {options.stub, "the setup program (--stub)"}};
-    for (const std::string& file : plan.dataFiles) {
+    std::vector<std::pair<std::string, std::string>> inputs = {{plan.ProjectFile, "the project file"},
+                                                               {options.Stub, "the setup program (--stub)"}};
+    for (const std::string& file : plan.DataFiles) {
         if (!file.empty()) inputs.emplace_back(file, "a file the package carries");
     }
     for (const auto& [input, what] : inputs) {
@@ -120,12 +120,12 @@ bool SameContent(const std::string& a, const std::string& b) {
 // every reader goes by each item's own offsets. Only files of equal size are
 // read to find out; empty files have no data to share.
 std::vector<size_t> SharedData(const BuildPlan& plan) {
-    const TCompile& model = *plan.model;
+    const TCompile& model = *plan.Model;
     std::vector<size_t> first(model.FileList.size());
     std::map<int64_t, std::vector<size_t>> bySize;
     for (size_t i = 0; i < first.size(); ++i) {
         first[i] = i;
-        if (!plan.dataFiles[i].empty() && model.FileList[i]->FileSize > 0) {
+        if (!plan.DataFiles[i].empty() && model.FileList[i]->FileSize > 0) {
             bySize[model.FileList[i]->FileSize].push_back(i);
         }
     }
@@ -133,9 +133,9 @@ std::vector<size_t> SharedData(const BuildPlan& plan) {
         if (items.size() < 2) continue;
         std::map<size_t, std::vector<size_t>> originals;  // by digest, in item order
         for (size_t i : items) {
-            std::vector<size_t>& same = originals[ContentDigest(plan.dataFiles[i])];
+            std::vector<size_t>& same = originals[ContentDigest(plan.DataFiles[i])];
             for (size_t original : same) {
-                if (SameContent(plan.dataFiles[original], plan.dataFiles[i])) {
+                if (SameContent(plan.DataFiles[original], plan.DataFiles[i])) {
                     first[i] = original;
                     break;
                 }
@@ -147,7 +147,7 @@ std::vector<size_t> SharedData(const BuildPlan& plan) {
 }
 
 unsigned CompressionThreads(const BuildOptions& options) {
-    if (options.jobs > 0) return std::min(options.jobs, kMaxCompressionThreads);
+    if (options.Jobs > 0) return std::min(options.Jobs, kMaxCompressionThreads);
     unsigned processors = std::thread::hardware_concurrency();
     return std::clamp(processors, 1u, kMaxCompressionThreads);
 }
@@ -155,7 +155,7 @@ unsigned CompressionThreads(const BuildOptions& options) {
 }  // namespace
 
 void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::string& output, std::ostream& log) {
-    TCompile& model = *plan.model;
+    TCompile& model = *plan.Model;
     // The same rules verify applies: a model changed after loading (--set, a
     // caller's own plan) is held to them too.
     std::vector<std::string> violations = CheckPackageRules(model);
@@ -166,17 +166,17 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
     }
     int64_t total = 0;
     for (size_t i = 0; i < model.FileList.size(); ++i) {
-        if (!plan.dataFiles[i].empty()) total += model.FileList[i]->FileSize;
+        if (!plan.DataFiles[i].empty()) total += model.FileList[i]->FileSize;
     }
     std::string temp = output + ".partial";
     RefuseOutputOverInput(plan, options, output, temp);
     try {
         std::unique_ptr<HostFileStream> out = CreateHostFile(temp);
-        PackageWriter writer(*out, options.level, options.chunk, CompressionThreads(options));
-        if (options.stub.empty()) {
+        PackageWriter writer(*out, options.Level, options.Chunk, CompressionThreads(options));
+        if (options.Stub.empty()) {
             writer.WriteStub(std::string_view());
         } else {
-            writer.WriteStub(*OpenHostFile(options.stub, OpenMode::Read));
+            writer.WriteStub(*OpenHostFile(options.Stub, OpenMode::Read));
         }
         std::vector<size_t> shared = SharedData(plan);
         std::vector<std::vector<size_t>> holders(shared.size());  // per item, the items holding its data
@@ -185,18 +185,18 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
         int64_t size = 0;
         for (size_t i = 0; i < model.FileList.size(); ++i) {
             TCompileFileData& item = *model.FileList[i];
-            if (plan.dataFiles[i].empty()) continue;
+            if (plan.DataFiles[i].empty()) continue;
             if (item.Kind == fkFile) size += item.FileSize;
             if (shared[i] != i) continue;
-            std::unique_ptr<Stream> source = OpenHostFile(plan.dataFiles[i], OpenMode::Read);
+            std::unique_ptr<Stream> source = OpenHostFile(plan.DataFiles[i], OpenMode::Read);
             // The item's offsets are known once its chunks are written, which
             // may be after later files have been read; the items with the same
             // data get the same offsets.
             int64_t read = writer.QueueItem(*source, [&, i](const ItemRange& range) {
                 for (size_t j : holders[i]) {
                     TCompileFileData& placed = *model.FileList[j];
-                    placed.DataStart = range.dataStart;
-                    placed.DataEnd = range.dataEnd;
+                    placed.DataStart = range.DataStart;
+                    placed.DataEnd = range.DataEnd;
                     done += placed.FileSize;
                 }
                 // A line at every tenth of the work, so long builds show they move.
@@ -206,7 +206,7 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
                 }
             });
             if (read != item.FileSize) {
-                ThrowOsError("The file " + plan.dataFiles[i] + " changed while it was packed");
+                ThrowOsError("The file " + plan.DataFiles[i] + " changed while it was packed");
             }
         }
         writer.Finish(model, size);
@@ -230,8 +230,8 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
 void InspectPackage(const std::string& path, std::ostream& out) {
     LoadedPackage package;
     Load(path, package);
-    TCompile& m = package.model;
-    out << "Package " << path << ": " << package.fileSize << " bytes, project stream at " << package.projectOffset
+    TCompile& m = package.Model;
+    out << "Package " << path << ": " << package.FileSize << " bytes, project stream at " << package.ProjectOffset
         << ", files to install " << m.Size << " bytes\n";
     out << "Identity: " << Utf8(m.PackageId) << "\n";
     out << "Product: " << Utf8(m.ItemName) << " " << Utf8(m.Version) << " by " << Utf8(m.Author) << " (" << Utf8(m.Url)
@@ -287,7 +287,7 @@ void InspectPackage(const std::string& path, std::ostream& out) {
 void VerifyPackage(const std::string& path, std::ostream& out) {
     LoadedPackage package;
     Load(path, package);
-    TCompile& m = package.model;
+    TCompile& m = package.Model;
     out << SignatureLine(path) << "\n";
     std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
     int64_t size = 0;
@@ -297,7 +297,7 @@ void VerifyPackage(const std::string& path, std::ostream& out) {
         const TCompileFileData& item = *m.FileList[i];
         if (!HasData(item)) continue;
         std::string name = "item " + std::to_string(i + 1) + " (" + Utf8(item.Source) + ")";
-        if (item.DataEnd > package.projectOffset) ThrowDamaged(name + " runs into the project stream");
+        if (item.DataEnd > package.ProjectOffset) ThrowDamaged(name + " runs into the project stream");
         // Items with the same data may share it; other items may not overlap.
         bool sharesData = !ranges.insert({item.DataStart, item.DataEnd}).second;
         if (!sharesData && item.DataStart < previousEnd) ThrowDamaged(name + " overlaps the item before it");
@@ -340,7 +340,7 @@ void VerifyPackage(const std::string& path, std::ostream& out) {
 void ExtractPackage(const std::string& path, const std::string& dir, std::ostream& out) {
     LoadedPackage package;
     Load(path, package);
-    TCompile& m = package.model;
+    TCompile& m = package.Model;
     // The folder every recorded path shares: the author's project folder.
     std::vector<std::string> common;
     bool first = true;

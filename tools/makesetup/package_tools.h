@@ -14,14 +14,14 @@ namespace setup::makesetup {
 inline constexpr unsigned kMaxCompressionThreads = 64;
 
 struct BuildOptions {
-    std::string stub;  // host path of the program to append to; empty: none
+    std::string Stub;  // host path of the program to append to; empty: none
     // The smallest packages by default: the threads pay for the slower
     // deflater, and every reader inflates any level alike.
-    TCompressLevelEnum level = cplPress;
-    size_t chunk = kChunkBlockSize;
+    TCompressLevelEnum Level = cplPress;
+    size_t Chunk = kChunkBlockSize;
     // Threads compressing chunks; 0: one per processor. 1 compresses on the
     // calling thread. The package is the same whatever the number.
-    unsigned jobs = 0;
+    unsigned Jobs = 0;
 };
 
 // Writes the package (through a temporary file, closed and checked, renamed

@@ -14,15 +14,15 @@
 namespace setup::makesetup {
 
 struct BuildPlan {
-    std::unique_ptr<TCompile> model = std::make_unique<TCompile>();
+    std::unique_ptr<TCompile> Model = std::make_unique<TCompile>();
     // Per FileList item: the host file (UTF-8 path) of its data; empty for
     // items without data (folder entries).
-    std::vector<std::string> dataFiles;
+    std::vector<std::string> DataFiles;
     // The project file itself (an input the package may never be written over).
-    std::string projectFile;
+    std::string ProjectFile;
     // Where the author's paths are recorded, and the uninstaller's file name.
-    std::string sourceRoot;
-    std::string uninstallerName;
+    std::string SourceRoot;
+    std::string UninstallerName;
 };
 
 // Makes the host file the package's uninstaller (replacing one the project

@@ -92,7 +92,7 @@ double ProjectReader::FileTimeOf(const std::string& host, const toml::node* time
 }
 
 void ProjectReader::AddFolderName(const std::string& folder) {
-    if (folderNames_.insert(AsciiLowerCase(folder)).second) plan_.model->FileFolderList.push_back(folder);
+    if (folderNames_.insert(AsciiLowerCase(folder)).second) plan_.Model->FileFolderList.push_back(folder);
 }
 
 void ProjectReader::AddFile(const std::string& relative, const std::string& virtualFolder,
@@ -115,9 +115,9 @@ void ProjectReader::AddFile(const std::string& relative, const std::string& virt
     }
     item->FileSize = static_cast<int64_t>(HostFileSize(host));
     item->FileTime = FileTimeOf(host, timeNode);
-    packaged_[relative] = plan_.model->FileList.size();
-    plan_.model->FileList.push_back(std::move(item));
-    plan_.dataFiles.push_back(host);
+    packaged_[relative] = plan_.Model->FileList.size();
+    plan_.Model->FileList.push_back(std::move(item));
+    plan_.DataFiles.push_back(host);
 }
 
 void ProjectReader::Claim(const std::string& path, const toml::node& node, const std::string& field,
@@ -153,17 +153,17 @@ BuildPlan ProjectReader::Read() {
     }
     const toml::table* package = root["package"].as_table();
     if (!package) Fail(nullptr, "package", "the [package] table with the package id is missing");
-    plan_.projectFile = path_;
+    plan_.ProjectFile = path_;
     ReadPackageTable(*package);
     ReadSettings(root);
-    limits_ = TargetLimits::FromModel(*plan_.model);
+    limits_ = TargetLimits::FromModel(*plan_.Model);
     ReadFolders(root);
     ReadFiles(root);
     ApplyResources();
     ReadRegistry(root);
     ReadShortcuts(root);
     ReadComponents(root);
-    plan_.sourceRoot = sourceRoot_;
+    plan_.SourceRoot = sourceRoot_;
     ReadUninstaller(*package);
     return std::move(plan_);
 }

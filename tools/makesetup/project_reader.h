@@ -81,11 +81,11 @@ private:
     std::map<std::string, std::string> claimed_;  // comparable path -> where it was claimed
     // Settings whose values name files: (setting, relative path, node, kind).
     struct FileSetting {
-        TCompileData* setting;
-        std::string relative;
-        const toml::node* node;
-        SettingKind kind;
-        std::string field;
+        TCompileData* Setting;
+        std::string Relative;
+        const toml::node* Node;
+        SettingKind Kind;
+        std::string Field;
     };
     std::vector<FileSetting> fileSettings_;
 };

@@ -9,7 +9,7 @@ namespace setup::makesetup {
 void ProjectReader::ReadComponents(const toml::table& root) {
     const toml::array* components = root["component"].as_array();
     if (!components) return;
-    TCompile& model = *plan_.model;
+    TCompile& model = *plan_.Model;
     for (const toml::node& entry : *components) {
         const toml::table* t = entry.as_table();
         if (!t) Fail(&entry, "component", "each [[component]] entry must be a table");
@@ -40,8 +40,8 @@ void ProjectReader::ReadComponents(const toml::table& root) {
             pending.erase(pending.begin());
             std::vector<std::string> subfolders;
             for (const HostEntry& e : ListHostFolder(HostOf(folder))) {
-                std::string child = folder + "/" + e.name;
-                if (e.isFolder) {
+                std::string child = folder + "/" + e.Name;
+                if (e.IsFolder) {
                     subfolders.push_back(child);
                     continue;
                 }

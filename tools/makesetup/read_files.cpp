@@ -92,19 +92,19 @@ void ProjectReader::AddTree(const std::string& relative, const std::string& virt
     std::string folder = virtualFolder;
     if (!folder.empty() && folder.back() != '\\') folder += "\\";
     for (const HostEntry& entry : entries) {
-        std::string child = relative + "/" + entry.name;
-        if (entry.isFolder) {
+        std::string child = relative + "/" + entry.Name;
+        if (entry.IsFolder) {
             // A folder entry of the author's tree: no data, a virtual folder to create.
             auto item = std::make_unique<TCompileFileData>();
-            item->Name = Gbk(&node, "files.source", entry.name);
+            item->Name = Gbk(&node, "files.source", entry.Name);
             item->Source = SourceText(child, &node, "files.source");
             item->TargetDir = virtualFolder;
             item->Kind = fkFolder;
             item->FileTime = -1.0;
             std::string sub = folder + item->Name;
             Require(&node, "files.source", CheckTargetPath(sub, "", limits_), child);
-            plan_.model->FileList.push_back(std::move(item));
-            plan_.dataFiles.emplace_back();
+            plan_.Model->FileList.push_back(std::move(item));
+            plan_.DataFiles.emplace_back();
             AddFolderName(sub);
             AddTree(child, sub, flags, timeNode, node);
         } else {

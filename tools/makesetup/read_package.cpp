@@ -19,7 +19,7 @@ void ProjectReader::ReadPackageTable(const toml::table& table) {
             if (!CheckPackageIdentity(id).empty()) {
                 Fail(&node, field, "must be a GUID such as 0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0");
             }
-            plan_.model->PackageId = id;
+            plan_.Model->PackageId = id;
         } else if (key == "source_root") {
             sourceRoot_ = StripTrailingSeparator(Text(node, field));
             if (sourceRoot_.size() < 2 || sourceRoot_[1] != ':') {
@@ -33,24 +33,24 @@ void ProjectReader::ReadPackageTable(const toml::table& table) {
             Fail(&node, field, "unknown field");
         }
     }
-    if (plan_.model->PackageId.empty()) Fail(&table, "package.id", "is missing (makesetup new makes one)");
+    if (plan_.Model->PackageId.empty()) Fail(&table, "package.id", "is missing (makesetup new makes one)");
 }
 
 void ProjectReader::ReadUninstaller(const toml::table& package) {
-    plan_.uninstallerName = "UnInstall " + plan_.model->ItemName + ".exe";
+    plan_.UninstallerName = "UnInstall " + plan_.Model->ItemName + ".exe";
     const toml::node* nameNode = package.get("uninstaller_name");
-    if (nameNode) plan_.uninstallerName = Text(*nameNode, "package.uninstaller_name");
+    if (nameNode) plan_.UninstallerName = Text(*nameNode, "package.uninstaller_name");
     // The name is a file in the installation folder: it follows the rules of
     // every name, and no packaged file may take it.
     const toml::node& where = nameNode ? *nameNode : static_cast<const toml::node&>(package);
     std::string field = nameNode ? "package.uninstaller_name" : "project.Name";
-    Require(&where, field, CheckName(plan_.uninstallerName), "the uninstaller's name");
+    Require(&where, field, CheckName(plan_.UninstallerName), "the uninstaller's name");
     const TCompileData* enabled = nullptr;
-    for (const auto& setting : plan_.model->InfoList) {
+    for (const auto& setting : plan_.Model->InfoList) {
         if (setting->Group == igProject && setting->Key == "卸载程序") enabled = setting.get();
     }
     if (enabled && enabled->Value == kSwitchOn) {
-        Claim("目标计算机\\Program Files\\" + plan_.uninstallerName, where, field);
+        Claim("目标计算机\\Program Files\\" + plan_.UninstallerName, where, field);
     }
     if (const toml::node* uninstaller = package.get("uninstaller")) {
         std::string relative = Relative(*uninstaller, "package.uninstaller");
@@ -62,22 +62,22 @@ void ProjectReader::ReadUninstaller(const toml::table& package) {
 }
 
 void SetUninstaller(BuildPlan& plan, const std::string& hostPath) {
-    TCompile& model = *plan.model;
+    TCompile& model = *plan.Model;
     for (size_t i = 0; i < model.FileList.size(); ++i) {
         if (model.FileList[i]->Kind == fkUnInsFile) {
             model.FileList.erase(model.FileList.begin() + static_cast<std::ptrdiff_t>(i));
-            plan.dataFiles.erase(plan.dataFiles.begin() + static_cast<std::ptrdiff_t>(i));
+            plan.DataFiles.erase(plan.DataFiles.begin() + static_cast<std::ptrdiff_t>(i));
             break;
         }
     }
     auto item = std::make_unique<TCompileFileData>();
     item->Kind = fkUnInsFile;
-    item->Name = plan.uninstallerName;
-    item->Source = plan.sourceRoot + "\\" + plan.uninstallerName;
+    item->Name = plan.UninstallerName;
+    item->Source = plan.SourceRoot + "\\" + plan.UninstallerName;
     item->FileSize = HostFileSize(hostPath);
     item->FileTime = HostFileDateTime(hostPath).value_or(0.0);
     model.FileList.push_back(std::move(item));
-    plan.dataFiles.push_back(hostPath);
+    plan.DataFiles.push_back(hostPath);
 }
 
 }  // namespace setup::makesetup

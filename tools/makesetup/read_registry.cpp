@@ -36,7 +36,7 @@ std::optional<uint64_t> ParseDword(const std::string& text, bool& tooLarge) {
 }  // namespace
 
 void ProjectReader::ReadRegistry(const toml::table& root) {
-    TCompile& model = *plan_.model;
+    TCompile& model = *plan_.Model;
     if (const toml::array* keys = root["registry_key"].as_array()) {
         for (const toml::node& entry : *keys) {
             const toml::table* t = entry.as_table();

@@ -22,7 +22,7 @@ std::string ProjectReader::SettingValue(const toml::node& node, const std::strin
 }
 
 void ProjectReader::ReadSettings(const toml::table& root) {
-    TCompile& model = *plan_.model;
+    TCompile& model = *plan_.Model;
     for (const SettingGroupDef& group : Groups()) {
         const toml::table* table = root[group.Table].as_table();
         if (root.contains(group.Table) && !table) Fail(root.get(group.Table), group.Table, "must be a table");
@@ -69,23 +69,23 @@ void ProjectReader::ReadSettings(const toml::table& root) {
 }
 
 void ProjectReader::ApplyResources() {
-    TCompile& model = *plan_.model;
+    TCompile& model = *plan_.Model;
     for (FileSetting& fs : fileSettings_) {
-        auto it = packaged_.find(fs.relative);
-        if (fs.kind == SettingKind::Installed) {
+        auto it = packaged_.find(fs.Relative);
+        if (fs.Kind == SettingKind::Installed) {
             if (it == packaged_.end() || model.FileList[it->second]->Kind != fkFile) {
-                Fail(fs.node, fs.field, "must name a file that the package installs: " + fs.relative);
+                Fail(fs.Node, fs.Field, "must name a file that the package installs: " + fs.Relative);
             }
-            fs.setting->Value = model.FileList[it->second]->Source;
+            fs.Setting->Value = model.FileList[it->second]->Source;
             continue;
         }
         // A resource: packed once, however many settings name it.
         if (it == packaged_.end()) {
-            if (!HostFileExists(HostOf(fs.relative))) Fail(fs.node, fs.field, "no such file: " + HostOf(fs.relative));
-            AddFile(fs.relative, "", TCompileFileData(), fkInfoFile, nullptr, *fs.node, fs.field);
-            it = packaged_.find(fs.relative);
+            if (!HostFileExists(HostOf(fs.Relative))) Fail(fs.Node, fs.Field, "no such file: " + HostOf(fs.Relative));
+            AddFile(fs.Relative, "", TCompileFileData(), fkInfoFile, nullptr, *fs.Node, fs.Field);
+            it = packaged_.find(fs.Relative);
         }
-        fs.setting->Value = model.FileList[it->second]->Source;
+        fs.Setting->Value = model.FileList[it->second]->Source;
     }
 }
 
@@ -118,13 +118,13 @@ void OverrideSetting(BuildPlan& plan, const std::string& assignment) {
                     ThrowFormatError(field + ": holds a character that code page 936 cannot hold");
                 }
             }
-            for (const auto& setting : plan.model->InfoList) {
+            for (const auto& setting : plan.Model->InfoList) {
                 if (setting->Group == group.Group && setting->Key == def.Key) setting->Value = text;
             }
-            if (group.Group == igProject && name == "Name") plan.model->ItemName = text;
-            if (group.Group == igProject && name == "Author") plan.model->Author = text;
-            if (group.Group == igProject && name == "Version") plan.model->Version = text;
-            if (group.Group == igProject && name == "Address") plan.model->Url = text;
+            if (group.Group == igProject && name == "Name") plan.Model->ItemName = text;
+            if (group.Group == igProject && name == "Author") plan.Model->Author = text;
+            if (group.Group == igProject && name == "Version") plan.Model->Version = text;
+            if (group.Group == igProject && name == "Address") plan.Model->Url = text;
             return;
         }
     }

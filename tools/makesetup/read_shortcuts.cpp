@@ -8,7 +8,7 @@
 namespace setup::makesetup {
 
 void ProjectReader::ReadShortcuts(const toml::table& root) {
-    TCompile& model = *plan_.model;
+    TCompile& model = *plan_.Model;
     if (const toml::array* folders = root["shortcut_folder"].as_array()) {
         for (const toml::node& entry : *folders) {
             const toml::table* t = entry.as_table();

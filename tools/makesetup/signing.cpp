@@ -11,7 +11,7 @@ namespace setup::makesetup {
 void SignProgram(const std::string& input, const std::string& output, const SigningKey& key, std::ostream& log) {
     std::string signedCopy = output + ".signed";
     RemoveHostFile(signedCopy);
-    int status = RunHostProgram({"osslsigncode", "sign", "-certs", key.certificate, "-key", key.key, "-h", "sha256",
+    int status = RunHostProgram({"osslsigncode", "sign", "-certs", key.Certificate, "-key", key.Key, "-h", "sha256",
                                  "-in", input, "-out", signedCopy});
     if (status != 0) {
         RemoveHostFile(signedCopy);
@@ -28,12 +28,12 @@ void SignProgram(const std::string& input, const std::string& output, const Sign
 }
 
 std::string SignUninstaller(BuildPlan& plan, const std::string& output, const SigningKey& key, std::ostream& log) {
-    TCompile& model = *plan.model;
+    TCompile& model = *plan.Model;
     for (size_t i = 0; i < model.FileList.size(); ++i) {
-        if (model.FileList[i]->Kind != fkUnInsFile || plan.dataFiles[i].empty()) continue;
+        if (model.FileList[i]->Kind != fkUnInsFile || plan.DataFiles[i].empty()) continue;
         std::string copy = output + ".uninstaller";
-        SignProgram(plan.dataFiles[i], copy, key, log);
-        plan.dataFiles[i] = copy;
+        SignProgram(plan.DataFiles[i], copy, key, log);
+        plan.DataFiles[i] = copy;
         model.FileList[i]->FileSize = HostFileSize(copy);
         return copy;
     }

@@ -11,8 +11,8 @@
 namespace setup::makesetup {
 
 struct SigningKey {
-    std::string certificate;  // PEM file of the certificate (chain)
-    std::string key;          // PEM file of its private key
+    std::string Certificate;  // PEM file of the certificate (chain)
+    std::string Key;          // PEM file of its private key
 };
 
 // Signs the host file `input` into `output` (which may be the same path; the

@@ -36,29 +36,29 @@ std::string ReadHostFile(const std::string& path) {
 void ListTree(const std::string& folder, int depth) {
     for (const FolderEntry& e : OS().Files().ListFolder(folder)) {
         std::string indent(static_cast<size_t>(depth) * 2, ' ');
-        std::string path = folder + "\\" + e.name;
-        if (e.attributes & kAttrDirectory) {
-            Say(indent + e.name + "\\");
+        std::string path = folder + "\\" + e.Name;
+        if (e.Attributes & kAttrDirectory) {
+            Say(indent + e.Name + "\\");
             ListTree(path, depth + 1);
         } else {
             char attributes[64];
             std::snprintf(attributes, sizeof attributes, "  %lld bytes, attributes 0x%02X",
-                          static_cast<long long>(e.size), e.attributes);
-            Say(indent + e.name + attributes);
+                          static_cast<long long>(e.Size), e.Attributes);
+            Say(indent + e.Name + attributes);
         }
     }
 }
 
 int Show(sandbox::SandboxMachine& machine) {
     const sandbox::MachineConfig& config = machine.Config();
-    std::cout << "Machine: Windows " << config.osVersion << ", user " << GbkToUtf8(config.user) << ", elevation "
-              << (config.elevation == sandbox::Elevation::Accept   ? "accepted"
-                  : config.elevation == sandbox::Elevation::Refuse ? "refused"
+    std::cout << "Machine: Windows " << config.OsVersion << ", user " << GbkToUtf8(config.User) << ", elevation "
+              << (config.Elevation == sandbox::Elevation::Accept   ? "accepted"
+                  : config.Elevation == sandbox::Elevation::Refuse ? "refused"
                                                                    : "failing")
               << "\n";
-    for (const auto& [letter, drive] : config.drives) {
-        if (drive.missing) continue;
-        std::cout << "\n-- Drive " << letter << ": (" << drive.freeBytes << " bytes free)\n";
+    for (const auto& [letter, drive] : config.Drives) {
+        if (drive.Missing) continue;
+        std::cout << "\n-- Drive " << letter << ": (" << drive.FreeBytes << " bytes free)\n";
         ListTree(std::string(1, letter) + ":", 0);
     }
     std::cout << "\n-- Registry (registry.reg)\n" << ReadHostFile(machine.Root() + "/registry.reg");
@@ -73,9 +73,9 @@ int Demo() {
     OS().Files().Open(folder + "\\说明.txt", OpenMode::Create)->WriteBytes("这是一个演示文件。\r\n");
     SetFileTimeOf(folder + "\\说明.txt", FileTimeKind::LastWrite, 45356.5);
     ShellLink link;
-    link.path = folder + "\\说明.txt";
-    link.workingDirectory = folder;
-    link.description = "演示说明";
+    link.Path = folder + "\\说明.txt";
+    link.WorkingDirectory = folder;
+    link.Description = "演示说明";
     OS().Shell().SaveShellLink(link, GetSpecialFolder(kCsidlDesktop) + "\\演示说明.lnk");
     OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\演示");
     OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\演示", "InstallDir", folder);

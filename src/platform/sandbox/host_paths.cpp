@@ -29,24 +29,24 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
     try {
         path = GbkToUtf8(windowsPath);
     } catch (const Error&) {
-        result.error = "the path is not valid GBK text";
+        result.Error = "the path is not valid GBK text";
         return result;
     }
     if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0])) ||
         (path.size() > 2 && path[2] != '\\' && path[2] != '/')) {
-        result.error = "not an absolute path with a drive letter";
+        result.Error = "not an absolute path with a drive letter";
         return result;
     }
     char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-    result.drivePart = std::string(1, letter) + ":";
+    result.DrivePart = std::string(1, letter) + ":";
     std::string base;
     bool hostDrive = letter == 'Z';
     if (hostDrive) {
         base = "";
     } else {
-        auto drive = config_.drives.find(letter);
-        if (drive == config_.drives.end() || drive->second.missing) {
-            result.error = "the drive " + result.drivePart + " does not exist";
+        auto drive = config_.Drives.find(letter);
+        if (drive == config_.Drives.end() || drive->second.Missing) {
+            result.Error = "the drive " + result.DrivePart + " does not exist";
             return result;
         }
         base = root_ + "/" + std::string(1, letter);
@@ -69,7 +69,7 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
         if (name.empty()) continue;
         if (name.find_first_of("<>:\"|?*") != std::string::npos ||
             std::any_of(name.begin(), name.end(), [](char c) { return c > 0 && c < 32; })) {
-            result.error = "the name " + name + " holds a character Windows does not allow";
+            result.Error = "the name " + name + " holds a character Windows does not allow";
             return result;
         }
         parts.push_back(std::move(name));
@@ -99,9 +99,9 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
         current = std::move(candidate);
     }
     if (current.empty()) current = hostDrive ? "/" : base;
-    result.valid = true;
-    result.host = current;
-    result.writable = !hostDrive && !throughLink;
+    result.Valid = true;
+    result.Host = current;
+    result.Writable = !hostDrive && !throughLink;
     return result;
 }
 
@@ -111,7 +111,7 @@ std::string HostPaths::ToWindows(const std::string& hostPath) const {
     if (hostPath.compare(0, prefix.size(), prefix) == 0 && hostPath.size() > prefix.size()) {
         std::string rest = hostPath.substr(prefix.size());
         char letter = rest[0];
-        if (letter >= 'A' && letter <= 'Y' && (rest.size() == 1 || rest[1] == '/') && config_.drives.count(letter)) {
+        if (letter >= 'A' && letter <= 'Y' && (rest.size() == 1 || rest[1] == '/') && config_.Drives.count(letter)) {
             windows = std::string(1, letter) + ":" + (rest.size() == 1 ? "\\" : rest.substr(1));
         }
     }
@@ -130,17 +130,17 @@ HostPaths::FolderIndex* HostPaths::IndexOf(const std::string& folder, bool resca
     }
     auto it = indexes_.find(folder);
     if (it != indexes_.end() &&
-        (it->second.mtime.tv_sec == st.st_mtim.tv_sec && it->second.mtime.tv_nsec == st.st_mtim.tv_nsec)) {
+        (it->second.Mtime.tv_sec == st.st_mtim.tv_sec && it->second.Mtime.tv_nsec == st.st_mtim.tv_nsec)) {
         return &it->second;
     }
     if (!rescanIfStale) return it == indexes_.end() ? nullptr : &it->second;
     FolderIndex index;
-    index.mtime = st.st_mtim;
+    index.Mtime = st.st_mtim;
     if (DIR* dir = opendir(folder.c_str())) {
         while (dirent* entry = readdir(dir)) {
             std::string name = entry->d_name;
             if (name == "." || name == "..") continue;
-            index.byFoldedName.emplace(AsciiLowerCase(name), name);
+            index.ByFoldedName.emplace(AsciiLowerCase(name), name);
         }
         closedir(dir);
     }
@@ -150,8 +150,8 @@ HostPaths::FolderIndex* HostPaths::IndexOf(const std::string& folder, bool resca
 std::string HostPaths::FindInFolder(const std::string& folder, const std::string& name) {
     FolderIndex* index = IndexOf(folder, true);
     if (index == nullptr) return "";
-    auto it = index->byFoldedName.find(AsciiLowerCase(name));
-    return it == index->byFoldedName.end() ? "" : it->second;
+    auto it = index->ByFoldedName.find(AsciiLowerCase(name));
+    return it == index->ByFoldedName.end() ? "" : it->second;
 }
 
 void HostPaths::NoteAdded(const std::string& hostPath) {
@@ -163,8 +163,8 @@ void HostPaths::NoteAdded(const std::string& hostPath) {
         indexes_.erase(it);
         return;
     }
-    it->second.byFoldedName.emplace(AsciiLowerCase(HostName(hostPath)), HostName(hostPath));
-    it->second.mtime = st.st_mtim;
+    it->second.ByFoldedName.emplace(AsciiLowerCase(HostName(hostPath)), HostName(hostPath));
+    it->second.Mtime = st.st_mtim;
 }
 
 void HostPaths::NoteRemoved(const std::string& hostPath) {
@@ -176,8 +176,8 @@ void HostPaths::NoteRemoved(const std::string& hostPath) {
         indexes_.erase(it);
         return;
     }
-    it->second.byFoldedName.erase(AsciiLowerCase(HostName(hostPath)));
-    it->second.mtime = st.st_mtim;
+    it->second.ByFoldedName.erase(AsciiLowerCase(HostName(hostPath)));
+    it->second.Mtime = st.st_mtim;
 }
 
 }  // namespace setup::sandbox

@@ -15,11 +15,11 @@
 namespace setup::sandbox {
 
 struct HostPath {
-    bool valid = false;     // false: not an absolute path of an existing drive
-    std::string error;      // why it is not valid
-    std::string host;       // the host path (UTF-8)
-    bool writable = false;  // inside the sandbox root and not through a link
-    std::string drivePart;  // "C:" of the Windows path
+    bool Valid = false;     // false: not an absolute path of an existing drive
+    std::string Error;      // why it is not valid
+    std::string Host;       // the host path (UTF-8)
+    bool Writable = false;  // inside the sandbox root and not through a link
+    std::string DrivePart;  // "C:" of the Windows path
 };
 
 class HostPaths {
@@ -42,8 +42,8 @@ public:
 
 private:
     struct FolderIndex {
-        struct timespec mtime {};
-        std::unordered_map<std::string, std::string> byFoldedName;
+        struct timespec Mtime {};
+        std::unordered_map<std::string, std::string> ByFoldedName;
     };
     // The actual name of an entry of folder matching name without case, or "".
     std::string FindInFolder(const std::string& folder, const std::string& name);

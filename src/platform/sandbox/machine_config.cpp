@@ -51,8 +51,8 @@ int ParseAnswer(std::string_view text) {
 }
 
 void ParseFault(const IniEntry& e, const std::string& fileName, FaultConfig& faults) {
-    std::string value(TrimBlanks(e.value));
-    if (EqualsNoCase(e.key, "DiskFull")) {
+    std::string value(TrimBlanks(e.Value));
+    if (EqualsNoCase(e.Key, "DiskFull")) {
         // "C 4096": drive C: is full once the run has written 4096 more bytes.
         std::istringstream words(value);
         std::string drive, bytes, extra;
@@ -61,24 +61,24 @@ void ParseFault(const IniEntry& e, const std::string& fileName, FaultConfig& fau
         int64_t count = 0;
         if (drive.size() != 1 || !std::isalpha(static_cast<unsigned char>(drive[0])) || !ParseInt64(bytes, count) ||
             !extra.empty()) {
-            Fail(fileName, e.line, "DiskFull is a drive letter and the bytes that can still be written, as C 4096");
+            Fail(fileName, e.Line, "DiskFull is a drive letter and the bytes that can still be written, as C 4096");
         }
-        faults.writableBytes[AsciiUpperCase(drive)[0]] = count;
-    } else if (EqualsNoCase(e.key, "Locked")) {
+        faults.WritableBytes[AsciiUpperCase(drive)[0]] = count;
+    } else if (EqualsNoCase(e.Key, "Locked")) {
         if (value.size() < 3 || value[1] != ':' || value[2] != '\\') {
-            Fail(fileName, e.line, "Locked is a full Windows path such as C:\\Program Files\\demo\\demo.exe");
+            Fail(fileName, e.Line, "Locked is a full Windows path such as C:\\Program Files\\demo\\demo.exe");
         }
-        faults.lockedFiles.push_back(value);
-    } else if (EqualsNoCase(e.key, "ReadOnlyKey")) {
+        faults.LockedFiles.push_back(value);
+    } else if (EqualsNoCase(e.Key, "ReadOnlyKey")) {
         size_t cut = value.find('\\');
         std::optional<uint32_t> root = RootKeyFromName(value.substr(0, cut), RootNameForms::LongOrShort);
-        if (!root) Fail(fileName, e.line, "ReadOnlyKey is a key path such as HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo");
-        faults.readOnlyKeys.emplace_back(*root, cut == std::string::npos ? "" : value.substr(cut + 1));
-    } else if (EqualsNoCase(e.key, "FailStart")) {
-        if (value.empty()) Fail(fileName, e.line, "FailStart is part of a program path, such as regsvr32.exe");
-        faults.failedStarts.push_back(value);
+        if (!root) Fail(fileName, e.Line, "ReadOnlyKey is a key path such as HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo");
+        faults.ReadOnlyKeys.emplace_back(*root, cut == std::string::npos ? "" : value.substr(cut + 1));
+    } else if (EqualsNoCase(e.Key, "FailStart")) {
+        if (value.empty()) Fail(fileName, e.Line, "FailStart is part of a program path, such as regsvr32.exe");
+        faults.FailedStarts.push_back(value);
     } else {
-        Fail(fileName, e.line, "unknown key " + e.key + " in [Faults]");
+        Fail(fileName, e.Line, "unknown key " + e.Key + " in [Faults]");
     }
 }
 
@@ -93,7 +93,7 @@ std::string TrimSeparators(const std::string& path) {
 }  // namespace
 
 bool IsLockedPath(const FaultConfig& faults, const std::string& path) {
-    for (const std::string& locked : faults.lockedFiles) {
+    for (const std::string& locked : faults.LockedFiles) {
         if (EndsWithNoCase(locked, "\\*")) {
             std::string folder = locked.substr(0, locked.size() - 1);  // keeps the separator
             if (StartsWithNoCase(path, folder) && path.size() > folder.size()) return true;
@@ -106,7 +106,7 @@ bool IsLockedPath(const FaultConfig& faults, const std::string& path) {
 
 bool IsReadOnlyKey(const FaultConfig& faults, uint32_t root, const std::string& subkey) {
     std::string key = TrimSeparators(subkey);
-    for (const auto& [lockedRoot, lockedPath] : faults.readOnlyKeys) {
+    for (const auto& [lockedRoot, lockedPath] : faults.ReadOnlyKeys) {
         if (lockedRoot != root) continue;
         std::string locked = TrimSeparators(lockedPath);
         if (locked.empty() || EqualsNoCase(key, locked)) return true;
@@ -116,7 +116,7 @@ bool IsReadOnlyKey(const FaultConfig& faults, uint32_t root, const std::string& 
 }
 
 bool IsFailedStart(const FaultConfig& faults, const std::string& program) {
-    for (const std::string& fragment : faults.failedStarts) {
+    for (const std::string& fragment : faults.FailedStarts) {
         if (ContainsNoCase(program, fragment)) return true;
     }
     return false;
@@ -124,7 +124,7 @@ bool IsFailedStart(const FaultConfig& faults, const std::string& program) {
 
 MachineConfig DefaultMachineConfig() {
     MachineConfig config;
-    config.drives['C'] = DriveConfig{DriveType::Fixed, false, 100LL * 1024 * 1024 * 1024};
+    config.Drives['C'] = DriveConfig{DriveType::Fixed, false, 100LL * 1024 * 1024 * 1024};
     return config;
 }
 
@@ -137,49 +137,49 @@ MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string&
         ThrowFormatError(fileName + ": not valid UTF-8 text (or a character GBK cannot hold)");
     }
     IniDocument doc = ParseIni(text);
-    if (!doc.junkLines.empty()) Fail(fileName, doc.junkLines.front(), "expected [Section] or key=value");
-    for (const IniEntry& e : doc.entries) {
-        if (!e.hasEquals) Fail(fileName, e.line, "expected key=value");
-        if (EqualsNoCase(e.section, "Machine")) {
-            if (EqualsNoCase(e.key, "OsVersion")) {
-                if (!IsVersionText(e.value)) Fail(fileName, e.line, "OsVersion must be a version such as 5.1 or 6.1");
-                config.osVersion = e.value;
-            } else if (EqualsNoCase(e.key, "Elevation")) {
-                std::string v = AsciiLowerCase(e.value);
+    if (!doc.JunkLines.empty()) Fail(fileName, doc.JunkLines.front(), "expected [Section] or key=value");
+    for (const IniEntry& e : doc.Entries) {
+        if (!e.HasEquals) Fail(fileName, e.Line, "expected key=value");
+        if (EqualsNoCase(e.Section, "Machine")) {
+            if (EqualsNoCase(e.Key, "OsVersion")) {
+                if (!IsVersionText(e.Value)) Fail(fileName, e.Line, "OsVersion must be a version such as 5.1 or 6.1");
+                config.OsVersion = e.Value;
+            } else if (EqualsNoCase(e.Key, "Elevation")) {
+                std::string v = AsciiLowerCase(e.Value);
                 if (v == "accept") {
-                    config.elevation = Elevation::Accept;
+                    config.Elevation = Elevation::Accept;
                 } else if (v == "refuse") {
-                    config.elevation = Elevation::Refuse;
+                    config.Elevation = Elevation::Refuse;
                 } else if (v == "fail") {
-                    config.elevation = Elevation::Fail;
+                    config.Elevation = Elevation::Fail;
                 } else {
-                    Fail(fileName, e.line, "Elevation must be accept, refuse or fail");
+                    Fail(fileName, e.Line, "Elevation must be accept, refuse or fail");
                 }
-            } else if (EqualsNoCase(e.key, "User")) {
-                if (e.value.empty() || e.value.find_first_of("\\/:*?\"<>|") != std::string::npos) {
-                    Fail(fileName, e.line, "User must be a valid folder name");
+            } else if (EqualsNoCase(e.Key, "User")) {
+                if (e.Value.empty() || e.Value.find_first_of("\\/:*?\"<>|") != std::string::npos) {
+                    Fail(fileName, e.Line, "User must be a valid folder name");
                 }
-                config.user = e.value;
-            } else if (EqualsNoCase(e.key, "UtcOffset")) {
+                config.User = e.Value;
+            } else if (EqualsNoCase(e.Key, "UtcOffset")) {
                 // Minutes east of UTC, for example 480 or -300.
-                std::string_view v = e.value;
+                std::string_view v = e.Value;
                 bool negative = !v.empty() && v[0] == '-';
                 if (!v.empty() && (v[0] == '-' || v[0] == '+')) v.remove_prefix(1);
                 int64_t minutes;
                 if (!ParseInt64(v, minutes) || minutes > int64_t{14} * 60) {
-                    Fail(fileName, e.line, "UtcOffset must be minutes east of UTC, from -840 to 840");
+                    Fail(fileName, e.Line, "UtcOffset must be minutes east of UTC, from -840 to 840");
                 }
-                config.utcOffsetMinutes = static_cast<int>(negative ? -minutes : minutes);
+                config.UtcOffsetMinutes = static_cast<int>(negative ? -minutes : minutes);
             } else {
-                Fail(fileName, e.line, "unknown key " + e.key + " in [Machine]");
+                Fail(fileName, e.Line, "unknown key " + e.Key + " in [Machine]");
             }
-        } else if (EqualsNoCase(e.section, "Drives")) {
-            if (e.key.size() != 1 || !std::isalpha(static_cast<unsigned char>(e.key[0])) || EqualsNoCase(e.key, "Z")) {
-                Fail(fileName, e.line, "a drive is a letter from A to Y");
+        } else if (EqualsNoCase(e.Section, "Drives")) {
+            if (e.Key.size() != 1 || !std::isalpha(static_cast<unsigned char>(e.Key[0])) || EqualsNoCase(e.Key, "Z")) {
+                Fail(fileName, e.Line, "a drive is a letter from A to Y");
             }
-            char letter = AsciiUpperCase(e.key)[0];
+            char letter = AsciiUpperCase(e.Key)[0];
             // "fixed 53687091200" or "fixed, 53687091200"; the free bytes may be left out.
-            std::string driveText = e.value;
+            std::string driveText = e.Value;
             for (char& c : driveText) {
                 if (c == ',') c = ' ';
             }
@@ -189,32 +189,32 @@ MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string&
             DriveConfig drive;
             type = AsciiLowerCase(type);
             if (type == "fixed") {
-                drive.type = DriveType::Fixed;
+                drive.Type = DriveType::Fixed;
             } else if (type == "removable") {
-                drive.type = DriveType::Removable;
+                drive.Type = DriveType::Removable;
             } else if (type == "cdrom") {
-                drive.type = DriveType::CdRom;
+                drive.Type = DriveType::CdRom;
             } else if (type == "network") {
-                drive.type = DriveType::Remote;
+                drive.Type = DriveType::Remote;
             } else if (type == "missing") {
-                drive.type = DriveType::NoRootDir;
-                drive.missing = true;
+                drive.Type = DriveType::NoRootDir;
+                drive.Missing = true;
             } else {
-                Fail(fileName, e.line, "drive type must be fixed, removable, cdrom, network or missing");
+                Fail(fileName, e.Line, "drive type must be fixed, removable, cdrom, network or missing");
             }
-            if (!free.empty() && !ParseInt64(free, drive.freeBytes)) {
-                Fail(fileName, e.line, "free bytes must be a whole number");
+            if (!free.empty() && !ParseInt64(free, drive.FreeBytes)) {
+                Fail(fileName, e.Line, "free bytes must be a whole number");
             }
-            if (!extra.empty()) Fail(fileName, e.line, "a drive is: type and free bytes");
-            config.drives[letter] = drive;
-        } else if (EqualsNoCase(e.section, "Answers")) {
-            int answer = ParseAnswer(e.value);
-            if (answer == 0) Fail(fileName, e.line, "an answer is ok, cancel, yes or no");
-            config.answers.push_back(AnswerRule{e.key, answer});
-        } else if (EqualsNoCase(e.section, "Faults")) {
-            ParseFault(e, fileName, config.faults);
+            if (!extra.empty()) Fail(fileName, e.Line, "a drive is: type and free bytes");
+            config.Drives[letter] = drive;
+        } else if (EqualsNoCase(e.Section, "Answers")) {
+            int answer = ParseAnswer(e.Value);
+            if (answer == 0) Fail(fileName, e.Line, "an answer is ok, cancel, yes or no");
+            config.Answers.push_back(AnswerRule{e.Key, answer});
+        } else if (EqualsNoCase(e.Section, "Faults")) {
+            ParseFault(e, fileName, config.Faults);
         } else {
-            Fail(fileName, e.line, "unknown section [" + e.section + "]");
+            Fail(fileName, e.Line, "unknown section [" + e.Section + "]");
         }
     }
     return config;
@@ -235,8 +235,8 @@ std::optional<OsVersion> VersionFromText(const std::string& text) {
     if (text == "2") return OsVersion{1, 4, 10};
     OsVersion v{2, 0, 0};
     size_t dot = text.find('.');
-    v.major = static_cast<uint32_t>(std::stoul(text.substr(0, dot)));
-    v.minor = dot == std::string::npos ? 0 : static_cast<uint32_t>(std::stoul(text.substr(dot + 1)));
+    v.Major = static_cast<uint32_t>(std::stoul(text.substr(0, dot)));
+    v.Minor = dot == std::string::npos ? 0 : static_cast<uint32_t>(std::stoul(text.substr(dot + 1)));
     return v;
 }
 

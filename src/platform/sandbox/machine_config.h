@@ -16,14 +16,14 @@ namespace setup::sandbox {
 enum class Elevation { Accept, Refuse, Fail };
 
 struct DriveConfig {
-    DriveType type = DriveType::Fixed;
-    bool missing = false;
-    int64_t freeBytes = 0;
+    DriveType Type = DriveType::Fixed;
+    bool Missing = false;
+    int64_t FreeBytes = 0;
 };
 
 struct AnswerRule {
-    std::string fragment;  // GBK; a message box whose text contains it ("*": any)
-    int answer = kIdOk;
+    std::string Fragment;  // GBK; a message box whose text contains it ("*": any)
+    int Answer = kIdOk;
 };
 
 // Failures injected into the machine, so that tests and package authors can
@@ -31,17 +31,17 @@ struct AnswerRule {
 struct FaultConfig {
     // Drive letter -> bytes that one program run may still write to the drive;
     // the write that needs more fails as on a full disk.
-    std::map<char, int64_t> writableBytes;
+    std::map<char, int64_t> WritableBytes;
     // Files (GBK Windows paths) locked by another program: they cannot be
     // opened for writing, deleted, renamed or replaced. A path ending in "\*"
     // locks everything below the folder.
-    std::vector<std::string> lockedFiles;
+    std::vector<std::string> LockedFiles;
     // Registry keys (root handle, subkey) that refuse writes to themselves and
     // every key below them: creating subkeys, writing and deleting values.
-    std::vector<std::pair<uint32_t, std::string>> readOnlyKeys;
+    std::vector<std::pair<uint32_t, std::string>> ReadOnlyKeys;
     // Program starts whose program path contains one of these fragments (ASCII
     // case ignored) fail as if the file could not be run.
-    std::vector<std::string> failedStarts;
+    std::vector<std::string> FailedStarts;
 };
 
 // True when path (GBK, any ASCII case) is locked by faults.
@@ -52,13 +52,13 @@ bool IsReadOnlyKey(const FaultConfig& faults, uint32_t root, const std::string& 
 bool IsFailedStart(const FaultConfig& faults, const std::string& program);
 
 struct MachineConfig {
-    std::string osVersion = "6.1";  // as the version text reads: "5.1", "10.0", "2", "0"
-    Elevation elevation = Elevation::Accept;
-    std::string user = "User";           // GBK
-    int utcOffsetMinutes = 480;          // local time = UTC + offset
-    std::map<char, DriveConfig> drives;  // upper-case letter -> drive
-    std::vector<AnswerRule> answers;     // first match wins
-    FaultConfig faults;
+    std::string OsVersion = "6.1";  // as the version text reads: "5.1", "10.0", "2", "0"
+    sandbox::Elevation Elevation = sandbox::Elevation::Accept;
+    std::string User = "User";           // GBK
+    int UtcOffsetMinutes = 480;          // local time = UTC + offset
+    std::map<char, DriveConfig> Drives;  // upper-case letter -> drive
+    std::vector<AnswerRule> Answers;     // first match wins
+    FaultConfig Faults;
 };
 
 MachineConfig DefaultMachineConfig();

@@ -198,18 +198,18 @@ std::vector<RegOperation> ParseRegText(std::string_view text, bool regedit4, con
             if (keyPath.empty() && keyDeleted) fail("a root key cannot be deleted");
             inKey = true;
             RegOperation op;
-            op.kind = keyDeleted ? RegOperation::DeleteKey : RegOperation::CreateKey;
-            op.root = root;
-            op.path = keyPath;
-            op.line = firstLine;
+            op.Kind = keyDeleted ? RegOperation::DeleteKey : RegOperation::CreateKey;
+            op.Root = root;
+            op.Path = keyPath;
+            op.Line = firstLine;
             ops.push_back(op);
             continue;
         }
         if (!inKey) fail("a value comes before any [key] line");
         RegOperation op;
-        op.root = root;
-        op.path = keyPath;
-        op.line = firstLine;
+        op.Root = root;
+        op.Path = keyPath;
+        op.Line = firstLine;
         size_t at = 0;
         std::string name;
         if (line[0] == '@') {
@@ -223,17 +223,17 @@ std::vector<RegOperation> ParseRegText(std::string_view text, bool regedit4, con
         if (at >= line.size() || line[at] != '=') fail("a value name must be followed by =");
         ++at;
         while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-        op.value.name = ToGbk(name, fail);
+        op.Value.Name = ToGbk(name, fail);
         std::string data = line.substr(at);
         if (data == "-") {
-            op.kind = RegOperation::DeleteValue;
+            op.Kind = RegOperation::DeleteValue;
         } else if (!data.empty() && data[0] == '"') {
             size_t q = 0;
             std::string s = ReadQuoted(data, q, fail);
             if (q != data.size()) fail("unexpected text after a quoted value");
-            op.kind = RegOperation::SetValue;
-            op.value.type = kRegSz;
-            op.value.data = Utf16ToLeBytes(Utf8ToUtf16(s)) + std::string(2, '\0');
+            op.Kind = RegOperation::SetValue;
+            op.Value.Type = kRegSz;
+            op.Value.Data = Utf16ToLeBytes(Utf8ToUtf16(s)) + std::string(2, '\0');
         } else if (StartsWithNoCase(data, "dword:")) {
             std::string digits = data.substr(6);
             if (digits.empty() || digits.size() > 8) fail("a dword value has one to eight hex digits");
@@ -243,9 +243,9 @@ std::vector<RegOperation> ParseRegText(std::string_view text, bool regedit4, con
                 if (d < 0) fail("a dword value has one to eight hex digits");
                 v = v * 16 + static_cast<uint32_t>(d);
             }
-            op.kind = RegOperation::SetValue;
-            op.value.type = kRegDword;
-            AppendU32(op.value.data, v);
+            op.Kind = RegOperation::SetValue;
+            op.Value.Type = kRegDword;
+            AppendU32(op.Value.Data, v);
         } else if (StartsWithNoCase(data, "hex")) {
             size_t colon = data.find(':');
             if (colon == std::string::npos) fail("hex data needs a colon");
@@ -262,13 +262,13 @@ std::vector<RegOperation> ParseRegText(std::string_view text, bool regedit4, con
                     type = type * 16 + static_cast<uint32_t>(d);
                 }
             }
-            op.kind = RegOperation::SetValue;
-            op.value.type = type;
-            op.value.data = ParseHexBytes(std::string_view(data).substr(colon + 1), fail);
+            op.Kind = RegOperation::SetValue;
+            op.Value.Type = type;
+            op.Value.Data = ParseHexBytes(std::string_view(data).substr(colon + 1), fail);
             if (regedit4 && (type == kRegExpandSz || type == kRegMultiSz)) {
                 // REGEDIT4 keeps these as ANSI bytes; the registry holds UTF-16.
                 try {
-                    op.value.data = Utf16ToLeBytes(GbkToUtf16(op.value.data));
+                    op.Value.Data = Utf16ToLeBytes(GbkToUtf16(op.Value.Data));
                 } catch (const Error&) {
                     fail("the hex data is not valid GBK text");
                 }
@@ -285,18 +285,18 @@ std::vector<RegOperation> ParseRegText(std::string_view text, bool regedit4, con
 
 std::string FormatRegValue(const RegValue& value) {
     std::string line;
-    if (value.name.empty()) {
+    if (value.Name.empty()) {
         line = "@=";
     } else {
         line = "\"";
-        for (char c : GbkToUtf8(value.name)) {
+        for (char c : GbkToUtf8(value.Name)) {
             if (c == '\\' || c == '"') line.push_back('\\');
             line.push_back(c);
         }
         line += "\"=";
     }
-    if (value.type == kRegSz) {
-        std::optional<std::string> text = StringFromValueData(value.data);
+    if (value.Type == kRegSz) {
+        std::optional<std::string> text = StringFromValueData(value.Data);
         if (text && text->find_first_of("\r\n") == std::string::npos) {
             line += "\"";
             for (char c : GbkToUtf8(*text)) {
@@ -306,22 +306,22 @@ std::string FormatRegValue(const RegValue& value) {
             return line + "\"";
         }
     }
-    if (value.type == kRegDword && value.data.size() == 4) {
+    if (value.Type == kRegDword && value.Data.size() == 4) {
         uint32_t v = 0;
-        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(value.data[static_cast<size_t>(i)]);
+        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(value.Data[static_cast<size_t>(i)]);
         char buffer[20];
         std::snprintf(buffer, sizeof buffer, "dword:%08x", v);
         return line + buffer;
     }
     char buffer[16];
-    if (value.type == kRegBinary) {
+    if (value.Type == kRegBinary) {
         line += "hex:";
     } else {
-        std::snprintf(buffer, sizeof buffer, "hex(%x):", value.type);
+        std::snprintf(buffer, sizeof buffer, "hex(%x):", value.Type);
         line += buffer;
     }
-    for (size_t i = 0; i < value.data.size(); ++i) {
-        std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", static_cast<unsigned char>(value.data[i]));
+    for (size_t i = 0; i < value.Data.size(); ++i) {
+        std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", static_cast<unsigned char>(value.Data[i]));
         line += buffer;
     }
     return line;

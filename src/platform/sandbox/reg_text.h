@@ -16,11 +16,11 @@
 namespace setup::sandbox {
 
 struct RegOperation {
-    enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue } kind = CreateKey;
-    uint32_t root = 0;
-    std::string path;  // GBK, without the root
-    RegValue value;    // SetValue: the value; DeleteValue: its name
-    int line = 0;
+    enum OperationKind { CreateKey, DeleteKey, SetValue, DeleteValue } Kind = CreateKey;
+    uint32_t Root = 0;
+    std::string Path;  // GBK, without the root
+    RegValue Value;    // SetValue: the value; DeleteValue: its name
+    int Line = 0;
 };
 
 // The text of a registry file as UTF-8, whatever its encoding; regedit4 tells

@@ -145,7 +145,7 @@ HostPath SandboxFiles::ResolveExisting(const std::string& path) { return paths_.
 
 void SandboxFiles::SetFaults(const FaultConfig& faults) {
     faults_ = &faults;
-    writableBytes_ = faults.writableBytes;
+    writableBytes_ = faults.WritableBytes;
 }
 
 int64_t SandboxFiles::WritableBytes(char driveLetter) const {
@@ -156,8 +156,8 @@ int64_t SandboxFiles::WritableBytes(char driveLetter) const {
 bool SandboxFiles::Locked(const std::string& path) const { return faults_ != nullptr && IsLockedPath(*faults_, path); }
 
 int64_t* SandboxFiles::WriteBudget(const HostPath& hp) {
-    if (hp.drivePart.empty()) return nullptr;
-    auto it = writableBytes_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(hp.drivePart[0]))));
+    if (hp.DrivePart.empty()) return nullptr;
+    auto it = writableBytes_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(hp.DrivePart[0]))));
     return it == writableBytes_.end() ? nullptr : &it->second;
 }
 
@@ -169,7 +169,7 @@ std::string SandboxFiles::Key(const std::string& hostPath) const {
 
 uint32_t SandboxFiles::AttributesOf(const std::string& hostPath, bool isFolder) const {
     auto it = metadata_.find(Key(hostPath));
-    uint32_t attributes = it != metadata_.end() ? it->second.attributes : (isFolder ? 0 : kAttrArchive);
+    uint32_t attributes = it != metadata_.end() ? it->second.Attributes : (isFolder ? 0 : kAttrArchive);
     if (isFolder) attributes |= kAttrDirectory;
     if (attributes == 0) attributes = kAttrNormal;
     return attributes;
@@ -197,9 +197,9 @@ void SandboxFiles::LoadMetadata() {
         size_t tab2 = tab1 == std::string::npos ? std::string::npos : line.find('\t', tab1 + 1);
         if (tab2 == std::string::npos) continue;
         Metadata m;
-        m.attributes = static_cast<uint32_t>(std::strtoul(line.substr(0, tab1).c_str(), nullptr, 16));
+        m.Attributes = static_cast<uint32_t>(std::strtoul(line.substr(0, tab1).c_str(), nullptr, 16));
         std::string creation = line.substr(tab1 + 1, tab2 - tab1 - 1);
-        if (creation != "-") m.creation = std::strtoull(creation.c_str(), nullptr, 10);
+        if (creation != "-") m.Creation = std::strtoull(creation.c_str(), nullptr, 10);
         metadata_[line.substr(tab2 + 1)] = m;
     }
 }
@@ -223,8 +223,8 @@ void SandboxFiles::WriteMetadata() {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         for (const auto& [key, m] : metadata_) {
             char attributes[16];
-            std::snprintf(attributes, sizeof attributes, "%02x", m.attributes);
-            out << attributes << '\t' << (m.creation ? std::to_string(*m.creation) : "-") << '\t' << key << '\n';
+            std::snprintf(attributes, sizeof attributes, "%02x", m.Attributes);
+            out << attributes << '\t' << (m.Creation ? std::to_string(*m.Creation) : "-") << '\t' << key << '\n';
         }
     }
     std::rename(temp.c_str(), metadataFile_.c_str());
@@ -232,12 +232,12 @@ void SandboxFiles::WriteMetadata() {
 
 bool SandboxFiles::FileExists(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
-    return hp.valid && IsFile(hp.host);
+    return hp.Valid && IsFile(hp.Host);
 }
 
 bool SandboxFiles::FolderExists(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
-    return hp.valid && IsFolder(hp.host);
+    return hp.Valid && IsFolder(hp.Host);
 }
 
 bool SandboxFiles::CreateFolderTree(const std::string& path) {
@@ -247,65 +247,65 @@ bool SandboxFiles::CreateFolderTree(const std::string& path) {
     std::vector<std::string> parts = SplitOn(path.size() > 3 ? path.substr(3) : "", '\\');
     std::string current = prefix;
     HostPath hp = paths_.Resolve(current);
-    if (!hp.valid || !IsFolder(hp.host)) return false;
+    if (!hp.Valid || !IsFolder(hp.Host)) return false;
     for (const std::string& part : parts) {
         if (part.empty()) continue;
         if (!EndsWithChar(current, '\\')) current += '\\';
         current += part;
         hp = paths_.Resolve(current);
-        if (!hp.valid) return false;
-        if (IsFolder(hp.host)) continue;
-        if (!hp.writable) return false;
-        if (mkdir(hp.host.c_str(), 0755) != 0) return false;
-        paths_.NoteAdded(hp.host);
+        if (!hp.Valid) return false;
+        if (IsFolder(hp.Host)) continue;
+        if (!hp.Writable) return false;
+        if (mkdir(hp.Host.c_str(), 0755) != 0) return false;
+        paths_.NoteAdded(hp.Host);
     }
     return true;
 }
 
 bool SandboxFiles::RemoveFolder(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
-    if (!hp.valid || !hp.writable || !IsFolder(hp.host)) return false;
-    if (AttributesOf(hp.host, true) & kAttrReadOnly) return false;
-    if (rmdir(hp.host.c_str()) != 0) return false;
-    paths_.NoteRemoved(hp.host);
-    Forget(hp.host);
+    if (!hp.Valid || !hp.Writable || !IsFolder(hp.Host)) return false;
+    if (AttributesOf(hp.Host, true) & kAttrReadOnly) return false;
+    if (rmdir(hp.Host.c_str()) != 0) return false;
+    paths_.NoteRemoved(hp.Host);
+    Forget(hp.Host);
     return true;
 }
 
 bool SandboxFiles::DeleteFile(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
-    if (!hp.valid || !hp.writable || !IsFile(hp.host)) return false;
-    if (AttributesOf(hp.host, false) & kAttrReadOnly) return false;  // access denied, as on Windows
+    if (!hp.Valid || !hp.Writable || !IsFile(hp.Host)) return false;
+    if (AttributesOf(hp.Host, false) & kAttrReadOnly) return false;  // access denied, as on Windows
     if (Locked(path)) return false;                                  // in use by another program
-    int64_t size = HostSize(hp.host);
-    if (unlink(hp.host.c_str()) != 0) return false;
+    int64_t size = HostSize(hp.Host);
+    if (unlink(hp.Host.c_str()) != 0) return false;
     if (int64_t* budget = WriteBudget(hp)) *budget += size;  // the space is free again
-    paths_.NoteRemoved(hp.host);
-    Forget(hp.host);
+    paths_.NoteRemoved(hp.Host);
+    Forget(hp.Host);
     return true;
 }
 
 std::optional<uint32_t> SandboxFiles::GetAttributes(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
-    if (!hp.valid) return std::nullopt;
+    if (!hp.Valid) return std::nullopt;
     struct stat st;
-    if (stat(hp.host.c_str(), &st) != 0) return std::nullopt;
-    uint32_t attributes = AttributesOf(hp.host, S_ISDIR(st.st_mode));
+    if (stat(hp.Host.c_str(), &st) != 0) return std::nullopt;
+    uint32_t attributes = AttributesOf(hp.Host, S_ISDIR(st.st_mode));
     // Files of the host drive cannot be written: they read as read-only.
-    if (!hp.writable && !S_ISDIR(st.st_mode)) attributes |= kAttrReadOnly;
+    if (!hp.Writable && !S_ISDIR(st.st_mode)) attributes |= kAttrReadOnly;
     return attributes;
 }
 
 bool SandboxFiles::SetAttributes(const std::string& path, uint32_t attributes) {
     HostPath hp = paths_.Resolve(path);
-    if (!hp.valid || !hp.writable) return false;
+    if (!hp.Valid || !hp.Writable) return false;
     struct stat st;
-    if (stat(hp.host.c_str(), &st) != 0) return false;
+    if (stat(hp.Host.c_str(), &st) != 0) return false;
     uint32_t kept = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
-    Metadata& m = metadata_[Key(hp.host)];
-    m.attributes = kept;
-    if (!S_ISDIR(st.st_mode) && kept == kAttrArchive && !m.creation) metadata_.erase(Key(hp.host));
-    if (S_ISDIR(st.st_mode) && kept == 0 && !m.creation) metadata_.erase(Key(hp.host));
+    Metadata& m = metadata_[Key(hp.Host)];
+    m.Attributes = kept;
+    if (!S_ISDIR(st.st_mode) && kept == kAttrArchive && !m.Creation) metadata_.erase(Key(hp.Host));
+    if (S_ISDIR(st.st_mode) && kept == 0 && !m.Creation) metadata_.erase(Key(hp.Host));
     SaveMetadata();
     return true;
 }
@@ -313,12 +313,12 @@ bool SandboxFiles::SetAttributes(const std::string& path, uint32_t attributes) {
 bool SandboxFiles::SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) {
     HostPath hp = paths_.Resolve(path);
     // The file is opened for writing first: a missing or read-only file fails.
-    if (!hp.valid || !hp.writable || !IsFile(hp.host)) return false;
-    if (AttributesOf(hp.host, false) & kAttrReadOnly) return false;
+    if (!hp.Valid || !hp.Writable || !IsFile(hp.Host)) return false;
+    if (AttributesOf(hp.Host, false) & kAttrReadOnly) return false;
     if (Locked(path)) return false;
     if (kind == FileTimeKind::Creation) {
-        Metadata& m = metadata_[Key(hp.host)];
-        m.creation = utc;
+        Metadata& m = metadata_[Key(hp.Host)];
+        m.Creation = utc;
         SaveMetadata();
         return true;
     }
@@ -326,17 +326,17 @@ bool SandboxFiles::SetFileTime(const std::string& path, FileTimeKind kind, FileT
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_nsec = UTIME_OMIT;
     times[kind == FileTimeKind::LastAccess ? 0 : 1] = FileTimeToTimespec(utc);
-    return utimensat(AT_FDCWD, hp.host.c_str(), times, 0) == 0;
+    return utimensat(AT_FDCWD, hp.Host.c_str(), times, 0) == 0;
 }
 
 std::optional<FileTime> SandboxFiles::GetFileTime(const std::string& path, FileTimeKind kind) {
     HostPath hp = paths_.Resolve(path);
     struct stat st;
-    if (!hp.valid || stat(hp.host.c_str(), &st) != 0) return std::nullopt;
+    if (!hp.Valid || stat(hp.Host.c_str(), &st) != 0) return std::nullopt;
     switch (kind) {
         case FileTimeKind::Creation: {
-            auto it = metadata_.find(Key(hp.host));
-            if (it != metadata_.end() && it->second.creation) return it->second.creation;
+            auto it = metadata_.find(Key(hp.Host));
+            if (it != metadata_.end() && it->second.Creation) return it->second.Creation;
             return TimespecToFileTime(st.st_ctim);
         }
         case FileTimeKind::LastAccess:
@@ -350,10 +350,10 @@ std::optional<FileTime> SandboxFiles::GetFileTime(const std::string& path, FileT
 bool SandboxFiles::CopyFileNoReplace(const std::string& from, const std::string& to) {
     HostPath source = paths_.Resolve(from);
     HostPath target = paths_.Resolve(to);
-    if (!source.valid || !target.valid || !target.writable || !IsFile(source.host)) return false;
+    if (!source.Valid || !target.Valid || !target.Writable || !IsFile(source.Host)) return false;
     struct stat st;
-    if (lstat(target.host.c_str(), &st) == 0) return false;
-    if (!IsFolder(HostParent(target.host))) return false;
+    if (lstat(target.Host.c_str(), &st) == 0) return false;
+    if (!IsFolder(HostParent(target.Host))) return false;
     try {
         std::unique_ptr<Stream> in = Open(from, OpenMode::Read);
         std::unique_ptr<Stream> out = Open(to, OpenMode::Create);
@@ -362,10 +362,10 @@ bool SandboxFiles::CopyFileNoReplace(const std::string& from, const std::string&
         return false;
     }
     // Like CopyFile, the copy keeps the attributes and the last-write time.
-    stat(source.host.c_str(), &st);
+    stat(source.Host.c_str(), &st);
     struct timespec times[2] = {st.st_atim, st.st_mtim};
-    utimensat(AT_FDCWD, target.host.c_str(), times, 0);
-    uint32_t attributes = AttributesOf(source.host, false);
+    utimensat(AT_FDCWD, target.Host.c_str(), times, 0);
+    uint32_t attributes = AttributesOf(source.Host, false);
     if (attributes != kAttrArchive) SetAttributes(to, attributes);
     return true;
 }
@@ -373,45 +373,45 @@ bool SandboxFiles::CopyFileNoReplace(const std::string& from, const std::string&
 std::vector<FolderEntry> SandboxFiles::ListFolder(const std::string& folder) {
     std::vector<FolderEntry> entries;
     HostPath hp = paths_.Resolve(folder);
-    if (!hp.valid) return entries;
-    DIR* dir = opendir(hp.host.c_str());
+    if (!hp.Valid) return entries;
+    DIR* dir = opendir(hp.Host.c_str());
     if (dir == nullptr) return entries;
     while (dirent* d = readdir(dir)) {
         std::string name = d->d_name;
         if (name == "." || name == "..") continue;
-        std::string host = hp.host + (hp.host == "/" ? "" : "/") + name;
+        std::string host = hp.Host + (hp.Host == "/" ? "" : "/") + name;
         struct stat st;
         if (stat(host.c_str(), &st) != 0) continue;
         FolderEntry entry;
         try {
-            entry.name = Utf8ToGbk(name);
+            entry.Name = Utf8ToGbk(name);
         } catch (const Error&) {
             continue;  // a host name that no Windows program could spell
         }
-        entry.attributes = AttributesOf(host, S_ISDIR(st.st_mode));
+        entry.Attributes = AttributesOf(host, S_ISDIR(st.st_mode));
         // A symbolic link on the host is the machine's junction.
         struct stat link;
-        if (lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) entry.attributes |= kAttrReparsePoint;
-        entry.size = S_ISDIR(st.st_mode) ? 0 : st.st_size;
-        entry.lastWrite = TimespecToFileTime(st.st_mtim);
+        if (lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) entry.Attributes |= kAttrReparsePoint;
+        entry.Size = S_ISDIR(st.st_mode) ? 0 : st.st_size;
+        entry.LastWrite = TimespecToFileTime(st.st_mtim);
         entries.push_back(std::move(entry));
     }
     closedir(dir);
     std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return CompareNoCase(a.name, b.name) < 0; });
+              [](const FolderEntry& a, const FolderEntry& b) { return CompareNoCase(a.Name, b.Name) < 0; });
     return entries;
 }
 
 std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mode) {
     HostPath hp = paths_.Resolve(path);
-    if (!hp.valid) ThrowOsError("Cannot open the file " + path + ": " + hp.error);
+    if (!hp.Valid) ThrowOsError("Cannot open the file " + path + ": " + hp.Error);
     // The host cannot lock against other processes: a locked read is a read.
     if (mode == OpenMode::ReadLocked) mode = OpenMode::Read;
     bool writing = mode != OpenMode::Read;
-    if (writing && !hp.writable) ThrowOsError("Cannot open the file " + path + " for writing: access denied");
-    if (IsFolder(hp.host)) ThrowOsError("Cannot open the file " + path + ": it is a folder");
-    bool exists = IsFile(hp.host);
-    if (writing && exists && (AttributesOf(hp.host, false) & kAttrReadOnly)) {
+    if (writing && !hp.Writable) ThrowOsError("Cannot open the file " + path + " for writing: access denied");
+    if (IsFolder(hp.Host)) ThrowOsError("Cannot open the file " + path + ": it is a folder");
+    bool exists = IsFile(hp.Host);
+    if (writing && exists && (AttributesOf(hp.Host, false) & kAttrReadOnly)) {
         ThrowOsError("Cannot open the file " + path + " for writing: access denied");
     }
     if (writing && Locked(path)) {
@@ -419,15 +419,15 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     }
     bool creating = mode == OpenMode::Create || mode == OpenMode::CreateNew;
     if (mode == OpenMode::CreateNew && exists) ThrowOsError("Cannot create the file " + path + ": it exists already");
-    if (creating && !exists && !IsFolder(HostParent(hp.host))) {
+    if (creating && !exists && !IsFolder(HostParent(hp.Host))) {
         ThrowOsError("Cannot create the file " + path + ": the folder does not exist");
     }
-    int64_t truncated = mode == OpenMode::Create && exists ? HostSize(hp.host) : 0;
+    int64_t truncated = mode == OpenMode::Create && exists ? HostSize(hp.Host) : 0;
     int flags = mode == OpenMode::Read        ? O_RDONLY
                 : mode == OpenMode::Create    ? (O_RDWR | O_CREAT | O_TRUNC)
                 : mode == OpenMode::CreateNew ? (O_RDWR | O_CREAT | O_EXCL)
                                               : O_RDWR;
-    int fd = ::open(hp.host.c_str(), flags | O_CLOEXEC, 0644);
+    int fd = ::open(hp.Host.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
         ThrowOsError("Cannot open the file " + path + ": " +
                      (errno == ENOENT   ? std::string("the file does not exist")
@@ -437,10 +437,10 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     if (creating) {
         if (int64_t* budget = WriteBudget(hp)) *budget += truncated;
         if (!exists) {
-            paths_.NoteAdded(hp.host);
+            paths_.NoteAdded(hp.Host);
         }
         // A new or truncated file has the archive attribute only.
-        auto it = metadata_.find(Key(hp.host));
+        auto it = metadata_.find(Key(hp.Host));
         if (it != metadata_.end()) {
             metadata_.erase(it);
             SaveMetadata();
@@ -453,34 +453,34 @@ void SandboxFiles::MoveFile(const std::string& from, const std::string& to, Move
     std::string what = "Cannot move the file " + from + " to " + to + ": ";
     HostPath source = paths_.Resolve(from);
     HostPath target = paths_.Resolve(to);
-    if (!source.valid) ThrowOsError(what + source.error);
-    if (!target.valid) ThrowOsError(what + target.error);
-    if (!source.writable || !target.writable) ThrowOsError(what + "access denied");
-    if (!IsFile(source.host)) ThrowOsError(what + "the file does not exist");
-    if (source.drivePart != target.drivePart) ThrowOsError(what + "the files are on different drives");
+    if (!source.Valid) ThrowOsError(what + source.Error);
+    if (!target.Valid) ThrowOsError(what + target.Error);
+    if (!source.Writable || !target.Writable) ThrowOsError(what + "access denied");
+    if (!IsFile(source.Host)) ThrowOsError(what + "the file does not exist");
+    if (source.DrivePart != target.DrivePart) ThrowOsError(what + "the files are on different drives");
     if (Locked(from) || Locked(to)) ThrowOsError(what + "the file is being used by another process");
-    if (!IsFolder(HostParent(target.host))) ThrowOsError(what + "the folder does not exist");
+    if (!IsFolder(HostParent(target.Host))) ThrowOsError(what + "the folder does not exist");
     bool replacing = false;
     struct stat st;
-    if (lstat(target.host.c_str(), &st) == 0 && target.host != source.host) {
+    if (lstat(target.Host.c_str(), &st) == 0 && target.Host != source.Host) {
         if (S_ISDIR(st.st_mode) || mode != MoveMode::ReplaceExisting) ThrowOsError(what + "the file exists");
         // A read-only file is not replaced, as on Windows.
-        if (AttributesOf(target.host, false) & kAttrReadOnly) ThrowOsError(what + "access denied");
+        if (AttributesOf(target.Host, false) & kAttrReadOnly) ThrowOsError(what + "access denied");
         replacing = true;
     }
-    int64_t released = replacing ? HostSize(target.host) : 0;
+    int64_t released = replacing ? HostSize(target.Host) : 0;
     // rename() replaces the target atomically: it never goes missing.
-    if (std::rename(source.host.c_str(), target.host.c_str()) != 0) ThrowOsError(what + std::strerror(errno));
-    paths_.NoteRemoved(source.host);
-    if (!replacing) paths_.NoteAdded(target.host);
+    if (std::rename(source.Host.c_str(), target.Host.c_str()) != 0) ThrowOsError(what + std::strerror(errno));
+    paths_.NoteRemoved(source.Host);
+    if (!replacing) paths_.NoteAdded(target.Host);
     if (int64_t* budget = WriteBudget(target)) *budget += released;
     // The attributes and creation time travel with the file.
-    auto it = metadata_.find(Key(source.host));
-    bool changed = metadata_.erase(Key(target.host)) > 0;
+    auto it = metadata_.find(Key(source.Host));
+    bool changed = metadata_.erase(Key(target.Host)) > 0;
     if (it != metadata_.end()) {
         Metadata m = it->second;
-        metadata_.erase(Key(source.host));
-        metadata_[Key(target.host)] = m;
+        metadata_.erase(Key(source.Host));
+        metadata_[Key(target.Host)] = m;
         changed = true;
     }
     if (changed) SaveMetadata();

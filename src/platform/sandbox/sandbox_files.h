@@ -51,8 +51,8 @@ public:
 
 private:
     struct Metadata {
-        uint32_t attributes = kAttrArchive;  // without kAttrDirectory
-        std::optional<FileTime> creation;
+        uint32_t Attributes = kAttrArchive;  // without kAttrDirectory
+        std::optional<FileTime> Creation;
     };
     HostPath ResolveExisting(const std::string& path);
     bool Locked(const std::string& path) const;

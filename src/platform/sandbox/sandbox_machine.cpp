@@ -86,8 +86,8 @@ SandboxMachine::SandboxMachine(const std::string& root, const std::string& ownEx
     if (!ownExecutable_.empty() && realpath(ownExecutable_.c_str(), resolved)) ownExecutable_ = resolved;
     CreateStandardFolders();
     // Faults apply once the machine stands, so that its standard folders exist.
-    files_.SetFaults(config_.faults);
-    registry_.SetFaults(config_.faults);
+    files_.SetFaults(config_.Faults);
+    registry_.SetFaults(config_.Faults);
 }
 
 void SandboxMachine::Flush() {
@@ -101,13 +101,13 @@ int64_t SandboxMachine::Now() const {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string SandboxMachine::UserProfile() const { return "C:\\Users\\" + config_.user; }
+std::string SandboxMachine::UserProfile() const { return "C:\\Users\\" + config_.User; }
 
 void SandboxMachine::CreateStandardFolders() {
-    for (const auto& [letter, drive] : config_.drives) {
-        if (!drive.missing) mkdir((root_ + "/" + std::string(1, letter)).c_str(), 0755);
+    for (const auto& [letter, drive] : config_.Drives) {
+        if (!drive.Missing) mkdir((root_ + "/" + std::string(1, letter)).c_str(), 0755);
     }
-    if (!config_.drives.count('C') || config_.drives.at('C').missing) return;
+    if (!config_.Drives.count('C') || config_.Drives.at('C').Missing) return;
     std::string profile = UserProfile();
     const std::string folders[] = {
         "C:\\Windows\\System32",
@@ -154,7 +154,7 @@ void SandboxMachine::SetPinned(const std::string& path, bool pinned) {
 
 // ---- system ------------------------------------------------------------------
 
-std::optional<OsVersion> SandboxSystem::GetVersion() { return VersionFromText(machine_.Config().osVersion); }
+std::optional<OsVersion> SandboxSystem::GetVersion() { return VersionFromText(machine_.Config().OsVersion); }
 
 std::string SandboxSystem::GetSpecialFolderPath(int csidl) {
     std::string profile = machine_.UserProfile();
@@ -205,8 +205,8 @@ std::string SandboxSystem::GetSystemDirectory() { return "C:\\Windows\\System32"
 
 uint32_t SandboxSystem::GetLogicalDrives() {
     uint32_t mask = 1u << ('Z' - 'A');
-    for (const auto& [letter, drive] : machine_.Config().drives) {
-        if (!drive.missing) mask |= 1u << (letter - 'A');
+    for (const auto& [letter, drive] : machine_.Config().Drives) {
+        if (!drive.Missing) mask |= 1u << (letter - 'A');
     }
     return mask;
 }
@@ -215,9 +215,9 @@ DriveType SandboxSystem::GetDriveType(const std::string& root) {
     if (root.empty()) return DriveType::Unknown;
     char letter = AsciiUpperCase(root.substr(0, 1))[0];
     if (letter == 'Z') return DriveType::Fixed;
-    auto it = machine_.Config().drives.find(letter);
-    if (it == machine_.Config().drives.end()) return DriveType::NoRootDir;
-    return it->second.type;
+    auto it = machine_.Config().Drives.find(letter);
+    if (it == machine_.Config().Drives.end()) return DriveType::NoRootDir;
+    return it->second.Type;
 }
 
 int64_t SandboxSystem::GetFreeBytes(const std::string& root) {
@@ -228,10 +228,10 @@ int64_t SandboxSystem::GetFreeBytes(const std::string& root) {
         if (statvfs("/", &st) != 0) return -1;
         return static_cast<int64_t>(st.f_bavail) * static_cast<int64_t>(st.f_frsize);
     }
-    auto it = machine_.Config().drives.find(letter);
-    if (it == machine_.Config().drives.end() || it->second.missing) return -1;
+    auto it = machine_.Config().Drives.find(letter);
+    if (it == machine_.Config().Drives.end() || it->second.Missing) return -1;
     int64_t writable = machine_.FileSystem().WritableBytes(letter);
-    return writable >= 0 ? std::min(writable, it->second.freeBytes) : it->second.freeBytes;
+    return writable >= 0 ? std::min(writable, it->second.FreeBytes) : it->second.FreeBytes;
 }
 
 std::string SandboxSystem::GetOwnExecutablePath() {
@@ -245,7 +245,7 @@ std::vector<std::string> SandboxSystem::GetArguments() {
 }
 
 std::optional<FileTime> SandboxSystem::LocalFileTimeToUtc(FileTime local) {
-    int64_t offset = static_cast<int64_t>(machine_.Config().utcOffsetMinutes) * 60 * 10000000LL;
+    int64_t offset = static_cast<int64_t>(machine_.Config().UtcOffsetMinutes) * 60 * 10000000LL;
     int64_t utc = static_cast<int64_t>(local) - offset;
     if (utc < 0) return std::nullopt;
     return static_cast<FileTime>(utc);
@@ -256,13 +256,13 @@ std::optional<FileTime> SandboxSystem::LocalFileTimeToUtc(FileTime local) {
 int SandboxDialogs::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
     uint32_t buttons = flags & 0x0F;
     int answer = buttons == kMbYesNo ? kIdNo : kIdOk;
-    for (const AnswerRule& rule : machine_.Config().answers) {
-        if (rule.fragment == "*" || text.find(rule.fragment) != std::string::npos) {
-            bool fits = buttons == kMbYesNo      ? (rule.answer == kIdYes || rule.answer == kIdNo)
-                        : buttons == kMbOkCancel ? (rule.answer == kIdOk || rule.answer == kIdCancel)
-                                                 : rule.answer == kIdOk;
+    for (const AnswerRule& rule : machine_.Config().Answers) {
+        if (rule.Fragment == "*" || text.find(rule.Fragment) != std::string::npos) {
+            bool fits = buttons == kMbYesNo      ? (rule.Answer == kIdYes || rule.Answer == kIdNo)
+                        : buttons == kMbOkCancel ? (rule.Answer == kIdOk || rule.Answer == kIdCancel)
+                                                 : rule.Answer == kIdOk;
             if (fits) {
-                answer = rule.answer;
+                answer = rule.Answer;
                 break;
             }
         }

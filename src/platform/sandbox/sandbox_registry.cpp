@@ -22,7 +22,7 @@ std::vector<std::string> KeyParts(const std::string& path) {
 }  // namespace
 
 SandboxRegistry::SandboxRegistry(std::string file) : file_(std::move(file)) {
-    for (const RegistryRoot& root : kRegistryRoots) roots_[root.Handle].name = root.Name;
+    for (const RegistryRoot& root : kRegistryRoots) roots_[root.Handle].Name = root.Name;
     Load();
 }
 
@@ -31,8 +31,8 @@ SandboxRegistry::Key* SandboxRegistry::Find(uint32_t root, const std::string& pa
     if (r == roots_.end()) return nullptr;
     Key* key = &r->second;
     for (const std::string& part : KeyParts(path)) {
-        auto it = key->subkeys.find(AsciiLowerCase(part));
-        if (it == key->subkeys.end()) return nullptr;
+        auto it = key->Subkeys.find(AsciiLowerCase(part));
+        if (it == key->Subkeys.end()) return nullptr;
         key = it->second.get();
     }
     return key;
@@ -43,10 +43,10 @@ SandboxRegistry::Key* SandboxRegistry::Create(uint32_t root, const std::string& 
     if (r == roots_.end()) return nullptr;
     Key* key = &r->second;
     for (const std::string& part : KeyParts(path)) {
-        std::unique_ptr<Key>& slot = key->subkeys[AsciiLowerCase(part)];
+        std::unique_ptr<Key>& slot = key->Subkeys[AsciiLowerCase(part)];
         if (!slot) {
             slot = std::make_unique<Key>();
-            slot->name = part;
+            slot->Name = part;
         }
         key = slot.get();
     }
@@ -71,8 +71,8 @@ bool SandboxRegistry::CreateKey(uint32_t root, const std::string& path) {
 std::optional<RegValue> SandboxRegistry::ReadValue(uint32_t root, const std::string& path, const std::string& name) {
     Key* key = Find(root, path);
     if (!key) return std::nullopt;
-    for (const RegValue& v : key->values) {
-        if (EqualsNoCase(v.name, name)) return v;
+    for (const RegValue& v : key->Values) {
+        if (EqualsNoCase(v.Name, name)) return v;
     }
     return std::nullopt;
 }
@@ -86,15 +86,15 @@ std::optional<std::string> SandboxRegistry::ReadString(uint32_t root, const std:
 bool SandboxRegistry::SetValue(uint32_t root, const std::string& path, const RegValue& value) {
     Key* key = Find(root, path);
     if (!key || Refused(root, path)) return false;
-    for (RegValue& v : key->values) {
-        if (EqualsNoCase(v.name, value.name)) {
-            v.type = value.type;
-            v.data = value.data;
+    for (RegValue& v : key->Values) {
+        if (EqualsNoCase(v.Name, value.Name)) {
+            v.Type = value.Type;
+            v.Data = value.Data;
             Save();
             return true;
         }
     }
-    key->values.push_back(value);
+    key->Values.push_back(value);
     Save();
     return true;
 }
@@ -122,9 +122,9 @@ bool SandboxRegistry::WriteValue(uint32_t root, const std::string& path, const R
 bool SandboxRegistry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {
     Key* key = Find(root, path);
     if (!key || Refused(root, path)) return false;
-    for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-        if (EqualsNoCase(it->name, name)) {
-            key->values.erase(it);
+    for (auto it = key->Values.begin(); it != key->Values.end(); ++it) {
+        if (EqualsNoCase(it->Name, name)) {
+            key->Values.erase(it);
             Save();
             return true;
         }
@@ -141,7 +141,7 @@ bool SandboxRegistry::DeleteKey(uint32_t root, const std::string& path) {
     std::string parentPath;
     for (const std::string& p : parts) parentPath += p + "\\";
     Key* parent = Find(root, parentPath);
-    if (!parent || parent->subkeys.erase(AsciiLowerCase(last)) == 0) return false;
+    if (!parent || parent->Subkeys.erase(AsciiLowerCase(last)) == 0) return false;
     Save();
     return true;
 }
@@ -149,31 +149,31 @@ bool SandboxRegistry::DeleteKey(uint32_t root, const std::string& path) {
 std::vector<std::string> SandboxRegistry::ListSubKeys(uint32_t root, const std::string& path) {
     std::vector<std::string> names;
     if (Key* key = Find(root, path)) {
-        for (const auto& [folded, sub] : key->subkeys) names.push_back(sub->name);
+        for (const auto& [folded, sub] : key->Subkeys) names.push_back(sub->Name);
     }
     return names;
 }
 
 std::vector<RegValue> SandboxRegistry::ListValues(uint32_t root, const std::string& path) {
     Key* key = Find(root, path);
-    return key ? key->values : std::vector<RegValue>{};
+    return key ? key->Values : std::vector<RegValue>{};
 }
 
 void SandboxRegistry::ApplyOne(const RegOperation& op) {
     // An import goes through the same operations as a program's own calls, so
     // that a read-only key refuses a registry file as it refuses a program.
-    switch (op.kind) {
+    switch (op.Kind) {
         case RegOperation::CreateKey:
-            CreateKey(op.root, op.path);
+            CreateKey(op.Root, op.Path);
             break;
         case RegOperation::DeleteKey:
-            DeleteKey(op.root, op.path);
+            DeleteKey(op.Root, op.Path);
             break;
         case RegOperation::SetValue:
-            if (CreateKey(op.root, op.path)) SetValue(op.root, op.path, op.value);
+            if (CreateKey(op.Root, op.Path)) SetValue(op.Root, op.Path, op.Value);
             break;
         case RegOperation::DeleteValue:
-            DeleteValue(op.root, op.path, op.value.name);
+            DeleteValue(op.Root, op.Path, op.Value.Name);
             break;
     }
 }
@@ -215,12 +215,12 @@ void SandboxRegistry::Write() {
     // lists keys sorted and the same registry always gives the same bytes.
     std::function<void(const Key&, const std::string&)> write = [&](const Key& key, const std::string& fullName) {
         out += "[" + fullName + "]\r\n";
-        for (const RegValue& v : key.values) out += FormatRegValue(v) + "\r\n";
+        for (const RegValue& v : key.Values) out += FormatRegValue(v) + "\r\n";
         out += "\r\n";
-        for (const auto& [folded, sub] : key.subkeys) write(*sub, fullName + "\\" + GbkToUtf8(sub->name));
+        for (const auto& [folded, sub] : key.Subkeys) write(*sub, fullName + "\\" + GbkToUtf8(sub->Name));
     };
     for (const auto& [root, key] : roots_) {
-        for (const auto& [folded, sub] : key.subkeys) write(*sub, std::string(key.name) + "\\" + GbkToUtf8(sub->name));
+        for (const auto& [folded, sub] : key.Subkeys) write(*sub, std::string(key.Name) + "\\" + GbkToUtf8(sub->Name));
     }
     std::string temp = file_ + ".tmp";
     {

@@ -56,9 +56,9 @@ public:
 
 private:
     struct Key {
-        std::string name;
-        std::map<std::string, std::unique_ptr<Key>> subkeys;  // by lower-case name
-        std::vector<RegValue> values;                         // in the order written
+        std::string Name;
+        std::map<std::string, std::unique_ptr<Key>> Subkeys;  // by lower-case name
+        std::vector<RegValue> Values;                         // in the order written
     };
     Key* Find(uint32_t root, const std::string& path);
     Key* Create(uint32_t root, const std::string& path);

@@ -152,62 +152,62 @@ int SandboxShell::LaunchAndWait(const std::string& hostProgram, const std::vecto
 
 ShellExecuteResult SandboxShell::Execute(const ShellExecuteRequest& request, bool wait) {
     JsonObject fields;
-    fields.Text("verb", request.verb)
-        .Text("file", request.file)
-        .Text("parameters", request.parameters)
-        .Text("directory", request.directory)
-        .Number("show", request.show)
-        .Text("mask", HexMask(request.mask));
+    fields.Text("verb", request.Verb)
+        .Text("file", request.File)
+        .Text("parameters", request.Parameters)
+        .Text("directory", request.Directory)
+        .Number("show", request.Show)
+        .Text("mask", HexMask(request.Mask));
     if (wait) fields.Bool("wait", true);
 
     ShellExecuteResult result;
-    bool elevate = EqualsNoCase(request.verb, "runas");
-    if (elevate && machine_.Config().elevation != Elevation::Accept) {
-        result.lastError = machine_.Config().elevation == Elevation::Refuse ? kErrorCancelled : kErrorAccessDenied;
-        fields.Text("result", machine_.Config().elevation == Elevation::Refuse ? "cancelled" : "failed");
+    bool elevate = EqualsNoCase(request.Verb, "runas");
+    if (elevate && machine_.Config().Elevation != Elevation::Accept) {
+        result.LastError = machine_.Config().Elevation == Elevation::Refuse ? kErrorCancelled : kErrorAccessDenied;
+        fields.Text("result", machine_.Config().Elevation == Elevation::Refuse ? "cancelled" : "failed");
         machine_.EffectLog().Record("ShellExecuteEx", fields);
         return result;
     }
-    if (IsFailedStart(machine_.Config().faults, request.file)) {
-        result.lastError = kErrorAccessDenied;
+    if (IsFailedStart(machine_.Config().Faults, request.File)) {
+        result.LastError = kErrorAccessDenied;
         fields.Text("result", "failed");
         machine_.EffectLog().Record("ShellExecuteEx", fields);
         return result;
     }
-    if (!ProgramExists(request.file)) {
-        result.lastError = kErrorFileNotFound;
+    if (!ProgramExists(request.File)) {
+        result.LastError = kErrorFileNotFound;
         fields.Text("result", "file not found");
         machine_.EffectLog().Record("ShellExecuteEx", fields);
         return result;
     }
-    result.ok = true;
+    result.Ok = true;
     std::string own = machine_.System().GetOwnExecutablePath();
-    if (elevate && !wait && EqualsNoCase(request.file, own) && !machine_.OwnExecutableHostPath().empty()) {
+    if (elevate && !wait && EqualsNoCase(request.File, own) && !machine_.OwnExecutableHostPath().empty()) {
         bool recorded = false;
         auto record = [&](int id) {
             fields.Text("result", id > 0 ? "started" : "failed").Number("process", id);
             machine_.EffectLog().Record("ShellExecuteEx", fields);
             recorded = true;
         };
-        int process = Launch(machine_.OwnExecutableHostPath(), SplitCommandLine(request.parameters), record);
+        int process = Launch(machine_.OwnExecutableHostPath(), SplitCommandLine(request.Parameters), record);
         if (!recorded) record(process);
         if (process <= 0) {
-            result.ok = false;
-            result.lastError = kErrorAccessDenied;
+            result.Ok = false;
+            result.LastError = kErrorAccessDenied;
         }
         return result;  // recorded when it started
-    } else if (elevate && wait && EqualsNoCase(request.file, own) && !machine_.OwnExecutableHostPath().empty()) {
+    } else if (elevate && wait && EqualsNoCase(request.File, own) && !machine_.OwnExecutableHostPath().empty()) {
         // The start is recorded before the copy runs, so that the effects
         // stay in the order they happened.
         fields.Text("result", "started");
         machine_.EffectLog().Record("ShellExecuteEx", fields);
         int process = -1;
-        int status = LaunchAndWait(machine_.OwnExecutableHostPath(), SplitCommandLine(request.parameters), process);
+        int status = LaunchAndWait(machine_.OwnExecutableHostPath(), SplitCommandLine(request.Parameters), process);
         if (status < 0) {
-            result.ok = false;
-            result.lastError = kErrorAccessDenied;
+            result.Ok = false;
+            result.LastError = kErrorAccessDenied;
         } else {
-            result.exitCode = static_cast<uint32_t>(status);
+            result.ExitCode = static_cast<uint32_t>(status);
         }
         return result;
     } else {
@@ -224,7 +224,7 @@ ShellExecuteResult SandboxShell::ShellExecuteAndWait(const ShellExecuteRequest& 
     ShellExecuteResult result = Execute(request, true);
     // A recorded program has finished at once; the caller still gets one
     // round of its message pump, as it would while waiting.
-    if (result.ok && pump) pump();
+    if (result.Ok && pump) pump();
     return result;
 }
 
@@ -264,7 +264,7 @@ uint32_t SandboxShell::WinExec(const std::string& commandLine, int show) {
         rest = blank == std::string::npos ? "" : commandLine.substr(blank + 1);
     }
     std::string name = FileNameOf(program);
-    if (IsFailedStart(machine_.Config().faults, program)) {
+    if (IsFailedStart(machine_.Config().Faults, program)) {
         fields.Text("result", "failed");
         machine_.EffectLog().Record("WinExec", fields);
         return 2;  // as WinExec reports a file it cannot run
@@ -284,7 +284,7 @@ uint32_t SandboxShell::WinExec(const std::string& commandLine, int show) {
 }
 
 bool SandboxShell::CreateProcessHidden(const std::string& commandLine) {
-    if (IsFailedStart(machine_.Config().faults, commandLine)) {
+    if (IsFailedStart(machine_.Config().Faults, commandLine)) {
         machine_.EffectLog().Record("CreateProcess",
                                     JsonObject().Text("commandLine", commandLine).Text("result", "failed"));
         return false;
@@ -298,20 +298,20 @@ bool SandboxShell::CreateProcessHidden(const std::string& commandLine) {
 bool SandboxShell::SaveShellLink(const ShellLink& link, const std::string& linkFile) {
     LinkTargetInfo target;
     FilesApi& files = machine_.Files();
-    if (std::optional<uint32_t> attributes = files.GetAttributes(link.path)) {
-        target.attributes = *attributes;
-        target.creation = files.GetFileTime(link.path, FileTimeKind::Creation).value_or(0);
-        target.access = files.GetFileTime(link.path, FileTimeKind::LastAccess).value_or(0);
-        target.write = files.GetFileTime(link.path, FileTimeKind::LastWrite).value_or(0);
+    if (std::optional<uint32_t> attributes = files.GetAttributes(link.Path)) {
+        target.Attributes = *attributes;
+        target.Creation = files.GetFileTime(link.Path, FileTimeKind::Creation).value_or(0);
+        target.Access = files.GetFileTime(link.Path, FileTimeKind::LastAccess).value_or(0);
+        target.Write = files.GetFileTime(link.Path, FileTimeKind::LastWrite).value_or(0);
         if (!(*attributes & kAttrDirectory)) {
-            std::unique_ptr<Stream> s = files.Open(link.path, OpenMode::Read);
-            target.size = static_cast<uint32_t>(s->Size());
+            std::unique_ptr<Stream> s = files.Open(link.Path, OpenMode::Read);
+            target.Size = static_cast<uint32_t>(s->Size());
         }
     }
-    if (link.path.size() >= 2 && link.path[1] == ':') {
-        target.driveType = machine_.System().GetDriveType(link.path.substr(0, 3));
+    if (link.Path.size() >= 2 && link.Path[1] == ':') {
+        target.DriveType = machine_.System().GetDriveType(link.Path.substr(0, 3));
     }
-    target.driveSerial = 0x5A4D0000u | static_cast<uint32_t>(link.path.empty() ? 0 : link.path[0]);
+    target.DriveSerial = 0x5A4D0000u | static_cast<uint32_t>(link.Path.empty() ? 0 : link.Path[0]);
     try {
         machine_.FileSystem().WriteWholeFile(linkFile, BuildShellLinkFile(link, target));
     } catch (const Error& e) {
@@ -325,7 +325,7 @@ bool SandboxShell::SaveShellLink(const ShellLink& link, const std::string& linkF
 int SandboxShell::InvokeItemVerbs(const std::string& file, const std::string& verbFragment) {
     // Taskbar verbs appear from Windows 7 on, for files that exist.
     std::optional<OsVersion> v = machine_.System().GetVersion();
-    if (!v || v->platformId != 2 || (v->major * 100 + v->minor) < 601) return 0;
+    if (!v || v->PlatformId != 2 || (v->Major * 100 + v->Minor) < 601) return 0;
     if (!machine_.Files().FileExists(file)) return 0;
     bool pinned = machine_.IsPinned(file);
     std::string verb = pinned ? "从任务栏脱离(&K)" : "锁定到任务栏(&K)";
@@ -414,7 +414,7 @@ namespace {
 std::vector<std::string> Subfolders(SandboxMachine& machine, const std::string& folder) {
     std::vector<std::string> names;
     for (const FolderEntry& entry : machine.Files().ListFolder(folder)) {
-        if (entry.attributes & kAttrDirectory) names.push_back(entry.name);
+        if (entry.Attributes & kAttrDirectory) names.push_back(entry.Name);
     }
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
@@ -443,36 +443,36 @@ std::string WithSeparator(const std::string& folder) {
 
 std::optional<ShellFolderItem> SandboxShell::ShellFolderOf(const std::string& id) {
     ShellFolderItem item;
-    item.id = id;
-    item.hasSubfolders = true;
+    item.Id = id;
+    item.HasSubfolders = true;
     if (id.empty()) {
-        item.displayName = "桌面";
-        item.path = machine_.UserProfile() + "\\Desktop";
+        item.DisplayName = "桌面";
+        item.Path = machine_.UserProfile() + "\\Desktop";
         return item;
     }
     if (id == kComputerFolderId) {
-        item.displayName = "计算机";
+        item.DisplayName = "计算机";
         return item;
     }
     if (!machine_.Files().FolderExists(id)) return std::nullopt;
-    item.path = id;
+    item.Path = id;
     if (id.size() <= 3 && id.size() >= 2 && id[1] == ':') {
         char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(id[0])));
-        item.displayName = DriveDisplayName(letter, machine_.System().GetDriveType(std::string(1, letter) + ":\\"));
+        item.DisplayName = DriveDisplayName(letter, machine_.System().GetDriveType(std::string(1, letter) + ":\\"));
     } else {
         std::string trimmed = id.back() == '\\' ? id.substr(0, id.size() - 1) : id;
         size_t cut = FindLastChar(trimmed, '\\');
-        item.displayName = cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
+        item.DisplayName = cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
     }
-    item.hasSubfolders = !Subfolders(machine_, id).empty();
+    item.HasSubfolders = !Subfolders(machine_, id).empty();
     return item;
 }
 
 std::vector<ShellFolderItem> SandboxShell::ListShellFolders(const std::string& id) {
     std::vector<ShellFolderItem> items;
     if (id == kComputerFolderId) {
-        for (const auto& [letter, drive] : machine_.Config().drives) {
-            if (drive.missing) continue;
+        for (const auto& [letter, drive] : machine_.Config().Drives) {
+            if (drive.Missing) continue;
             std::string root = std::string(1, letter) + ":\\";
             if (std::optional<ShellFolderItem> item = ShellFolderOf(root)) items.push_back(*item);
         }

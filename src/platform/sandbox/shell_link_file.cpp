@@ -30,8 +30,8 @@ std::string BuildLinkInfo(const std::string& path, const LinkTargetInfo& target)
     const uint32_t headerSize = 0x24;  // with the UTF-16 path offsets
     std::string volume;
     AppendU32(volume, 0x11);  // VolumeIDSize: four fields and an empty label
-    AppendU32(volume, static_cast<uint32_t>(target.driveType));
-    AppendU32(volume, target.driveSerial);
+    AppendU32(volume, static_cast<uint32_t>(target.DriveType));
+    AppendU32(volume, target.DriveSerial);
     AppendU32(volume, 0x10);  // VolumeLabelOffset
     volume.push_back('\0');
 
@@ -65,33 +65,33 @@ std::string BuildLinkInfo(const std::string& path, const LinkTargetInfo& target)
 
 std::string BuildShellLinkFile(const ShellLink& link, const LinkTargetInfo& target) {
     uint32_t flags = kIsUnicode;
-    if (!link.path.empty()) flags |= kHasLinkInfo;
-    if (!link.description.empty()) flags |= kHasName;
-    if (!link.workingDirectory.empty()) flags |= kHasWorkingDir;
-    if (!link.arguments.empty()) flags |= kHasArguments;
-    if (!link.iconPath.empty()) flags |= kHasIconLocation;
+    if (!link.Path.empty()) flags |= kHasLinkInfo;
+    if (!link.Description.empty()) flags |= kHasName;
+    if (!link.WorkingDirectory.empty()) flags |= kHasWorkingDir;
+    if (!link.Arguments.empty()) flags |= kHasArguments;
+    if (!link.IconPath.empty()) flags |= kHasIconLocation;
 
     std::string out;
     AppendU32(out, 0x4C);
     out.append(reinterpret_cast<const char*>(kLinkClsid), sizeof kLinkClsid);
     AppendU32(out, flags);
-    AppendU32(out, target.attributes);
-    AppendU64(out, target.creation);
-    AppendU64(out, target.access);
-    AppendU64(out, target.write);
-    AppendU32(out, target.size);
-    AppendU32(out, static_cast<uint32_t>(link.iconPath.empty() ? 0 : link.iconIndex));
-    AppendU32(out, static_cast<uint32_t>(link.showCommand));
+    AppendU32(out, target.Attributes);
+    AppendU64(out, target.Creation);
+    AppendU64(out, target.Access);
+    AppendU64(out, target.Write);
+    AppendU32(out, target.Size);
+    AppendU32(out, static_cast<uint32_t>(link.IconPath.empty() ? 0 : link.IconIndex));
+    AppendU32(out, static_cast<uint32_t>(link.ShowCommand));
     AppendU16(out, 0);  // no hot key
     AppendU16(out, 0);
     AppendU32(out, 0);
     AppendU32(out, 0);
 
-    if (flags & kHasLinkInfo) out += BuildLinkInfo(link.path, target);
-    if (flags & kHasName) AppendStringData(out, link.description);
-    if (flags & kHasWorkingDir) AppendStringData(out, link.workingDirectory);
-    if (flags & kHasArguments) AppendStringData(out, link.arguments);
-    if (flags & kHasIconLocation) AppendStringData(out, link.iconPath);
+    if (flags & kHasLinkInfo) out += BuildLinkInfo(link.Path, target);
+    if (flags & kHasName) AppendStringData(out, link.Description);
+    if (flags & kHasWorkingDir) AppendStringData(out, link.WorkingDirectory);
+    if (flags & kHasArguments) AppendStringData(out, link.Arguments);
+    if (flags & kHasIconLocation) AppendStringData(out, link.IconPath);
     AppendU32(out, 0);  // terminal block of the extra data
     return out;
 }

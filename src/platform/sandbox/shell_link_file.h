@@ -12,11 +12,11 @@
 namespace setup::sandbox {
 
 struct LinkTargetInfo {
-    uint32_t attributes = kAttrArchive;  // of the target, as the header records them
-    FileTime creation = 0, access = 0, write = 0;
-    uint32_t size = 0;
-    DriveType driveType = DriveType::Fixed;
-    uint32_t driveSerial = 0;
+    uint32_t Attributes = kAttrArchive;  // of the target, as the header records them
+    FileTime Creation = 0, Access = 0, Write = 0;
+    uint32_t Size = 0;
+    setup::DriveType DriveType = setup::DriveType::Fixed;
+    uint32_t DriveSerial = 0;
 };
 
 // The bytes of a link file; texts are GBK.

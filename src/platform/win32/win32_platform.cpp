@@ -288,13 +288,13 @@ std::vector<FolderEntry> Win32Files::ListFolder(const std::string& folder) {
         if (name == L"." || name == L"..") continue;
         FolderEntry entry;
         try {
-            entry.name = Narrow(name);
+            entry.Name = Narrow(name);
         } catch (const Error&) {
             continue;  // a name code page 936 cannot spell
         }
-        entry.attributes = data.dwFileAttributes;
-        entry.size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        entry.lastWrite = ToFileTime(data.ftLastWriteTime);
+        entry.Attributes = data.dwFileAttributes;
+        entry.Size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entry.LastWrite = ToFileTime(data.ftLastWriteTime);
         entries.push_back(std::move(entry));
     } while (FindNextFileW(find, &data));
     FindClose(find);
@@ -341,14 +341,14 @@ std::optional<RegValue> Win32Registry::ReadValue(uint32_t root, const std::strin
         return std::nullopt;
     }
     RegValue value;
-    value.name = name;
-    value.type = type;
-    value.data.resize(size);
-    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data.data()), &size) !=
+    value.Name = name;
+    value.Type = type;
+    value.Data.resize(size);
+    if (RegQueryValueExW(key.get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.Data.data()), &size) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
-    value.data.resize(size);
+    value.Data.resize(size);
     return value;
 }
 
@@ -382,7 +382,7 @@ bool Win32Registry::WriteBinary(uint32_t root, const std::string& path, const st
 }
 
 bool Win32Registry::WriteValue(uint32_t root, const std::string& path, const RegValue& value) {
-    return Write(root, path, value.name, value.type, value.data);
+    return Write(root, path, value.Name, value.Type, value.Data);
 }
 
 bool Win32Registry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {

@@ -72,18 +72,18 @@ int64_t MciNumber(const std::wstring& command) {
 // The request in wide text, with the SHELLEXECUTEINFOW that points into it.
 struct WideShellExecute {
     WideShellExecute(const ShellExecuteRequest& request, uint32_t extraMask)
-        : verb(Wide(request.verb)),
-          file(Wide(request.file)),
-          parameters(Wide(request.parameters)),
-          directory(Wide(request.directory)) {
+        : verb(Wide(request.Verb)),
+          file(Wide(request.File)),
+          parameters(Wide(request.Parameters)),
+          directory(Wide(request.Directory)) {
         ZeroMemory(&info, sizeof info);
         info.cbSize = sizeof info;
-        info.fMask = request.mask | extraMask;
+        info.fMask = request.Mask | extraMask;
         info.lpVerb = verb.empty() ? nullptr : verb.c_str();
         info.lpFile = file.c_str();
         info.lpParameters = parameters.c_str();
         info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
-        info.nShow = request.show;
+        info.nShow = request.Show;
     }
     std::wstring verb, file, parameters, directory;
     SHELLEXECUTEINFOW info;
@@ -98,10 +98,10 @@ ShellExecuteResult Win32Shell::ShellExecuteEx(const ShellExecuteRequest& request
     WideShellExecute call(request, 0);
     SHELLEXECUTEINFOW& info = call.info;
     ShellExecuteResult result;
-    result.ok = ShellExecuteExW(&info) != 0;
-    if (!result.ok) result.lastError = GetLastError();
+    result.Ok = ShellExecuteExW(&info) != 0;
+    if (!result.Ok) result.LastError = GetLastError();
     // Nobody waits for the started program; its handle is not kept.
-    if (result.ok && (request.mask & kSeeMaskNoCloseProcess) && info.hProcess) CloseHandle(info.hProcess);
+    if (result.Ok && (request.Mask & kSeeMaskNoCloseProcess) && info.hProcess) CloseHandle(info.hProcess);
     return result;
 }
 
@@ -111,9 +111,9 @@ ShellExecuteResult Win32Shell::ShellExecuteAndWait(const ShellExecuteRequest& re
     WideShellExecute call(request, SEE_MASK_NOCLOSEPROCESS);
     SHELLEXECUTEINFOW& info = call.info;
     ShellExecuteResult result;
-    result.ok = ShellExecuteExW(&info) != 0;
-    if (!result.ok) {
-        result.lastError = GetLastError();
+    result.Ok = ShellExecuteExW(&info) != 0;
+    if (!result.Ok) {
+        result.LastError = GetLastError();
         return result;
     }
     if (!info.hProcess) return result;
@@ -124,7 +124,7 @@ ShellExecuteResult Win32Shell::ShellExecuteAndWait(const ShellExecuteRequest& re
         if (pump) pump();
     }
     DWORD exitCode = 0;
-    if (GetExitCodeProcess(info.hProcess, &exitCode)) result.exitCode = exitCode;
+    if (GetExitCodeProcess(info.hProcess, &exitCode)) result.ExitCode = exitCode;
     CloseHandle(info.hProcess);
     return result;
 }
@@ -176,12 +176,12 @@ bool Win32Shell::SaveShellLink(const ShellLink& link, const std::string& linkFil
         return false;
     }
     // A property the shell rejects is left as it is; only the save counts.
-    shellLink->SetShowCmd(link.showCommand);
-    if (!link.iconPath.empty()) shellLink->SetIconLocation(Wide(link.iconPath).c_str(), link.iconIndex);
-    shellLink->SetArguments(Wide(link.arguments).c_str());
-    shellLink->SetDescription(Wide(link.description).c_str());
-    shellLink->SetPath(Wide(link.path).c_str());
-    shellLink->SetWorkingDirectory(Wide(link.workingDirectory).c_str());
+    shellLink->SetShowCmd(link.ShowCommand);
+    if (!link.IconPath.empty()) shellLink->SetIconLocation(Wide(link.IconPath).c_str(), link.IconIndex);
+    shellLink->SetArguments(Wide(link.Arguments).c_str());
+    shellLink->SetDescription(Wide(link.Description).c_str());
+    shellLink->SetPath(Wide(link.Path).c_str());
+    shellLink->SetWorkingDirectory(Wide(link.WorkingDirectory).c_str());
     ComPtr<IPersistFile> file;
     if (FAILED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) return false;
     return SUCCEEDED(file->Save(Wide(linkFile).c_str(), FALSE));
@@ -328,14 +328,14 @@ bool ItemOf(IShellFolder* folder, const ITEMIDLIST* child, const ITEMIDLIST* abs
     SFGAOF attributes = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR | SFGAO_HASSUBFOLDER;
     if (FAILED(folder->GetAttributesOf(1, &child, &attributes))) return false;
     if (!(attributes & SFGAO_FOLDER) || !(attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR))) return false;
-    item.displayName = StrRetText(folder, child, SHGDN_INFOLDER);
-    item.id = StrRetText(folder, child, SHGDN_FORPARSING);
-    item.path = (attributes & SFGAO_FILESYSTEM) ? item.id : std::string();
-    item.hasSubfolders = (attributes & SFGAO_HASSUBFOLDER) != 0;
+    item.DisplayName = StrRetText(folder, child, SHGDN_INFOLDER);
+    item.Id = StrRetText(folder, child, SHGDN_FORPARSING);
+    item.Path = (attributes & SFGAO_FILESYSTEM) ? item.Id : std::string();
+    item.HasSubfolders = (attributes & SFGAO_HASSUBFOLDER) != 0;
     SHFILEINFOW info{};
     if (absolute && SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute), 0, &info, sizeof info,
                                    SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) {
-        item.iconIndex = info.iIcon;
+        item.IconIndex = info.iIcon;
     }
     return true;
 }
@@ -353,10 +353,10 @@ std::optional<ShellFolderItem> Win32Shell::ShellFolderOf(const std::string& id) 
         SHFILEINFOW info{};
         if (SHGetFileInfoW(reinterpret_cast<LPCWSTR>(pidl.get()), 0, &info, sizeof info,
                            SHGFI_PIDL | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) {
-            item.displayName = Narrow(info.szDisplayName);
-            item.iconIndex = info.iIcon;
+            item.DisplayName = Narrow(info.szDisplayName);
+            item.IconIndex = info.iIcon;
         }
-        item.hasSubfolders = true;
+        item.HasSubfolders = true;
         return item;
     }
     std::wstring name = Wide(id);

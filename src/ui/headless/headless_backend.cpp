@@ -52,9 +52,9 @@ std::vector<UserStep> ParseUserScript(const std::string& text, const std::string
             pos = end;
         }
         UserStep step;
-        step.line = lineNumber;
-        step.action = words[0];
-        const std::string& a = step.action;
+        step.Line = lineNumber;
+        step.Action = words[0];
+        const std::string& a = step.Action;
         bool ok =
             (a == "close" && words.size() == 2) ||
             ((a == "click" || a == "tick" || a == "untick" || a == "type" || a == "press") && words.size() == 3) ||
@@ -62,7 +62,7 @@ std::vector<UserStep> ParseUserScript(const std::string& text, const std::string
         if (ok && a == "press") ok = words[2] == "Enter" || words[2] == "Escape";
         if (ok && a == "wait") {
             ok = words[1].find_first_not_of("0123456789") == std::string::npos && words[1].size() <= 9;
-            if (ok) step.milliseconds = std::stoll(words[1]);
+            if (ok) step.Milliseconds = std::stoll(words[1]);
         }
         if (!ok) {
             ThrowFormatError(scriptPath + ", line " + std::to_string(lineNumber) +
@@ -70,9 +70,9 @@ std::vector<UserStep> ParseUserScript(const std::string& text, const std::string
                              "\"tick FORM CONTROL [ROW]\", \"untick FORM CONTROL [ROW]\", \"pick FORM CONTROL PATH\", "
                              "\"press FORM Enter|Escape\" or \"wait MILLISECONDS\"");
         }
-        if (a != "wait") step.form = Utf8ToGbk(words[1]);
-        if (words.size() == 3) step.control = Utf8ToGbk(words[2]);
-        step.text = Utf8ToGbk(rest);
+        if (a != "wait") step.Form = Utf8ToGbk(words[1]);
+        if (words.size() == 3) step.Control = Utf8ToGbk(words[2]);
+        step.Text = Utf8ToGbk(rest);
         script.push_back(step);
     }
     return script;
@@ -108,7 +108,7 @@ Control* FindControl(Control& root, const std::string& name, bool insidePage) {
 }  // namespace
 
 void HeadlessBackend::ScriptFails(const UserStep& step, const std::string& what) {
-    ThrowFormatError(scriptPath_ + ", line " + std::to_string(step.line) + ": " + what);
+    ThrowFormatError(scriptPath_ + ", line " + std::to_string(step.Line) + ": " + what);
 }
 
 void HeadlessBackend::DescribeTree(Control& control, int depth) {
@@ -165,26 +165,26 @@ bool HeadlessBackend::Press(Form& form, const std::string& name) {
 }
 
 bool HeadlessBackend::Perform(Form& form, const UserStep& step, bool busy) {
-    if (step.action == "close") {
-        Log("  (the user closes " + GbkToUtf8(step.form) + ")\n");
+    if (step.Action == "close") {
+        Log("  (the user closes " + GbkToUtf8(step.Form) + ")\n");
         if (form.CloseBox) form.Close();
         return true;
     }
-    if (step.action == "press") {
-        Log("  (the user presses " + step.control + ")\n");
+    if (step.Action == "press") {
+        Log("  (the user presses " + step.Control + ")\n");
         if (form.KeyPreview && form.OnKeyDown) {
-            form.OnKeyDown(step.control == "Enter" ? Form::Key::Enter : Form::Key::Escape);
+            form.OnKeyDown(step.Control == "Enter" ? Form::Key::Enter : Form::Key::Escape);
         }
         return true;
     }
-    Control* control = FindControl(form, step.control, false);
-    if (!control) ScriptFails(step, step.form + " has no control " + step.control);
+    Control* control = FindControl(form, step.Control, false);
+    if (!control) ScriptFails(step, step.Form + " has no control " + step.Control);
     if (!control->ShowingToUser()) {
         if (busy) return false;
-        ScriptFails(step, step.control + " of " + step.form + " is not showing");
+        ScriptFails(step, step.Control + " of " + step.Form + " is not showing");
     }
-    std::string name = GbkToUtf8(step.control);
-    if (step.action == "click") {
+    std::string name = GbkToUtf8(step.Control);
+    if (step.Action == "click") {
         if (auto* button = dynamic_cast<Button*>(control)) {
             Log("  (the user presses " + GbkToUtf8(button->Caption()) +
                 (button->Enabled() ? "" : ", which is disabled") + ")\n");
@@ -196,43 +196,43 @@ bool HeadlessBackend::Perform(Form& form, const UserStep& step, bool busy) {
             Log("  (the user clicks " + name + ")\n");
             box->Toggle();
         } else {
-            ScriptFails(step, step.control + " of " + step.form + " cannot be clicked");
+            ScriptFails(step, step.Control + " of " + step.Form + " cannot be clicked");
         }
         return true;
     }
     if (!control->TakesInput()) {
         if (busy) return false;
-        ScriptFails(step, step.control + " of " + step.form + " is disabled");
+        ScriptFails(step, step.Control + " of " + step.Form + " is disabled");
     }
-    if (step.action == "pick") {
+    if (step.Action == "pick") {
         auto* tree = dynamic_cast<ShellTreeView*>(control);
-        if (!tree) ScriptFails(step, step.control + " of " + step.form + " is not a folder tree");
-        ShellTreeView::Node* node = tree->Find(step.text);
-        if (!node) ScriptFails(step, step.control + " of " + step.form + " has no folder " + step.text);
-        Log("  (the user picks " + GbkToUtf8(step.text) + " in " + name + ")\n");
+        if (!tree) ScriptFails(step, step.Control + " of " + step.Form + " is not a folder tree");
+        ShellTreeView::Node* node = tree->Find(step.Text);
+        if (!node) ScriptFails(step, step.Control + " of " + step.Form + " has no folder " + step.Text);
+        Log("  (the user picks " + GbkToUtf8(step.Text) + " in " + name + ")\n");
         tree->Select(node);
         return true;
     }
-    if (auto* list = dynamic_cast<CheckListBox*>(control); list && step.action != "type") {
-        int row = list->IndexOf(step.text);
-        if (row < 0) ScriptFails(step, step.control + " of " + step.form + " has no row " + step.text);
-        bool tick = step.action == "tick";
-        Log("  (the user " + step.action + "s " + GbkToUtf8(step.text) + " in " + name + ")\n");
+    if (auto* list = dynamic_cast<CheckListBox*>(control); list && step.Action != "type") {
+        int row = list->IndexOf(step.Text);
+        if (row < 0) ScriptFails(step, step.Control + " of " + step.Form + " has no row " + step.Text);
+        bool tick = step.Action == "tick";
+        Log("  (the user " + step.Action + "s " + GbkToUtf8(step.Text) + " in " + name + ")\n");
         if (list->Checked(row) != tick) list->ToggleByUser(row);
         return true;
     }
-    if (step.action == "type") {
+    if (step.Action == "type") {
         auto* edit = dynamic_cast<Edit*>(control);
-        if (!edit) ScriptFails(step, step.control + " of " + step.form + " is not an edit");
-        if (edit->ReadOnly()) ScriptFails(step, step.control + " of " + step.form + " is read-only");
-        Log("  (the user types \"" + GbkToUtf8(step.text) + "\" into " + name + ")\n");
-        edit->SetText(step.text);
+        if (!edit) ScriptFails(step, step.Control + " of " + step.Form + " is not an edit");
+        if (edit->ReadOnly()) ScriptFails(step, step.Control + " of " + step.Form + " is read-only");
+        Log("  (the user types \"" + GbkToUtf8(step.Text) + "\" into " + name + ")\n");
+        edit->SetText(step.Text);
         return true;
     }
     auto* box = dynamic_cast<CheckBox*>(control);
-    if (!box) ScriptFails(step, step.control + " of " + step.form + " is not a check box");
-    bool tick = step.action == "tick";
-    Log("  (the user " + step.action + "s " + name + ")\n");
+    if (!box) ScriptFails(step, step.Control + " of " + step.Form + " is not a check box");
+    bool tick = step.Action == "tick";
+    Log("  (the user " + step.Action + "s " + name + ")\n");
     if (box->Checked() != tick) box->Toggle();
     return true;
 }
@@ -248,13 +248,13 @@ bool HeadlessBackend::UserActs(bool busy) {
     if (busy && !top->Enabled()) return false;
     if (nextStep_ < script_.size()) {
         const UserStep& step = script_[nextStep_];
-        if (step.action == "wait") {
+        if (step.Action == "wait") {
             ++nextStep_;
-            Log("  (the user waits " + std::to_string(step.milliseconds) + " ms)\n");
-            waitUntil_ = now_ + step.milliseconds;
+            Log("  (the user waits " + std::to_string(step.Milliseconds) + " ms)\n");
+            waitUntil_ = now_ + step.Milliseconds;
             return true;
         }
-        if (EqualsNoCase(top->ClassName(), step.form)) {
+        if (EqualsNoCase(top->ClassName(), step.Form)) {
             // The step is taken before it acts: an action that opens a window
             // or runs long work lets the user go on with the next steps there.
             ++nextStep_;
@@ -323,7 +323,7 @@ void HeadlessBackend::RunModal(Form& form) {
         const Rect& b = form.Bounds();
         char header[160];
         std::snprintf(header, sizeof header, "[%lld ms] show %s %dx%d %s", static_cast<long long>(now_),
-                      form.ClassName().c_str(), b.width, b.height, PositionName(form.Position));
+                      form.ClassName().c_str(), b.Width, b.Height, PositionName(form.Position));
         auto note = shownAs_.find(&form);
         Log(header + (note == shownAs_.end() ? std::string() : ": " + GbkToUtf8(note->second)) + "\n");
         Log("  caption \"" + GbkToUtf8(form.Caption()) + "\"\n");

@@ -25,12 +25,12 @@ namespace setup::ui {
 // its form is the top window; a control that does not exist, or that the
 // user cannot see or reach when nothing else is going on, fails the run.
 struct UserStep {
-    std::string action;
-    std::string form;
-    std::string control;
-    std::string text;
-    int64_t milliseconds = 0;
-    int line = 0;
+    std::string Action;
+    std::string Form;
+    std::string Control;
+    std::string Text;
+    int64_t Milliseconds = 0;
+    int Line = 0;
 };
 
 // The steps of a user script (UTF-8 text, one action a line, "#" starts a

@@ -58,10 +58,10 @@ void RaisePending() {
 
 HFONT FontOf(const Font& font) {
     static std::map<std::tuple<int, bool, bool>, HFONT> fonts;
-    auto key = std::make_tuple(font.height, font.bold, font.underline);
+    auto key = std::make_tuple(font.Height, font.Bold, font.Underline);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;
-    HFONT handle = CreateFontW(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, font.underline, FALSE,
+    HFONT handle = CreateFontW(-font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, font.Underline, FALSE,
                                GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                DEFAULT_PITCH | FF_DONTCARE, L"宋体");
     fonts[key] = handle;
@@ -80,7 +80,7 @@ HBRUSH BrushOf(uint32_t color) {
     return brush;
 }
 
-HWND Peer(const Control& control) { return static_cast<HWND>(control.peer); }
+HWND Peer(const Control& control) { return static_cast<HWND>(control.Peer); }
 
 Control* ControlOf(HWND hwnd) { return reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
@@ -116,7 +116,7 @@ UINT_PTR TimerId(Timer& timer) {
 
 RECT RectOf(const Control& control) {
     const Rect& b = control.Bounds();
-    return RECT{b.left, b.top, b.left + b.width, b.top + b.height};
+    return RECT{b.Left, b.Top, b.Left + b.Width, b.Top + b.Height};
 }
 
 void PaintGraphic(HDC dc, Control& control) {
@@ -129,7 +129,7 @@ void PaintGraphic(HDC dc, Control& control) {
     } else if (auto* label = dynamic_cast<Label*>(&control)) {
         SetBkMode(dc, TRANSPARENT);
         const Font& font = label->GetFont();
-        SetTextColor(dc, label->Enabled() ? ColorOf(font.color) : GetSysColor(COLOR_GRAYTEXT));
+        SetTextColor(dc, label->Enabled() ? ColorOf(font.Color) : GetSysColor(COLOR_GRAYTEXT));
         HGDIOBJ old = SelectObject(dc, FontOf(font));
         std::wstring text = Wide(label->Caption());
         UINT format = label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE;
@@ -192,7 +192,7 @@ Control* GraphicAt(Control& container, int x, int y) {
         Control* c = *it;
         if (!c->Visible() || !dynamic_cast<Label*>(c)) continue;
         const Rect& b = c->Bounds();
-        if (x >= b.left && x < b.left + b.width && y >= b.top && y < b.top + b.height) return c;
+        if (x >= b.Left && x < b.Left + b.Width && y >= b.Top && y < b.Top + b.Height) return c;
     }
     return nullptr;
 }
@@ -216,43 +216,43 @@ void DrawCheckRow(const DRAWITEMSTRUCT& item, CheckListBox& list) {
     bool selected = (item.itemState & ODS_SELECTED) != 0;
     FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     RECT box{r.left + 2, r.top + (r.bottom - r.top - 13) / 2, r.left + 15, r.top + (r.bottom - r.top - 13) / 2 + 13};
-    DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | (row.checked ? DFCS_CHECKED : 0));
+    DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | (row.Checked ? DFCS_CHECKED : 0));
     RECT textRect{r.left + 20, r.top, r.right, r.bottom};
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     HGDIOBJ old = SelectObject(dc, FontOf(list.GetFont()));
-    std::wstring caption = Wide(row.caption);
+    std::wstring caption = Wide(row.Caption);
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect, DT_SINGLELINE | DT_VCENTER);
     SelectObject(dc, old);
     if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &r);
 }
 
 HTREEITEM InsertNode(HWND tree, HTREEITEM parent, ShellTreeView::Node& node) {
-    std::wstring text = Wide(node.name);
+    std::wstring text = Wide(node.Name);
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask =
-        TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN | (node.iconIndex >= 0 ? TVIF_IMAGE | TVIF_SELECTEDIMAGE : 0);
+        TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN | (node.IconIndex >= 0 ? TVIF_IMAGE | TVIF_SELECTEDIMAGE : 0);
     insert.item.pszText = text.data();
     insert.item.lParam = reinterpret_cast<LPARAM>(&node);
-    insert.item.cChildren = node.hasChildren ? 1 : 0;
-    insert.item.iImage = node.iconIndex;
-    insert.item.iSelectedImage = node.iconIndex;
+    insert.item.cChildren = node.HasChildren ? 1 : 0;
+    insert.item.iImage = node.IconIndex;
+    insert.item.iSelectedImage = node.IconIndex;
     auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-    node.peer = item;
+    node.Peer = item;
     return item;
 }
 
 // Adds the loaded children of expanded nodes that the tree does not show yet.
 void SyncNode(HWND tree, ShellTreeView::Node& node) {
-    if (!node.loaded) return;
-    HTREEITEM parent = static_cast<HTREEITEM>(node.peer);
-    for (auto& child : node.children) {
-        if (!child->peer) InsertNode(tree, parent, *child);
+    if (!node.Loaded) return;
+    HTREEITEM parent = static_cast<HTREEITEM>(node.Peer);
+    for (auto& child : node.Children) {
+        if (!child->Peer) InsertNode(tree, parent, *child);
         SyncNode(tree, *child);
     }
-    if (node.expanded && parent) SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+    if (node.Expanded && parent) SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
 }
 
 void SyncTree(HWND tree, ShellTreeView& view) {
@@ -261,7 +261,7 @@ void SyncTree(HWND tree, ShellTreeView& view) {
         SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
         return;
     }
-    if (!root->peer) {
+    if (!root->Peer) {
         SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
         // The system's small icons, shared with the shell; the list belongs to the system.
         SHFILEINFOW info{};
@@ -272,8 +272,8 @@ void SyncTree(HWND tree, ShellTreeView& view) {
         InsertNode(tree, TVI_ROOT, *root);
     }
     SyncNode(tree, *root);
-    if (ShellTreeView::Node* selected = view.Selected(); selected && selected->peer) {
-        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(selected->peer));
+    if (ShellTreeView::Node* selected = view.Selected(); selected && selected->Peer) {
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(selected->Peer));
     }
 }
 
@@ -339,7 +339,7 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
             if (header->code == TVN_ITEMEXPANDINGW) {
                 auto* view = reinterpret_cast<NMTREEVIEWW*>(lParam);
                 auto* node = reinterpret_cast<ShellTreeView::Node*>(view->itemNew.lParam);
-                if (node && view->action == TVE_EXPAND && !node->loaded) Guarded([&] { tree->Expand(*node); });
+                if (node && view->action == TVE_EXPAND && !node->Loaded) Guarded([&] { tree->Expand(*node); });
             } else if (header->code == TVN_SELCHANGEDW) {
                 auto* view = reinterpret_cast<NMTREEVIEWW*>(lParam);
                 auto* node = reinterpret_cast<ShellTreeView::Node*>(view->itemNew.lParam);
@@ -355,7 +355,7 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
             uint32_t color = child ? child->Color() : container.Color();
             if (auto* memo = dynamic_cast<Memo*>(child)) color = memo->Color();
             SetBkColor(dc, ColorOf(color));
-            if (child) SetTextColor(dc, ColorOf(child->GetFont().color));
+            if (child) SetTextColor(dc, ColorOf(child->GetFont().Color));
             result = reinterpret_cast<LRESULT>(BrushOf(color));
             return true;
         }
@@ -429,9 +429,9 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 // Creates the window of one control inside its container's window.
 void CreatePeer(Control& control) {
-    if (control.peer || HasNoPeer(control) || dynamic_cast<Form*>(&control)) return;
+    if (control.Peer || HasNoPeer(control) || dynamic_cast<Form*>(&control)) return;
     Control* container = Container(control);
-    if (!container || !container->peer) return;
+    if (!container || !container->Peer) return;
     const wchar_t* cls = L"STATIC";
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
     DWORD exStyle = 0;
@@ -467,7 +467,7 @@ void CreatePeer(Control& control) {
         HWND view = CreateDocumentView(Peer(*container), bounds, FontOf(control.GetFont()));
         if (!view) return;
         SetWindowLongPtrW(view, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&control));
-        control.peer = view;
+        control.Peer = view;
         return;
     } else if (dynamic_cast<ProgressBar*>(&control)) {
         cls = PROGRESS_CLASSW;
@@ -490,7 +490,7 @@ void CreatePeer(Control& control) {
         auto original = SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CheckListProc));
         SetPropW(hwnd, kOriginalProc, reinterpret_cast<HANDLE>(original));
     }
-    control.peer = hwnd;
+    control.Peer = hwnd;
 }
 
 // Children get their windows in tab order, which is the order the Tab key
@@ -507,13 +507,13 @@ std::vector<Control*> InTabOrder(const Control& parent) {
 void CreatePeers(Control& parent) {
     for (Control* child : InTabOrder(parent)) {
         CreatePeer(*child);
-        if (child->peer || IsGraphic(*child)) ActiveBackend()->Update(*child);
+        if (child->Peer || IsGraphic(*child)) ActiveBackend()->Update(*child);
         CreatePeers(*child);
     }
 }
 
 void ForgetPeers(Control& control) {
-    control.peer = nullptr;
+    control.Peer = nullptr;
     for (Control* child : control.Children()) ForgetPeers(*child);
 }
 
@@ -563,15 +563,15 @@ void WriteLayout(Form& form, const std::string& note) {
         for (char& c : text) {
             if (c == '\r' || c == '\n' || c == '\t') c = ' ';
         }
-        std::string geometry = " " + std::to_string(origin.first + b.left) + " " +
-                               std::to_string(origin.second + b.top) + " " + std::to_string(b.width) + " " +
-                               std::to_string(b.height) + (control->ShowingToUser() ? " visible" : " hidden") +
+        std::string geometry = " " + std::to_string(origin.first + b.Left) + " " +
+                               std::to_string(origin.second + b.Top) + " " + std::to_string(b.Width) + " " +
+                               std::to_string(b.Height) + (control->ShowingToUser() ? " visible" : " hidden") +
                                (control->Enabled() ? " enabled " : " disabled ");
         std::string line = name + " " + control->Kind() + geometry + "\"" + text + "\"";
         if (auto* box = dynamic_cast<CheckBox*>(control)) line += box->Checked() ? " ticked" : " unticked";
         std::fputs(utf8(line + "\n").c_str(), file);
         for (Control* child : control->Children()) {
-            pending.push_back({child, {origin.first + b.left, origin.second + b.top}});
+            pending.push_back({child, {origin.first + b.Left, origin.second + b.Top}});
         }
     }
     std::fclose(file);
@@ -624,12 +624,12 @@ void Win32Backend::RunModal(Form& form) {
     if (form.Border == BorderStyle::Sizeable) style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     if (form.Border == BorderStyle::Dialog) exStyle |= WS_EX_DLGMODALFRAME;
     const Rect& b = form.Bounds();
-    RECT r{0, 0, b.width, b.height};
+    RECT r{0, 0, b.Width, b.Height};
     AdjustWindowRectEx(&r, style, FALSE, exStyle);
     int width = r.right - r.left, height = r.bottom - r.top;
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int x = b.left, y = b.top;
+    int x = b.Left, y = b.Top;
     if (form.Position == FormPosition::ScreenCenter) {
         x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
@@ -644,12 +644,12 @@ void Win32Backend::RunModal(Form& form) {
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
-    form.peer = hwnd;
+    form.Peer = hwnd;
     if (form.Position == FormPosition::WorkArea) {
         // The form's own size is its client area, which its children align to.
         RECT client;
         GetClientRect(hwnd, &client);
-        form.SetBounds(b.left, b.top, client.right, client.bottom);
+        form.SetBounds(b.Left, b.Top, client.right, client.bottom);
     }
     CreatePeers(form);
     form.SetShowing(true);
@@ -737,7 +737,7 @@ void Win32Backend::ProcessMessages() {
 void Win32Backend::Update(Control& control) {
     if (auto* timer = dynamic_cast<Timer*>(&control)) {
         Form* form = timer->OwnerForm();
-        if (!form || !form->peer) return;
+        if (!form || !form->Peer) return;
         HWND hwnd = Peer(*form);
         if (timer->Active() && form->IsShowing()) {
             SetTimer(hwnd, TimerId(*timer), static_cast<UINT>(timer->Interval()), nullptr);
@@ -748,7 +748,7 @@ void Win32Backend::Update(Control& control) {
     }
     if (dynamic_cast<MediaPlayer*>(&control)) return;
     if (auto* form = dynamic_cast<Form*>(&control)) {
-        if (form->peer) {
+        if (form->Peer) {
             SetWindowTextW(Peer(*form), Wide(form->Caption()).c_str());
             EnableWindow(Peer(*form), form->Enabled());
             InvalidateRect(Peer(*form), nullptr, FALSE);
@@ -758,13 +758,13 @@ void Win32Backend::Update(Control& control) {
     if (IsGraphic(control)) {
         // Its container repaints the control's place.
         Control* container = Container(control);
-        if (container && container->peer) InvalidateRect(Peer(*container), nullptr, FALSE);
+        if (container && container->Peer) InvalidateRect(Peer(*container), nullptr, FALSE);
         return;
     }
     // A control made while its form shows gets its window now.
-    if (!control.peer) {
+    if (!control.Peer) {
         CreatePeer(control);
-        if (!control.peer) return;
+        if (!control.Peer) return;
         CreatePeers(control);
     }
     HWND hwnd = Peer(control);
@@ -825,7 +825,7 @@ void Win32Backend::Update(Control& control) {
 }
 
 void Win32Backend::Reorder(Control& control) {
-    if (control.peer) {
+    if (control.Peer) {
         SetWindowPos(Peer(control), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         InvalidateRect(Peer(control), nullptr, TRUE);
     } else {
@@ -836,22 +836,22 @@ void Win32Backend::Reorder(Control& control) {
 void Win32Backend::Forget(Control& control) {
     if (auto* timer = dynamic_cast<Timer*>(&control)) {
         Form* form = timer->OwnerForm();
-        if (form && form->peer) KillTimer(Peer(*form), TimerId(*timer));
+        if (form && form->Peer) KillTimer(Peer(*form), TimerId(*timer));
         return;
     }
     if (hovered == &control) hovered = nullptr;
-    if (control.peer) shownDocuments.erase(Peer(control));
+    if (control.Peer) shownDocuments.erase(Peer(control));
     // A control that goes while its form shows takes its window with it.
-    if (control.peer && !dynamic_cast<Form*>(&control) && IsWindow(Peer(control))) DestroyWindow(Peer(control));
+    if (control.Peer && !dynamic_cast<Form*>(&control) && IsWindow(Peer(control))) DestroyWindow(Peer(control));
     ForgetPeers(control);
 }
 
 void Win32Backend::Wake(Form& form) {
-    if (form.peer) PostMessageW(Peer(form), WM_NULL, 0, 0);
+    if (form.Peer) PostMessageW(Peer(form), WM_NULL, 0, 0);
 }
 
 void Win32Backend::Snapshot(Form& form, const std::string& note) {
-    if (form.peer) UpdateWindow(Peer(form));
+    if (form.Peer) UpdateWindow(Peer(form));
     WriteLayout(form, note);
 }
 

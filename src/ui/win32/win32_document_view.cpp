@@ -72,13 +72,13 @@ bool ReadPicture(const std::string& folder, const std::string& relativeUtf8, Pic
         int64_t size = file->Size();
         if (size <= 0 || size > 8 * 1024 * 1024) return false;
         Picture picture = DecodePicture(*format, file->ReadBytes(static_cast<size_t>(size)));
-        if (picture.width <= 0 || picture.height <= 0 ||
-            picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)) {
+        if (picture.Width <= 0 || picture.Height <= 0 ||
+            picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height)) {
             return false;
         }
-        pixels.Width = static_cast<uint32_t>(picture.width);
-        pixels.Height = static_cast<uint32_t>(picture.height);
-        pixels.Pixels = std::move(picture.pixels);
+        pixels.Width = static_cast<uint32_t>(picture.Width);
+        pixels.Height = static_cast<uint32_t>(picture.Height);
+        pixels.Pixels = std::move(picture.Pixels);
         return true;
     } catch (const Error&) {
         return false;
@@ -87,21 +87,21 @@ bool ReadPicture(const std::string& folder, const std::string& relativeUtf8, Pic
 
 // The document as the bytes and format the rich-edit control reads.
 std::string RichEditContent(const Document& document, WPARAM& format) {
-    switch (document.kind) {
+    switch (document.Kind) {
         case DocumentKind::Rtf:
             format = SF_RTF;
-            return WithoutRtfObjects(document.source);
+            return WithoutRtfObjects(document.Source);
         case DocumentKind::Html:
             format = SF_RTF;
-            return FormattedTextToRtf(LayoutHtml(document.source),
+            return FormattedTextToRtf(LayoutHtml(document.Source),
                                       [&document](const std::string& relative, PicturePixels& pixels) {
-                                          return ReadPicture(document.folder, relative, pixels);
+                                          return ReadPicture(document.Folder, relative, pixels);
                                       });
         case DocumentKind::Text:
             break;
     }
     format = SF_TEXT | SF_UNICODE;
-    std::u16string text = Utf8ToUtf16(document.source);
+    std::u16string text = Utf8ToUtf16(document.Source);
     std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
     return bytes;
 }
@@ -139,7 +139,7 @@ void ShowDocument(HWND view, const Document* document) {
                 StreamIn(view, content, format);
             } else {
                 std::string text;
-                for (const std::string& line : document->lines) text += line + "\r\n";
+                for (const std::string& line : document->Lines) text += line + "\r\n";
                 SetWindowTextW(view, win32::Wide(text).c_str());
             }
         } catch (const Error&) {

@@ -40,27 +40,27 @@ std::vector<uint32_t> OverButtonFace(const std::vector<uint32_t>& pixels) {
 }
 
 void DrawPixels(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
-    if (picture.width <= 0 || picture.height <= 0 ||
-        picture.pixels.size() != static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)) {
+    if (picture.Width <= 0 || picture.Height <= 0 ||
+        picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height)) {
         return;
     }
     bool opaque = true;
-    for (uint32_t p : picture.pixels) {
+    for (uint32_t p : picture.Pixels) {
         if ((p >> 24) != 0xFF) {
             opaque = false;
             break;
         }
     }
     std::vector<uint32_t> blended;
-    if (!opaque) blended = OverButtonFace(picture.pixels);
-    const uint32_t* bits = opaque ? picture.pixels.data() : blended.data();
+    if (!opaque) blended = OverButtonFace(picture.Pixels);
+    const uint32_t* bits = opaque ? picture.Pixels.data() : blended.data();
 
     // 0xAARRGGBB values in memory are the B, G, R, X bytes of a 32-bit DIB;
     // a negative height makes it top-down, as the picture's rows are.
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = picture.width;
-    info.bmiHeader.biHeight = -picture.height;
+    info.bmiHeader.biWidth = picture.Width;
+    info.bmiHeader.biHeight = -picture.Height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -70,27 +70,27 @@ void DrawPixels(HDC dc, const RECT& target, const Picture& picture, bool stretch
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr);
         StretchDIBits(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, 0, 0,
-                      picture.width, picture.height, bits, &info, DIB_RGB_COLORS, SRCCOPY);
+                      picture.Width, picture.Height, bits, &info, DIB_RGB_COLORS, SRCCOPY);
     } else {
-        StretchDIBits(dc, target.left, target.top, picture.width, picture.height, 0, 0, picture.width, picture.height,
+        StretchDIBits(dc, target.left, target.top, picture.Width, picture.Height, 0, 0, picture.Width, picture.Height,
                       bits, &info, DIB_RGB_COLORS, SRCCOPY);
     }
 }
 
 void DrawIconPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
-    std::vector<IconEntry> entries = IconEntries(picture.bytes);
+    std::vector<IconEntry> entries = IconEntries(picture.Bytes);
     // The largest image, and of those the one with the most colours.
     const IconEntry* best = &entries.front();
     for (const IconEntry& entry : entries) {
-        const int area = entry.width * entry.height, bestArea = best->width * best->height;
-        if (area > bestArea || (area == bestArea && entry.bitCount > best->bitCount)) best = &entry;
+        const int area = entry.Width * entry.Height, bestArea = best->Width * best->Height;
+        if (area > bestArea || (area == bestArea && entry.BitCount > best->BitCount)) best = &entry;
     }
-    const int width = stretch ? target.right - target.left : best->width;
-    const int height = stretch ? target.bottom - target.top : best->height;
+    const int width = stretch ? target.right - target.left : best->Width;
+    const int height = stretch ? target.bottom - target.top : best->Height;
     if (width <= 0 || height <= 0) return;
     // The resource bytes are only read.
-    BYTE* resource = reinterpret_cast<BYTE*>(const_cast<char*>(picture.bytes.data())) + best->offset;
-    HICON icon = CreateIconFromResourceEx(resource, static_cast<DWORD>(best->size), TRUE, 0x00030000, width, height,
+    BYTE* resource = reinterpret_cast<BYTE*>(const_cast<char*>(picture.Bytes.data())) + best->Offset;
+    HICON icon = CreateIconFromResourceEx(resource, static_cast<DWORD>(best->Size), TRUE, 0x00030000, width, height,
                                           LR_DEFAULTCOLOR);
     // An image the system cannot read is not drawn.
     if (icon == nullptr) return;
@@ -105,9 +105,9 @@ void PlayMetafile(HDC dc, const RECT& target, const Picture& picture, bool stret
     // A metafile the system cannot read is not drawn.
     if (metafile == nullptr) return;
     RECT frame = target;
-    if (!stretch && picture.width > 0 && picture.height > 0) {
-        frame.right = target.left + picture.width;
-        frame.bottom = target.top + picture.height;
+    if (!stretch && picture.Width > 0 && picture.Height > 0) {
+        frame.right = target.left + picture.Width;
+        frame.bottom = target.top + picture.Height;
     }
     {
         ClipTo clip(dc, target);
@@ -117,13 +117,13 @@ void PlayMetafile(HDC dc, const RECT& target, const Picture& picture, bool stret
 }
 
 void DrawEmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
-    HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(picture.bytes.size()),
-                                               reinterpret_cast<const BYTE*>(picture.bytes.data()));
+    HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(picture.Bytes.size()),
+                                               reinterpret_cast<const BYTE*>(picture.Bytes.data()));
     PlayMetafile(dc, target, picture, stretch, metafile);
 }
 
 void DrawWmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
-    const std::string& bytes = picture.bytes;
+    const std::string& bytes = picture.Bytes;
     const bool placeable = bytes.size() >= kPlaceableWmfHeaderSize &&
                            static_cast<unsigned char>(bytes[0]) == (kPlaceableWmfKey & 0xFF) &&
                            static_cast<unsigned char>(bytes[3]) == (kPlaceableWmfKey >> 24);
@@ -132,9 +132,9 @@ void DrawWmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
     // system the picture's proportions; without it the system guesses.
     METAFILEPICT size{};
     size.mm = MM_ANISOTROPIC;
-    size.xExt = MulDiv(picture.width, 2540, 96);
-    size.yExt = MulDiv(picture.height, 2540, 96);
-    const bool sized = picture.width > 0 && picture.height > 0;
+    size.xExt = MulDiv(picture.Width, 2540, 96);
+    size.yExt = MulDiv(picture.Height, 2540, 96);
+    const bool sized = picture.Width > 0 && picture.Height > 0;
     HENHMETAFILE metafile =
         SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), reinterpret_cast<const BYTE*>(bytes.data()) + skip,
                            nullptr, sized ? &size : nullptr);
@@ -148,7 +148,7 @@ void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretc
     // Painting happens inside window procedures, which no exception may
     // leave; a picture decoded by DecodePicture has passed these checks.
     try {
-        switch (picture.format) {
+        switch (picture.Format) {
             case PictureFormat::Bmp:
             case PictureFormat::Jpeg:
             case PictureFormat::Png:

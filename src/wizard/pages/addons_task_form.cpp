@@ -23,7 +23,7 @@ void TfrmAddonsTask::SetUp() {
     FillTemplate(Label1);
     for (TCompileData* item : Settings()) {
         if (KeyIs(*item, "标题图片")) {
-            Band.image.LoadFromFile(item->Value);
+            Band.Image.LoadFromFile(item->Value);
         } else if (KeyIs(*item, "创建桌面快捷方式") && SwitchIsOn(item->Value)) {
             CheckBox1.SetChecked(true);
             CheckBox1.SetVisible(true);

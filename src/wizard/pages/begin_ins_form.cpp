@@ -28,7 +28,7 @@ TfrmBeginIns::TfrmBeginIns(ui::Control& host)
 void TfrmBeginIns::SetUp() {
     for (TCompileData* item : Settings()) {
         if (KeyIs(*item, "标题图片")) {
-            Band.image.LoadFromFile(item->Value);
+            Band.Image.LoadFromFile(item->Value);
         } else if (KeyIs(*item, "安装详细信息") && SwitchIsOn(item->Value)) {
             mInstall.SetVisible(true);
         }

@@ -25,8 +25,8 @@ TfrmFist::TfrmFist(ui::Control& host)
     for (ui::Label* label : {&Label1, &Label2, &Label3, &Label4, &Label5}) label->Transparent = true;
     Label4.SetVisible(false);
     ui::Font link = PageFont();
-    link.color = ui::kClBlue;
-    link.underline = true;
+    link.Color = ui::kClBlue;
+    link.Underline = true;
     Label5.SetFont(link);
     Label5.SetCursor(ui::Cursor::Hand);
     Label5.SetVisible(false);
@@ -55,9 +55,9 @@ void TfrmFist::SetUp() {
 
 void TfrmFist::Label5Click() {
     ShellExecuteRequest request;
-    request.verb = "Open";
-    request.file = Label5.Caption();
-    request.show = kSwShowNormal;
+    request.Verb = "Open";
+    request.File = Label5.Caption();
+    request.Show = kSwShowNormal;
     OS().Shell().ShellExecuteEx(request);  // the browser's result is not examined
 }
 

@@ -55,8 +55,8 @@ std::string FillPlaceholders(const std::string& templateText, const std::string&
 
 ui::Font PageFont(int height, bool bold) {
     ui::Font font;
-    font.height = height;
-    font.bold = bold;
+    font.Height = height;
+    font.Bold = bold;
     return font;
 }
 
@@ -64,7 +64,7 @@ TitleBand MakeTitleBand(ui::Control& page, const std::string& imageName, int ima
                         const std::string& titleText, int titleLeft, int titleTop, const std::string& subtitleName,
                         const std::string& subtitleText, int subtitleLeft, int subtitleTop) {
     auto& image = ui::Make<ui::Image>(page, imageName);
-    image.SetBounds(0, 0, page.Bounds().width, imageHeight);
+    image.SetBounds(0, 0, page.Bounds().Width, imageHeight);
     image.SetAlign(ui::Align::Top);
     auto& title = MakeLabel(page, titleName, titleText, titleLeft, titleTop);
     title.SetFont(PageFont(12, true));

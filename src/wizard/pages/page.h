@@ -53,9 +53,9 @@ ui::Font PageFont(int height = 12, bool bold = false);
 // The title band of a page: a picture strip across the top, a bold title and
 // a plain subtitle drawn over it.
 struct TitleBand {
-    ui::Image& image;
-    ui::Label& title;
-    ui::Label& subtitle;
+    ui::Image& Image;
+    ui::Label& Title;
+    ui::Label& Subtitle;
 };
 TitleBand MakeTitleBand(ui::Control& page, const std::string& imageName, int imageHeight, const std::string& titleName,
                         const std::string& titleText, int titleLeft, int titleTop, const std::string& subtitleName,

@@ -36,26 +36,26 @@ const DocumentPageLayout kReadme = {
 }  // namespace
 
 TDocumentPage::TDocumentPage(ui::Control& host, const DocumentPageLayout& layout)
-    : TPage(host, layout.className, layout.group),
-      Band(MakeTitleBand(*this, layout.imageName, layout.imageHeight, layout.titleName, layout.titleText,
-                         layout.titleLeft, layout.titleTop, layout.subtitleName, layout.subtitleText,
-                         layout.subtitleLeft, layout.subtitleTop)),
-      Hint(MakeLabel(*this, layout.hintName, layout.hintText, layout.hintLeft, layout.hintTop, layout.hintWidth)),
-      Holder(ui::Make<ui::Panel>(*this, layout.panelName)),
+    : TPage(host, layout.ClassName, layout.Group),
+      Band(MakeTitleBand(*this, layout.ImageName, layout.ImageHeight, layout.TitleName, layout.TitleText,
+                         layout.TitleLeft, layout.TitleTop, layout.SubtitleName, layout.SubtitleText,
+                         layout.SubtitleLeft, layout.SubtitleTop)),
+      Hint(MakeLabel(*this, layout.HintName, layout.HintText, layout.HintLeft, layout.HintTop, layout.HintWidth)),
+      Holder(ui::Make<ui::Panel>(*this, layout.PanelName)),
       WebBrowser1(ui::Make<ui::HtmlView>(Holder, "WebBrowser1")),
-      Note(MakeLabel(*this, layout.noteName, layout.noteText, layout.noteLeft, layout.noteTop, layout.noteWidth,
-                     layout.noteHeight, true)),
-      documentKey_(layout.documentKey) {
-    SetBounds(0, 0, layout.width, layout.height);
-    Band.image.Stretch = true;
+      Note(MakeLabel(*this, layout.NoteName, layout.NoteText, layout.NoteLeft, layout.NoteTop, layout.NoteWidth,
+                     layout.NoteHeight, true)),
+      documentKey_(layout.DocumentKey) {
+    SetBounds(0, 0, layout.Width, layout.Height);
+    Band.Image.Stretch = true;
     // Fitted into the frame's page area, the viewer grows with the page and
     // the note keeps its distance to the bottom edge.
     Hint.AnchorRight = true;
-    Holder.SetBounds(layout.panelLeft, layout.panelTop, layout.panelWidth, layout.panelHeight);
+    Holder.SetBounds(layout.PanelLeft, layout.PanelTop, layout.PanelWidth, layout.PanelHeight);
     Holder.TabOrder = 0;
     Holder.AnchorRight = true;
     Holder.AnchorBottom = true;
-    WebBrowser1.SetBounds(0, 0, layout.panelWidth, layout.panelHeight);
+    WebBrowser1.SetBounds(0, 0, layout.PanelWidth, layout.PanelHeight);
     WebBrowser1.SetAlign(ui::Align::Client);
     Note.AnchorRight = true;
     Note.AnchorTop = false;
@@ -66,10 +66,10 @@ void TDocumentPage::SetUp() {
     for (TCompileData* item : Settings()) {
         if (KeyIs(*item, "标题图片")) {
             // The band takes the picture's own height, stretched to the page's width.
-            Band.image.LoadFromFile(item->Value);
-            if (const ui::Picture* picture = Band.image.GetPicture(); picture && picture->height > 0) {
-                const ui::Rect& b = Band.image.Bounds();
-                Band.image.SetBounds(b.left, b.top, b.width, picture->height);
+            Band.Image.LoadFromFile(item->Value);
+            if (const ui::Picture* picture = Band.Image.GetPicture(); picture && picture->Height > 0) {
+                const ui::Rect& b = Band.Image.Bounds();
+                Band.Image.SetBounds(b.Left, b.Top, b.Width, picture->Height);
             }
         } else if (KeyIs(*item, documentKey_)) {
             // An empty setting or a file that cannot be shown leaves the viewer

@@ -10,26 +10,26 @@ namespace setup {
 
 // What makes one of the two pages: its names, texts and places.
 struct DocumentPageLayout {
-    const char* className;
-    uint8_t group;
-    int width, height;  // the page's design size
-    const char* imageName;
-    int imageHeight;
-    const char* titleName;
-    const char* titleText;
-    int titleLeft, titleTop;
-    const char* subtitleName;
-    const char* subtitleText;
-    int subtitleLeft, subtitleTop;
-    const char* hintName;
-    const char* hintText;
-    int hintLeft, hintTop, hintWidth;
-    const char* panelName;
-    int panelLeft, panelTop, panelWidth, panelHeight;
-    const char* noteName;
-    const char* noteText;
-    int noteLeft, noteTop, noteWidth, noteHeight;
-    const char* documentKey;
+    const char* ClassName;
+    uint8_t Group;
+    int Width, Height;  // the page's design size
+    const char* ImageName;
+    int ImageHeight;
+    const char* TitleName;
+    const char* TitleText;
+    int TitleLeft, TitleTop;
+    const char* SubtitleName;
+    const char* SubtitleText;
+    int SubtitleLeft, SubtitleTop;
+    const char* HintName;
+    const char* HintText;
+    int HintLeft, HintTop, HintWidth;
+    const char* PanelName;
+    int PanelLeft, PanelTop, PanelWidth, PanelHeight;
+    const char* NoteName;
+    const char* NoteText;
+    int NoteLeft, NoteTop, NoteWidth, NoteHeight;
+    const char* DocumentKey;
 };
 
 class TDocumentPage : public TPage {

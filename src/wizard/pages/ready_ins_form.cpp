@@ -30,9 +30,9 @@ void TfrmReadyIns::SetCompile(TCompile* compile) {
 
 void TfrmReadyIns::SetUp() {
     for (TCompileData* item : Settings()) {
-        if (KeyIs(*item, "标题图片")) Band.image.LoadFromFile(item->Value);
+        if (KeyIs(*item, "标题图片")) Band.Image.LoadFromFile(item->Value);
     }
-    FillTemplate(Band.subtitle);
+    FillTemplate(Band.Subtitle);
 }
 
 void TfrmReadyIns::BuildSummary() {

@@ -23,7 +23,7 @@ TfrmSelComponent::TfrmSelComponent(ui::Control& host)
 
 void TfrmSelComponent::SetUp() {
     for (TCompileData* item : Settings()) {
-        if (KeyIs(*item, "标题图片")) Band.image.LoadFromFile(item->Value);
+        if (KeyIs(*item, "标题图片")) Band.Image.LoadFromFile(item->Value);
     }
     List_Component.SetChecked(List_Component.Add("主程序"), true);
     TCompile& model = *Compile();
@@ -39,7 +39,7 @@ int64_t TfrmSelComponent::RequiredSize() {
     int64_t total = 0;
     for (int row = 1; row < List_Component.Count(); ++row) {
         if (!List_Component.Checked(row)) continue;
-        total += static_cast<const TCompileCompData*>(List_Component.RowAt(row).data)->Size;
+        total += static_cast<const TCompileCompData*>(List_Component.RowAt(row).Data)->Size;
     }
     total += Compile()->Size;
     Compile()->InstallData.TotalSize = total;
@@ -55,7 +55,7 @@ void TfrmSelComponent::List_ComponentClickCheck(int) {
     std::vector<std::string>& list = Compile()->ComponentList;
     list.clear();
     for (int row = 1; row < List_Component.Count(); ++row) {
-        if (List_Component.Checked(row)) list.push_back(List_Component.RowAt(row).caption);
+        if (List_Component.Checked(row)) list.push_back(List_Component.RowAt(row).Caption);
     }
 }
 

@@ -46,7 +46,7 @@ TfrmSelectInstallDir::TfrmSelectInstallDir(ui::Control& host)
 void TfrmSelectInstallDir::SetUp() {
     for (TCompileData* item : Settings()) {
         if (KeyIs(*item, "标题图片")) {
-            Band.image.LoadFromFile(item->Value);
+            Band.Image.LoadFromFile(item->Value);
         } else if (KeyIs(*item, "默认安装路径")) {
             if (item->Value == " ") {
                 std::string own = OS().System().GetOwnExecutablePath();
@@ -61,9 +61,9 @@ void TfrmSelectInstallDir::SetUp() {
         } else if (KeyIs(*item, "搜索关键字") && !item->Value.empty()) {
             searchKeys_ = item->Value;
             const ui::Rect& e = Edit1.Bounds();
-            Edit1.SetBounds(e.left, e.top, 288, e.height);
+            Edit1.SetBounds(e.Left, e.Top, 288, e.Height);
             const ui::Rect& b = BitBtn1.Bounds();
-            BitBtn1.SetBounds(328, b.top, b.width, b.height);
+            BitBtn1.SetBounds(328, b.Top, b.Width, b.Height);
             BitBtn2.SetVisible(true);
         }
     }
@@ -171,9 +171,9 @@ std::string FindKeyFolder(const std::string& root, const std::vector<std::string
     // the walk visits entries in the same depth-first order as a recursive
     // one, with a stack on the heap.
     struct Open {
-        std::string folder;
-        std::vector<FolderEntry> entries;
-        size_t next = 0;
+        std::string Folder;
+        std::vector<FolderEntry> Entries;
+        size_t Next = 0;
     };
     auto list = [](const std::string& folder) {
         try {
@@ -186,22 +186,22 @@ std::string FindKeyFolder(const std::string& root, const std::vector<std::string
     stack.push_back(Open{root, list(root)});
     while (!stack.empty()) {
         Open& top = stack.back();
-        if (top.next >= top.entries.size()) {
+        if (top.Next >= top.Entries.size()) {
             stack.pop_back();
             continue;
         }
-        const FolderEntry& entry = top.entries[top.next++];
-        if (entry.name == "." || entry.name == "..") continue;
-        if (entry.attributes & kAttrDirectory) {
+        const FolderEntry& entry = top.Entries[top.Next++];
+        if (entry.Name == "." || entry.Name == "..") continue;
+        if (entry.Attributes & kAttrDirectory) {
             // A junction or symbolic link may lead back to a parent: not followed.
-            if (entry.attributes & kAttrReparsePoint) continue;
-            std::string sub = top.folder + "\\" + entry.name;
+            if (entry.Attributes & kAttrReparsePoint) continue;
+            std::string sub = top.Folder + "\\" + entry.Name;
             if (pump) pump();
             stack.push_back(Open{sub, list(sub)});
             continue;
         }
         for (const std::string& key : keys) {
-            if (EqualsNoCase(entry.name, key)) return top.folder;
+            if (EqualsNoCase(entry.Name, key)) return top.Folder;
         }
     }
     return "";

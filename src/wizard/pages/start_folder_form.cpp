@@ -37,7 +37,7 @@ TfrmStartFolder::TfrmStartFolder(ui::Control& host)
 void TfrmStartFolder::SetUp() {
     for (TCompileData* item : Settings()) {
         if (KeyIs(*item, "标题图片")) {
-            Band.image.LoadFromFile(item->Value);
+            Band.Image.LoadFromFile(item->Value);
         } else if (KeyIs(*item, "默认文件夹名称")) {
             Edit1.SetText(item->Value);
         } else if (KeyIs(*item, "允许用户修改文件夹名称") && !SwitchIsOn(item->Value)) {

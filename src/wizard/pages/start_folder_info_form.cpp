@@ -46,7 +46,7 @@ void TfrmStartFolderInfo::SetRoot(const std::string& folder) {
 void TfrmStartFolderInfo::ShellTreeView1Change() {
     ui::ShellTreeView::Node* node = ShellTreeView1.Selected();
     if (!node) return;
-    Edit1.SetText(Kind == tfkStart ? node->name : node->path);
+    Edit1.SetText(Kind == tfkStart ? node->Name : node->Path);
 }
 
 }  // namespace setup

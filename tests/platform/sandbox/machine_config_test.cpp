@@ -14,19 +14,19 @@ TEST(MachineConfigTest, ReadsEverySetting) {
                                      "[Drives]\nD=removable 5000\ne = cdrom\nF=missing\n"
                                      "[Answers]\n重新启动=yes\n*=cancel\n"),
                            "machine.ini");
-    EXPECT_EQ(c.osVersion, "5.1");
-    EXPECT_EQ(c.elevation, Elevation::Refuse);
-    EXPECT_EQ(c.user, "张三");
-    EXPECT_EQ(c.utcOffsetMinutes, -300);
-    EXPECT_EQ(c.drives.at('C').type, DriveType::Fixed);  // the default drive stays
-    EXPECT_EQ(c.drives.at('D').type, DriveType::Removable);
-    EXPECT_EQ(c.drives.at('D').freeBytes, 5000);
-    EXPECT_EQ(c.drives.at('E').type, DriveType::CdRom);
-    EXPECT_TRUE(c.drives.at('F').missing);
-    ASSERT_EQ(c.answers.size(), 2u);
-    EXPECT_EQ(c.answers[0].fragment, "重新启动");
-    EXPECT_EQ(c.answers[0].answer, kIdYes);
-    EXPECT_EQ(c.answers[1].answer, kIdCancel);
+    EXPECT_EQ(c.OsVersion, "5.1");
+    EXPECT_EQ(c.Elevation, Elevation::Refuse);
+    EXPECT_EQ(c.User, "张三");
+    EXPECT_EQ(c.UtcOffsetMinutes, -300);
+    EXPECT_EQ(c.Drives.at('C').Type, DriveType::Fixed);  // the default drive stays
+    EXPECT_EQ(c.Drives.at('D').Type, DriveType::Removable);
+    EXPECT_EQ(c.Drives.at('D').FreeBytes, 5000);
+    EXPECT_EQ(c.Drives.at('E').Type, DriveType::CdRom);
+    EXPECT_TRUE(c.Drives.at('F').Missing);
+    ASSERT_EQ(c.Answers.size(), 2u);
+    EXPECT_EQ(c.Answers[0].Fragment, "重新启动");
+    EXPECT_EQ(c.Answers[0].Answer, kIdYes);
+    EXPECT_EQ(c.Answers[1].Answer, kIdCancel);
 }
 
 struct BadIni {
@@ -69,8 +69,8 @@ TEST(MachineConfigTest, ReadsFaults) {
         GbkToUtf8("[Faults]\nDiskFull=d: 4096\nLocked=C:\\Program Files\\演示\\app.exe\nLocked=C:\\Busy\\*\n"
                   "ReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\nFailStart=regsvr32.exe\n"),
         "machine.ini");
-    const FaultConfig& f = c.faults;
-    EXPECT_EQ(f.writableBytes.at('D'), 4096);
+    const FaultConfig& f = c.Faults;
+    EXPECT_EQ(f.WritableBytes.at('D'), 4096);
     EXPECT_TRUE(IsLockedPath(f, "c:\\program files\\演示\\APP.EXE"));
     EXPECT_FALSE(IsLockedPath(f, "C:\\Program Files\\演示\\app.exe2"));
     EXPECT_TRUE(IsLockedPath(f, "C:\\Busy\\a\\b.txt"));
@@ -86,12 +86,12 @@ TEST(MachineConfigTest, ReadsFaults) {
 
 TEST(MachineConfigTest, VersionTextsBecomeVersionQueries) {
     EXPECT_FALSE(VersionFromText("0").has_value());
-    EXPECT_EQ(VersionFromText("2")->platformId, 1u);
-    EXPECT_EQ(VersionFromText("1")->platformId, 0u);
+    EXPECT_EQ(VersionFromText("2")->PlatformId, 1u);
+    EXPECT_EQ(VersionFromText("1")->PlatformId, 0u);
     std::optional<OsVersion> v = VersionFromText("10.0");
-    EXPECT_EQ(v->platformId, 2u);
-    EXPECT_EQ(v->major, 10u);
-    EXPECT_EQ(v->minor, 0u);
+    EXPECT_EQ(v->PlatformId, 2u);
+    EXPECT_EQ(v->Major, 10u);
+    EXPECT_EQ(v->Minor, 0u);
 }
 
 }  // namespace

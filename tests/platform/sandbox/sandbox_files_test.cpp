@@ -168,9 +168,9 @@ TEST_F(SandboxFilesTest, FoldersAndCopies) {
     EXPECT_TRUE(files.RemoveFolder("C:\\x\\y\\z"));
     std::vector<FolderEntry> entries = files.ListFolder("C:\\x\\y");
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "f.txt");
-    EXPECT_EQ(entries[0].size, 4);
-    EXPECT_EQ(entries[0].attributes, kAttrArchive);
+    EXPECT_EQ(entries[0].Name, "f.txt");
+    EXPECT_EQ(entries[0].Size, 4);
+    EXPECT_EQ(entries[0].Attributes, kAttrArchive);
     EXPECT_TRUE(files.CopyFileNoReplace("C:\\x\\y\\f.txt", "C:\\x\\copy.txt"));
     EXPECT_FALSE(files.CopyFileNoReplace("C:\\x\\y\\f.txt", "C:\\x\\COPY.txt"));
     EXPECT_EQ(Read("C:\\x\\copy.txt"), "data");

@@ -48,9 +48,9 @@ TEST_F(SandboxMachineTest, ProgramStartsAreRecordedNotRun) {
     EXPECT_TRUE(OS().Shell().CreateProcessHidden("\"C:\\Temp\\_deleteme.bat\""));
     int pumped = 0;
     ShellExecuteRequest request;
-    request.verb = "open";
-    request.file = "http://example.invalid/";
-    EXPECT_TRUE(OS().Shell().ShellExecuteAndWait(request, [&] { ++pumped; }).ok);
+    request.Verb = "open";
+    request.File = "http://example.invalid/";
+    EXPECT_TRUE(OS().Shell().ShellExecuteAndWait(request, [&] { ++pumped; }).Ok);
     EXPECT_EQ(pumped, 1);
     EXPECT_EQ(OS().Shell().WinExec("notepad.exe readme.txt", kSwShowNormal), 33u);
     EXPECT_TRUE(OS().Shell().RequestRestart());

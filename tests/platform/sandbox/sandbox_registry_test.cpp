@@ -25,9 +25,9 @@ TEST_F(SandboxRegistryTest, ValuesSurviveARestartAndNamesIgnoreCase) {
     EXPECT_EQ(again.ReadString(kHkeyLocalMachine, "software\\demo", ""), "default");
     std::optional<RegValue> count = again.ReadValue(kHkeyLocalMachine, "SOFTWARE\\Demo", "COUNT");
     ASSERT_TRUE(count);
-    EXPECT_EQ(count->type, kRegDword);
-    EXPECT_EQ(count->data, "\x78\x56\x34\x12");
-    EXPECT_EQ(again.ReadValue(kHkeyLocalMachine, "SOFTWARE\\Demo", "blob")->data, std::string("\x00\xFF", 2));
+    EXPECT_EQ(count->Type, kRegDword);
+    EXPECT_EQ(count->Data, "\x78\x56\x34\x12");
+    EXPECT_EQ(again.ReadValue(kHkeyLocalMachine, "SOFTWARE\\Demo", "blob")->Data, std::string("\x00\xFF", 2));
     EXPECT_FALSE(again.ReadString(kHkeyLocalMachine, "SOFTWARE\\Demo", "Count"));  // not a string
     EXPECT_TRUE(again.KeyExists(kHkeyLocalMachine, "SOFTWARE\\DEMO\\SUB"));
     EXPECT_EQ(again.ListSubKeys(kHkeyLocalMachine, "SOFTWARE\\Demo"), (std::vector<std::string>{"Sub"}));
@@ -84,7 +84,7 @@ TEST_F(SandboxRegistryTest, RegistryFileIsWrittenOnFlushAndAtTheEnd) {
     EXPECT_EQ(onDisk().find("\"n\"=dword:00000001"), std::string::npos);
     Reopen();
     EXPECT_NE(onDisk().find("\"n\"=dword:00000001"), std::string::npos);
-    EXPECT_EQ(OS().Registry().ReadValue(kHkeyLocalMachine, "SOFTWARE\\Later", "n")->data, std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(OS().Registry().ReadValue(kHkeyLocalMachine, "SOFTWARE\\Later", "n")->Data, std::string("\x01\0\0\0", 4));
 }
 
 // A registry file that does not parse names itself and its line.
@@ -135,12 +135,12 @@ TEST(RegTextTest, HexDataContinuesOverLines) {
         "00,00,00\n\"d\"=-\n[-HKLM\\Old]\n",
         false, "f.reg");
     ASSERT_EQ(ops.size(), 4u);
-    EXPECT_EQ(ops[1].kind, sandbox::RegOperation::SetValue);
-    EXPECT_EQ(ops[1].value.type, kRegMultiSz);
-    EXPECT_EQ(ops[1].value.data, std::string("A\0\0\0\0\0", 6));
-    EXPECT_EQ(ops[2].kind, sandbox::RegOperation::DeleteValue);
-    EXPECT_EQ(ops[3].kind, sandbox::RegOperation::DeleteKey);
-    EXPECT_EQ(ops[3].path, "Old");
+    EXPECT_EQ(ops[1].Kind, sandbox::RegOperation::SetValue);
+    EXPECT_EQ(ops[1].Value.Type, kRegMultiSz);
+    EXPECT_EQ(ops[1].Value.Data, std::string("A\0\0\0\0\0", 6));
+    EXPECT_EQ(ops[2].Kind, sandbox::RegOperation::DeleteValue);
+    EXPECT_EQ(ops[3].Kind, sandbox::RegOperation::DeleteKey);
+    EXPECT_EQ(ops[3].Path, "Old");
 }
 
 // A key that refuses writes keeps its subkeys and values as they are; a value
@@ -164,8 +164,8 @@ TEST_F(SandboxRegistryTest, ReadOnlyKeysAndRawValues) {
     EXPECT_TRUE(locked.WriteValue(kHkeyLocalMachine, "SOFTWARE\\Open", multi));
     std::optional<RegValue> back = locked.ReadValue(kHkeyLocalMachine, "SOFTWARE\\Open", "LIST");
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->type, kRegMultiSz);
-    EXPECT_EQ(back->data, multi.data);
+    EXPECT_EQ(back->Type, kRegMultiSz);
+    EXPECT_EQ(back->Data, multi.Data);
 }
 
 }  // namespace

@@ -33,12 +33,12 @@ TEST_F(SandboxShellTest, ShellLinkReadsBackThroughLnkinfo) {
     ASSERT_TRUE(OS().Files().CreateFolderTree("C:\\Program Files\\Demo"));
     Write("C:\\Program Files\\Demo\\demo.exe", "MZ program");
     ShellLink link;
-    link.path = "C:\\Program Files\\Demo\\demo.exe";
-    link.workingDirectory = "C:\\Program Files\\Demo";
-    link.arguments = "-x \"two words\"";
-    link.description = "The demo program";
-    link.iconPath = "C:\\Program Files\\Demo\\demo.ico";
-    link.iconIndex = 0;
+    link.Path = "C:\\Program Files\\Demo\\demo.exe";
+    link.WorkingDirectory = "C:\\Program Files\\Demo";
+    link.Arguments = "-x \"two words\"";
+    link.Description = "The demo program";
+    link.IconPath = "C:\\Program Files\\Demo\\demo.ico";
+    link.IconIndex = 0;
     std::string desktop = GetSpecialFolder(kCsidlDesktop);
     ASSERT_TRUE(OS().Shell().SaveShellLink(link, desktop + "\\Demo.lnk"));
 
@@ -64,9 +64,9 @@ TEST_F(SandboxShellTest, ShellLinkReadsBackThroughLnkinfo) {
 TEST_F(SandboxShellTest, ShellLinkKeepsChineseTextsAndFolderTargets) {
     ASSERT_TRUE(OS().Files().CreateFolderTree("C:\\演示程序"));
     ShellLink link;
-    link.path = "C:\\演示程序\\";
-    link.workingDirectory = "C:\\演示程序";
-    link.description = "打开文件夹";
+    link.Path = "C:\\演示程序\\";
+    link.WorkingDirectory = "C:\\演示程序";
+    link.Description = "打开文件夹";
     ASSERT_TRUE(OS().Shell().SaveShellLink(link, "C:\\链接.lnk"));
     std::optional<testing_lnk::LnkContents> c = testing_lnk::ReadLnk(ReadHostFile("C/\xE9\x93\xBE\xE6\x8E\xA5.lnk"));
     ASSERT_TRUE(c);
@@ -90,8 +90,8 @@ TEST_F(SandboxShellTest, RegeditImportsBothFileFormats) {
     ImportRegFile("C:\\u.reg");
     RegistryApi& reg = OS().Registry();
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "名称"), "值");
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "n")->data, std::string("\x10\0\0\0", 4));
-    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "e")->data,
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "n")->Data, std::string("\x10\0\0\0", 4));
+    EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "e")->Data,
               Utf16ToLeBytes(u"%PATH%") + std::string(2, '\0'));
     EXPECT_EQ(reg.ReadString(kHkeyCurrentUser, "Software\\U", ""), "中");
     std::vector<std::string> lines = EffectLines();

@@ -27,12 +27,12 @@ protected:
     void TearDown() override {
         FilesApi& files = OS().Files();
         for (const FolderEntry& e : files.ListFolder(folder_ + "\\sub")) {
-            files.SetAttributes(folder_ + "\\sub\\" + e.name, kAttrNormal);
-            files.DeleteFile(folder_ + "\\sub\\" + e.name);
+            files.SetAttributes(folder_ + "\\sub\\" + e.Name, kAttrNormal);
+            files.DeleteFile(folder_ + "\\sub\\" + e.Name);
         }
         for (const FolderEntry& e : files.ListFolder(folder_)) {
-            files.SetAttributes(folder_ + "\\" + e.name, kAttrNormal);
-            files.DeleteFile(folder_ + "\\" + e.name);
+            files.SetAttributes(folder_ + "\\" + e.Name, kAttrNormal);
+            files.DeleteFile(folder_ + "\\" + e.Name);
         }
         files.RemoveFolder(folder_ + "\\sub");
         files.RemoveFolder(folder_);
@@ -71,8 +71,8 @@ TEST_F(Win32PlatformTest, RegistryWriteReadAndDeleteWithSubkeys) {
     EXPECT_EQ(reg.ReadString(kHkeyCurrentUser, key, "名称"), "C:\\程序\\a.exe");
     std::optional<RegValue> n = reg.ReadValue(kHkeyCurrentUser, key, "N");
     ASSERT_TRUE(n);
-    EXPECT_EQ(n->type, kRegDword);
-    EXPECT_EQ(n->data, "\x98\xBA\xDC\xFE");
+    EXPECT_EQ(n->Type, kRegDword);
+    EXPECT_EQ(n->Data, "\x98\xBA\xDC\xFE");
     EXPECT_EQ(reg.ListValues(kHkeyCurrentUser, key).size(), 2u);
     EXPECT_EQ(reg.ListSubKeys(kHkeyCurrentUser, key), (std::vector<std::string>{"Sub"}));
     EXPECT_FALSE(reg.WriteString(kHkeyCurrentUser, key + "\\Missing", "x", "y"));
@@ -111,8 +111,8 @@ TEST_F(Win32PlatformTest, FilesAttributesAndTimes) {
     EXPECT_FALSE(files.CopyFileNoReplace(file, folder_ + "\\copy.txt"));
     std::vector<FolderEntry> entries = files.ListFolder(folder_ + "\\sub");
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "文件.txt");
-    EXPECT_EQ(entries[0].size, 5);
+    EXPECT_EQ(entries[0].Name, "文件.txt");
+    EXPECT_EQ(entries[0].Size, 5);
     EXPECT_FALSE(files.RemoveFolder(folder_ + "\\sub"));
     EXPECT_THROW(files.Open(folder_ + "\\missing.txt", OpenMode::Read), Error);
 }
@@ -143,11 +143,11 @@ TEST_F(Win32PlatformTest, ShellLinkWrittenAndReadBack) {
     std::string target = folder_ + "\\sub\\程序.exe";
     OS().Files().Open(target, OpenMode::Create)->WriteBytes("MZ");
     ShellLink link;
-    link.path = target;
-    link.workingDirectory = folder_ + "\\sub";
-    link.arguments = "-a \"b c\"";
-    link.description = "演示程序";
-    link.iconPath = target;
+    link.Path = target;
+    link.WorkingDirectory = folder_ + "\\sub";
+    link.Arguments = "-a \"b c\"";
+    link.Description = "演示程序";
+    link.IconPath = target;
     std::string linkFile = folder_ + "\\演示.lnk";
     ASSERT_TRUE(OS().Shell().SaveShellLink(link, linkFile));
     std::unique_ptr<Stream> s = OS().Files().Open(linkFile, OpenMode::Read);
@@ -188,8 +188,8 @@ TEST_F(Win32PlatformTest, RawRegistryValues) {
     EXPECT_TRUE(reg.WriteValue(kHkeyCurrentUser, "Software\\SetupTests", multi));
     std::optional<RegValue> back = reg.ReadValue(kHkeyCurrentUser, "Software\\SetupTests", "列表");
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->type, kRegMultiSz);
-    EXPECT_EQ(back->data, multi.data);
+    EXPECT_EQ(back->Type, kRegMultiSz);
+    EXPECT_EQ(back->Data, multi.Data);
 }
 
 }  // namespace

@@ -121,8 +121,8 @@ TEST_F(DocumentViewTest, HtmlFormatted) {
 // The bitmaps of the RTF an HTML document becomes show as pictures.
 TEST_F(DocumentViewTest, HtmlPicturesShow) {
     Document rtf;
-    rtf.kind = DocumentKind::Rtf;
-    rtf.source =
+    rtf.Kind = DocumentKind::Rtf;
+    rtf.Source =
         FormattedTextToRtf(LayoutHtml(Fixture("pictures.html")), [](const std::string&, PicturePixels& picture) {
             picture.Width = 2;
             picture.Height = 1;
@@ -153,7 +153,7 @@ TEST_F(DocumentViewTest, HtmlLocalPictures) {
     int decodable = 0;
     for (const char* name : {"logo.png", "photo.jpg", "logo.png"}) {
         std::shared_ptr<const Picture> picture = LoadPicture(folder + "\\" + name);
-        decodable += picture && !picture->pixels.empty() ? 1 : 0;
+        decodable += picture && !picture->Pixels.empty() ? 1 : 0;
     }
     EXPECT_EQ(Objects(), decodable);
     SetPlatform(nullptr);

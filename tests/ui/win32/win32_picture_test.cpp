@@ -123,13 +123,13 @@ TEST(DrawPictureTest, IconsAndMetafilesAreDrawnBySystem) {
 TEST(DrawPictureTest, BytesTheSystemRefusesDrawNothing) {
     Canvas canvas(8, 8);
     Picture bogus;
-    bogus.format = PictureFormat::Ico;
-    bogus.bytes = "not an icon";
+    bogus.Format = PictureFormat::Ico;
+    bogus.Bytes = "not an icon";
     DrawPicture(canvas.Dc(), RECT{0, 0, 8, 8}, bogus, true);
-    bogus.format = PictureFormat::Emf;
+    bogus.Format = PictureFormat::Emf;
     DrawPicture(canvas.Dc(), RECT{0, 0, 8, 8}, bogus, true);
-    bogus.format = PictureFormat::Png;  // no pixels
-    bogus.width = 5;
+    bogus.Format = PictureFormat::Png;  // no pixels
+    bogus.Width = 5;
     DrawPicture(canvas.Dc(), RECT{0, 0, 8, 8}, bogus, true);
     EXPECT_EQ(canvas.At(0, 0), kUntouched);
 }
