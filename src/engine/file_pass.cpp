@@ -67,23 +67,51 @@ std::string TemporaryNameFor(const std::string& target) {
     return temp;
 }
 
-// Writes the item's data under a temporary name and moves it over the target;
-// the earlier file stays whole until then, and a failure leaves no partial
-// file behind. Raises what went wrong.
+// Writes the item's data into a new file and sets its time through the same
+// handle; a failure removes what was written. Raises what went wrong.
+void WriteNewFile(ItemInflater& inflater, size_t index, const TCompileFileData& item, std::unique_ptr<Stream> out,
+                  const std::string& path) {
+    try {
+        inflater.WriteItem(index, *out);
+        SetLastWriteTimeOf(*out, path, item.FileTime);
+        out.reset();
+    } catch (const Error&) {
+        out.reset();
+        OS().Files().DeleteFile(path);
+        throw;
+    }
+}
+
+// Writes the item's data to the target. Where nothing has the target's name,
+// the data goes straight there: two calls by name for the whole file. Where
+// an earlier file has it, the data is written under a temporary name and
+// moved over the target, so the earlier file stays whole until then. A
+// failure leaves no partial file behind. Raises what went wrong.
 void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFileData& item, const std::string& target) {
     FilesApi& files = OS().Files();
+    std::optional<uint32_t> found = files.GetAttributes(target);
+    if (!found) {
+        std::unique_ptr<Stream> out;
+        try {
+            out = OpenFile(target, OpenMode::CreateNew);
+        } catch (const Error&) {
+            // Something took the name since it was looked at: it is replaced
+            // as an earlier file is.
+            found = files.GetAttributes(target);
+            if (!found) throw;
+        }
+        if (out) {
+            WriteNewFile(inflater, index, item, std::move(out), target);
+            return;
+        }
+    }
     std::string temp = TemporaryNameFor(target);
     try {
-        {
-            // One handle writes the content and sets the time.
-            std::unique_ptr<Stream> out = OpenFile(temp, OpenMode::Create);
-            inflater.WriteItem(index, *out);
-            SetLastWriteTimeOf(*out, temp, item.FileTime);
-        }
+        WriteNewFile(inflater, index, item, OpenFile(temp, OpenMode::CreateNew), temp);
         // Read-only, hidden or system files are replaced too; they keep their
         // attributes when the replacement fails. A folder of the target's name
         // is left to the move, which refuses it.
-        std::optional<uint32_t> found = files.GetAttributes(target);
+        found = files.GetAttributes(target);
         bool replacing = found && !(*found & kAttrDirectory);
         uint32_t previous = replacing ? *found : 0;
         if (replacing) files.SetAttributes(target, kAttrNormal);
