@@ -447,7 +447,22 @@ void EnsureCom() {
     comStarted = SUCCEEDED(CoInitialize(nullptr));
 }
 
-Win32Platform::Win32Platform() = default;
+namespace {
+
+DWORD WINAPI AskForDesktop(LPVOID) {
+    GetDesktopWindow();
+    return 0;
+}
+
+}  // namespace
+
+// The first call that needs the desktop waits until it exists; under Wine that
+// starts the desktop process, a few hundred milliseconds. Asking for it at once
+// on a thread of its own lets that wait overlap the reading and checking of
+// the package. Where the desktop exists the thread ends at once.
+Win32Platform::Win32Platform() {
+    if (HANDLE thread = CreateThread(nullptr, 0, AskForDesktop, nullptr, 0, nullptr)) CloseHandle(thread);
+}
 
 Win32Platform::~Win32Platform() {
     if (comStarted) CoUninitialize();
