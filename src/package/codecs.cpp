@@ -59,13 +59,27 @@ int ZlibLevel(TCompressLevelEnum level) {
     }
 }
 
-std::string CompressBlock(std::string_view input, TCompressLevelEnum level) {
-    libdeflate_compressor* compressor = CompressorFor(ZlibLevel(level));
+namespace {
+
+std::string CompressAtLevel(std::string_view input, int zlibLevel) {
+    libdeflate_compressor* compressor = CompressorFor(zlibLevel);
     std::string out(libdeflate_zlib_compress_bound(compressor, input.size()), '\0');
     size_t size = libdeflate_zlib_compress(compressor, input.data(), input.size(), out.data(), out.size());
     if (size == 0) ThrowCompressionError();
     out.resize(size);
     return out;
+}
+
+// The level of the chunked streams the programs write (the uninstall record):
+// zlib's smallest. Its compressor takes a few hundred KB; that of level 12
+// takes about 9 MB, more than the whole rest of the setup program, for a
+// record a few percent smaller.
+constexpr int kStreamLevel = 9;
+
+}  // namespace
+
+std::string CompressBlock(std::string_view input, TCompressLevelEnum level) {
+    return CompressAtLevel(input, ZlibLevel(level));
 }
 
 namespace {
@@ -116,7 +130,7 @@ void CompressStream(Stream& source, Stream& target) {
     while (source.Position() < size) {
         size_t n = source.Read(block.data(), block.size());
         if (n == 0) break;
-        std::string compressed = CompressBlock(std::string_view(block.data(), n), cplPress);
+        std::string compressed = CompressAtLevel(std::string_view(block.data(), n), kStreamLevel);
         target.WriteU32(static_cast<uint32_t>(compressed.size()));
         target.WriteBytes(compressed);
     }

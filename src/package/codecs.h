@@ -31,8 +31,9 @@ std::string CompressBlock(std::string_view input, TCompressLevelEnum level);
 // inflation stops there, so a small block cannot claim unbounded memory.
 std::string DecompressBlock(std::string_view input, size_t maxOutput = SIZE_MAX);
 
-// Writes the whole source (from position 0) as a chunked stream at cplPress to
-// the target's current position. An empty source writes nothing.
+// Writes the whole source (from position 0) as a chunked stream at cplPress,
+// zlib's own smallest level (9; header 78 DA), to the target's current
+// position. An empty source writes nothing.
 void CompressStream(Stream& source, Stream& target);
 // Decodes the whole source (from position 0) as a chunked stream, appends the
 // content to the target and rewinds the target. A chunk length running past
