@@ -266,13 +266,7 @@ TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     project_->RegFolderList = {"目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示\\空键\\下一级"};
     auto value = [&](const std::string& key, const std::string& name, const std::string& data, uint8_t type,
                      const std::string& os = "") {
-        auto r = std::make_unique<TRegInfoData>();
-        r->Key = key;
-        r->ValueName = name;
-        r->Data = data;
-        r->ValueType = type;
-        r->TargetOs = os;
-        project_->RegList.push_back(std::move(r));
+        testing_package::AddRegValue(*project_, key, name, data, type, os);
     };
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "[安装目录]\\bin\\a.exe", 0);
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "Win", "[Windows]\\x", 0);

@@ -49,6 +49,18 @@ inline TCompileFileData& AddItem(TCompile& project, uint8_t kind, const std::str
     return *project.FileList.back();
 }
 
+inline TRegInfoData& AddRegValue(TCompile& project, const std::string& key, const std::string& name,
+                                 const std::string& data, uint8_t type = 0, const std::string& targetOs = "") {
+    auto value = std::make_unique<TRegInfoData>();
+    value->Key = key;
+    value->ValueName = name;
+    value->Data = data;
+    value->ValueType = type;
+    value->TargetOs = targetOs;
+    project.RegList.push_back(std::move(value));
+    return *project.RegList.back();
+}
+
 inline TCompileData& AddSetting(TCompile& project, uint8_t group, const std::string& key, const std::string& value) {
     auto item = std::make_unique<TCompileData>();
     item->Key = key;

@@ -307,12 +307,7 @@ TEST_F(InstallSafetyTest, ItemsBreakingTheRulesAreLeftOutAndListed) {
     AddItem(*project_, fkFile, "readme.txt", "D:\\other\\README.TXT", "目标计算机\\Program Files\\");
     data_.push_back("a second readme on the same path");
     auto value = [&](const std::string& key, const std::string& name, const std::string& data, uint8_t type) {
-        auto v = std::make_unique<TRegInfoData>();
-        v->Key = key;
-        v->ValueName = name;
-        v->Data = data;
-        v->ValueType = type;
-        project_->RegList.push_back(std::move(v));
+        testing_package::AddRegValue(*project_, key, name, data, type);
     };
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "[安装目录]", 0);
     value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Bare", "Bare", "x", 0);
