@@ -82,28 +82,25 @@ void WriteNewFile(ItemInflater& inflater, size_t index, const TCompileFileData& 
     }
 }
 
-// Writes the item's data to the target. Where nothing has the target's name,
-// the data goes straight there: two calls by name for the whole file. Where
-// an earlier file has it, the data is written under a temporary name and
+// Writes the item's data to the target. The file is first created new at
+// the target's name: where nothing has the name, that one call by name (and
+// the handle it gives) is the whole work. Where an earlier file has it, the
+// creation is refused; the data is then written under a temporary name and
 // moved over the target, so the earlier file stays whole until then. A
 // failure leaves no partial file behind. Raises what went wrong.
 void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFileData& item, const std::string& target) {
     FilesApi& files = OS().Files();
-    std::optional<uint32_t> found = files.GetAttributes(target);
-    if (!found) {
-        std::unique_ptr<Stream> out;
-        try {
-            out = OpenFile(target, OpenMode::CreateNew);
-        } catch (const Error&) {
-            // Something took the name since it was looked at: it is replaced
-            // as an earlier file is.
-            found = files.GetAttributes(target);
-            if (!found) throw;
-        }
-        if (out) {
-            WriteNewFile(inflater, index, item, std::move(out), target);
-            return;
-        }
+    std::unique_ptr<Stream> out;
+    try {
+        out = OpenFile(target, OpenMode::CreateNew);
+    } catch (const Error&) {
+        // Refused for a reason other than the name being taken (no such
+        // folder, no access): that is the failure to report.
+        if (!files.GetAttributes(target)) throw;
+    }
+    if (out) {
+        WriteNewFile(inflater, index, item, std::move(out), target);
+        return;
     }
     std::string temp = TemporaryNameFor(target);
     try {
@@ -111,7 +108,7 @@ void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFile
         // Read-only, hidden or system files are replaced too; they keep their
         // attributes when the replacement fails. A folder of the target's name
         // is left to the move, which refuses it.
-        found = files.GetAttributes(target);
+        std::optional<uint32_t> found = files.GetAttributes(target);
         bool replacing = found && !(*found & kAttrDirectory);
         uint32_t previous = replacing ? *found : 0;
         if (replacing) files.SetAttributes(target, kAttrNormal);
