@@ -33,6 +33,12 @@ public:
 void SetBackend(Backend* backend);
 Backend* ActiveBackend();
 
+// Lets the backend lay documents out in document views. A view calls it when
+// it loads a document, so that a program whose windows never show one (the
+// uninstaller) leaves the document layout, and the picture decoders it
+// needs, out of its file.
+void EnableDocumentViews();
+
 // The application object: title and message pump.
 class Application {
 public:

@@ -291,21 +291,9 @@ std::string Image::Describe() const {
     return line + (Stretch ? " stretched" : "");
 }
 
-void Image::LoadFromFile(const std::string& path) {
-    file_ = path;
-    picture_ = path.empty() ? nullptr : LoadPicture(path);
-    Changed();
-}
-
 void Image::SetPicture(std::shared_ptr<const Picture> picture, const std::string& name) {
     file_ = name;
     picture_ = std::move(picture);
-    Changed();
-}
-
-void Image::LoadFromFileByContent(const std::string& path) {
-    file_ = path;
-    picture_ = path.empty() ? nullptr : LoadPictureByContent(path);
     Changed();
 }
 
@@ -435,12 +423,6 @@ std::string HtmlView::Describe() const {
     // The first lines, as a user sees them before scrolling.
     for (size_t i = 0; i < document_->Lines.size() && i < 8; ++i) line += "\n    | " + document_->Lines[i];
     return line;
-}
-
-void HtmlView::LoadFromFile(const std::string& path) {
-    file_ = path;
-    document_ = path.empty() ? nullptr : LoadDocument(path);
-    Changed();
 }
 
 MediaPlayer::~MediaPlayer() { Close(); }

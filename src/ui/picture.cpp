@@ -37,24 +37,6 @@ std::optional<PictureFormat> PictureFormatOf(const std::string& path) {
     return std::nullopt;
 }
 
-const char* PictureFormatName(PictureFormat format) {
-    switch (format) {
-        case PictureFormat::Bmp:
-            return "BMP";
-        case PictureFormat::Ico:
-            return "ICO";
-        case PictureFormat::Wmf:
-            return "WMF";
-        case PictureFormat::Emf:
-            return "EMF";
-        case PictureFormat::Jpeg:
-            return "JPEG";
-        case PictureFormat::Png:
-            return "PNG";
-    }
-    return "?";
-}
-
 void CheckPictureBounds(int64_t width, int64_t height, const char* formatName) {
     if (width <= 0 || height <= 0) {
         ThrowDamaged(std::string("The ") + formatName + " picture has no pixels");

@@ -33,8 +33,25 @@ struct Picture {
 // to ASCII case; no value for any other extension.
 std::optional<PictureFormat> PictureFormatOf(const std::string& path);
 
-// The name of the format as transcripts show it ("PNG", "JPEG", ...).
-const char* PictureFormatName(PictureFormat format);
+// The name of the format as transcripts show it ("PNG", "JPEG", ...). Inline:
+// the toolkit names formats without linking the decoders.
+inline const char* PictureFormatName(PictureFormat format) {
+    switch (format) {
+        case PictureFormat::Bmp:
+            return "BMP";
+        case PictureFormat::Ico:
+            return "ICO";
+        case PictureFormat::Wmf:
+            return "WMF";
+        case PictureFormat::Emf:
+            return "EMF";
+        case PictureFormat::Jpeg:
+            return "JPEG";
+        case PictureFormat::Png:
+            return "PNG";
+    }
+    return "?";
+}
 
 // Decodes the bytes as the format. Raises a Damaged error when the content is
 // not of that format or is damaged, and when the picture exceeds the bounds

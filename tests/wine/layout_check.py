@@ -10,7 +10,9 @@ then one line per control: NAME KIND LEFT TOP WIDTH HEIGHT visible|hidden
 enabled|disabled "TEXT", bounds relative to the form's client area. The last
 block of the page is checked: every control of the page's table (and of the
 frame around it) must be there at its place and size; a control marked
-optional may be hidden, since the project decides whether it shows.
+optional may be hidden, since the project decides whether it shows. A
+document view's TEXT is the start of what its window shows: the views of the
+agreement and readme pages must show some.
 """
 import sys
 
@@ -123,6 +125,9 @@ PAGES = {
 }
 
 
+# Controls whose window must show text when they are visible.
+SHOWS_TEXT = {"TfrmProtocol.WebBrowser1", "TfrmSoftExplaion.WebBrowser1"}
+
 # Dialogs checked as a whole: the folder picker.
 FORMS = {
     "TfrmStartFolderInfo": [
@@ -159,10 +164,11 @@ def main():
         return 1
     controls = {}
     for line in block:
-        head, _, _ = line.partition(' "')
+        head, _, text = line.partition(' "')
         words = head.split()
         if len(words) >= 8:
-            controls[words[0]] = (int(words[2]), int(words[3]), int(words[4]), int(words[5]), words[6])
+            controls[words[0]] = (int(words[2]), int(words[3]), int(words[4]), int(words[5]), words[6],
+                                  text.rstrip('"').strip())
     faults = []
     if page in FORMS:
         expected = FORMS[page]
@@ -179,6 +185,8 @@ def main():
             if not optional:
                 faults.append(f"{name} is hidden")
             continue
+        if name in SHOWS_TEXT and not got[5]:
+            faults.append(f"{name} shows no text")
         want = (left, top, width, height)
         for label, w, g in zip(("left", "top", "width", "height"), want, got[:4]):
             if w is not None and w != g:

@@ -383,4 +383,7 @@ void HeadlessBackend::ProcessMessages() {
     }
 }
 
+// The transcript describes documents from the views themselves.
+void EnableDocumentViews() {}
+
 }  // namespace setup::ui

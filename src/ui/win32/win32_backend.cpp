@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/win32/dll_hardening.h"
 #include "ui/document.h"
 #include "ui/win32/win32_document_view.h"
@@ -560,6 +561,20 @@ void WriteLayout(Form& form, const std::string& note) {
         std::string text = control->Caption();
         if (auto* edit = dynamic_cast<Edit*>(control)) text = edit->Text();
         if (auto* memo = dynamic_cast<Memo*>(control)) text = memo->Text();
+        // A document view: the start of what its window shows.
+        if (dynamic_cast<HtmlView*>(control) && control->Peer) {
+            wchar_t shown[41] = {};
+            int got = GetWindowTextW(Peer(*control), shown, 41);
+            // Characters GBK cannot spell are left out: the check looks only
+            // for text.
+            text.clear();
+            for (int i = 0; i < got; ++i) {
+                try {
+                    text += Narrow(std::wstring(1, shown[i]));
+                } catch (const Error&) {
+                }
+            }
+        }
         for (char& c : text) {
             if (c == '\r' || c == '\n' || c == '\t') c = ' ';
         }
@@ -812,7 +827,8 @@ void Win32Backend::Update(Control& control) {
         const Document* document = view->GetDocument();
         auto it = shownDocuments.find(hwnd);
         if (it == shownDocuments.end() || it->second != document) {
-            ShowDocument(hwnd, document);
+            // Set whenever a document was loaded; nothing to clear otherwise.
+            if (DocumentLayout) DocumentLayout(hwnd, document);
             shownDocuments[hwnd] = document;
         }
     }

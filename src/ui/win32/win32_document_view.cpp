@@ -1,5 +1,6 @@
 // The rich-edit viewer of documents: streams text (UTF-16) or RTF into the
-// system's control.
+// system's control. Its window is made in win32_document_window.cpp, so that
+// a program that never shows a document links none of this.
 #include "ui/win32/win32_document_view.h"
 
 #include <richedit.h>
@@ -13,23 +14,13 @@
 #include "platform/os.h"
 #include "platform/stream.h"
 #include "platform/text.h"
-#include "platform/win32/dll_hardening.h"
+#include "ui/backend.h"
 #include "ui/document_format.h"
 #include "ui/picture.h"
 
 namespace setup::ui {
 
 namespace {
-
-// The class of the newest rich-edit control the system has, or null.
-const wchar_t* RichEditClass() {
-    static const wchar_t* const name = []() -> const wchar_t* {
-        if (win32::LoadSystemLibrary(L"msftedit.dll")) return L"RICHEDIT50W";
-        if (win32::LoadSystemLibrary(L"riched20.dll")) return L"RichEdit20W";
-        return nullptr;
-    }();
-    return name;
-}
 
 struct StreamSource {
     const std::string* Bytes;
@@ -108,25 +99,6 @@ std::string RichEditContent(const Document& document, WPARAM& format) {
 
 }  // namespace
 
-HWND CreateDocumentView(HWND parent, const RECT& bounds, HFONT font) {
-    const wchar_t* richEdit = RichEditClass();
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL |
-                  ES_DISABLENOSCROLL;
-    HWND view = CreateWindowExW(WS_EX_CLIENTEDGE, richEdit ? richEdit : L"EDIT", L"", style, bounds.left, bounds.top,
-                                bounds.right - bounds.left, bounds.bottom - bounds.top, parent, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
-    if (!view) return nullptr;
-    if (font) SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (richEdit) {
-        // A read-only rich edit keeps the window colour of a document, and
-        // turns nothing it shows into a clickable address.
-        SendMessageW(view, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
-        SendMessageW(view, EM_AUTOURLDETECT, FALSE, 0);
-        SendMessageW(view, EM_SETEVENTMASK, 0, 0);
-    }
-    return view;
-}
-
 void ShowDocument(HWND view, const Document* document) {
     if (!view) return;
     SendMessageW(view, WM_SETREDRAW, FALSE, 0);
@@ -153,5 +125,7 @@ void ShowDocument(HWND view, const Document* document) {
     SendMessageW(view, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(view, nullptr, TRUE);
 }
+
+void EnableDocumentViews() { DocumentLayout = ShowDocument; }
 
 }  // namespace setup::ui

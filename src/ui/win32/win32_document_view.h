@@ -20,4 +20,9 @@ HWND CreateDocumentView(HWND parent, const RECT& bounds, HFONT font);
 // its start. A document the control cannot take leaves the viewer empty.
 void ShowDocument(HWND view, const Document* document);
 
+// ShowDocument once EnableDocumentViews (ui/backend.h) has run, else null:
+// the backend reaches the layout only through this, so that a program that
+// never loads a document leaves it and its decoders out of its file.
+extern void (*DocumentLayout)(HWND view, const Document* document);
+
 }  // namespace setup::ui
