@@ -3,7 +3,7 @@
 # makensis with zlib, not solid) under Wine, as a user would measure it on one
 # machine in one run.
 #
-#   bench/peer.sh [--full] [--rounds N] [--arch win64|win32] [--build DIR] [--out DIR]
+#   bench/peer.sh [--full] [--rounds N] [--arch win64|win32] [--build DIR] [--out DIR] [--disk]
 #
 # Three payloads: generated text files of 0.2-8 KB, real binaries taken from
 # the host, and one 3-byte file (start-up and end). Each payload is packed by
@@ -13,6 +13,12 @@
 # alternating, for N rounds. Prints the medians and ratios of install time and
 # package size. The machine may be busy with other work: only the ratios of
 # one run mean anything.
+#
+# The Wine prefix of each install lies in memory (/dev/shm) where there is
+# room: a prefix is 0.7-1.3 GB, and copying it to a virtual disk before every
+# install left the disk busy writing back while the next install was timed,
+# which added seconds to single runs at random. --disk keeps the prefixes on disk
+# (under --out); either way the copy is flushed before the clock starts.
 #
 # The default run is short (500 text files, about 24 MiB of binaries, 3
 # rounds); --full uses the sizes of the issue (5,000 files, 172 MiB).
@@ -28,6 +34,7 @@ rounds=3
 arch=win64
 win_build=""
 out=""
+on_disk=0
 while [ $# -gt 0 ]; do
     case "$1" in
     --full) full=1 ;;
@@ -35,7 +42,8 @@ while [ $# -gt 0 ]; do
     --arch) arch=$2; shift ;;
     --build) win_build=$2; shift ;;
     --out) out=$2; shift ;;
-    -h | --help) sed -n '2,21p' "$0"; exit 0 ;;
+    --disk) on_disk=1 ;;
+    -h | --help) sed -n '2,28p' "$0"; exit 0 ;;
     *) echo "peer.sh: unknown argument $1" >&2; exit 2 ;;
     esac
     shift
@@ -73,8 +81,13 @@ display=:$((110 + RANDOM % 40))
 Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb=$!
 wm=""
+run_root=$out
+if [ "$on_disk" = 0 ] && [ -d /dev/shm ] && [ "$(df -Pk /dev/shm | awk 'NR == 2 {print $4}')" -gt $((4 * 1024 * 1024)) ]; then
+    run_root=$(mktemp -d /dev/shm/peer-bench.XXXXXX)
+fi
 cleanup() {
     wineserver -k 2>/dev/null || true
+    [ "$run_root" = "$out" ] || rm -rf "$run_root"
     [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
     kill "$xvfb" 2>/dev/null || true
 }
@@ -177,12 +190,13 @@ now() { date +%s.%N; }
 time_install() {  # PACKAGE ARGS...
     local package=$1
     shift
-    local prefix=$out/run-prefix
+    local prefix=$run_root/run-prefix
     rm -rf "$prefix"
     cp -a "$template" "$prefix"
     cp "$package" "$prefix/drive_c/package.exe"
     export WINEPREFIX=$prefix
     "$wine" cmd /c exit >/dev/null 2>&1 || true
+    sync
     local start end
     start=$(now)
     "$wine" 'C:\package.exe' "$@" >/dev/null 2>&1 || true
@@ -203,7 +217,8 @@ bare_process() {
 
 results=$out/results.txt
 : >"$results"
-echo "peer.sh: $arch, $rounds rounds, $text_count text files, $((binary_bytes / 1048576)) MiB of binaries" >&2
+echo "peer.sh: $arch, $rounds rounds, $text_count text files, $((binary_bytes / 1048576)) MiB of binaries," \
+    "prefixes in $run_root" >&2
 for round in $(seq 1 "$rounds"); do
     for payload in text binaries one; do
         echo "ours $payload $(time_install "$packages/ours-$payload.exe" /S)" >>"$results"
@@ -224,17 +239,25 @@ def med(who, payload):
     return statistics.median(times[(who, payload)])
 def tree_size(path):
     return sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(path) for f in fs)
-print("| Payload | ours | NSIS | ours / NSIS |")
-print("|---|---|---|---|")
+# Each round runs ours and the peer back to back, so the ratio within a
+# round shares the machine's state; its median is the steadier figure when
+# the machine's speed drifts during the run.
+order = [line.split() for line in open(results)]
+def paired(payload):
+    ours = [float(t) for who, p, t in order if who == "ours" and p == payload]
+    peer = [float(t) for who, p, t in order if who == "nsis" and p == payload]
+    return statistics.median(o / n for o, n in zip(ours, peer))
+print("| Payload | ours | NSIS | ours / NSIS | paired |")
+print("|---|---|---|---|---|")
 names = {"text": "text files", "binaries": "binaries", "one": "one 3-byte file"}
 for payload in ("text", "binaries", "one"):
     count = sum(len(fs) for _, _, fs in os.walk(os.path.join(payloads, payload)))
     label = "%s: %d files, %.1f MiB" % (names[payload], count, tree_size(os.path.join(payloads, payload)) / 1048576)
     o, n = med("ours", payload), med("nsis", payload)
-    print("| install, %s | %.2f s | %.2f s | %.2f |" % (label, o, n, o / n))
-print("| a bare Wine process | %.2f s | | |" % med("bare", "one"))
+    print("| install, %s | %.2f s | %.2f s | %.2f | %.2f |" % (label, o, n, o / n, paired(payload)))
+print("| a bare Wine process | %.2f s | | | |" % med("bare", "one"))
 for payload in ("text", "binaries", "one"):
     o = os.path.getsize(os.path.join(packages, "ours-%s.exe" % payload))
     n = os.path.getsize(os.path.join(packages, "nsis-%s.exe" % payload))
-    print("| package size, %s | %.2f MiB | %.2f MiB | %.2f |" % (names[payload], o / 1048576, n / 1048576, o / n))
+    print("| package size, %s | %.2f MiB | %.2f MiB | %.2f | |" % (names[payload], o / 1048576, n / 1048576, o / n))
 EOF
