@@ -105,17 +105,16 @@ void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFile
     std::string temp = TemporaryNameFor(target);
     try {
         WriteNewFile(inflater, index, item, OpenFile(temp, OpenMode::CreateNew), temp);
-        // Read-only, hidden or system files are replaced too; they keep their
-        // attributes when the replacement fails. A folder of the target's name
-        // is left to the move, which refuses it.
+        // Read-only, hidden or system files are replaced too: they are made
+        // plain first, and keep their attributes when the replacement fails.
+        // A folder of the target's name is left to the move, which refuses it.
         std::optional<uint32_t> found = files.GetAttributes(target);
-        bool replacing = found && !(*found & kAttrDirectory);
-        uint32_t previous = replacing ? *found : 0;
-        if (replacing) files.SetAttributes(target, kAttrNormal);
+        bool unplain = found && !(*found & kAttrDirectory) && (*found & (kAttrReadOnly | kAttrHidden | kAttrSystem));
+        if (unplain) files.SetAttributes(target, kAttrNormal);
         try {
             files.MoveFile(temp, target, MoveMode::ReplaceExisting);
         } catch (const Error&) {
-            if (replacing) files.SetAttributes(target, previous);
+            if (unplain) files.SetAttributes(target, *found);
             throw;
         }
     } catch (const Error&) {

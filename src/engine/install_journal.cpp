@@ -35,9 +35,8 @@ bool InstallJournal::CreatedByRun(const std::string& path) const {
 void InstallJournal::MoveAside(const std::string& path) {
     FilesApi& files = inner_.Files();
     std::string backup = path + ".~bak";
-    for (int n = 2; files.FileExists(backup) || files.FolderExists(backup); ++n) {
-        backup = path + ".~bak" + std::to_string(n);
-    }
+    // A file or a folder of that name: one query answers both.
+    for (int n = 2; files.GetAttributes(backup); ++n) backup = path + ".~bak" + std::to_string(n);
     files.MoveFile(path, backup, MoveMode::NoReplace);
     Note(Entry{Kind::FileMovedAside, path, backup});
 }
@@ -112,11 +111,12 @@ void InstallJournal::JournalFiles::MoveFile(const std::string& from, const std::
     FilesApi& files = j_.inner_.Files();
     bool fromCreated = j_.CreatedByRun(from);
     bool movedAside = false;
-    if (mode == MoveMode::ReplaceExisting && files.FileExists(to) && !j_.CreatedByRun(to)) {
+    std::optional<uint32_t> attributes;
+    if (mode == MoveMode::ReplaceExisting && !j_.CreatedByRun(to)) attributes = files.GetAttributes(to);
+    if (attributes && !(*attributes & kAttrDirectory)) {
         // The replaced file is kept under a backup name until the run ends.
         // A read-only target refuses the replacement, as the system would.
-        std::optional<uint32_t> attributes = files.GetAttributes(to);
-        if (attributes && (*attributes & kAttrReadOnly)) {
+        if (*attributes & kAttrReadOnly) {
             ThrowOsError("Cannot move the file " + from + " to " + to + ": access denied");
         }
         j_.MoveAside(to);
@@ -363,9 +363,11 @@ std::vector<std::string> InstallJournal::Rollback() {
 void InstallJournal::Commit() {
     FilesApi& files = inner_.Files();
     for (const Entry& e : entries_) {
-        if (e.Kind != Kind::FileMovedAside || !files.FileExists(e.Backup)) continue;
-        // A backup that cannot be deleted (still in use) is left behind; the
-        // installation itself is complete.
+        if (e.Kind != Kind::FileMovedAside || files.DeleteFile(e.Backup)) continue;
+        // A read-only backup is made plain first. A backup that cannot be
+        // deleted (still in use) is left behind; the installation itself is
+        // complete.
+        if (!files.FileExists(e.Backup)) continue;
         files.SetAttributes(e.Backup, kAttrNormal);
         files.DeleteFile(e.Backup);
     }

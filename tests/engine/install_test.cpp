@@ -195,6 +195,11 @@ TEST_F(InstallTest, OverwriteRules) {
     Run();
     EXPECT_EQ(Read(kDir + "\\ro.dll"), "new");
     EXPECT_EQ(*OS().Files().GetAttributes(kDir + "\\ro.dll"), kAttrArchive);
+    // The read-only, hidden earlier file was kept aside until the end and is
+    // gone then; no temporary name is left either.
+    for (const FolderEntry& entry : OS().Files().ListFolder(kDir)) {
+        EXPECT_EQ(entry.Name.find(".~"), std::string::npos) << entry.Name;
+    }
     EXPECT_EQ(Read(kDir + "\\keep.cfg"), "mine");
     EXPECT_EQ(*OS().Files().GetAttributes(kDir + "\\keep.cfg"), kAttrReadOnly);
     EXPECT_EQ(Read(kDir + "\\twice.txt"), "first");

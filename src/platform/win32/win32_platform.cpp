@@ -265,7 +265,7 @@ void Win32Files::MoveFile(const std::string& from, const std::string& to, MoveMo
     DWORD flags = mode == MoveMode::ReplaceExisting ? MOVEFILE_REPLACE_EXISTING : 0;
     // Windows refuses to replace a read-only file; not every implementation of
     // the call does, so the rule is applied here for all of them.
-    DWORD target = GetFileAttributesW(Wide(to).c_str());
+    DWORD target = mode == MoveMode::ReplaceExisting ? GetFileAttributesW(Wide(to).c_str()) : INVALID_FILE_ATTRIBUTES;
     if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY)) {
         ThrowOsError("Cannot move the file " + from + " to " + to + ": " + SystemMessage(ERROR_ACCESS_DENIED));
     }
