@@ -433,6 +433,7 @@ std::vector<RegValue> Win32Registry::ListValues(uint32_t root, const std::string
 // ---- dialogs -----------------------------------------------------------------
 
 int Win32Dialogs::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
+    AwaitDesktop();
     return MessageBoxW(GetActiveWindow(), Wide(text).c_str(), Wide(caption).c_str(), flags);
 }
 
@@ -444,6 +445,7 @@ bool comStarted = false;
 
 void EnsureCom() {
     if (comStarted) return;
+    AwaitDesktop();  // COM's first call makes a hidden window
     comStarted = SUCCEEDED(CoInitialize(nullptr));
 }
 
@@ -454,14 +456,26 @@ DWORD WINAPI AskForDesktop(LPVOID) {
     return 0;
 }
 
+HANDLE desktopThread = nullptr;
+
 }  // namespace
 
 // The first call that needs the desktop waits until it exists; under Wine that
 // starts the desktop process, a few hundred milliseconds. Asking for it at once
 // on a thread of its own lets that wait overlap the reading and checking of
 // the package. Where the desktop exists the thread ends at once.
-Win32Platform::Win32Platform() {
-    if (HANDLE thread = CreateThread(nullptr, 0, AskForDesktop, nullptr, 0, nullptr)) CloseHandle(thread);
+Win32Platform::Win32Platform() { desktopThread = CreateThread(nullptr, 0, AskForDesktop, nullptr, 0, nullptr); }
+
+// A second thread that needs the desktop while it is being started starts it
+// again under Wine (a second desktop process, which then finds the first and
+// ends, at the cost of a full process start). So the main thread waits for the
+// asking thread before its own first need. The wait is bounded: if the desktop
+// does not come, the caller asks for it itself, as without the thread.
+void AwaitDesktop() {
+    if (!desktopThread) return;
+    WaitForSingleObject(desktopThread, 10000);
+    CloseHandle(desktopThread);
+    desktopThread = nullptr;
 }
 
 Win32Platform::~Win32Platform() {

@@ -95,6 +95,11 @@ public:
 // which an unattended run that needs no COM must not have.
 void EnsureCom();
 
+// Waits (boundedly) until the desktop that the platform asked for at start
+// exists. Call on the main thread before its first call that needs the
+// desktop: a window, a message box, COM.
+void AwaitDesktop();
+
 class Win32Platform : public Platform {
 public:
     Win32Platform();

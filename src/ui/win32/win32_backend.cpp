@@ -13,6 +13,7 @@
 
 #include "platform/errors.h"
 #include "platform/win32/dll_hardening.h"
+#include "platform/win32/win32_platform.h"
 #include "ui/document.h"
 #include "ui/win32/win32_document_view.h"
 #include "ui/win32/win32_picture.h"
@@ -603,6 +604,7 @@ void PrepareWindowClasses() {
     static bool prepared = false;
     if (prepared) return;
     prepared = true;
+    win32::AwaitDesktop();
     // Common controls from the system folder (or, with the manifest, version 6).
     if (HMODULE comctl = static_cast<HMODULE>(win32::LoadSystemLibrary(L"comctl32.dll"))) {
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
