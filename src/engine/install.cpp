@@ -53,10 +53,12 @@ void RunSteps(TCompile& model, Stream& file) {
 void Install(TCompile& model, const std::string& setupFile) {
     model.Failures = model.LeftOut;
     std::unique_ptr<Stream> file = OpenFile(setupFile, OpenMode::Read);
+    // Every item's chunk lengths and small chunks are read through one buffer.
+    ReadAheadStream setup(*file);
     // Everything the run changes goes through the journal until it ends.
     InstallJournal journal;
     try {
-        RunSteps(model, *file);
+        RunSteps(model, setup);
     } catch (const Error& e) {
         // What was collected so far has been undone with the rest.
         model.Failures.clear();

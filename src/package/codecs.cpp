@@ -220,7 +220,10 @@ void InflateStreaming(Stream& source, uint32_t length, size_t allowed, const Con
 
 }  // namespace
 
-void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const char* what, int64_t maxOutput) {
+void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const char* what, int64_t maxOutput,
+                ChunkBuffers* buffers) {
+    ChunkBuffers own;
+    ChunkBuffers& kept = buffers ? *buffers : own;
     int64_t produced = 0;
     while (source.Position() < limit) {
         int64_t at = source.Position();
@@ -239,11 +242,11 @@ void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const ch
             // Content that does not compress is stored with a few bytes of
             // framing per block: such a chunk still inflates in one piece.
             if (length <= kWholeChunkSize + kWholeChunkSize / 16) {
-                std::string content;
-                whole = InflateWhole(source.ReadBytes(length, what), allowed, content);
+                source.ReadBytes(kept.Input, length, what);
+                whole = InflateWhole(kept.Input, allowed, kept.Content);
                 if (whole) {
-                    produced += static_cast<int64_t>(content.size());
-                    sink(content);
+                    produced += static_cast<int64_t>(kept.Content.size());
+                    sink(kept.Content);
                 } else {
                     source.Seek(at + 4, SeekOrigin::Begin);
                 }

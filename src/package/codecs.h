@@ -49,9 +49,18 @@ void DecompressStream(Stream& source, Stream& target);
 inline constexpr size_t kWholeChunkSize = kChunkBlockSize;
 inline constexpr size_t kInflatePieceSize = 1u << 20;
 
-// Receives the inflated content of chunks, piece by piece, in order. The piece
-// may be moved from.
+// Receives the inflated content of chunks, piece by piece, in order. The sink
+// may take the piece and leave any other string in its place (a spare buffer
+// for the next piece).
 using ContentSink = std::function<void(std::string& piece)>;
+
+// Buffers that ReadChunks keeps from chunk to chunk, and from item to item when
+// the caller passes the same ones again: large blocks that some systems map
+// afresh (and fault in page by page) on every allocation are allocated once.
+struct ChunkBuffers {
+    std::string Input;
+    std::string Content;
+};
 
 // Reads chunks from the source's position while it is below limit, handing
 // each chunk's content to the sink. Every length is checked against the limit
@@ -64,7 +73,8 @@ using ContentSink = std::function<void(std::string& piece)>;
 // that does not inflate raises "error" after the content of the chunks before
 // it was handed out (and, for a chunk inflated as a stream, its own content
 // before the damage).
-void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const char* what, int64_t maxOutput = -1);
+void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const char* what, int64_t maxOutput = -1,
+                ChunkBuffers* buffers = nullptr);
 // The same, appending the content to the target.
 void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what, int64_t maxOutput = -1);
 

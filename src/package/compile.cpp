@@ -38,8 +38,9 @@ void TCompile::LoadFromExe(const std::string& exeName) {
     if (!OS().Files().FileExists(exeName)) return;
     {
         std::unique_ptr<Stream> file = OpenFile(exeName, OpenMode::Read);
-        LoadPackage(*file, exeName);
-        VerifyPackageData(*file);
+        ReadAheadStream package(*file);
+        LoadPackage(package, exeName);
+        VerifyPackageData(package);
     }
     // The identity names the product's Uninstall key: an empty or malformed
     // one would put the entry on the Uninstall key itself.
@@ -82,18 +83,22 @@ void TCompile::LoadPackage(Stream& file, const std::string& name) {
 
 void TCompile::VerifyPackageData(Stream& file) const {
     int64_t filesSize = 0;
+    // One set of buffers for every item: the content is only counted.
+    ChunkBuffers buffers;
     for (const auto& item : FileList) {
         if (item->Kind == fkFolder) continue;
-        CountingStream out;
+        int64_t inflated = 0;
         try {
-            ReadPackageData(file, out, item->DataStart, item->DataEnd, item->FileSize);
+            ReadPackageData(
+                file, [&inflated](std::string& piece) { inflated += static_cast<int64_t>(piece.size()); },
+                item->DataStart, item->DataEnd, item->FileSize, &buffers);
         } catch (const Error& e) {
             if (e.Kind() != ErrorKind::Decompression) throw;
             ThrowDamaged("The setup package is damaged: the data of " + item->Source + " does not inflate");
         }
-        if (out.Size() != item->FileSize) {
+        if (inflated != item->FileSize) {
             ThrowDamaged("The setup package is damaged: the data of " + item->Source + " inflates to " +
-                         std::to_string(out.Size()) + " bytes instead of " + std::to_string(item->FileSize));
+                         std::to_string(inflated) + " bytes instead of " + std::to_string(item->FileSize));
         }
         if (item->Kind == fkFile) filesSize += item->FileSize;
     }
@@ -220,14 +225,14 @@ void TCompile::ReadPackageData(Stream& source, Stream& target, int64_t dataStart
 }
 
 void TCompile::ReadPackageData(Stream& source, const ContentSink& sink, int64_t dataStart, int64_t dataEnd,
-                               int64_t promisedSize) {
+                               int64_t promisedSize, ChunkBuffers* buffers) {
     int64_t size = source.Size();
     if (dataStart < 0 || dataEnd < dataStart || dataEnd > size) {
         ThrowDamaged("The setup package is damaged: item data from " + std::to_string(dataStart) + " to " +
                      std::to_string(dataEnd) + " does not lie within its " + std::to_string(size) + " bytes");
     }
     source.Seek(dataStart, SeekOrigin::Begin);
-    ReadChunks(source, sink, dataEnd, kPackage, promisedSize);
+    ReadChunks(source, sink, dataEnd, kPackage, promisedSize, buffers);
 }
 
 }  // namespace setup

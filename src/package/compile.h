@@ -220,8 +220,9 @@ public:
     static void ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd,
                                 int64_t promisedSize = -1);
     // The same, handing the content to a sink piece by piece.
+    // Buffers, when given, are reused across the calls that pass them.
     static void ReadPackageData(Stream& source, const ContentSink& sink, int64_t dataStart, int64_t dataEnd,
-                                int64_t promisedSize = -1);
+                                int64_t promisedSize = -1, ChunkBuffers* buffers = nullptr);
 
     // The first igProject setting whose key matches without regard to ASCII
     // case, or null.

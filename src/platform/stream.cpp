@@ -1,5 +1,6 @@
 #include "platform/stream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -28,6 +29,12 @@ void Stream::ReadExact(void* buffer, size_t count, const char* what) {
 }
 
 std::string Stream::ReadBytes(size_t count, const char* what) {
+    std::string bytes;
+    ReadBytes(bytes, count, what);
+    return bytes;
+}
+
+void Stream::ReadBytes(std::string& into, size_t count, const char* what) {
     // The size is checked before the buffer is allocated, so a damaged length
     // cannot make the reader allocate gigabytes.
     if (Remaining() < static_cast<int64_t>(count)) {
@@ -35,9 +42,8 @@ std::string Stream::ReadBytes(size_t count, const char* what) {
                      " bytes needed at offset " + std::to_string(Position()) + ", " + std::to_string(Remaining()) +
                      " left");
     }
-    std::string bytes(count, '\0');
-    ReadExact(bytes.data(), count, what);
-    return bytes;
+    into.resize(count);
+    ReadExact(into.data(), count, what);
 }
 
 uint8_t Stream::ReadU8(const char* what) {
@@ -135,6 +141,56 @@ int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
 void MemoryStream::SetSize(int64_t size) {
     if (size < 0) ThrowOsError("Cannot give a memory stream a negative size");
     data_.resize(static_cast<size_t>(size));
+}
+
+ReadAheadStream::ReadAheadStream(Stream& source, size_t block)
+    : source_(source), block_(block), size_(source.Size()), sourcePosition_(source.Position()) {}
+
+size_t ReadAheadStream::ReadSource(void* buffer, size_t count) {
+    if (sourcePosition_ != position_) sourcePosition_ = source_.Seek(position_, SeekOrigin::Begin);
+    size_t n = source_.Read(buffer, count);
+    sourcePosition_ += static_cast<int64_t>(n);
+    return n;
+}
+
+size_t ReadAheadStream::Read(void* buffer, size_t count) {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count && position_ < size_) {
+        int64_t offset = position_ - bufferStart_;
+        if (offset >= 0 && offset < static_cast<int64_t>(buffer_.size())) {
+            size_t n = std::min(count - done, buffer_.size() - static_cast<size_t>(offset));
+            std::memcpy(out + done, buffer_.data() + offset, n);
+            done += n;
+            position_ += static_cast<int64_t>(n);
+            continue;
+        }
+        if (count - done >= block_) {
+            size_t n = ReadSource(out + done, count - done);
+            if (n == 0) break;
+            done += n;
+            position_ += static_cast<int64_t>(n);
+            continue;
+        }
+        buffer_.resize(block_);
+        size_t n = ReadSource(buffer_.data(), block_);
+        buffer_.resize(n);
+        bufferStart_ = position_;
+        if (n == 0) break;
+    }
+    return done;
+}
+
+void ReadAheadStream::Write(const void*, size_t) { ThrowOsError("Cannot write to a read-only view of a stream"); }
+
+void ReadAheadStream::SetSize(int64_t) { ThrowOsError("Cannot resize a read-only view of a stream"); }
+
+int64_t ReadAheadStream::Seek(int64_t offset, SeekOrigin origin) {
+    int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? position_ : size_;
+    int64_t target = base + offset;
+    if (target < 0) ThrowOsError("Cannot seek before the start of a stream");
+    position_ = target;
+    return target;
 }
 
 void AppendU16(std::string& out, uint16_t value) {

@@ -41,6 +41,8 @@ public:
     // for the message) without consuming anything.
     void ReadExact(void* buffer, size_t count, const char* what = "stream");
     std::string ReadBytes(size_t count, const char* what = "stream");
+    // The same into a buffer the caller keeps, so that its memory is reused.
+    void ReadBytes(std::string& into, size_t count, const char* what = "stream");
     uint8_t ReadU8(const char* what = "stream");
     uint16_t ReadU16(const char* what = "stream");
     uint32_t ReadU32(const char* what = "stream");
@@ -94,6 +96,37 @@ public:
 
 private:
     int64_t size_ = 0;
+};
+
+// A read-only view of a stream that reads it ahead in blocks and keeps the
+// position and the size itself: many small reads and position queries cost
+// one read of the stream per block instead of a system call each. Reads of a
+// block or more go straight to the stream. Nobody else may move or change the
+// stream while the view is in use.
+class ReadAheadStream : public Stream {
+public:
+    static constexpr size_t kDefaultBlock = 128u << 10;
+
+    explicit ReadAheadStream(Stream& source, size_t block = kDefaultBlock);
+
+    size_t Read(void* buffer, size_t count) override;
+    // The view is read-only: both raise an Os error.
+    void Write(const void* buffer, size_t count) override;
+    void SetSize(int64_t size) override;
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
+    int64_t Size() override { return size_; }
+
+private:
+    // Reads from the source at the view's position, moving the source there first.
+    size_t ReadSource(void* buffer, size_t count);
+
+    Stream& source_;
+    size_t block_;
+    int64_t size_;
+    int64_t position_ = 0;
+    int64_t sourcePosition_;
+    std::string buffer_;  // the source's bytes from bufferStart_
+    int64_t bufferStart_ = 0;
 };
 
 // Little-endian helpers for byte buffers built or parsed without a stream.
