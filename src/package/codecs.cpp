@@ -151,7 +151,7 @@ bool InflateWhole(std::string_view input, size_t allowed, std::string& out) {
     // it will hold, since it waits in the queue of the writer as it is. A small
     // chunk gets no more room than it could possibly fill.
     size_t room = std::min(std::min(allowed, kWholeChunkSize) + 1, MostInflatedSize(input.size()));
-    out.assign(room, '\0');
+    ResizeBuffer(out, room);
     size_t used = 0, produced = 0;
     libdeflate_result rc = libdeflate_zlib_decompress_ex(Decompressor(), input.data(), input.size(), out.data(),
                                                          out.size(), &used, &produced);

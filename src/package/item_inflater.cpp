@@ -16,11 +16,6 @@ constexpr size_t kPieceOverhead = 64;
 
 size_t Cost(const std::string& content) { return content.capacity() + kPieceOverhead; }
 
-// A written piece's buffer at least this large is kept for the worker's next
-// chunk instead of being freed: large blocks are what some systems map afresh
-// and fault in page by page on every allocation.
-constexpr size_t kSpareMinimum = 256u << 10;
-
 // Thrown through the reader when the worker is to leave the item it inflates.
 struct LeaveItem {};
 
@@ -42,6 +37,7 @@ ItemInflater::~ItemInflater() {
 
 void ItemInflater::Work() {
     ChunkBuffers buffers;
+    workerBuffers_ = &buffers;
     for (size_t index = 0; index < items_.size(); ++index) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -53,15 +49,7 @@ void ItemInflater::Work() {
             TCompile::ReadPackageData(
                 source_,
                 [this, index](std::string& content) {
-                    Piece piece{index, std::string(), false, nullptr};
-                    if (content.capacity() / 2 > content.size() + kPieceOverhead) {
-                        // Little content in a large buffer: the copy waits, the buffer stays.
-                        piece.Content.assign(content);
-                    } else {
-                        piece.Content = std::move(content);
-                        content = TakeSpare();
-                    }
-                    if (!Push(std::move(piece))) throw LeaveItem{};
+                    if (!Push(Piece{index, std::move(content), false, nullptr})) throw LeaveItem{};
                 },
                 item.DataStart, item.DataEnd, item.PromisedSize, &buffers);
             Push(Piece{index, std::string(), true, nullptr});
@@ -85,9 +73,13 @@ bool ItemInflater::Push(Piece piece) {
         // for every piece the writer takes: each wake-up is a round trip
         // through the system.
         workerWaiting_ = true;
+        // The compressed bytes of the chunk just inflated are not needed while
+        // waiting: their buffer goes, so that the worker holds no more memory
+        // when it waits than it did before buffers were kept.
+        std::string().swap(workerBuffers_->Input);
         room_.wait(lock, [&] {
             return stopping_ || piece.Item < keepFrom_ || queue_.empty() ||
-                   (queued_ + cost <= budget_ && QueuedContent() <= budget_ / 2);
+                   (queued_ + cost <= budget_ && queued_ <= budget_ / 2);
         });
         workerWaiting_ = false;
     }
@@ -98,27 +90,6 @@ bool ItemInflater::Push(Piece piece) {
     lock.unlock();
     if (wake) ready_.notify_one();
     return true;
-}
-
-size_t ItemInflater::QueuedContent() const {
-    return spare_.capacity() >= kSpareMinimum ? queued_ - Cost(spare_) : queued_;
-}
-
-std::string ItemInflater::TakeSpare() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (spare_.capacity() < kSpareMinimum) return std::string();
-    queued_ -= Cost(spare_);
-    return std::move(spare_);
-}
-
-void ItemInflater::KeepSpare(std::string buffer) {
-    // The spare counts against the budget like a queued piece; where there is
-    // no room for it, or one is kept already, the buffer is freed.
-    if (buffer.capacity() < kSpareMinimum || spare_.capacity() >= kSpareMinimum) return;
-    if (queued_ + Cost(buffer) > budget_) return;
-    buffer.clear();
-    queued_ += Cost(buffer);
-    spare_ = std::move(buffer);
 }
 
 void ItemInflater::DropBefore(size_t index) {
@@ -143,7 +114,7 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
         Piece piece = std::move(queue_.front());
         queue_.pop_front();
         queued_ -= Cost(piece.Content);
-        if (workerWaiting_ && (queue_.empty() || QueuedContent() <= budget_ / 2)) room_.notify_all();
+        if (workerWaiting_ && (queue_.empty() || queued_ <= budget_ / 2)) room_.notify_all();
         if (piece.Failure) {
             // The failure is the item's last piece: nothing of it is left.
             keepFrom_ = std::max(keepFrom_, index + 1);
@@ -158,7 +129,6 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
             throw;
         }
         lock.lock();
-        KeepSpare(std::move(piece.Content));
         if (piece.Last) {
             keepFrom_ = std::max(keepFrom_, index + 1);
             return;

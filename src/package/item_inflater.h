@@ -65,13 +65,6 @@ private:
     // Queues a piece of item; false when the item was dropped or the inflater
     // is stopping, so that the worker leaves it.
     bool Push(Piece piece);
-    // The buffer of a written piece, kept for the worker's next chunk, and
-    // taken by it; both count against the budget. Called with the lock held
-    // (KeepSpare) or without (TakeSpare).
-    std::string TakeSpare();
-    // What queued_ holds without the spare. Called with the lock held.
-    size_t QueuedContent() const;
-    void KeepSpare(std::string buffer);
     // Drops every queued piece of an item before index and makes the worker
     // leave such items. Called with the lock held.
     void DropBefore(size_t index);
@@ -84,9 +77,9 @@ private:
     std::condition_variable ready_;  // a piece was queued
     std::condition_variable room_;   // a piece was taken, or the items to keep changed
     std::deque<Piece> queue_;
-    size_t queued_ = 0;    // memory held by queue_'s content and the spare, plus a little for each piece
-    std::string spare_;    // a written piece's buffer for the worker's next chunk
-    size_t keepFrom_ = 0;  // items before this one are no longer wanted
+    size_t queued_ = 0;                      // memory held by queue_'s content, plus a little for each piece
+    ChunkBuffers* workerBuffers_ = nullptr;  // the worker's, while it works
+    size_t keepFrom_ = 0;                    // items before this one are no longer wanted
     bool stopping_ = false;
     bool workerWaiting_ = false;  // the worker waits for room
     bool writerWaiting_ = false;  // the writer waits for a piece

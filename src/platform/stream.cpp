@@ -42,7 +42,7 @@ void Stream::ReadBytes(std::string& into, size_t count, const char* what) {
                      " bytes needed at offset " + std::to_string(Position()) + ", " + std::to_string(Remaining()) +
                      " left");
     }
-    into.resize(count);
+    ResizeBuffer(into, count);
     ReadExact(into.data(), count, what);
 }
 
@@ -141,6 +141,14 @@ int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
 void MemoryStream::SetSize(int64_t size) {
     if (size < 0) ThrowOsError("Cannot give a memory stream a negative size");
     data_.resize(static_cast<size_t>(size));
+}
+
+void ResizeBuffer(std::string& buffer, size_t size) {
+    if (buffer.capacity() < size) {
+        std::string().swap(buffer);
+        buffer.reserve(size);
+    }
+    buffer.resize(size);
 }
 
 ReadAheadStream::ReadAheadStream(Stream& source, size_t block)

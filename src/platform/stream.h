@@ -129,6 +129,12 @@ private:
     int64_t bufferStart_ = 0;
 };
 
+// Gives a reused buffer exactly size bytes (their values unspecified). Where
+// its memory is too small it is replaced by a block of exactly that size, not
+// grown by the usual doubling, which would leave buffers kept for reuse up to
+// twice as large as anything they hold.
+void ResizeBuffer(std::string& buffer, size_t size);
+
 // Little-endian helpers for byte buffers built or parsed without a stream.
 void AppendU16(std::string& out, uint16_t value);
 void AppendU32(std::string& out, uint32_t value);
