@@ -141,16 +141,37 @@ namespace {
 // A chunk whose content runs past what the caller allows.
 struct Oversized {};
 
+// Gives buffers.Content room for a chunk's content from the buffers kept for
+// content that is handed on (see ChunkBuffers::LargeContent).
+void PrepareContent(ChunkBuffers& buffers, size_t room) {
+    std::string& out = buffers.Content;
+    if (room >= buffers.LargeContent) {
+        if (out.capacity() > kWholeChunkSize) return;
+        std::string().swap(out);
+        if (buffers.Large.capacity() > kWholeChunkSize) {
+            out.swap(buffers.Large);
+        } else {
+            out.reserve(kWholeChunkSize + 1);
+        }
+    } else if (out.capacity() >= buffers.LargeContent) {
+        // A small chunk never waits in a large buffer: the large one is kept
+        // for the next large chunk.
+        if (buffers.Large.capacity() < out.capacity()) out.swap(buffers.Large);
+        std::string().swap(out);
+    }
+}
+
 // Inflates a chunk whose content fits kWholeChunkSize into one buffer. False,
 // with nothing produced, when the content is larger than that but within
 // allowed: the caller inflates it as a stream instead.
-bool InflateWhole(std::string_view input, size_t allowed, std::string& out) {
+bool InflateWhole(std::string_view input, size_t allowed, ChunkBuffers& buffers) {
+    std::string& out = buffers.Content;
     if (input.empty()) ThrowDecompressionError();
     // One byte more than allowed tells an oversized stream from one that fills
-    // the allowance exactly; the buffer is never much larger than the content
-    // it will hold, since it waits in the queue of the writer as it is. A small
-    // chunk gets no more room than it could possibly fill.
+    // the allowance exactly. A small chunk gets no more room than it could
+    // possibly fill.
     size_t room = std::min(std::min(allowed, kWholeChunkSize) + 1, MostInflatedSize(input.size()));
+    if (buffers.LargeContent != 0) PrepareContent(buffers, room);
     ResizeBuffer(out, room);
     size_t used = 0, produced = 0;
     libdeflate_result rc = libdeflate_zlib_decompress_ex(Decompressor(), input.data(), input.size(), out.data(),
@@ -243,7 +264,7 @@ void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const ch
             // framing per block: such a chunk still inflates in one piece.
             if (length <= kWholeChunkSize + kWholeChunkSize / 16) {
                 source.ReadBytes(kept.Input, length, what);
-                whole = InflateWhole(kept.Input, allowed, kept.Content);
+                whole = InflateWhole(kept.Input, allowed, kept);
                 if (whole) {
                     produced += static_cast<int64_t>(kept.Content.size());
                     sink(kept.Content);

@@ -60,6 +60,13 @@ using ContentSink = std::function<void(std::string& piece)>;
 struct ChunkBuffers {
     std::string Input;
     std::string Content;
+    // When not 0, content is handed on in its buffer, to wait in a queue and
+    // come back (into Large) for a later chunk. A chunk whose content may
+    // reach LargeContent bytes then gets a buffer for a whole chunk, so that
+    // any buffer that comes back fits any large chunk; a smaller chunk never
+    // gets a large buffer. When 0, Content is kept and grows as needed.
+    size_t LargeContent = 0;
+    std::string Large;
 };
 
 // Reads chunks from the source's position while it is below limit, handing

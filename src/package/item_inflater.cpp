@@ -16,6 +16,14 @@ constexpr size_t kPieceOverhead = 64;
 
 size_t Cost(const std::string& content) { return content.capacity() + kPieceOverhead; }
 
+// Content that may reach this size is inflated into a buffer for a whole
+// chunk, which comes back to the worker once written: the system would map a
+// new block of that size afresh and fault it in page by page. Smaller buffers
+// come from the heap's own free blocks.
+constexpr size_t kLargeContent = 256u << 10;
+
+bool HoldsWholeChunk(const std::string& buffer) { return buffer.capacity() > kWholeChunkSize; }
+
 // Thrown through the reader when the worker is to leave the item it inflates.
 struct LeaveItem {};
 
@@ -37,7 +45,7 @@ ItemInflater::~ItemInflater() {
 
 void ItemInflater::Work() {
     ChunkBuffers buffers;
-    workerBuffers_ = &buffers;
+    buffers.LargeContent = kLargeContent;
     for (size_t index = 0; index < items_.size(); ++index) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -48,22 +56,22 @@ void ItemInflater::Work() {
         try {
             TCompile::ReadPackageData(
                 source_,
-                [this, index](std::string& content) {
-                    if (!Push(Piece{index, std::move(content), false, nullptr})) throw LeaveItem{};
+                [this, index, &buffers](std::string& content) {
+                    if (!Push(Piece{index, std::move(content), false, nullptr}, &buffers.Large)) throw LeaveItem{};
                 },
                 item.DataStart, item.DataEnd, item.PromisedSize, &buffers);
-            Push(Piece{index, std::string(), true, nullptr});
+            Push(Piece{index, std::string(), true, nullptr}, &buffers.Large);
         } catch (const LeaveItem&) {
             // Dropped by the writer, or the inflater is stopping.
         } catch (...) {
             // The failure reaches the writer where the item's content stops,
             // as it would had the writer read the item itself.
-            Push(Piece{index, std::string(), true, std::current_exception()});
+            Push(Piece{index, std::string(), true, std::current_exception()}, &buffers.Large);
         }
     }
 }
 
-bool ItemInflater::Push(Piece piece) {
+bool ItemInflater::Push(Piece piece, std::string* next) {
     size_t cost = Cost(piece.Content);
     std::unique_lock<std::mutex> lock(mutex_);
     // A piece larger than the whole budget still passes once the queue is empty.
@@ -73,15 +81,16 @@ bool ItemInflater::Push(Piece piece) {
         // for every piece the writer takes: each wake-up is a round trip
         // through the system.
         workerWaiting_ = true;
-        // The compressed bytes of the chunk just inflated are not needed while
-        // waiting: their buffer goes, so that the worker holds no more memory
-        // when it waits than it did before buffers were kept.
-        std::string().swap(workerBuffers_->Input);
         room_.wait(lock, [&] {
             return stopping_ || piece.Item < keepFrom_ || queue_.empty() ||
                    (queued_ + cost <= budget_ && queued_ <= budget_ / 2);
         });
         workerWaiting_ = false;
+    }
+    // The buffer the writer is done with is where a later chunk is inflated.
+    if (next != nullptr && !HoldsWholeChunk(*next) && HoldsWholeChunk(written_)) {
+        next->swap(written_);
+        std::string().swap(written_);
     }
     if (stopping_ || piece.Item < keepFrom_) return false;
     queued_ += cost;
@@ -129,6 +138,10 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
             throw;
         }
         lock.lock();
+        // A whole-chunk buffer goes back to the worker. One is kept at most:
+        // each one kept is held through the moments when the writer, the
+        // queue and the worker each hold one too.
+        if (HoldsWholeChunk(piece.Content) && !HoldsWholeChunk(written_)) written_.swap(piece.Content);
         if (piece.Last) {
             keepFrom_ = std::max(keepFrom_, index + 1);
             return;

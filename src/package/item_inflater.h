@@ -63,8 +63,9 @@ private:
 
     void Work();
     // Queues a piece of item; false when the item was dropped or the inflater
-    // is stopping, so that the worker leaves it.
-    bool Push(Piece piece);
+    // is stopping, so that the worker leaves it. next receives the buffer the
+    // writer is done with, if any: the worker inflates a later chunk into it.
+    bool Push(Piece piece, std::string* next);
     // Drops every queued piece of an item before index and makes the worker
     // leave such items. Called with the lock held.
     void DropBefore(size_t index);
@@ -77,9 +78,11 @@ private:
     std::condition_variable ready_;  // a piece was queued
     std::condition_variable room_;   // a piece was taken, or the items to keep changed
     std::deque<Piece> queue_;
-    size_t queued_ = 0;                      // memory held by queue_'s content, plus a little for each piece
-    ChunkBuffers* workerBuffers_ = nullptr;  // the worker's, while it works
-    size_t keepFrom_ = 0;                    // items before this one are no longer wanted
+    size_t queued_ = 0;  // memory held by queue_'s content, plus a little for each piece
+    // A whole-chunk buffer the writer is done with, which the worker takes for
+    // a later chunk.
+    std::string written_;
+    size_t keepFrom_ = 0;  // items before this one are no longer wanted
     bool stopping_ = false;
     bool workerWaiting_ = false;  // the worker waits for room
     bool writerWaiting_ = false;  // the writer waits for a piece

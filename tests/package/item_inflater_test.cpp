@@ -95,6 +95,38 @@ TEST(ItemInflaterTest, ContentOfEveryItemInOrder) {
     }
 }
 
+// Whole-chunk buffers go from the writer back to the worker: content of
+// every size in between, large chunks of different lengths, a small item that
+// may not keep a large buffer, skipped items and a damaged large chunk all
+// come out as they went in.
+TEST(ItemInflaterTest, BuffersHandedBackCarryOnlyTheirOwnContent) {
+    Package p;
+    const size_t sizes[] = {kChunkBlockSize, 900000, 300, kChunkBlockSize + 5, 270000, 5000, 2000000, 262144, 17};
+    char seed = 'a';
+    for (size_t size : sizes) p.Add(Content(size, seed++), kChunkBlockSize);
+    std::string bytes = p.bytes.Bytes();
+    // Item 6 (2,000,000 bytes) is damaged in the middle of its one chunk.
+    bytes[static_cast<size_t>(p.ranges[6].DataStart + (p.ranges[6].DataEnd - p.ranges[6].DataStart) / 2)] ^= 0x55;
+    MemoryStream source(bytes);
+    for (int round = 0; round < 2; ++round) {
+        ItemInflater inflater(source, p.ranges, round == 0 ? ItemInflater::kDefaultBudget : 1);
+        for (size_t i = 0; i < p.ranges.size(); ++i) {
+            if (i == 4 && round == 1) {
+                inflater.SkipItem(i);
+                continue;
+            }
+            MemoryStream out;
+            if (i == 6) {
+                EXPECT_THROW(inflater.WriteItem(i, out), Error);
+                continue;
+            }
+            inflater.WriteItem(i, out);
+            EXPECT_EQ(out.Bytes(), p.contents[i]) << round << " " << i;
+        }
+        source.Seek(0, SeekOrigin::Begin);
+    }
+}
+
 // Items skipped, passed over after a failure of the caller's own, or left
 // after a full target: the next item written is still the right one.
 TEST(ItemInflaterTest, SkippedAndAbandonedItemsDoNotLeakIntoTheNext) {
