@@ -36,10 +36,10 @@ ItemInflater::ItemInflater(Stream& source, std::vector<ItemDataRange> items, siz
 
 ItemInflater::~ItemInflater() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         stopping_ = true;
     }
-    room_.notify_all();
+    room_.NotifyAll();
     worker_.join();
 }
 
@@ -48,7 +48,7 @@ void ItemInflater::Work() {
     buffers.LargeContent = kLargeContent;
     for (size_t index = 0; index < items_.size(); ++index) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             if (stopping_) return;
             if (index < keepFrom_) continue;
         }
@@ -73,7 +73,7 @@ void ItemInflater::Work() {
 
 bool ItemInflater::Push(Piece piece, std::string* next) {
     size_t cost = Cost(piece.Content);
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<Mutex> lock(mutex_);
     // A piece larger than the whole budget still passes once the queue is empty.
     if (!stopping_ && piece.Item >= keepFrom_ && !queue_.empty() && queued_ + cost > budget_) {
         // Once the budget is spent the worker waits until half of it is free
@@ -81,7 +81,7 @@ bool ItemInflater::Push(Piece piece, std::string* next) {
         // for every piece the writer takes: each wake-up is a round trip
         // through the system.
         workerWaiting_ = true;
-        room_.wait(lock, [&] {
+        room_.Wait(lock, [&] {
             return stopping_ || piece.Item < keepFrom_ || queue_.empty() ||
                    (queued_ + cost <= budget_ && queued_ <= budget_ / 2);
         });
@@ -97,7 +97,7 @@ bool ItemInflater::Push(Piece piece, std::string* next) {
     queue_.push_back(std::move(piece));
     bool wake = writerWaiting_;
     lock.unlock();
-    if (wake) ready_.notify_one();
+    if (wake) ready_.NotifyOne();
     return true;
 }
 
@@ -107,23 +107,23 @@ void ItemInflater::DropBefore(size_t index) {
         queued_ -= Cost(queue_.front().Content);
         queue_.pop_front();
     }
-    room_.notify_all();
+    room_.NotifyAll();
 }
 
 void ItemInflater::WriteItem(size_t index, Stream& target) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<Mutex> lock(mutex_);
     if (index < keepFrom_ || index >= items_.size()) throw std::logic_error("ItemInflater: item out of order");
     DropBefore(index);
     for (;;) {
         if (queue_.empty()) {
             writerWaiting_ = true;
-            ready_.wait(lock, [&] { return !queue_.empty(); });
+            ready_.Wait(lock, [&] { return !queue_.empty(); });
             writerWaiting_ = false;
         }
         Piece piece = std::move(queue_.front());
         queue_.pop_front();
         queued_ -= Cost(piece.Content);
-        if (workerWaiting_ && (queue_.empty() || queued_ <= budget_ / 2)) room_.notify_all();
+        if (workerWaiting_ && (queue_.empty() || queued_ <= budget_ / 2)) room_.NotifyAll();
         if (piece.Failure) {
             // The failure is the item's last piece: nothing of it is left.
             keepFrom_ = std::max(keepFrom_, index + 1);
@@ -150,7 +150,7 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
 }
 
 void ItemInflater::SkipItem(size_t index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (index < keepFrom_ || index >= items_.size()) throw std::logic_error("ItemInflater: item out of order");
     DropBefore(index + 1);
 }

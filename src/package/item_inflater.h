@@ -5,17 +5,16 @@
 // whatever the size of the items.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "package/codecs.h"
 #include "platform/stream.h"
+#include "platform/sync.h"
 
 namespace setup {
 
@@ -31,9 +30,10 @@ class ItemInflater {
 public:
     // Content bytes that may wait between the worker and the writer. A single
     // chunk's content is handed over whole even when it is larger.
-    // The default lets one written chunk wait while the next is inflated and
-    // the one before is written.
-    static constexpr size_t kDefaultBudget = 4u << 20;
+    // By default one large chunk waits while the next is inflated and the one
+    // before is written, or a few hundred small files: deeper queues took more
+    // memory without making the install faster.
+    static constexpr size_t kDefaultBudget = 2u << 20;
 
     // Starts the worker on items, in order. The source belongs to the worker
     // until the inflater is destroyed: nobody else may read or seek it.
@@ -74,9 +74,9 @@ private:
     std::vector<ItemDataRange> items_;
     size_t budget_;
 
-    std::mutex mutex_;
-    std::condition_variable ready_;  // a piece was queued
-    std::condition_variable room_;   // a piece was taken, or the items to keep changed
+    Mutex mutex_;
+    ConditionVariable ready_;  // a piece was queued
+    ConditionVariable room_;   // a piece was taken, or the items to keep changed
     std::deque<Piece> queue_;
     size_t queued_ = 0;  // memory held by queue_'s content, plus a little for each piece
     // A whole-chunk buffer the writer is done with, which the worker takes for
