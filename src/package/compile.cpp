@@ -1,6 +1,10 @@
 #include "package/compile.h"
 
+#include <atomic>
 #include <cctype>
+#include <cstdint>
+#include <exception>
+#include <thread>
 
 #include "package/codecs.h"
 #include "package/install_paths.h"
@@ -40,7 +44,7 @@ void TCompile::LoadFromExe(const std::string& exeName) {
         std::unique_ptr<Stream> file = OpenFile(exeName, OpenMode::Read);
         ReadAheadStream package(*file);
         LoadPackage(package, exeName);
-        VerifyPackageData(package);
+        VerifyPackageData(package, [&exeName] { return OpenFile(exeName, OpenMode::Read); });
     }
     // The identity names the product's Uninstall key: an empty or malformed
     // one would put the entry on the Uninstall key itself.
@@ -81,27 +85,112 @@ void TCompile::LoadPackage(Stream& file, const std::string& name) {
     ParseProjectStream(project, *this);
 }
 
-void TCompile::VerifyPackageData(Stream& file) const {
+namespace {
+
+// A package with less data than this is checked on one thread: a second one
+// would cost more to start than it saves.
+constexpr int64_t kTwoThreadCheckSize = 1 << 20;
+// The threads take runs of neighbouring items of about this much data in
+// turn, so that neither waits for the other at the end and each reads on
+// from where it was.
+constexpr int64_t kCheckRunSize = 256 << 10;
+
+int64_t DataSize(const TCompileFileData& item) {
+    return item.DataEnd > item.DataStart ? item.DataEnd - item.DataStart : 0;
+}
+
+// Inflates the data of one item without keeping it.
+void VerifyItem(Stream& file, const TCompileFileData& item, ChunkBuffers& buffers) {
+    int64_t inflated = 0;
+    try {
+        TCompile::ReadPackageData(
+            file, [&inflated](std::string& piece) { inflated += static_cast<int64_t>(piece.size()); }, item.DataStart,
+            item.DataEnd, item.FileSize, &buffers);
+    } catch (const Error& e) {
+        if (e.Kind() != ErrorKind::Decompression) throw;
+        ThrowDamaged("The setup package is damaged: the data of " + item.Source + " does not inflate");
+    }
+    if (inflated != item.FileSize) {
+        ThrowDamaged("The setup package is damaged: the data of " + item.Source + " inflates to " +
+                     std::to_string(inflated) + " bytes instead of " + std::to_string(item.FileSize));
+    }
+}
+
+// The first failure one thread met, and at which item.
+struct CheckFailure {
+    size_t Item = SIZE_MAX;
+    std::exception_ptr Raised;
+};
+
+}  // namespace
+
+void TCompile::VerifyPackageData(Stream& file, const std::function<std::unique_ptr<Stream>()>& openAnother) const {
+    std::vector<const TCompileFileData*> items;
     int64_t filesSize = 0;
-    // One set of buffers for every item: the content is only counted.
-    ChunkBuffers buffers;
+    int64_t dataSize = 0;
     for (const auto& item : FileList) {
         if (item->Kind == fkFolder) continue;
-        int64_t inflated = 0;
-        try {
-            ReadPackageData(
-                file, [&inflated](std::string& piece) { inflated += static_cast<int64_t>(piece.size()); },
-                item->DataStart, item->DataEnd, item->FileSize, &buffers);
-        } catch (const Error& e) {
-            if (e.Kind() != ErrorKind::Decompression) throw;
-            ThrowDamaged("The setup package is damaged: the data of " + item->Source + " does not inflate");
-        }
-        if (inflated != item->FileSize) {
-            ThrowDamaged("The setup package is damaged: the data of " + item->Source + " inflates to " +
-                         std::to_string(inflated) + " bytes instead of " + std::to_string(item->FileSize));
-        }
+        items.push_back(item.get());
         if (item->Kind == fkFile) filesSize += item->FileSize;
+        dataSize += DataSize(*item);
     }
+    // Run r holds items [runs[r], runs[r + 1]).
+    std::vector<size_t> runs{0};
+    int64_t run = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        run += DataSize(*items[i]);
+        if (run >= kCheckRunSize || i + 1 == items.size()) {
+            runs.push_back(i + 1);
+            run = 0;
+        }
+    }
+    std::atomic<size_t> nextRun{0};
+    // Items after the first damaged one found need no check: the failure
+    // raised is that of the first damaged item, as in a check in one pass.
+    std::atomic<size_t> firstFailed{SIZE_MAX};
+    auto check = [&](Stream& view, CheckFailure& failure) {
+        // One set of buffers for every item: the content is only counted.
+        ChunkBuffers buffers;
+        for (size_t r = nextRun++; r + 1 < runs.size(); r = nextRun++) {
+            for (size_t i = runs[r]; i < runs[r + 1]; ++i) {
+                if (i > firstFailed) return;
+                try {
+                    VerifyItem(view, *items[i], buffers);
+                } catch (...) {
+                    failure = CheckFailure{i, std::current_exception()};
+                    size_t seen = firstFailed;
+                    while (i < seen && !firstFailed.compare_exchange_weak(seen, i)) {
+                    }
+                    return;
+                }
+            }
+        }
+    };
+    std::unique_ptr<Stream> another;
+    if (openAnother && dataSize >= kTwoThreadCheckSize && runs.size() > 2) {
+        try {
+            another = openAnother();
+        } catch (const Error&) {
+            // Without a second view the check runs on this thread alone.
+        }
+    }
+    CheckFailure mine, theirs;
+    std::thread helper;
+    if (another) {
+        helper = std::thread([&] {
+            try {
+                ReadAheadStream view(*another);
+                check(view, theirs);
+            } catch (const Error&) {
+                // Only making the view can fail outside an item: this thread
+                // took no item then, and the other checks them all.
+            }
+        });
+    }
+    check(file, mine);
+    if (helper.joinable()) helper.join();
+    if (mine.Raised && (!theirs.Raised || mine.Item < theirs.Item)) std::rethrow_exception(mine.Raised);
+    if (theirs.Raised) std::rethrow_exception(theirs.Raised);
     if (filesSize != Size) {
         ThrowDamaged("The setup package is damaged: its tail promises " + std::to_string(Size) +
                      " bytes of files, its items hold " + std::to_string(filesSize));

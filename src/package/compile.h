@@ -200,8 +200,11 @@ public:
     // raises Damaged for data that does not inflate, that inflates to another
     // size than the item's, or for a tail whose total of file bytes differs
     // from the items'. LoadFromExe runs it, so that a package damaged anywhere
-    // is refused before anything reaches the machine.
-    void VerifyPackageData(Stream& file) const;
+    // is refused before anything reaches the machine. When another view of the
+    // same file can be opened (openAnother), a large package is checked on two
+    // threads, each half of the data through a view of its own; the failure
+    // raised is still that of the first damaged item.
+    void VerifyPackageData(Stream& file, const std::function<std::unique_ptr<Stream>()>& openAnother = {}) const;
     // Derives the install options from the settings.
     void InitInstallData();
     // The settings of one group, in InfoList order (the model's own items).

@@ -148,6 +148,52 @@ TEST_F(PackageContainerTest, OffsetsOutsideTheFileAreDamage) {
     EXPECT_THROW(model.LoadFromExe(kSetup), Error);
 }
 
+// A package with a megabyte of data or more is checked on two threads, half
+// the data each: damage in either half is found, and where both halves are
+// damaged the failure names the first damaged item, as a check in one pass
+// would.
+TEST_F(PackageContainerTest, LargePackageCheckNamesTheFirstDamagedItem) {
+    TCompile project;
+    std::vector<std::string> contents;
+    uint32_t x = 12345;
+    for (int i = 0; i < 6; ++i) {
+        std::string name = "f" + std::to_string(i) + ".bin";
+        AddItem(project, fkFile, name, "D:\\p\\" + name, "目标计算机\\Program Files\\");
+        std::string content(300000, '\0');
+        for (char& c : content) {
+            x = x * 1103515245u + 12345u;
+            c = static_cast<char>(x >> 23);
+        }
+        contents.push_back(content);
+    }
+    project.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+    std::string bytes = BuildPackage(project, contents, "MZ", cplDefault);
+    auto damaged = [&](std::initializer_list<size_t> items) {
+        std::string copy = bytes;
+        for (size_t i : items) {
+            const TCompileFileData& item = *project.FileList[i];
+            copy[static_cast<size_t>(item.DataStart + (item.DataEnd - item.DataStart) / 2)] ^= 0x10;
+        }
+        return copy;
+    };
+    Place(bytes);
+    TCompile whole;
+    whole.LoadFromExe(kSetup);
+    EXPECT_EQ(whole.FileList.size(), 6u);
+    for (auto [items, named] : std::vector<std::pair<std::initializer_list<size_t>, std::string>>{
+             {{4}, "f4.bin"}, {{1}, "f1.bin"}, {{1, 5}, "f1.bin"}, {{0, 3}, "f0.bin"}}) {
+        Place(damaged(items));
+        TCompile model;
+        try {
+            model.LoadFromExe(kSetup);
+            ADD_FAILURE() << named;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::Damaged) << named;
+            EXPECT_NE(std::string(e.what()).find(named), std::string::npos) << e.what();
+        }
+    }
+}
+
 // Every truncation and many bit flips of a real package are refused cleanly
 // (or, where the flip hits data the reader does not check, load), never crash.
 TEST_F(PackageContainerTest, TruncatedAndFlippedPackagesFailCleanly) {
