@@ -102,12 +102,16 @@ bool ItemInflater::Push(Piece piece, std::string* next) {
 }
 
 void ItemInflater::DropBefore(size_t index) {
-    keepFrom_ = std::max(keepFrom_, index);
+    if (index <= keepFrom_) return;
+    keepFrom_ = index;
     while (!queue_.empty() && queue_.front().Item < keepFrom_) {
         queued_ -= Cost(queue_.front().Content);
         queue_.pop_front();
     }
-    room_.NotifyAll();
+    // The worker may wait on a piece of an item now dropped, or for room now
+    // free. A worker at work sees the change at its next piece: waking it for
+    // every item would cost a round trip through the system each.
+    if (workerWaiting_) room_.NotifyAll();
 }
 
 void ItemInflater::WriteItem(size_t index, Stream& target) {
