@@ -12,10 +12,10 @@ CompressionPool::CompressionPool(unsigned threads, TCompressLevelEnum level) : l
         for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
     } catch (const std::system_error& e) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             stopping_ = true;
         }
-        work_.notify_all();
+        work_.NotifyAll();
         for (std::thread& t : threads_) t.join();
         ThrowOsError(std::string("Cannot start a compression thread: ") + e.what());
     }
@@ -23,10 +23,10 @@ CompressionPool::CompressionPool(unsigned threads, TCompressLevelEnum level) : l
 
 CompressionPool::~CompressionPool() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         stopping_ = true;
     }
-    work_.notify_all();
+    work_.NotifyAll();
     for (std::thread& t : threads_) t.join();
 }
 
@@ -34,23 +34,23 @@ void CompressionPool::Submit(std::vector<std::string> blocks) {
     auto batch = std::make_shared<Batch>();
     batch->Blocks = std::move(blocks);
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         waiting_.push_back(batch);
         pending_.push_back(std::move(batch));
     }
-    work_.notify_one();
+    work_.NotifyOne();
 }
 
 bool CompressionPool::OldestReady() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return !pending_.empty() && pending_.front()->Done;
 }
 
 std::vector<CompressedBlock> CompressionPool::TakeOldest() {
     std::shared_ptr<Batch> batch;
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return pending_.front()->Done; });
+        std::unique_lock<Mutex> lock(mutex_);
+        done_.Wait(lock, [this] { return pending_.front()->Done; });
         batch = std::move(pending_.front());
         pending_.pop_front();
     }
@@ -62,8 +62,8 @@ void CompressionPool::Work() {
     for (;;) {
         std::shared_ptr<Batch> batch;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            work_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+            std::unique_lock<Mutex> lock(mutex_);
+            work_.Wait(lock, [this] { return stopping_ || !waiting_.empty(); });
             if (stopping_) return;
             batch = std::move(waiting_.front());
             waiting_.pop_front();
@@ -82,10 +82,10 @@ void CompressionPool::Work() {
             batch->Compressed.clear();
         }
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             batch->Done = true;
         }
-        done_.notify_all();
+        done_.NotifyAll();
     }
 }
 

@@ -4,17 +4,16 @@
 // batches come back in the order they were handed in.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "package/codecs.h"
+#include "platform/sync.h"
 
 namespace setup {
 
@@ -55,9 +54,9 @@ private:
     void Work();
 
     TCompressLevelEnum level_;
-    std::mutex mutex_;
-    std::condition_variable work_;                // a batch waits or the pool stops
-    std::condition_variable done_;                // a batch is finished
+    Mutex mutex_;
+    ConditionVariable work_;                      // a batch waits or the pool stops
+    ConditionVariable done_;                      // a batch is finished
     std::deque<std::shared_ptr<Batch>> waiting_;  // not yet taken by a thread
     std::deque<std::shared_ptr<Batch>> pending_;  // every batch not taken back, oldest first
     bool stopping_ = false;
