@@ -141,6 +141,13 @@ namespace {
 // A chunk whose content runs past what the caller allows.
 struct Oversized {};
 
+// Keeps the content buffer for a later large chunk, in Large, unless Large
+// holds one already; frees it otherwise.
+void ParkContent(ChunkBuffers& buffers) {
+    if (buffers.Large.capacity() < buffers.Content.capacity()) buffers.Content.swap(buffers.Large);
+    std::string().swap(buffers.Content);
+}
+
 // Gives buffers.Content room for a chunk's content from the buffers kept for
 // content that is handed on (see ChunkBuffers::LargeContent).
 void PrepareContent(ChunkBuffers& buffers, size_t room) {
@@ -156,8 +163,7 @@ void PrepareContent(ChunkBuffers& buffers, size_t room) {
     } else if (out.capacity() >= buffers.LargeContent) {
         // A small chunk never waits in a large buffer: the large one is kept
         // for the next large chunk.
-        if (buffers.Large.capacity() < out.capacity()) out.swap(buffers.Large);
-        std::string().swap(out);
+        ParkContent(buffers);
     }
 }
 
@@ -270,6 +276,9 @@ void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const ch
                     sink(kept.Content);
                 } else {
                     source.Seek(at + 4, SeekOrigin::Begin);
+                    // The chunk is inflated in pieces of their own: a whole-chunk
+                    // buffer is not held beside them.
+                    if (kept.LargeContent != 0) ParkContent(kept);
                 }
             }
             if (!whole) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 #include "package/codecs.h"
@@ -176,16 +177,27 @@ void TCompile::VerifyPackageData(Stream& file, const std::function<std::unique_p
     }
     CheckFailure mine, theirs;
     std::thread helper;
+    // Joins the helper however this thread leaves.
+    struct Joiner {
+        std::thread& Thread;
+        ~Joiner() {
+            if (Thread.joinable()) Thread.join();
+        }
+    } joiner{helper};
     if (another) {
-        helper = std::thread([&] {
-            try {
-                ReadAheadStream view(*another);
-                check(view, theirs);
-            } catch (const Error&) {
-                // Only making the view can fail outside an item: this thread
-                // took no item then, and the other checks them all.
-            }
-        });
+        try {
+            helper = std::thread([&] {
+                try {
+                    ReadAheadStream view(*another);
+                    check(view, theirs);
+                } catch (const Error&) {
+                    // Only making the view can fail outside an item: this thread
+                    // took no item then, and the other checks them all.
+                }
+            });
+        } catch (const std::system_error&) {
+            // No second thread: this one checks every item.
+        }
     }
     check(file, mine);
     if (helper.joinable()) helper.join();

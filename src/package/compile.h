@@ -202,8 +202,9 @@ public:
     // from the items'. LoadFromExe runs it, so that a package damaged anywhere
     // is refused before anything reaches the machine. When another view of the
     // same file can be opened (openAnother), a large package is checked on two
-    // threads, each half of the data through a view of its own; the failure
-    // raised is still that of the first damaged item.
+    // threads, which take runs of neighbouring items in turn, each through a
+    // view of its own; the failure raised is still that of the first damaged
+    // item.
     void VerifyPackageData(Stream& file, const std::function<std::unique_ptr<Stream>()>& openAnother = {}) const;
     // Derives the install options from the settings.
     void InitInstallData();

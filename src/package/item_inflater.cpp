@@ -142,9 +142,10 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
             throw;
         }
         lock.lock();
-        // A whole-chunk buffer goes back to the worker. One is kept at most:
-        // each one kept is held through the moments when the writer, the
-        // queue and the worker each hold one too.
+        // A whole-chunk buffer goes back to the worker, in place of the one it
+        // would allocate for a later chunk. One is kept at most: it stands for
+        // the writer's piece until the writer takes the next one, and more
+        // would be held beside the buffers of the queue and the worker.
         if (HoldsWholeChunk(piece.Content) && !HoldsWholeChunk(written_)) written_.swap(piece.Content);
         if (piece.Last) {
             keepFrom_ = std::max(keepFrom_, index + 1);

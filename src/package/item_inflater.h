@@ -31,8 +31,9 @@ public:
     // Content bytes that may wait between the worker and the writer. A single
     // chunk's content is handed over whole even when it is larger.
     // By default one large chunk waits while the next is inflated and the one
-    // before is written, or a few hundred small files: deeper queues took more
-    // memory without making the install faster.
+    // before is written, or a few hundred files under 256 KiB (a larger one
+    // waits in a buffer for a whole chunk): deeper queues took more memory
+    // without making the install faster.
     static constexpr size_t kDefaultBudget = 2u << 20;
 
     // Starts the worker on items, in order. The source belongs to the worker

@@ -97,13 +97,17 @@ TEST(ItemInflaterTest, ContentOfEveryItemInOrder) {
 
 // Whole-chunk buffers go from the writer back to the worker: content of
 // every size in between, large chunks of different lengths, a small item that
-// may not keep a large buffer, skipped items and a damaged large chunk all
-// come out as they went in.
+// may not keep a large buffer, a chunk too large for one, skipped items and a
+// damaged large chunk all come out as they went in.
 TEST(ItemInflaterTest, BuffersHandedBackCarryOnlyTheirOwnContent) {
     Package p;
     const size_t sizes[] = {kChunkBlockSize, 900000, 300, kChunkBlockSize + 5, 270000, 5000, 2000000, 262144, 17};
     char seed = 'a';
     for (size_t size : sizes) p.Add(Content(size, seed++), kChunkBlockSize);
+    // A chunk larger than a whole-chunk buffer (a package made with bigger
+    // chunks) is inflated in pieces, between large chunks on either side.
+    p.Add(Content(kChunkBlockSize + (1u << 20), seed++), 8u << 20);
+    p.Add(Content(kChunkBlockSize, seed++), kChunkBlockSize);
     std::string bytes = p.bytes.Bytes();
     // Item 6 (2,000,000 bytes) is damaged in the middle of its one chunk.
     bytes[static_cast<size_t>(p.ranges[6].DataStart + (p.ranges[6].DataEnd - p.ranges[6].DataStart) / 2)] ^= 0x55;

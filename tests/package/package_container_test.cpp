@@ -148,10 +148,10 @@ TEST_F(PackageContainerTest, OffsetsOutsideTheFileAreDamage) {
     EXPECT_THROW(model.LoadFromExe(kSetup), Error);
 }
 
-// A package with a megabyte of data or more is checked on two threads, half
-// the data each: damage in either half is found, and where both halves are
-// damaged the failure names the first damaged item, as a check in one pass
-// would.
+// A package with a megabyte of data or more is checked on two threads, which
+// take runs of items in turn: damage anywhere is found, and where several
+// items are damaged the failure names the first of them, as a check in one
+// pass would.
 TEST_F(PackageContainerTest, LargePackageCheckNamesTheFirstDamagedItem) {
     TCompile project;
     std::vector<std::string> contents;
