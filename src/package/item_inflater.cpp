@@ -44,6 +44,19 @@ ItemInflater::~ItemInflater() {
 }
 
 void ItemInflater::Work() {
+    try {
+        InflateItems();
+    } catch (...) {
+        // Queueing failed itself (no memory left): the writer raises this
+        // once the pieces queued before it are written, instead of waiting
+        // for pieces that will not come.
+        std::lock_guard<Mutex> lock(mutex_);
+        workerFailure_ = std::current_exception();
+        ready_.NotifyOne();
+    }
+}
+
+void ItemInflater::InflateItems() {
     ChunkBuffers buffers;
     buffers.LargeContent = kLargeContent;
     for (size_t index = 0; index < items_.size(); ++index) {
@@ -121,8 +134,9 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
     for (;;) {
         if (queue_.empty()) {
             writerWaiting_ = true;
-            ready_.Wait(lock, [&] { return !queue_.empty(); });
+            ready_.Wait(lock, [&] { return !queue_.empty() || workerFailure_; });
             writerWaiting_ = false;
+            if (queue_.empty()) std::rethrow_exception(workerFailure_);
         }
         Piece piece = std::move(queue_.front());
         queue_.pop_front();

@@ -63,6 +63,7 @@ private:
     };
 
     void Work();
+    void InflateItems();
     // Queues a piece of item; false when the item was dropped or the inflater
     // is stopping, so that the worker leaves it. next receives the buffer the
     // writer is done with, if any: the worker inflates a later chunk into it.
@@ -83,7 +84,8 @@ private:
     // A whole-chunk buffer the writer is done with, which the worker takes for
     // a later chunk.
     std::string written_;
-    size_t keepFrom_ = 0;  // items before this one are no longer wanted
+    std::exception_ptr workerFailure_;  // what stopped the worker outside any item
+    size_t keepFrom_ = 0;               // items before this one are no longer wanted
     bool stopping_ = false;
     bool workerWaiting_ = false;  // the worker waits for room
     bool writerWaiting_ = false;  // the writer waits for a piece

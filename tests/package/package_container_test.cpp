@@ -168,7 +168,7 @@ TEST_F(PackageContainerTest, LargePackageCheckNamesTheFirstDamagedItem) {
     }
     project.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
     std::string bytes = BuildPackage(project, contents, "MZ", cplDefault);
-    auto damaged = [&](std::initializer_list<size_t> items) {
+    auto damaged = [&](const std::vector<size_t>& items) {
         std::string copy = bytes;
         for (size_t i : items) {
             const TCompileFileData& item = *project.FileList[i];
@@ -180,7 +180,7 @@ TEST_F(PackageContainerTest, LargePackageCheckNamesTheFirstDamagedItem) {
     TCompile whole;
     whole.LoadFromExe(kSetup);
     EXPECT_EQ(whole.FileList.size(), 6u);
-    for (auto [items, named] : std::vector<std::pair<std::initializer_list<size_t>, std::string>>{
+    for (auto [items, named] : std::vector<std::pair<std::vector<size_t>, std::string>>{
              {{4}, "f4.bin"}, {{1}, "f1.bin"}, {{1, 5}, "f1.bin"}, {{0, 3}, "f0.bin"}}) {
         Place(damaged(items));
         TCompile model;
