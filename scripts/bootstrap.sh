@@ -76,19 +76,30 @@ if ! have_sources; then
     have_sources || { echo "bootstrap: the source packages could not be fetched" >&2; exit 1; }
 fi
 
-# Signed installers (makesetup build --sign) are signed with osslsigncode;
-# bookworm carries it only in its backports, newer releases in main.
-if ! command -v osslsigncode >/dev/null 2>&1; then
-    echo "bootstrap: installing osslsigncode"
+# Installs packages that bookworm carries only in its backports (newer
+# releases in main).
+install_backported() {
+    local suite list release=()
     suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-    release=()
     if [ "$suite" = bookworm ]; then
         list=/etc/apt/sources.list.d/bookworm-backports.list
         [ -f "$list" ] || echo "deb http://deb.debian.org/debian bookworm-backports main" | $sudo tee "$list" >/dev/null
         release=(-t bookworm-backports)
     fi
     $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${release[@]}" osslsigncode >/dev/null
+    $sudo apt-get install -y -qq --no-install-recommends "${release[@]}" "$@" >/dev/null
+}
+
+# Signed installers (makesetup build --sign) are signed with osslsigncode.
+if ! command -v osslsigncode >/dev/null 2>&1; then
+    echo "bootstrap: installing osslsigncode"
+    install_backported osslsigncode
+fi
+
+# The shipped setup.exe and uninstall.exe are compressed with UPX.
+if ! command -v upx >/dev/null 2>&1; then
+    echo "bootstrap: installing upx-ucl"
+    install_backported upx-ucl
 fi
 
 # Wine takes its code pages from the locale: the Windows programs run with
@@ -111,15 +122,7 @@ qemu_is_recent() {
 if ! ia32_runs; then
     if ! qemu_is_recent; then
         echo "bootstrap: this kernel cannot run 32-bit programs; installing qemu's user-mode emulator for Wine's 32-bit loader"
-        suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-        release=()
-        if [ "$suite" = bookworm ]; then
-            list=/etc/apt/sources.list.d/bookworm-backports.list
-            [ -f "$list" ] || echo "deb http://deb.debian.org/debian bookworm-backports main" | $sudo tee "$list" >/dev/null
-            release=(-t bookworm-backports)
-        fi
-        $sudo apt-get update -qq
-        $sudo apt-get install -y -qq --no-install-recommends "${release[@]}" qemu-user >/dev/null
+        install_backported qemu-user
     fi
     binfmt=/proc/sys/fs/binfmt_misc
     [ -f "$binfmt/register" ] || $sudo mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
