@@ -12,7 +12,7 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
     wine wine32:i386 wine64
     xvfb xdotool x11-utils imagemagick openbox
-    locales python3 openssl
+    locales python3 openssl time
     fonts-wqy-microhei fonts-wqy-zenhei
     liblnk-utils
     clang libclang-rt-14-dev
