@@ -264,7 +264,7 @@ print("| a bare Wine process | %.2f s | | | |" % med("bare", "one"))
 for payload in ("text", "binaries", "one"):
     o = os.path.getsize(os.path.join(packages, "ours-%s.exe" % payload))
     n = os.path.getsize(os.path.join(packages, "nsis-%s.exe" % payload))
-    print("| package size, %s | %.2f MiB | %.2f MiB | %.2f | |" % (names[payload], o / 1048576, n / 1048576, o / n))
+    print("| package size, %s | %.3f MiB | %.3f MiB | %.3f | |" % (names[payload], o / 1048576, n / 1048576, o / n))
 # The largest of the rounds: the goal is a ceiling.
 for payload in ("text", "binaries", "one"):
     o, n = max(peaks[("ours", payload)]), max(peaks[("nsis", payload)])
