@@ -87,8 +87,8 @@ bool InstallJournal::JournalFiles::SetAttributes(const std::string& path, uint32
     if (!j_.CreatedByRun(path)) {
         if (std::optional<uint32_t> previous = files.GetAttributes(path)) {
             Entry entry{Kind::AttributesChanged, path};
-            entry.Attributes = *previous & ~kAttrDirectory;
-            j_.Note(entry);
+            entry.More().Attributes = *previous & ~kAttrDirectory;
+            j_.Note(std::move(entry));
         }
     }
     return files.SetAttributes(path, attributes);
@@ -99,9 +99,9 @@ bool InstallJournal::JournalFiles::SetFileTime(const std::string& path, FileTime
     if (!j_.CreatedByRun(path)) {
         if (std::optional<FileTime> previous = files.GetFileTime(path, kind)) {
             Entry entry{Kind::FileTimeChanged, path};
-            entry.TimeKind = kind;
-            entry.Time = *previous;
-            j_.Note(entry);
+            entry.More().TimeKind = kind;
+            entry.More().Time = *previous;
+            j_.Note(std::move(entry));
         }
     }
     return files.SetFileTime(path, kind, utc);
@@ -126,7 +126,7 @@ void InstallJournal::JournalFiles::MoveFile(const std::string& from, const std::
         files.MoveFile(from, to, movedAside ? MoveMode::NoReplace : mode);
     } catch (const Error&) {
         if (movedAside) {
-            files.MoveFile(j_.entries_.back().Backup, to, MoveMode::NoReplace);
+            files.MoveFile(j_.entries_.back().More().Backup, to, MoveMode::NoReplace);
             j_.entries_.pop_back();
         }
         throw;
@@ -177,7 +177,7 @@ std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& pa
             j_.createdFiles_.insert(AsciiLowerCase(path));
             return stream;
         } catch (const Error&) {
-            files.MoveFile(j_.entries_.back().Backup, path, MoveMode::NoReplace);
+            files.MoveFile(j_.entries_.back().More().Backup, path, MoveMode::NoReplace);
             j_.entries_.pop_back();
             throw;
         }
@@ -206,8 +206,8 @@ bool InstallJournal::JournalRegistry::CreateKey(uint32_t root, const std::string
     for (const std::string& key : missing) {
         if (registry.KeyExists(root, key)) {
             Entry entry{Kind::KeyCreated, key};
-            entry.Root = root;
-            j_.Note(entry);
+            entry.More().Root = root;
+            j_.Note(std::move(entry));
         }
     }
     return ok;
@@ -217,10 +217,10 @@ void InstallJournal::JournalRegistry::NoteValue(uint32_t root, const std::string
     RegistryApi& registry = j_.inner_.Registry();
     if (!registry.KeyExists(root, path)) return;  // the write fails; nothing changes
     Entry entry{Kind::ValueWritten, path};
-    entry.Root = root;
-    entry.ValueName = name;
-    entry.Previous = registry.ReadValue(root, path, name);
-    j_.Note(entry);
+    entry.More().Root = root;
+    entry.More().ValueName = name;
+    entry.More().Previous = registry.ReadValue(root, path, name);
+    j_.Note(std::move(entry));
 }
 
 bool InstallJournal::JournalRegistry::WriteString(uint32_t root, const std::string& path, const std::string& name,
@@ -256,19 +256,20 @@ bool InstallJournal::JournalRegistry::DeleteKey(uint32_t root, const std::string
     if (!registry.KeyExists(root, path)) return registry.DeleteKey(root, path);
     // The whole tree is kept, parents before their subkeys.
     Entry entry{Kind::KeyDeleted, path};
-    entry.Root = root;
+    Details& details = entry.More();
+    details.Root = root;
     std::vector<std::string> pending{""};
     while (!pending.empty()) {
         std::string relative = pending.front();
         pending.erase(pending.begin());
         std::string full = relative.empty() ? path : path + "\\" + relative;
-        entry.Keys.push_back(KeySnapshot{relative, registry.ListValues(root, full)});
+        details.Keys.push_back(KeySnapshot{relative, registry.ListValues(root, full)});
         for (const std::string& sub : registry.ListSubKeys(root, full)) {
             pending.push_back(relative.empty() ? sub : relative + "\\" + sub);
         }
     }
     bool ok = registry.DeleteKey(root, path);
-    if (ok) j_.Note(entry);
+    if (ok) j_.Note(std::move(entry));
     return ok;
 }
 
@@ -287,7 +288,7 @@ bool InstallJournal::JournalShell::SaveShellLink(const ShellLink& link, const st
     }
     bool ok = j_.inner_.Shell().SaveShellLink(link, linkFile);
     if (!ok && existed) {
-        files.MoveFile(j_.entries_.back().Backup, linkFile, MoveMode::NoReplace);
+        files.MoveFile(j_.entries_.back().More().Backup, linkFile, MoveMode::NoReplace);
         j_.entries_.pop_back();
         return false;
     }
@@ -301,6 +302,7 @@ bool InstallJournal::JournalShell::SaveShellLink(const ShellLink& link, const st
 bool InstallJournal::Undo(const Entry& e) {
     FilesApi& files = inner_.Files();
     RegistryApi& registry = inner_.Registry();
+    const Details& d = e.More();
     try {
         switch (e.Kind) {
             case Kind::FolderCreated:
@@ -313,30 +315,30 @@ bool InstallJournal::Undo(const Entry& e) {
             case Kind::FileMovedAside:
                 if (files.FileExists(e.Path)) {
                     files.SetAttributes(e.Path, kAttrNormal);
-                    files.MoveFile(e.Backup, e.Path, MoveMode::ReplaceExisting);
+                    files.MoveFile(d.Backup, e.Path, MoveMode::ReplaceExisting);
                 } else {
-                    files.MoveFile(e.Backup, e.Path, MoveMode::NoReplace);
+                    files.MoveFile(d.Backup, e.Path, MoveMode::NoReplace);
                 }
                 return true;
             case Kind::FileMoved:
-                files.MoveFile(e.Backup, e.Path, MoveMode::NoReplace);
+                files.MoveFile(d.Backup, e.Path, MoveMode::NoReplace);
                 return true;
             case Kind::AttributesChanged:
-                return files.SetAttributes(e.Path, e.Attributes == 0 ? kAttrNormal : e.Attributes);
+                return files.SetAttributes(e.Path, d.Attributes == 0 ? kAttrNormal : d.Attributes);
             case Kind::FileTimeChanged:
-                return files.SetFileTime(e.Path, e.TimeKind, e.Time);
+                return files.SetFileTime(e.Path, d.TimeKind, d.Time);
             case Kind::KeyCreated:
-                return registry.DeleteKey(e.Root, e.Path) || !registry.KeyExists(e.Root, e.Path);
+                return registry.DeleteKey(d.Root, e.Path) || !registry.KeyExists(d.Root, e.Path);
             case Kind::ValueWritten:
-                if (e.Previous) return registry.WriteValue(e.Root, e.Path, *e.Previous);
-                return registry.DeleteValue(e.Root, e.Path, e.ValueName) ||
-                       !registry.ReadValue(e.Root, e.Path, e.ValueName);
+                if (d.Previous) return registry.WriteValue(d.Root, e.Path, *d.Previous);
+                return registry.DeleteValue(d.Root, e.Path, d.ValueName) ||
+                       !registry.ReadValue(d.Root, e.Path, d.ValueName);
             case Kind::KeyDeleted: {
                 bool ok = true;
-                for (const KeySnapshot& key : e.Keys) {
+                for (const KeySnapshot& key : d.Keys) {
                     std::string full = key.Path.empty() ? e.Path : e.Path + "\\" + key.Path;
-                    ok = registry.CreateKey(e.Root, full) && ok;
-                    for (const RegValue& value : key.Values) ok = registry.WriteValue(e.Root, full, value) && ok;
+                    ok = registry.CreateKey(d.Root, full) && ok;
+                    for (const RegValue& value : key.Values) ok = registry.WriteValue(d.Root, full, value) && ok;
                 }
                 return ok;
             }
@@ -353,7 +355,7 @@ std::vector<std::string> InstallJournal::Rollback() {
         if (Undo(*it)) continue;
         bool registryEntry =
             it->Kind == Kind::KeyCreated || it->Kind == Kind::ValueWritten || it->Kind == Kind::KeyDeleted;
-        left.push_back(registryEntry ? RootText(it->Root, it->Path) : it->Path);
+        left.push_back(registryEntry ? RootText(it->More().Root, it->Path) : it->Path);
     }
     entries_.clear();
     createdFiles_.clear();
@@ -363,13 +365,13 @@ std::vector<std::string> InstallJournal::Rollback() {
 void InstallJournal::Commit() {
     FilesApi& files = inner_.Files();
     for (const Entry& e : entries_) {
-        if (e.Kind != Kind::FileMovedAside || files.DeleteFile(e.Backup)) continue;
+        if (e.Kind != Kind::FileMovedAside || files.DeleteFile(e.More().Backup)) continue;
         // A read-only backup is made plain first. A backup that cannot be
         // deleted (still in use) is left behind; the installation itself is
         // complete.
-        if (!files.FileExists(e.Backup)) continue;
-        files.SetAttributes(e.Backup, kAttrNormal);
-        files.DeleteFile(e.Backup);
+        if (!files.FileExists(e.More().Backup)) continue;
+        files.SetAttributes(e.More().Backup, kAttrNormal);
+        files.DeleteFile(e.More().Backup);
     }
     entries_.clear();
     createdFiles_.clear();

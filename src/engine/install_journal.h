@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -56,12 +58,10 @@ private:
         std::string Path;  // relative to the deleted key; empty for the key itself
         std::vector<RegValue> Values;
     };
-    struct Entry {
-        Entry(InstallJournal::Kind k, std::string p, std::string b = "")
-            : Kind(k), Path(std::move(p)), Backup(std::move(b)) {}
-        InstallJournal::Kind Kind;
-        std::string Path;    // file, folder or key path
-        std::string Backup;  // FileMovedAside: where the earlier file is kept
+    // What an entry needs beyond its kind and path. Most entries, one for each
+    // file and folder the run creates, need none of it, so it is held apart.
+    struct Details {
+        std::string Backup;  // FileMovedAside, FileMoved: where the earlier file is kept
         uint32_t Root = 0;
         uint32_t Attributes = 0;
         FileTimeKind TimeKind = FileTimeKind::LastWrite;
@@ -69,6 +69,23 @@ private:
         std::optional<RegValue> Previous;  // ValueWritten: the value before, if any
         std::string ValueName;
         std::vector<KeySnapshot> Keys;  // KeyDeleted: the whole tree, parents first
+    };
+    struct Entry {
+        Entry(InstallJournal::Kind k, std::string p) : Kind(k), Path(std::move(p)) {}
+        Entry(InstallJournal::Kind k, std::string p, std::string backup) : Entry(k, std::move(p)) {
+            More().Backup = std::move(backup);
+        }
+        Details& More() {
+            if (!details) details = std::make_unique<Details>();
+            return *details;
+        }
+        const Details& More() const {
+            static const Details kNone;
+            return details ? *details : kNone;
+        }
+        InstallJournal::Kind Kind;
+        std::string Path;  // file, folder or key path
+        std::unique_ptr<Details> details;
     };
 
     class JournalFiles : public FilesApi {
@@ -181,7 +198,9 @@ private:
     JournalFiles files_{*this};
     JournalRegistry registry_{*this};
     JournalShell shell_{*this};
-    std::vector<Entry> entries_;
+    // A deque grows without copying what it holds, so a run of many files
+    // never holds its journal twice.
+    std::deque<Entry> entries_;
     std::set<std::string> createdFiles_;  // folded paths of files this run made
 };
 
