@@ -155,6 +155,7 @@ void PrepareContent(ChunkBuffers& buffers, size_t room) {
     if (room >= buffers.LargeContent) {
         if (out.capacity() > kWholeChunkSize) return;
         std::string().swap(out);
+        if (buffers.Large.capacity() <= kWholeChunkSize && buffers.AwaitLarge) buffers.AwaitLarge(buffers.Large);
         if (buffers.Large.capacity() > kWholeChunkSize) {
             out.swap(buffers.Large);
         } else {

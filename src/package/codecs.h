@@ -67,6 +67,9 @@ struct ChunkBuffers {
     // gets a large buffer. When 0, Content is kept and grows as needed.
     size_t LargeContent = 0;
     std::string Large;
+    // When set, called with Large empty before a buffer for a whole chunk is
+    // allocated: it may wait for a buffer to come back and put it into Large.
+    std::function<void(std::string& large)> AwaitLarge;
 };
 
 // Reads chunks from the source's position while it is below limit, handing

@@ -59,6 +59,7 @@ void ItemInflater::Work() {
 void ItemInflater::InflateItems() {
     ChunkBuffers buffers;
     buffers.LargeContent = kLargeContent;
+    buffers.AwaitLarge = [this](std::string& large) { AwaitWritten(large); };
     for (size_t index = 0; index < items_.size(); ++index) {
         {
             std::lock_guard<Mutex> lock(mutex_);
@@ -107,6 +108,7 @@ bool ItemInflater::Push(Piece piece, std::string* next) {
     }
     if (stopping_ || piece.Item < keepFrom_) return false;
     queued_ += cost;
+    if (HoldsWholeChunk(piece.Content)) ++queuedWhole_;
     queue_.push_back(std::move(piece));
     bool wake = writerWaiting_;
     lock.unlock();
@@ -114,13 +116,31 @@ bool ItemInflater::Push(Piece piece, std::string* next) {
     return true;
 }
 
+void ItemInflater::AwaitWritten(std::string& large) {
+    std::unique_lock<Mutex> lock(mutex_);
+    if (!HoldsWholeChunk(written_) && queuedWhole_ != 0) {
+        workerWaiting_ = true;
+        room_.Wait(lock, [&] { return stopping_ || HoldsWholeChunk(written_) || queuedWhole_ == 0; });
+        workerWaiting_ = false;
+    }
+    if (HoldsWholeChunk(written_)) {
+        large.swap(written_);
+        std::string().swap(written_);
+    }
+}
+
+ItemInflater::Piece ItemInflater::Pop() {
+    Piece piece = std::move(queue_.front());
+    queue_.pop_front();
+    queued_ -= Cost(piece.Content);
+    if (HoldsWholeChunk(piece.Content)) --queuedWhole_;
+    return piece;
+}
+
 void ItemInflater::DropBefore(size_t index) {
     if (index <= keepFrom_) return;
     keepFrom_ = index;
-    while (!queue_.empty() && queue_.front().Item < keepFrom_) {
-        queued_ -= Cost(queue_.front().Content);
-        queue_.pop_front();
-    }
+    while (!queue_.empty() && queue_.front().Item < keepFrom_) Pop();
     // The worker may wait on a piece of an item now dropped, or for room now
     // free. A worker at work sees the change at its next piece: waking it for
     // every item would cost a round trip through the system each.
@@ -138,10 +158,12 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
             writerWaiting_ = false;
             if (queue_.empty()) std::rethrow_exception(workerFailure_);
         }
-        Piece piece = std::move(queue_.front());
-        queue_.pop_front();
-        queued_ -= Cost(piece.Content);
-        if (workerWaiting_ && (queue_.empty() || queued_ <= budget_ / 2)) room_.NotifyAll();
+        Piece piece = Pop();
+        // The worker waits for room, or for the whole-chunk buffer written
+        // before this piece (kept in written_ by now).
+        if (workerWaiting_ && (queue_.empty() || queued_ <= budget_ / 2 || HoldsWholeChunk(piece.Content))) {
+            room_.NotifyAll();
+        }
         if (piece.Failure) {
             // The failure is the item's last piece: nothing of it is left.
             keepFrom_ = std::max(keepFrom_, index + 1);

@@ -68,6 +68,14 @@ private:
     // is stopping, so that the worker leaves it. next receives the buffer the
     // writer is done with, if any: the worker inflates a later chunk into it.
     bool Push(Piece piece, std::string* next);
+    // Called by the worker before it allocates a buffer for a whole chunk.
+    // While such a buffer waits in the queue, the writer is at another, and
+    // the one it finishes comes back before it takes the queued one: the
+    // worker waits for that buffer, so that two whole-chunk buffers are alive
+    // at a time and not three. large receives the buffer, if one came back.
+    void AwaitWritten(std::string& large);
+    // Takes a piece off the front of the queue. Called with the lock held.
+    Piece Pop();
     // Drops every queued piece of an item before index and makes the worker
     // leave such items. Called with the lock held.
     void DropBefore(size_t index);
@@ -80,14 +88,15 @@ private:
     ConditionVariable ready_;  // a piece was queued
     ConditionVariable room_;   // a piece was taken, or the items to keep changed
     std::deque<Piece> queue_;
-    size_t queued_ = 0;  // memory held by queue_'s content, plus a little for each piece
+    size_t queued_ = 0;       // memory held by queue_'s content, plus a little for each piece
+    size_t queuedWhole_ = 0;  // pieces in queue_ that hold a whole-chunk buffer
     // A whole-chunk buffer the writer is done with, which the worker takes for
     // a later chunk.
     std::string written_;
     std::exception_ptr workerFailure_;  // what stopped the worker outside any item
     size_t keepFrom_ = 0;               // items before this one are no longer wanted
     bool stopping_ = false;
-    bool workerWaiting_ = false;  // the worker waits for room
+    bool workerWaiting_ = false;  // the worker waits for room or for a buffer
     bool writerWaiting_ = false;  // the writer waits for a piece
 
     std::thread worker_;

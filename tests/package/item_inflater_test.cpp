@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "package/codecs.h"
@@ -128,6 +129,49 @@ TEST(ItemInflaterTest, BuffersHandedBackCarryOnlyTheirOwnContent) {
             EXPECT_EQ(out.Bytes(), p.contents[i]) << round << " " << i;
         }
         source.Seek(0, SeekOrigin::Begin);
+    }
+}
+
+// A target that notes which buffers large content comes from, and writes
+// slowly, so that the worker is always ahead of it.
+class SlowTarget : public MemoryStream {
+public:
+    explicit SlowTarget(std::set<const void*>& buffers) : buffers_(buffers) {}
+    void Write(const void* buffer, size_t count) override {
+        if (count >= 256 * 1024) buffers_.insert(buffer);
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        MemoryStream::Write(buffer, count);
+    }
+
+private:
+    std::set<const void*>& buffers_;
+};
+
+// While the writer writes one whole chunk and the next waits in the queue,
+// the worker waits for the written one to come back instead of taking a
+// third buffer: large content of any length goes through two buffers. A
+// skipped item whose chunk waits in the queue frees the worker all the same.
+TEST(ItemInflaterTest, TwoWholeChunkBuffersServeEveryLargeChunk) {
+    Package p;
+    for (char c = 'a'; c < 'i'; ++c)
+        p.Add(Content(kChunkBlockSize - static_cast<size_t>(c) * 1000, c), kChunkBlockSize);
+    p.Add(Content(3 * kChunkBlockSize + 100, 'i'), kChunkBlockSize);
+    for (bool skip : {false, true}) {
+        std::set<const void*> buffers;
+        ItemInflater inflater(p.bytes, p.ranges);
+        for (size_t i = 0; i < p.ranges.size(); ++i) {
+            if (skip && i == 3) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                inflater.SkipItem(i);
+                continue;
+            }
+            SlowTarget out(buffers);
+            inflater.WriteItem(i, out);
+            EXPECT_EQ(out.Bytes(), p.contents[i]) << skip << " " << i;
+        }
+        // A skipped item's buffer is freed, and another one made later.
+        EXPECT_LE(buffers.size(), skip ? 3u : 2u);
+        p.bytes.Seek(0, SeekOrigin::Begin);
     }
 }
 
