@@ -76,16 +76,16 @@ private:
             More().Backup = std::move(backup);
         }
         Details& More() {
-            if (!details) details = std::make_unique<Details>();
-            return *details;
+            if (!Extra) Extra = std::make_unique<Details>();
+            return *Extra;
         }
         const Details& More() const {
             static const Details kNone;
-            return details ? *details : kNone;
+            return Extra ? *Extra : kNone;
         }
         InstallJournal::Kind Kind;
         std::string Path;  // file, folder or key path
-        std::unique_ptr<Details> details;
+        std::unique_ptr<Details> Extra;
     };
 
     class JournalFiles : public FilesApi {

@@ -106,10 +106,17 @@ bool ItemInflater::Push(Piece piece, std::string* next) {
         next->swap(written_);
         std::string().swap(written_);
     }
-    if (stopping_ || piece.Item < keepFrom_) return false;
-    queued_ += cost;
-    if (HoldsWholeChunk(piece.Content)) ++queuedWhole_;
+    if (stopping_ || piece.Item < keepFrom_) {
+        // The content of a dropped item is not queued; its buffer serves a
+        // later chunk.
+        if (next != nullptr && !HoldsWholeChunk(*next) && HoldsWholeChunk(piece.Content)) next->swap(piece.Content);
+        return false;
+    }
+    bool whole = HoldsWholeChunk(piece.Content);
     queue_.push_back(std::move(piece));
+    // Counted once queued: a push that fails (no memory) leaves no trace.
+    queued_ += cost;
+    if (whole) ++queuedWhole_;
     bool wake = writerWaiting_;
     lock.unlock();
     if (wake) ready_.NotifyOne();
@@ -119,10 +126,12 @@ bool ItemInflater::Push(Piece piece, std::string* next) {
 void ItemInflater::AwaitWritten(std::string& large) {
     std::unique_lock<Mutex> lock(mutex_);
     if (!HoldsWholeChunk(written_) && queuedWhole_ != 0) {
-        workerWaiting_ = true;
+        workerWaiting_ = awaitingWritten_ = true;
         room_.Wait(lock, [&] { return stopping_ || HoldsWholeChunk(written_) || queuedWhole_ == 0; });
-        workerWaiting_ = false;
+        workerWaiting_ = awaitingWritten_ = false;
     }
+    // A stopping inflater inflates nothing more.
+    if (stopping_) throw LeaveItem{};
     if (HoldsWholeChunk(written_)) {
         large.swap(written_);
         std::string().swap(written_);
@@ -140,7 +149,11 @@ ItemInflater::Piece ItemInflater::Pop() {
 void ItemInflater::DropBefore(size_t index) {
     if (index <= keepFrom_) return;
     keepFrom_ = index;
-    while (!queue_.empty() && queue_.front().Item < keepFrom_) Pop();
+    while (!queue_.empty() && queue_.front().Item < keepFrom_) {
+        // A dropped piece's whole-chunk buffer serves a later chunk.
+        Piece dropped = Pop();
+        if (HoldsWholeChunk(dropped.Content) && !HoldsWholeChunk(written_)) written_.swap(dropped.Content);
+    }
     // The worker may wait on a piece of an item now dropped, or for room now
     // free. A worker at work sees the change at its next piece: waking it for
     // every item would cost a round trip through the system each.
@@ -182,7 +195,10 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
         // would allocate for a later chunk. One is kept at most: it stands for
         // the writer's piece until the writer takes the next one, and more
         // would be held beside the buffers of the queue and the worker.
-        if (HoldsWholeChunk(piece.Content) && !HoldsWholeChunk(written_)) written_.swap(piece.Content);
+        if (HoldsWholeChunk(piece.Content) && !HoldsWholeChunk(written_)) {
+            written_.swap(piece.Content);
+            if (awaitingWritten_) room_.NotifyAll();
+        }
         if (piece.Last) {
             keepFrom_ = std::max(keepFrom_, index + 1);
             return;

@@ -96,8 +96,9 @@ private:
     std::exception_ptr workerFailure_;  // what stopped the worker outside any item
     size_t keepFrom_ = 0;               // items before this one are no longer wanted
     bool stopping_ = false;
-    bool workerWaiting_ = false;  // the worker waits for room or for a buffer
-    bool writerWaiting_ = false;  // the writer waits for a piece
+    bool workerWaiting_ = false;    // the worker waits for room or for a buffer
+    bool awaitingWritten_ = false;  // the worker waits for a buffer (AwaitWritten)
+    bool writerWaiting_ = false;    // the writer waits for a piece
 
     std::thread worker_;
 };
