@@ -24,6 +24,15 @@ constexpr size_t kLargeContent = 256u << 10;
 
 bool HoldsWholeChunk(const std::string& buffer) { return buffer.capacity() > kWholeChunkSize; }
 
+// Moves a whole-chunk buffer from `from` into `into` when `into` holds none,
+// leaving `from` empty. True when it moved.
+bool HandOver(std::string& from, std::string& into) {
+    if (!HoldsWholeChunk(from) || HoldsWholeChunk(into)) return false;
+    into.swap(from);
+    std::string().swap(from);
+    return true;
+}
+
 // Thrown through the reader when the worker is to leave the item it inflates.
 struct LeaveItem {};
 
@@ -102,14 +111,11 @@ bool ItemInflater::Push(Piece piece, std::string* next) {
         workerWaiting_ = false;
     }
     // The buffer the writer is done with is where a later chunk is inflated.
-    if (next != nullptr && !HoldsWholeChunk(*next) && HoldsWholeChunk(written_)) {
-        next->swap(written_);
-        std::string().swap(written_);
-    }
+    if (next != nullptr) HandOver(written_, *next);
     if (stopping_ || piece.Item < keepFrom_) {
         // The content of a dropped item is not queued; its buffer serves a
         // later chunk.
-        if (next != nullptr && !HoldsWholeChunk(*next) && HoldsWholeChunk(piece.Content)) next->swap(piece.Content);
+        if (next != nullptr) HandOver(piece.Content, *next);
         return false;
     }
     bool whole = HoldsWholeChunk(piece.Content);
@@ -132,10 +138,7 @@ void ItemInflater::AwaitWritten(std::string& large) {
     }
     // A stopping inflater inflates nothing more.
     if (stopping_) throw LeaveItem{};
-    if (HoldsWholeChunk(written_)) {
-        large.swap(written_);
-        std::string().swap(written_);
-    }
+    HandOver(written_, large);
 }
 
 ItemInflater::Piece ItemInflater::Pop() {
@@ -152,7 +155,7 @@ void ItemInflater::DropBefore(size_t index) {
     while (!queue_.empty() && queue_.front().Item < keepFrom_) {
         // A dropped piece's whole-chunk buffer serves a later chunk.
         Piece dropped = Pop();
-        if (HoldsWholeChunk(dropped.Content) && !HoldsWholeChunk(written_)) written_.swap(dropped.Content);
+        HandOver(dropped.Content, written_);
     }
     // The worker may wait on a piece of an item now dropped, or for room now
     // free. A worker at work sees the change at its next piece: waking it for
@@ -195,10 +198,7 @@ void ItemInflater::WriteItem(size_t index, Stream& target) {
         // would allocate for a later chunk. One is kept at most: it stands for
         // the writer's piece until the writer takes the next one, and more
         // would be held beside the buffers of the queue and the worker.
-        if (HoldsWholeChunk(piece.Content) && !HoldsWholeChunk(written_)) {
-            written_.swap(piece.Content);
-            if (awaitingWritten_) room_.NotifyAll();
-        }
+        if (HandOver(piece.Content, written_) && awaitingWritten_) room_.NotifyAll();
         if (piece.Last) {
             keepFrom_ = std::max(keepFrom_, index + 1);
             return;
