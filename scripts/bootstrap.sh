@@ -1,7 +1,20 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build and the tests need. Idempotent: when
-# everything is present it only checks and returns within a second or two.
+# Installs every Debian package the build and the tests need, and fetches the
+# source packages the Windows build cross-builds. Idempotent: when everything
+# is present it only checks and returns within a second or two.
+#
+# What it changes in the system's package configuration it says when it does
+# it. The i386 architecture and the backports suite stay, because installed
+# packages need them; the source indexes and the version pins it may need
+# when the mirror's indexes disagree are given to apt for the run only.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+source "$here/bootstrap_apt.sh"
+trap apt_cleanup EXIT
 
 packages=(
     g++ cmake ninja-build ccache pkg-config dpkg-dev
@@ -26,68 +39,61 @@ for p in "${packages[@]}"; do
     fi
 done
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-
 if [ ${#missing[@]} -gt 0 ]; then
     echo "bootstrap: installing ${missing[*]}"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "bootstrap: adding the i386 architecture to dpkg (kept: Wine's 32-bit half needs it)"
         $sudo dpkg --add-architecture i386
     fi
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt_update
+    apt_install "${missing[@]}"
 fi
 
-# The Windows programs link libpng, libjpeg-turbo and libdeflate statically, cross-built
-# with mingw-w64 from Debian's own source packages (cmake/picture_libraries.cmake
-# builds them into the build folder). Only the sources are fetched here, once,
-# into a cache shared by every build folder; zlib is libz-mingw-w64-dev's, the
-# one the package code links.
+# An earlier bootstrap kept the source indexes in apt's sources, so that
+# every apt-get update fetched them; they are fetched for each fetch of
+# sources only, and the list is removed when it holds nothing else.
+old_list=/etc/apt/sources.list.d/setup-deb-src.sources
+if [ -f "$old_list" ] && ! grep -qvE '^(Types: deb-src|(URIs|Suites|Components|Signed-By): .*|)$' "$old_list"; then
+    echo "bootstrap: removing $old_list from apt's sources (the source indexes are fetched for the run only)"
+    $sudo rm -f "$old_list"
+fi
+
+# The Windows programs link libpng, libjpeg-turbo and libdeflate statically,
+# cross-built with mingw-w64 from Debian's own source packages
+# (cmake/picture_libraries.cmake and cmake/deflate_library.cmake build them
+# into the build folder). Only the sources are fetched here, once, into a
+# cache shared by every build folder; zlib is libz-mingw-w64-dev's, the one
+# the package code links.
 deps_cache=${SETUP_DEPS_CACHE:-/var/cache/setup-deps}
-deps_sources=(libpng1.6 libjpeg-turbo libdeflate)
-have_sources() {
-    local s
-    for s in "${deps_sources[@]}"; do
-        compgen -G "$deps_cache/${s}_*.dsc" >/dev/null || return 1
-    done
-}
-if ! have_sources; then
-    echo "bootstrap: fetching the source packages ${deps_sources[*]} into $deps_cache"
-    suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-    list=/etc/apt/sources.list.d/setup-deb-src.sources
-    if [ ! -f "$list" ]; then
-        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: $suite $suite-updates" \
-            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" "" \
-            "Types: deb-src" "URIs: http://deb.debian.org/debian-security" "Suites: $suite-security" \
-            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" | $sudo tee "$list" >/dev/null
-    fi
-    $sudo apt-get update -qq
+prepare_cache() {
+    [ -d "$deps_cache" ] && [ -w "$deps_cache" ] && return 0
     $sudo mkdir -p "$deps_cache"
     $sudo chmod a+rwx "$deps_cache"
-    # The newest version first; a mirror that lacks it (the security archive
-    # does not always carry every source) falls back to the next one.
-    for s in "${deps_sources[@]}"; do
-        compgen -G "$deps_cache/${s}_*.dsc" >/dev/null && continue
-        for v in $(apt-cache showsrc "$s" | sed -n 's/^Version: //p' | sort -u | sort -r -V); do
-            (cd "$deps_cache" && apt-get source --download-only -qq "$s=$v" >/dev/null 2>&1) && break
-        done
-    done
-    have_sources || { echo "bootstrap: the source packages could not be fetched" >&2; exit 1; }
-fi
+}
+for s in libpng1.6 libjpeg-turbo libdeflate; do
+    apt_source_complete "$deps_cache" "$s" && continue
+    echo "bootstrap: fetching the source package $s into $deps_cache"
+    prepare_cache
+    apt_fetch_source "$deps_cache" "$s" || { echo "bootstrap: the source package $s could not be fetched" >&2; exit 1; }
+done
 
 # Installs packages that bookworm carries only in its backports (newer
-# releases in main).
+# releases in main). The backports suite stays in apt's sources: what is
+# installed from there gets its updates from there.
 install_backported() {
     local suite list release=()
     suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
     if [ "$suite" = bookworm ]; then
         list=/etc/apt/sources.list.d/bookworm-backports.list
-        [ -f "$list" ] || echo "deb http://deb.debian.org/debian bookworm-backports main" | $sudo tee "$list" >/dev/null
+        if [ ! -f "$list" ]; then
+            echo "bootstrap: adding bookworm-backports to apt's sources ($list, kept for the updates of $*)"
+            echo "deb http://deb.debian.org/debian bookworm-backports main" | $sudo tee "$list" >/dev/null
+            apt_fresh=0
+        fi
         release=(-t bookworm-backports)
     fi
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${release[@]}" "$@" >/dev/null
+    [ "$apt_fresh" = 1 ] || apt_update
+    apt_install "${release[@]}" "$@"
 }
 
 # Signed installers (makesetup build --sign) are signed with osslsigncode.
@@ -105,6 +111,7 @@ fi
 # Wine takes its code pages from the locale: the Windows programs run with
 # the Chinese ones (936), as on the systems they are made for.
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    echo "bootstrap: compiling the zh_CN.UTF-8 locale (kept: the Windows tests run in it)"
     $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
 
@@ -131,40 +138,30 @@ if ! ia32_runs; then
         # the emulator now, so that it also serves programs in other mounts.
         magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
         mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+        echo "bootstrap: registering qemu-i386 for 32-bit x86 programs with binfmt_misc (until the next boot)"
         echo ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386:F" | $sudo tee "$binfmt/register" >/dev/null
     fi
     ia32_runs || echo "bootstrap: 32-bit programs still cannot run here; the 32-bit Windows tests will be skipped" >&2
 fi
 
-# --- The document viewer's HTML parser for Windows ------------------------
 # The Windows programs parse HTML documents with gumbo cross-built from
 # Debian's source package gumbo-parser (cmake/html_parser.cmake compiles it
-# into the build folder). Only the source is fetched here, once, into the
-# cache the other cross-built libraries use. Where the archive does not offer
-# it, the Windows build reads HTML with the viewer's own bounded tokenizer,
-# so a failed fetch is reported and tolerated, and tried again next time.
-fetch_html_parser_source() {
-    local cache=${SETUP_DEPS_CACHE:-/var/cache/setup-deps}
-    compgen -G "$cache/gumbo-parser_*.orig.tar.*" >/dev/null && return 0
-    local list=/etc/apt/sources.list.d/setup-deb-src.sources
-    if [ ! -f "$list" ]; then
-        local suite
-        suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-        printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: $suite $suite-updates" \
-            "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" | $sudo tee "$list" >/dev/null
-        $sudo apt-get update -qq
-    fi
-    $sudo mkdir -p "$cache"
-    $sudo chmod a+rwx "$cache"
-    local version
-    for version in $(apt-cache showsrc gumbo-parser 2>/dev/null | sed -n 's/^Version: //p' | sort -u | sort -r -V); do
-        if (cd "$cache" && apt-get source --download-only -qq "gumbo-parser=$version" >/dev/null 2>&1); then
-            return 0
+# into the build folder), fetched like the others. Where the archive does not
+# offer it, the Windows build reads HTML with the viewer's own bounded
+# tokenizer: a failed fetch is reported and tolerated, and tried again a day
+# later (the marker file records when), so that the runs between do not each
+# fetch the source indexes for nothing.
+if ! apt_source_complete "$deps_cache" gumbo-parser; then
+    marker=$deps_cache/gumbo-parser.unavailable
+    if [ -z "$(find "$marker" -mmin -1440 2>/dev/null)" ]; then
+        echo "bootstrap: fetching the source package gumbo-parser into $deps_cache"
+        prepare_cache
+        if apt_fetch_source "$deps_cache" gumbo-parser; then
+            rm -f "$marker"
+        else
+            date -u '+%F %T UTC' >"$marker"
+            echo "bootstrap: the source package gumbo-parser could not be fetched (tried again a day later, or" \
+                "at once without $marker); the Windows build reads HTML documents with its own tokenizer" >&2
         fi
-    done
-    # A half-fetched package (its description without its sources) is removed.
-    rm -f "$cache"/gumbo-parser_*.dsc
-    echo "bootstrap: the source package gumbo-parser could not be fetched; the Windows build reads HTML" \
-        "documents with its own tokenizer" >&2
-}
-fetch_html_parser_source
+    fi
+fi
