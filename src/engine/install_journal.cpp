@@ -24,16 +24,16 @@ std::string RootText(uint32_t root, const std::string& path) { return std::to_st
 
 }  // namespace
 
-InstallJournal::InstallJournal() : inner_(OS()) { SetPlatform(this); }
+InstallJournal::InstallJournal() : ForwardingPlatform(OS()) { SetPlatform(this); }
 
-InstallJournal::~InstallJournal() { SetPlatform(&inner_); }
+InstallJournal::~InstallJournal() { SetPlatform(&Inner()); }
 
 bool InstallJournal::CreatedByRun(const std::string& path) const {
     return createdFiles_.count(AsciiLowerCase(path)) != 0;
 }
 
 void InstallJournal::MoveAside(const std::string& path) {
-    FilesApi& files = inner_.Files();
+    FilesApi& files = Inner().Files();
     std::string backup = path + ".~bak";
     // A file or a folder of that name: one query answers both.
     for (int n = 2; files.GetAttributes(backup); ++n) backup = path + ".~bak" + std::to_string(n);
@@ -44,7 +44,7 @@ void InstallJournal::MoveAside(const std::string& path) {
 // ---- files -------------------------------------------------------------------
 
 bool InstallJournal::JournalFiles::CreateFolderTree(const std::string& path) {
-    FilesApi& files = j_.inner_.Files();
+    FilesApi& files = Inner();
     std::vector<std::string> missing;
     std::vector<std::string> prefixes = Prefixes(path);
     // The first piece is the drive, which is never created.
@@ -58,12 +58,8 @@ bool InstallJournal::JournalFiles::CreateFolderTree(const std::string& path) {
     return ok;
 }
 
-bool InstallJournal::JournalFiles::RemoveFolder(const std::string& path) {
-    return j_.inner_.Files().RemoveFolder(path);
-}
-
 bool InstallJournal::JournalFiles::DeleteFile(const std::string& path) {
-    FilesApi& files = j_.inner_.Files();
+    FilesApi& files = Inner();
     if (j_.CreatedByRun(path)) {
         bool ok = files.DeleteFile(path);
         if (ok) j_.createdFiles_.erase(AsciiLowerCase(path));
@@ -83,7 +79,7 @@ bool InstallJournal::JournalFiles::DeleteFile(const std::string& path) {
 }
 
 bool InstallJournal::JournalFiles::SetAttributes(const std::string& path, uint32_t attributes) {
-    FilesApi& files = j_.inner_.Files();
+    FilesApi& files = Inner();
     if (!j_.CreatedByRun(path)) {
         if (std::optional<uint32_t> previous = files.GetAttributes(path)) {
             Entry entry{Kind::AttributesChanged, path};
@@ -95,7 +91,7 @@ bool InstallJournal::JournalFiles::SetAttributes(const std::string& path, uint32
 }
 
 bool InstallJournal::JournalFiles::SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) {
-    FilesApi& files = j_.inner_.Files();
+    FilesApi& files = Inner();
     if (!j_.CreatedByRun(path)) {
         if (std::optional<FileTime> previous = files.GetFileTime(path, kind)) {
             Entry entry{Kind::FileTimeChanged, path};
@@ -108,7 +104,7 @@ bool InstallJournal::JournalFiles::SetFileTime(const std::string& path, FileTime
 }
 
 void InstallJournal::JournalFiles::MoveFile(const std::string& from, const std::string& to, MoveMode mode) {
-    FilesApi& files = j_.inner_.Files();
+    FilesApi& files = Inner();
     bool fromCreated = j_.CreatedByRun(from);
     bool movedAside = false;
     std::optional<uint32_t> attributes;
@@ -142,7 +138,7 @@ void InstallJournal::JournalFiles::MoveFile(const std::string& from, const std::
 }
 
 bool InstallJournal::JournalFiles::CopyFileNoReplace(const std::string& from, const std::string& to) {
-    bool ok = j_.inner_.Files().CopyFileNoReplace(from, to);
+    bool ok = Inner().CopyFileNoReplace(from, to);
     if (ok) {
         j_.Note(Entry{Kind::FileCreated, to});
         j_.createdFiles_.insert(AsciiLowerCase(to));
@@ -151,7 +147,7 @@ bool InstallJournal::JournalFiles::CopyFileNoReplace(const std::string& from, co
 }
 
 std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& path, OpenMode mode) {
-    FilesApi& files = j_.inner_.Files();
+    FilesApi& files = Inner();
     if (mode == OpenMode::Read || mode == OpenMode::ReadLocked || j_.CreatedByRun(path)) return files.Open(path, mode);
     if (mode == OpenMode::CreateNew) {
         // The opening is refused when the name exists: a file it opens is new.
@@ -197,7 +193,7 @@ std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& pa
 // ---- registry ----------------------------------------------------------------
 
 bool InstallJournal::JournalRegistry::CreateKey(uint32_t root, const std::string& path) {
-    RegistryApi& registry = j_.inner_.Registry();
+    RegistryApi& registry = Inner();
     std::vector<std::string> missing;
     for (const std::string& prefix : Prefixes(path)) {
         if (!registry.KeyExists(root, prefix)) missing.push_back(prefix);
@@ -214,7 +210,7 @@ bool InstallJournal::JournalRegistry::CreateKey(uint32_t root, const std::string
 }
 
 void InstallJournal::JournalRegistry::NoteValue(uint32_t root, const std::string& path, const std::string& name) {
-    RegistryApi& registry = j_.inner_.Registry();
+    RegistryApi& registry = Inner();
     if (!registry.KeyExists(root, path)) return;  // the write fails; nothing changes
     Entry entry{Kind::ValueWritten, path};
     entry.More().Root = root;
@@ -226,33 +222,33 @@ void InstallJournal::JournalRegistry::NoteValue(uint32_t root, const std::string
 bool InstallJournal::JournalRegistry::WriteString(uint32_t root, const std::string& path, const std::string& name,
                                                   const std::string& value) {
     NoteValue(root, path, name);
-    return j_.inner_.Registry().WriteString(root, path, name, value);
+    return Inner().WriteString(root, path, name, value);
 }
 
 bool InstallJournal::JournalRegistry::WriteDword(uint32_t root, const std::string& path, const std::string& name,
                                                  uint32_t value) {
     NoteValue(root, path, name);
-    return j_.inner_.Registry().WriteDword(root, path, name, value);
+    return Inner().WriteDword(root, path, name, value);
 }
 
 bool InstallJournal::JournalRegistry::WriteBinary(uint32_t root, const std::string& path, const std::string& name,
                                                   const std::string& bytes) {
     NoteValue(root, path, name);
-    return j_.inner_.Registry().WriteBinary(root, path, name, bytes);
+    return Inner().WriteBinary(root, path, name, bytes);
 }
 
 bool InstallJournal::JournalRegistry::WriteValue(uint32_t root, const std::string& path, const RegValue& value) {
     NoteValue(root, path, value.Name);
-    return j_.inner_.Registry().WriteValue(root, path, value);
+    return Inner().WriteValue(root, path, value);
 }
 
 bool InstallJournal::JournalRegistry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {
     NoteValue(root, path, name);
-    return j_.inner_.Registry().DeleteValue(root, path, name);
+    return Inner().DeleteValue(root, path, name);
 }
 
 bool InstallJournal::JournalRegistry::DeleteKey(uint32_t root, const std::string& path) {
-    RegistryApi& registry = j_.inner_.Registry();
+    RegistryApi& registry = Inner();
     if (!registry.KeyExists(root, path)) return registry.DeleteKey(root, path);
     // The whole tree is kept, parents before their subkeys.
     Entry entry{Kind::KeyDeleted, path};
@@ -276,7 +272,7 @@ bool InstallJournal::JournalRegistry::DeleteKey(uint32_t root, const std::string
 // ---- shell -------------------------------------------------------------------
 
 bool InstallJournal::JournalShell::SaveShellLink(const ShellLink& link, const std::string& linkFile) {
-    FilesApi& files = j_.inner_.Files();
+    FilesApi& files = j_.Inner().Files();
     bool existed = files.FileExists(linkFile) && !j_.CreatedByRun(linkFile);
     if (existed) {
         try {
@@ -286,7 +282,7 @@ bool InstallJournal::JournalShell::SaveShellLink(const ShellLink& link, const st
             return false;
         }
     }
-    bool ok = j_.inner_.Shell().SaveShellLink(link, linkFile);
+    bool ok = Inner().SaveShellLink(link, linkFile);
     if (!ok && existed) {
         files.MoveFile(j_.entries_.back().More().Backup, linkFile, MoveMode::NoReplace);
         j_.entries_.pop_back();
@@ -300,8 +296,8 @@ bool InstallJournal::JournalShell::SaveShellLink(const ShellLink& link, const st
 // ---- rollback and commit -----------------------------------------------------
 
 bool InstallJournal::Undo(const Entry& e) {
-    FilesApi& files = inner_.Files();
-    RegistryApi& registry = inner_.Registry();
+    FilesApi& files = Inner().Files();
+    RegistryApi& registry = Inner().Registry();
     const Details& d = e.More();
     try {
         switch (e.Kind) {
@@ -363,7 +359,7 @@ std::vector<std::string> InstallJournal::Rollback() {
 }
 
 void InstallJournal::Commit() {
-    FilesApi& files = inner_.Files();
+    FilesApi& files = Inner().Files();
     for (const Entry& e : entries_) {
         if (e.Kind != Kind::FileMovedAside || files.DeleteFile(e.More().Backup)) continue;
         // A read-only backup is made plain first. A backup that cannot be

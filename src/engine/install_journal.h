@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/os.h"
+#include "platform/forwarding_platform.h"
 
 namespace setup {
 
-class InstallJournal : public Platform {
+class InstallJournal : public ForwardingPlatform {
 public:
     // Makes the journal the active platform in front of the current one; the
     // destructor puts the earlier platform back.
@@ -29,11 +29,9 @@ public:
     InstallJournal(const InstallJournal&) = delete;
     InstallJournal& operator=(const InstallJournal&) = delete;
 
-    SystemApi& System() override { return inner_.System(); }
     FilesApi& Files() override { return files_; }
     RegistryApi& Registry() override { return registry_; }
     ShellApi& Shell() override { return shell_; }
-    DialogsApi& Dialogs() override { return inner_.Dialogs(); }
 
     // Undoes every recorded change, last first. A step that cannot be undone
     // (a file locked meanwhile) is skipped and the others still run; the
@@ -88,47 +86,26 @@ private:
         std::unique_ptr<Details> Extra;
     };
 
-    class JournalFiles : public FilesApi {
+    class JournalFiles : public ForwardingFiles {
     public:
-        explicit JournalFiles(InstallJournal& journal) : j_(journal) {}
-        bool FileExists(const std::string& path) override { return j_.inner_.Files().FileExists(path); }
-        bool FolderExists(const std::string& path) override { return j_.inner_.Files().FolderExists(path); }
+        explicit JournalFiles(InstallJournal& journal) : ForwardingFiles(journal.Inner().Files()), j_(journal) {}
         bool CreateFolderTree(const std::string& path) override;
-        bool RemoveFolder(const std::string& path) override;
         bool DeleteFile(const std::string& path) override;
-        std::optional<uint32_t> GetAttributes(const std::string& path) override {
-            return j_.inner_.Files().GetAttributes(path);
-        }
         bool SetAttributes(const std::string& path, uint32_t attributes) override;
         bool SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) override;
-        std::optional<FileTime> GetFileTime(const std::string& path, FileTimeKind kind) override {
-            return j_.inner_.Files().GetFileTime(path, kind);
-        }
         void MoveFile(const std::string& from, const std::string& to, MoveMode mode) override;
         bool CopyFileNoReplace(const std::string& from, const std::string& to) override;
-        std::vector<FolderEntry> ListFolder(const std::string& folder) override {
-            return j_.inner_.Files().ListFolder(folder);
-        }
         std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) override;
 
     private:
         InstallJournal& j_;
     };
 
-    class JournalRegistry : public RegistryApi {
+    class JournalRegistry : public ForwardingRegistry {
     public:
-        explicit JournalRegistry(InstallJournal& journal) : j_(journal) {}
-        bool KeyExists(uint32_t root, const std::string& path) override {
-            return j_.inner_.Registry().KeyExists(root, path);
-        }
+        explicit JournalRegistry(InstallJournal& journal)
+            : ForwardingRegistry(journal.Inner().Registry()), j_(journal) {}
         bool CreateKey(uint32_t root, const std::string& path) override;
-        std::optional<std::string> ReadString(uint32_t root, const std::string& path,
-                                              const std::string& name) override {
-            return j_.inner_.Registry().ReadString(root, path, name);
-        }
-        std::optional<RegValue> ReadValue(uint32_t root, const std::string& path, const std::string& name) override {
-            return j_.inner_.Registry().ReadValue(root, path, name);
-        }
         bool WriteString(uint32_t root, const std::string& path, const std::string& name,
                          const std::string& value) override;
         bool WriteDword(uint32_t root, const std::string& path, const std::string& name, uint32_t value) override;
@@ -137,50 +114,17 @@ private:
         bool WriteValue(uint32_t root, const std::string& path, const RegValue& value) override;
         bool DeleteValue(uint32_t root, const std::string& path, const std::string& name) override;
         bool DeleteKey(uint32_t root, const std::string& path) override;
-        std::vector<std::string> ListSubKeys(uint32_t root, const std::string& path) override {
-            return j_.inner_.Registry().ListSubKeys(root, path);
-        }
-        std::vector<RegValue> ListValues(uint32_t root, const std::string& path) override {
-            return j_.inner_.Registry().ListValues(root, path);
-        }
 
     private:
         void NoteValue(uint32_t root, const std::string& path, const std::string& name);
         InstallJournal& j_;
     };
 
-    class JournalShell : public ShellApi {
+    // Program starts pass through: only links are files the run makes.
+    class JournalShell : public ForwardingShell {
     public:
-        explicit JournalShell(InstallJournal& journal) : j_(journal) {}
-        ShellExecuteResult ShellExecuteEx(const ShellExecuteRequest& request) override {
-            return j_.inner_.Shell().ShellExecuteEx(request);
-        }
-        ShellExecuteResult ShellExecuteAndWait(const ShellExecuteRequest& request,
-                                               const std::function<void()>& pump) override {
-            return j_.inner_.Shell().ShellExecuteAndWait(request, pump);
-        }
-        uint32_t WinExec(const std::string& commandLine, int show) override {
-            return j_.inner_.Shell().WinExec(commandLine, show);
-        }
-        bool CreateProcessHidden(const std::string& commandLine) override {
-            return j_.inner_.Shell().CreateProcessHidden(commandLine);
-        }
+        explicit JournalShell(InstallJournal& journal) : ForwardingShell(journal.Inner().Shell()), j_(journal) {}
         bool SaveShellLink(const ShellLink& link, const std::string& linkFile) override;
-        int InvokeItemVerbs(const std::string& file, const std::string& verbFragment) override {
-            return j_.inner_.Shell().InvokeItemVerbs(file, verbFragment);
-        }
-        bool MediaOpen(const std::string& file) override { return j_.inner_.Shell().MediaOpen(file); }
-        void MediaPlay() override { j_.inner_.Shell().MediaPlay(); }
-        int64_t MediaLength() override { return j_.inner_.Shell().MediaLength(); }
-        int64_t MediaPosition() override { return j_.inner_.Shell().MediaPosition(); }
-        void MediaClose() override { j_.inner_.Shell().MediaClose(); }
-        bool RequestRestart() override { return j_.inner_.Shell().RequestRestart(); }
-        std::optional<ShellFolderItem> ShellFolderOf(const std::string& id) override {
-            return j_.inner_.Shell().ShellFolderOf(id);
-        }
-        std::vector<ShellFolderItem> ListShellFolders(const std::string& id) override {
-            return j_.inner_.Shell().ListShellFolders(id);
-        }
 
     private:
         InstallJournal& j_;
@@ -194,7 +138,6 @@ private:
     void Note(Entry entry) { entries_.push_back(std::move(entry)); }
     bool Undo(const Entry& entry);
 
-    Platform& inner_;
     JournalFiles files_{*this};
     JournalRegistry registry_{*this};
     JournalShell shell_{*this};

@@ -62,15 +62,15 @@ std::string AnswerName(int answer) {
 }  // namespace
 
 DeploymentPlatform::DeploymentPlatform(BoxMode boxes)
-    : inner_(OS()),
-      files_(inner_.Files()),
-      registry_(inner_.Registry()),
-      shell_(inner_.Shell()),
-      dialogs_(inner_.Dialogs(), boxes) {
+    : ForwardingPlatform(OS()),
+      files_(Inner().Files()),
+      registry_(Inner().Registry()),
+      shell_(Inner().Shell()),
+      dialogs_(Inner().Dialogs(), boxes) {
     SetPlatform(this);
 }
 
-DeploymentPlatform::~DeploymentPlatform() { SetPlatform(&inner_); }
+DeploymentPlatform::~DeploymentPlatform() { SetPlatform(&Inner()); }
 
 int DeploymentPlatform::UnattendedAnswer(uint32_t flags) {
     switch (flags & 0x0F) {
@@ -84,27 +84,27 @@ int DeploymentPlatform::UnattendedAnswer(uint32_t flags) {
 // ---- files -------------------------------------------------------------------
 
 bool DeploymentPlatform::LoggedFiles::CreateFolderTree(const std::string& path) {
-    bool existed = inner_.FolderExists(path);
-    bool ok = inner_.CreateFolderTree(path);
+    bool existed = Inner().FolderExists(path);
+    bool ok = Inner().CreateFolderTree(path);
     if (!existed) LogLine("文件夹：" + path + Outcome(ok));
     return ok;
 }
 
 bool DeploymentPlatform::LoggedFiles::RemoveFolder(const std::string& path) {
-    bool ok = inner_.RemoveFolder(path);
+    bool ok = Inner().RemoveFolder(path);
     if (ok) LogLine("删除文件夹：" + path);
     return ok;
 }
 
 bool DeploymentPlatform::LoggedFiles::DeleteFile(const std::string& path) {
-    bool ok = inner_.DeleteFile(path);
+    bool ok = Inner().DeleteFile(path);
     if (!IsStepName(path)) LogLine("删除文件：" + path + Outcome(ok));
     return ok;
 }
 
 void DeploymentPlatform::LoggedFiles::MoveFile(const std::string& from, const std::string& to, MoveMode mode) {
     try {
-        inner_.MoveFile(from, to, mode);
+        Inner().MoveFile(from, to, mode);
     } catch (const Error& e) {
         if (!IsStepName(to)) LogLine("文件：" + to + "（失败：" + e.what() + "）");
         throw;
@@ -114,16 +114,16 @@ void DeploymentPlatform::LoggedFiles::MoveFile(const std::string& from, const st
 }
 
 bool DeploymentPlatform::LoggedFiles::CopyFileNoReplace(const std::string& from, const std::string& to) {
-    bool ok = inner_.CopyFileNoReplace(from, to);
+    bool ok = Inner().CopyFileNoReplace(from, to);
     LogLine("复制文件：" + from + " -> " + to + Outcome(ok));
     return ok;
 }
 
 std::unique_ptr<Stream> DeploymentPlatform::LoggedFiles::Open(const std::string& path, OpenMode mode) {
     bool writes = mode == OpenMode::Create || mode == OpenMode::CreateNew || mode == OpenMode::ReadWrite;
-    if (!writes || IsStepName(path)) return inner_.Open(path, mode);
+    if (!writes || IsStepName(path)) return Inner().Open(path, mode);
     try {
-        std::unique_ptr<Stream> stream = inner_.Open(path, mode);
+        std::unique_ptr<Stream> stream = Inner().Open(path, mode);
         LogLine("文件：" + path);
         return stream;
     } catch (const Error& e) {
@@ -135,48 +135,48 @@ std::unique_ptr<Stream> DeploymentPlatform::LoggedFiles::Open(const std::string&
 // ---- registry ----------------------------------------------------------------
 
 bool DeploymentPlatform::LoggedRegistry::CreateKey(uint32_t root, const std::string& path) {
-    bool existed = inner_.KeyExists(root, path);
-    bool ok = inner_.CreateKey(root, path);
+    bool existed = Inner().KeyExists(root, path);
+    bool ok = Inner().CreateKey(root, path);
     if (!existed) LogLine("注册表项：" + KeyText(root, path) + Outcome(ok));
     return ok;
 }
 
 bool DeploymentPlatform::LoggedRegistry::WriteString(uint32_t root, const std::string& path, const std::string& name,
                                                      const std::string& value) {
-    bool ok = inner_.WriteString(root, path, name, value);
+    bool ok = Inner().WriteString(root, path, name, value);
     LogLine("注册表值：" + ValueText(root, path, name) + " = \"" + value + "\"" + Outcome(ok));
     return ok;
 }
 
 bool DeploymentPlatform::LoggedRegistry::WriteDword(uint32_t root, const std::string& path, const std::string& name,
                                                     uint32_t value) {
-    bool ok = inner_.WriteDword(root, path, name, value);
+    bool ok = Inner().WriteDword(root, path, name, value);
     LogLine("注册表值：" + ValueText(root, path, name) + " = " + std::to_string(value) + Outcome(ok));
     return ok;
 }
 
 bool DeploymentPlatform::LoggedRegistry::WriteBinary(uint32_t root, const std::string& path, const std::string& name,
                                                      const std::string& bytes) {
-    bool ok = inner_.WriteBinary(root, path, name, bytes);
+    bool ok = Inner().WriteBinary(root, path, name, bytes);
     LogLine("注册表值：" + ValueText(root, path, name) + "（" + std::to_string(bytes.size()) + " 字节）" + Outcome(ok));
     return ok;
 }
 
 bool DeploymentPlatform::LoggedRegistry::WriteValue(uint32_t root, const std::string& path, const RegValue& value) {
-    bool ok = inner_.WriteValue(root, path, value);
+    bool ok = Inner().WriteValue(root, path, value);
     std::optional<std::string> text = RegValueText(value);
     LogLine("注册表值：" + ValueText(root, path, value.Name) + (text ? " = \"" + *text + "\"" : "") + Outcome(ok));
     return ok;
 }
 
 bool DeploymentPlatform::LoggedRegistry::DeleteValue(uint32_t root, const std::string& path, const std::string& name) {
-    bool ok = inner_.DeleteValue(root, path, name);
+    bool ok = Inner().DeleteValue(root, path, name);
     if (ok) LogLine("删除注册表值：" + ValueText(root, path, name));
     return ok;
 }
 
 bool DeploymentPlatform::LoggedRegistry::DeleteKey(uint32_t root, const std::string& path) {
-    bool ok = inner_.DeleteKey(root, path);
+    bool ok = Inner().DeleteKey(root, path);
     LogLine("删除注册表项：" + KeyText(root, path) + Outcome(ok));
     return ok;
 }
@@ -194,14 +194,14 @@ std::string StartText(const ShellExecuteRequest& request, const ShellExecuteResu
 }  // namespace
 
 ShellExecuteResult DeploymentPlatform::LoggedShell::ShellExecuteEx(const ShellExecuteRequest& request) {
-    ShellExecuteResult result = inner_.ShellExecuteEx(request);
+    ShellExecuteResult result = Inner().ShellExecuteEx(request);
     LogLine(StartText(request, result));
     return result;
 }
 
 ShellExecuteResult DeploymentPlatform::LoggedShell::ShellExecuteAndWait(const ShellExecuteRequest& request,
                                                                         const std::function<void()>& pump) {
-    ShellExecuteResult result = inner_.ShellExecuteAndWait(request, pump);
+    ShellExecuteResult result = Inner().ShellExecuteAndWait(request, pump);
     std::string text = StartText(request, result);
     if (result.Ok) text += "，退出代码 " + std::to_string(result.ExitCode);
     LogLine(text);
@@ -209,31 +209,31 @@ ShellExecuteResult DeploymentPlatform::LoggedShell::ShellExecuteAndWait(const Sh
 }
 
 uint32_t DeploymentPlatform::LoggedShell::WinExec(const std::string& commandLine, int show) {
-    uint32_t result = inner_.WinExec(commandLine, show);
+    uint32_t result = Inner().WinExec(commandLine, show);
     LogLine("启动程序：" + commandLine + Outcome(result > 31));
     return result;
 }
 
 bool DeploymentPlatform::LoggedShell::CreateProcessHidden(const std::string& commandLine) {
-    bool ok = inner_.CreateProcessHidden(commandLine);
+    bool ok = Inner().CreateProcessHidden(commandLine);
     LogLine("启动程序：" + commandLine + Outcome(ok));
     return ok;
 }
 
 bool DeploymentPlatform::LoggedShell::SaveShellLink(const ShellLink& link, const std::string& linkFile) {
-    bool ok = inner_.SaveShellLink(link, linkFile);
+    bool ok = Inner().SaveShellLink(link, linkFile);
     LogLine("快捷方式：" + linkFile + " -> " + link.Path + Outcome(ok));
     return ok;
 }
 
 int DeploymentPlatform::LoggedShell::InvokeItemVerbs(const std::string& file, const std::string& verbFragment) {
-    int count = inner_.InvokeItemVerbs(file, verbFragment);
+    int count = Inner().InvokeItemVerbs(file, verbFragment);
     LogLine("任务栏：" + verbFragment + " " + file + (count > 0 ? "" : "（无此操作）"));
     return count;
 }
 
 bool DeploymentPlatform::LoggedShell::RequestRestart() {
-    bool ok = inner_.RequestRestart();
+    bool ok = Inner().RequestRestart();
     LogLine("重新启动 Windows" + Outcome(ok));
     return ok;
 }
@@ -248,7 +248,7 @@ int DeploymentPlatform::LoggedDialogs::MessageBox(const std::string& text, const
         if ((flags & 0x0F) != kMbOk) LogLine("（静默运行，回答“" + AnswerName(answer) + "”）");
         return answer;
     }
-    int answer = inner_.MessageBox(text, caption, flags);
+    int answer = Inner().MessageBox(text, caption, flags);
     LogLine(head + text);
     if ((flags & 0x0F) != kMbOk) LogLine("（回答“" + AnswerName(answer) + "”）");
     return answer;
