@@ -168,9 +168,9 @@ void FilePass(InstallRun& run) {
                 run.Record.AddFile(target, !item.KeepOnUninstall);
             } catch (const Error& e) {
                 if (e.Kind() == ErrorKind::SilentAbort) throw;
-                // A COM server that cannot be written cannot be registered:
-                // the product would be left half registered.
-                if (item.IsComponent) throw;
+                // A COM server that could not be written is listed like any
+                // other file; it gets no registration (FailedFiles), so
+                // nothing half-registered is left behind.
                 // A chunk that does not inflate says only "error"; the report names the cause.
                 run.Fail(target,
                          e.Kind() == ErrorKind::Decompression

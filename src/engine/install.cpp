@@ -31,8 +31,7 @@ void RunSteps(TCompile& model, Stream& file) {
     // the installation folder, never the current folder); this installation's
     // entries that repeat it are not added again.
     std::string uninstaller = UninstallerPathFor(model);
-    MergeEarlierRecords(record, model.InstallData.InstallDir, uninstaller.empty() ? "" : RecordPathFor(uninstaller),
-                        model.PackageId);
+    MergeEarlierRecords(record, uninstaller.empty() ? "" : RecordPathFor(uninstaller), model.PackageId);
     ProcessMessages();
     record.SetProjectName(model.ItemName);
     record.SetPackageId(model.PackageId);

@@ -76,6 +76,9 @@ void RegistryPass(InstallRun& run) {
         uint32_t root;
         std::string subkey;
         if (!ParseKeyPath(value->Key, root, subkey)) continue;
+        // The levels made to hold the value are recorded as created keys, so
+        // that the uninstaller removes them once they are empty again.
+        if (!registry.KeyExists(root, subkey)) run.Record.CreateKeysLogged(root, subkey);
         // A key that cannot be opened or created skips its value, reported.
         if (!registry.CreateKey(root, subkey)) {
             run.Fail(value->Key + "\\" + value->ValueName, "Cannot open or create the registry key");
@@ -95,7 +98,10 @@ void RegistryPass(InstallRun& run) {
                 written = registry.WriteBinary(root, subkey, value->ValueName, HexToBytes(value->Data));
                 break;
             default:
-                break;  // an unknown type writes nothing, but is recorded
+                // An unknown type writes nothing, and nothing is recorded: a
+                // value of that name that was there before is not this
+                // installation's to remove.
+                continue;
         }
         if (!written) {
             run.Fail(value->Key + "\\" + value->ValueName, "Cannot write the registry value");

@@ -141,14 +141,23 @@ void UninstallStep(InstallRun& run) {
     // would list the product with no way to remove it, and the record would
     // have no reader.
     if (run.UninstallerPath.empty()) return;
-    std::string folder = GetSpecialFolder(kCsidlPrograms) + "\\" + data.StartFolder;
-    std::string name = LinkName(run.Record, folder, "卸载“" + model.ItemName + "”", ".lnk");
-    if (!WriteShellLink(folder, name + ".lnk", run.UninstallerPath, "", "", "")) {
-        run.Fail(folder + "\\" + name + ".lnk", "Cannot save the shortcut");
+    // The uninstall link goes into the product's Start-menu folder where that
+    // exists (made by this run or found): a user who declined the Start-menu
+    // entries gets none, and the product is still listed among the installed
+    // programs.
+    std::string folder = StripTrailingSeparator(GetSpecialFolder(kCsidlPrograms) + "\\" + data.StartFolder);
+    if (OS().Files().FolderExists(folder)) {
+        std::string name = LinkName(run.Record, folder, "卸载“" + model.ItemName + "”", ".lnk");
+        if (!WriteShellLink(folder, name + ".lnk", run.UninstallerPath, "", "", "")) {
+            run.Fail(folder + "\\" + name + ".lnk", "Cannot save the shortcut");
+        }
+        run.Record.AddFile(folder + "\\" + name + ".lnk", true);
     }
-    run.Record.AddFile(folder + "\\" + name + ".lnk", true);
     TUnInstall::WriteUninstallEntry(run.UninstallerPath, model.ItemName, data.InstallDir, model.PackageId, model.Author,
                                     model.Url, model.Version, model.Size);
+    // The record and the digest that vouches for it go together: a record the
+    // uninstaller would refuse for ever is not left behind (the run fails and
+    // is undone instead).
     std::string digest = run.Record.SaveToFile(RecordPathFor(run.UninstallerPath));
     TUnInstall::WriteRecordDigest(model.PackageId, digest);
 }

@@ -160,12 +160,15 @@ void TUnInstall::LoadFromFile(const std::string& path) {
     LoadFromFileBytes(ReadWholeFile(path));
 }
 
-bool TUnInstall::LoadVerifiedFromFile(const std::string& path) {
-    if (!OS().Files().FileExists(path)) return false;
+bool TUnInstall::LoadVerifiedFromFile(const std::string& path) { return LoadCheckedFromFile(path) == Trust::Genuine; }
+
+TUnInstall::Trust TUnInstall::LoadCheckedFromFile(const std::string& path) {
+    if (!OS().Files().FileExists(path)) return Trust::Missing;
     std::string bytes = ReadWholeFile(path);
     LoadFromFileBytes(bytes);
     std::optional<std::string> stored = ReadRecordDigest(packageId_);
-    return stored && EqualsNoCase(*stored, Sha256Hex(bytes));
+    if (!stored) return Trust::Unvouched;
+    return EqualsNoCase(*stored, Sha256Hex(bytes)) ? Trust::Genuine : Trust::Edited;
 }
 
 std::string TUnInstall::FileBytes() const {
@@ -183,9 +186,10 @@ std::string TUnInstall::SaveToFile(const std::string& path) const {
 
 void TUnInstall::WriteRecordDigest(const std::string& packageId, const std::string& digest) {
     // Without an Uninstall entry (a key the system refused) there is nowhere to
-    // keep the digest; the uninstaller then refuses the record.
-    if (!OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(packageId))) return;
-    if (!OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath(packageId), kRecordDigestValue, digest)) {
+    // keep the digest, and the uninstaller would refuse the record for ever:
+    // that is a failure of the installation, not something to skip.
+    if (!OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(packageId)) ||
+        !OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath(packageId), kRecordDigestValue, digest)) {
         ThrowOsError(std::string("Cannot write the registry value ") + kRecordDigestValue + " of the uninstall entry");
     }
 }
@@ -246,18 +250,7 @@ namespace {
 bool Unreadable(const Error& e) { return e.Kind() == ErrorKind::Damaged || e.Kind() == ErrorKind::Decompression; }
 }  // namespace
 
-void MergeEarlierRecords(TUnInstall& record, const std::string& installDir, const std::string& recordPath,
-                         const std::string& packageId) {
-    if (!installDir.empty()) {
-        TUnInstall insLog;
-        try {
-            insLog.LoadFromFile(installDir + "\\Ins.log");
-            record.MergeEarlier(insLog);
-        } catch (const Error& e) {
-            // A damaged earlier record must not stop the reinstall that repairs it.
-            if (!Unreadable(e)) throw;
-        }
-    }
+void MergeEarlierRecords(TUnInstall& record, const std::string& recordPath, const std::string& packageId) {
     if (recordPath.empty()) return;
     TUnInstall earlier;
     try {
@@ -265,6 +258,7 @@ void MergeEarlierRecords(TUnInstall& record, const std::string& installDir, cons
             record.MergeEarlier(earlier);
         }
     } catch (const Error& e) {
+        // A damaged earlier record must not stop the reinstall that repairs it.
         if (!Unreadable(e)) throw;
     }
 }

@@ -82,6 +82,13 @@ public:
     // package identity. The bytes are read once, so what is checked is what
     // is used.
     bool LoadVerifiedFromFile(const std::string& path);
+    // How far a record read from a file can be trusted: the digest in the
+    // Uninstall entry matches it; no digest is kept for it (an earlier version
+    // of the program saved it, or it is anyone's); a digest is kept and does
+    // not match (edited).
+    enum class Trust { Missing, Genuine, Unvouched, Edited };
+    // Reads the record file like LoadVerifiedFromFile and tells which.
+    Trust LoadCheckedFromFile(const std::string& path);
     // The compressed file image and reading it back.
     std::string FileBytes() const;
     void LoadFromFileBytes(const std::string& bytes);
@@ -119,13 +126,13 @@ private:
 // characters replaced by "log".
 std::string RecordPathFor(const std::string& uninstallerPath);
 
-// Merges into record what earlier installations of the same package recorded:
-// "Ins.log" in the installation folder, and the record saved beside the
-// uninstaller (recordPath, when not empty) if it is the genuine record of this
-// package identity (its digest matches the Uninstall entry). A record that is
-// damaged, edited or another package's is left out: its entries are not
+// Merges into record what an earlier installation of the same package
+// recorded: the record saved beside the uninstaller (recordPath, when not
+// empty) if it is the genuine record of this package identity (its digest
+// matches the Uninstall entry). A record that is damaged, edited or another
+// package's is left out, and so is any other file in the installation folder
+// (an "Ins.log" there is anyone's who can write the folder): no entry is
 // trusted into a record that the new digest would vouch for.
-void MergeEarlierRecords(TUnInstall& record, const std::string& installDir, const std::string& recordPath,
-                         const std::string& packageId);
+void MergeEarlierRecords(TUnInstall& record, const std::string& recordPath, const std::string& packageId);
 
 }  // namespace setup

@@ -72,8 +72,12 @@ bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != 
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-// The levels below a root, each a valid name, and the expanded path's length.
-std::string CheckLevels(const std::string& expandedRoot, std::string_view rest, std::string_view fileName) {
+// The levels below a root, each a valid name, and (authoring rules) the
+// expanded path's length: the machine a package lands on may well have a
+// shorter folder than the longest one it could have, and a path Windows
+// refuses fails there as any write does.
+std::string CheckLevels(const std::string& expandedRoot, std::string_view rest, std::string_view fileName,
+                        RuleSet rules) {
     std::string expanded = expandedRoot;
     for (const std::string& level : SplitLevels(rest)) {
         std::string problem = CheckName(level);
@@ -86,7 +90,7 @@ std::string CheckLevels(const std::string& expandedRoot, std::string_view rest, 
         expanded += "\\" + std::string(fileName);
     }
     size_t length = GbkCharCount(expanded);
-    if (length > kMaxPathChars) {
+    if (rules == RuleSet::Authoring && length > kMaxPathChars) {
         return "makes a path of " + std::to_string(length) + " characters below " + expandedRoot +
                ", longer than the " + std::to_string(kMaxPathChars) + " Windows allows";
     }
@@ -193,7 +197,8 @@ std::string CheckName(std::string_view name) {
     return "";
 }
 
-std::string CheckTargetPath(std::string_view folder, std::string_view fileName, const TargetLimits& limits) {
+std::string CheckTargetPath(std::string_view folder, std::string_view fileName, const TargetLimits& limits,
+                            RuleSet rules) {
     if (!IsValidGbk(folder)) return "is not valid GBK text";
     if (folder.empty()) return std::string("is empty; it must begin with ") + kRootsHint;
     std::string expandedRoot;
@@ -225,14 +230,14 @@ std::string CheckTargetPath(std::string_view folder, std::string_view fileName, 
     for (const char* root : {kProgramFilesRoot, kWindowsRoot, kAbsoluteRoot}) {
         if (ContainsNoCase(rest, root)) return "holds a second root after its first";
     }
-    return CheckLevels(expandedRoot, rest, fileName);
+    return CheckLevels(expandedRoot, rest, fileName, rules);
 }
 
-std::string CheckRegistryKey(std::string_view key) {
+std::string CheckRegistryKey(std::string_view key, RuleSet rules) {
     if (!IsValidGbk(key)) return "is not valid GBK text";
     std::vector<std::string> levels = SplitLevels(key);
     if (levels.empty()) return "is empty";
-    if (!EqualsNoCase(levels[0], kMachine)) {
+    if (rules == RuleSet::Authoring && !EqualsNoCase(levels[0], kMachine)) {
         return "must begin with 目标计算机\\ and a root such as HKEY_LOCAL_MACHINE";
     }
     if (levels.size() < 2) return "names no root after 目标计算机\\";
@@ -240,6 +245,7 @@ std::string CheckRegistryKey(std::string_view key) {
         return "names the root " + Quoted(levels[1]) + ", which is none of " + RootKeyNameList();
     }
     if (levels.size() < 3) return "names no key below its root";
+    if (rules == RuleSet::Machine) return "";
     for (size_t i = 2; i < levels.size(); ++i) {
         if (GbkCharCount(levels[i]) > kMaxNameChars) {
             return "has a level longer than " + std::to_string(kMaxNameChars) + " characters";
@@ -248,7 +254,8 @@ std::string CheckRegistryKey(std::string_view key) {
     return "";
 }
 
-std::string CheckRegistryData(uint8_t valueType, std::string_view data) {
+std::string CheckRegistryData(uint8_t valueType, std::string_view data, RuleSet rules) {
+    if (rules == RuleSet::Machine) return "";
     switch (valueType) {
         case rvString:
             return "";
@@ -288,21 +295,29 @@ std::string CheckShortcutFolder(std::string_view folder) {
     return "";
 }
 
-std::string CheckShortcutPlacement(const TShotCutData& shortcut, const TargetLimits& limits) {
+std::string CheckShortcutPlacement(const TShotCutData& shortcut, const TargetLimits& limits, RuleSet rules) {
     std::string problem = CheckShortcutFolder(shortcut.Folder);
     if (!problem.empty()) return "has a folder that " + problem;
-    if (shortcut.Kind > 2) return "has the unknown kind " + std::to_string(shortcut.Kind);
+    // A kind the setup program does not know makes nothing.
+    if (rules == RuleSet::Authoring && shortcut.Kind > 2) {
+        return "has the unknown kind " + std::to_string(shortcut.Kind);
+    }
     problem = CheckName(shortcut.Name);
     if (!problem.empty()) return "has a name that " + problem;
-    if (HasLineBreak(shortcut.Target) || HasLineBreak(shortcut.IconFile) || HasLineBreak(shortcut.Arguments) ||
-        HasLineBreak(shortcut.Description)) {
+    if (rules == RuleSet::Machine) {
+        if (shortcut.Kind == skInternetShortcut && (HasLineBreak(shortcut.Target) || HasLineBreak(shortcut.IconFile))) {
+            return "holds a line break in the address or icon its internet shortcut file writes as lines";
+        }
+    } else if (HasLineBreak(shortcut.Target) || HasLineBreak(shortcut.IconFile) || HasLineBreak(shortcut.Arguments) ||
+               HasLineBreak(shortcut.Description)) {
         return "holds a line break in its target, icon, arguments or description";
     }
     std::vector<std::string> levels = SplitLevels(shortcut.Folder);
     std::string expandedRoot = ShortcutFolderExpansion(levels[0], limits);
     std::string rest;
     for (size_t i = 1; i < levels.size(); ++i) rest += "\\" + levels[i];
-    return CheckLevels(expandedRoot, rest, shortcut.Name + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk"));
+    return CheckLevels(expandedRoot, rest, shortcut.Name + (shortcut.Kind == skInternetShortcut ? ".url" : ".lnk"),
+                       rules);
 }
 
 bool IsAddress(std::string_view text) {
@@ -322,12 +337,12 @@ std::string InstalledName(const TCompileFileData& item) {
     return levels.empty() ? "" : levels.back();
 }
 
-std::string CheckFileItem(const TCompileFileData& item, const TargetLimits& limits) {
+std::string CheckFileItem(const TCompileFileData& item, const TargetLimits& limits, RuleSet rules) {
     switch (item.Kind) {
         case fkFile:
-            return CheckTargetPath(item.TargetDir, InstalledName(item), limits);
+            return CheckTargetPath(item.TargetDir, InstalledName(item), limits, rules);
         case fkFolder:
-            return CheckTargetPath(item.TargetDir, "", limits);
+            return CheckTargetPath(item.TargetDir, "", limits, rules);
         case fkRegFile:
         case fkInfoFile:
         case fkUnInsFile: {
@@ -337,8 +352,12 @@ std::string CheckFileItem(const TCompileFileData& item, const TargetLimits& limi
         case fkCompFile: {
             std::string problem = CheckName(item.Name);
             if (!problem.empty()) return "belongs to a component whose name " + problem;
-            // The component's files keep their levels below the component's folder.
-            if (item.Source.size() <= item.TargetDir.size() || !StartsWithNoCase(item.Source, item.TargetDir)) {
+            // The component's files keep their levels below the component's
+            // folder: the setup program takes what follows its length.
+            if (item.Source.size() <= item.TargetDir.size()) {
+                return "does not lie below its component's folder " + Quoted(item.TargetDir);
+            }
+            if (rules == RuleSet::Authoring && !StartsWithNoCase(item.Source, item.TargetDir)) {
                 return "does not lie below its component's folder " + Quoted(item.TargetDir);
             }
             for (const std::string& level : SplitLevels(std::string_view(item.Source).substr(item.TargetDir.size()))) {
@@ -348,17 +367,19 @@ std::string CheckFileItem(const TCompileFileData& item, const TargetLimits& limi
             return "";
         }
         default:
-            return "has the unknown kind " + std::to_string(item.Kind);
+            // The setup program passes over a kind it does not know.
+            return rules == RuleSet::Authoring ? "has the unknown kind " + std::to_string(item.Kind) : "";
     }
 }
 
-std::string CheckRegistryValue(const TRegInfoData& value) {
-    std::string problem = CheckRegistryKey(value.Key);
+std::string CheckRegistryValue(const TRegInfoData& value, RuleSet rules) {
+    std::string problem = CheckRegistryKey(value.Key, rules);
     if (!problem.empty()) return "has a key that " + problem;
-    return CheckRegistryData(value.ValueType, value.Data);
+    return CheckRegistryData(value.ValueType, value.Data, rules);
 }
 
-std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
+std::vector<RuleBreak> FindRuleBreaks(const TCompile& model, RuleSet rules) {
+    const bool authoring = rules == RuleSet::Authoring;
     std::vector<RuleBreak> breaks;
     auto report = [&](RuleBreak::ModelList list, size_t index, const std::string& what, const std::string& target,
                       const std::string& problem) {
@@ -368,12 +389,14 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
     for (size_t i = 0; i < model.FileFolderList.size(); ++i) {
         const std::string& folder = model.FileFolderList[i];
         report(RuleBreak::ModelList::FileFolders, i, "the folder to create " + Quoted(folder), folder,
-               CheckTargetPath(folder, "", limits));
+               CheckTargetPath(folder, "", limits, rules));
     }
     // Every path an item installs to, made comparable, with the first item
-    // that claimed it: a later item claiming it again breaks the rules.
+    // that claimed it: a later item claiming it again breaks the authoring
+    // rules (the setup program writes both, and the later one stays).
     std::map<std::string, std::string> claimed;
     auto claim = [&](const std::string& path, const std::string& what) -> std::string {
+        if (!authoring) return "";
         auto [it, fresh] = claimed.emplace(path, what);
         return fresh ? "" : "installs to the same path as " + it->second;
     };
@@ -384,7 +407,7 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
         std::string target = item.Kind == fkFile     ? folder + InstalledName(item)
                              : item.Kind == fkFolder ? item.TargetDir
                                                      : item.Source;
-        std::string problem = CheckFileItem(item, limits);
+        std::string problem = CheckFileItem(item, limits, rules);
         if (problem.empty() && item.Kind == fkFile) problem = claim(ComparablePath(target), what);
         if (problem.empty() && item.Kind == fkUnInsFile) {
             problem = claim(ComparablePath(kProgramFilesRoot + InstalledName(item)), what);
@@ -393,13 +416,14 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
     }
     for (size_t i = 0; i < model.RegFolderList.size(); ++i) {
         const std::string& key = model.RegFolderList[i];
-        report(RuleBreak::ModelList::RegistryKeys, i, "the registry key " + Quoted(key), key, CheckRegistryKey(key));
+        report(RuleBreak::ModelList::RegistryKeys, i, "the registry key " + Quoted(key), key,
+               CheckRegistryKey(key, rules));
     }
     for (size_t i = 0; i < model.RegList.size(); ++i) {
         const TRegInfoData& value = *model.RegList[i];
         std::string target = value.Key + "\\" + value.ValueName;
         std::string what = "registry value " + std::to_string(i + 1) + " (" + target + ")";
-        std::string problem = CheckRegistryValue(value);
+        std::string problem = CheckRegistryValue(value, rules);
         // A value name may hold a backslash: it is kept apart from the key.
         if (problem.empty()) problem = claim(ComparablePath(value.Key) + "\n" + AsciiLowerCase(value.ValueName), what);
         report(RuleBreak::ModelList::RegistryValues, i, what, target, problem);
@@ -413,11 +437,13 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
         const TShotCutData& shortcut = *model.ShotCutList[i];
         std::string target = shortcut.Folder + "\\" + shortcut.Name;
         std::string what = "shortcut " + std::to_string(i + 1) + " (" + target + ")";
-        std::string problem = CheckShortcutPlacement(shortcut, limits);
-        if (problem.empty() && shortcut.Kind == skInternetShortcut && !IsAddress(shortcut.Target)) {
+        std::string problem = CheckShortcutPlacement(shortcut, limits, rules);
+        // A link points at its target text as it stands; only an author
+        // means it to be a packaged file or an address.
+        if (authoring && problem.empty() && shortcut.Kind == skInternetShortcut && !IsAddress(shortcut.Target)) {
             problem = "has the target " + Quoted(shortcut.Target) + ", which is not an address";
         }
-        if (problem.empty() && shortcut.Kind != skInternetShortcut) {
+        if (authoring && problem.empty() && shortcut.Kind != skInternetShortcut) {
             bool packaged = false;
             for (const auto& item : model.FileList) {
                 packaged = packaged || (item->Kind == fkFile && EqualsNoCase(item->Source, shortcut.Target));
@@ -437,15 +463,67 @@ std::vector<RuleBreak> FindRuleBreaks(const TCompile& model) {
     return breaks;
 }
 
-std::vector<std::string> CheckPackageRules(const TCompile& model) {
+std::vector<std::string> CheckPackageRules(const TCompile& model, RuleSet rules) {
     std::vector<std::string> violations;
-    std::string identity = CheckPackageIdentity(model.PackageId);
+    // The setup program takes a GUID in braces or in lower case as well.
+    std::string identity = rules == RuleSet::Authoring          ? CheckPackageIdentity(model.PackageId)
+                           : IsPackageIdentity(model.PackageId) ? ""
+                                                                : CheckPackageIdentity(model.PackageId);
     if (!identity.empty()) violations.push_back("the package identity: " + identity);
-    for (const RuleBreak& b : FindRuleBreaks(model)) violations.push_back(b.What + ": " + b.Problem);
+    for (const RuleBreak& b : FindRuleBreaks(model, rules)) violations.push_back(b.What + ": " + b.Problem);
     return violations;
 }
 
+std::vector<std::string> FindFormatOddities(const TCompile& model) {
+    std::vector<RuleBreak> harmful = FindRuleBreaks(model, RuleSet::Machine);
+    auto isHarmful = [&harmful](const RuleBreak& b) {
+        for (const RuleBreak& h : harmful) {
+            if (h.List == b.List && h.Index == b.Index) return true;
+        }
+        return false;
+    };
+    std::vector<std::string> notes;
+    if (IsPackageIdentity(model.PackageId) && !CheckPackageIdentity(model.PackageId).empty()) {
+        notes.push_back("the package identity: " + CheckPackageIdentity(model.PackageId));
+    }
+    for (const RuleBreak& b : FindRuleBreaks(model, RuleSet::Authoring)) {
+        if (!isHarmful(b)) notes.push_back(b.What + ": " + b.Problem);
+    }
+    return notes;
+}
+
+namespace msg {
+// TODO(texts): move into the one table of messages.
+std::string LeftOutFile() {
+    return "安装包中此项的目标位置会超出它所属的文件夹，或名称是 Windows 不允许的，为保护计算机没有安装";
+}
+std::string LeftOutRegistry() { return "安装包中此项不在五个注册表根键之下，或文字编码无效，没有写入"; }
+std::string LeftOutShortcut() {
+    return "安装包中此快捷方式的位置或名称会超出它所属的文件夹，或是 Windows 不允许的，为保护计算机没有创建";
+}
+std::string LeftOutComponent() { return "安装包中此组件的名称是 Windows 不允许的，没有安装"; }
+}  // namespace msg
+
 namespace {
+
+// Why an item was left out, as the user reads it: the item's own target is
+// listed beside it.
+std::string LeftOutReason(RuleBreak::ModelList list) {
+    switch (list) {
+        case RuleBreak::ModelList::FileFolders:
+        case RuleBreak::ModelList::Files:
+            return msg::LeftOutFile();
+        case RuleBreak::ModelList::RegistryKeys:
+        case RuleBreak::ModelList::RegistryValues:
+            return msg::LeftOutRegistry();
+        case RuleBreak::ModelList::ShortcutFolders:
+        case RuleBreak::ModelList::Shortcuts:
+            return msg::LeftOutShortcut();
+        case RuleBreak::ModelList::Components:
+            return msg::LeftOutComponent();
+    }
+    return msg::LeftOutFile();
+}
 
 // Removes the entries at the given indices (ascending) from a list.
 template <typename List>
@@ -456,12 +534,12 @@ void EraseIndices(List& list, const std::vector<size_t>& indices) {
 }  // namespace
 
 std::vector<InstallFailure> LeaveOutRuleBreaks(TCompile& model) {
-    std::vector<RuleBreak> breaks = FindRuleBreaks(model);
+    std::vector<RuleBreak> breaks = FindRuleBreaks(model, RuleSet::Machine);
     std::map<RuleBreak::ModelList, std::vector<size_t>> indices;
     std::vector<InstallFailure> leftOut;
     for (const RuleBreak& b : breaks) {
         indices[b.List].push_back(b.Index);
-        leftOut.push_back(InstallFailure{b.Target, "Not installed: the package's " + b.What + " " + b.Problem});
+        leftOut.push_back(InstallFailure{b.Target, LeftOutReason(b.List)});
     }
     EraseIndices(model.FileFolderList, indices[RuleBreak::ModelList::FileFolders]);
     EraseIndices(model.FileList, indices[RuleBreak::ModelList::Files]);

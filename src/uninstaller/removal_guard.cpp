@@ -83,10 +83,127 @@ bool RemovalGuard::FolderProtected(const std::string& path) const {
     return folders_.count(Join(normal, normal.Pieces.size())) != 0;
 }
 
-bool RemovalGuard::KeyProtected(const std::string& subkey) {
-    size_t pieces = 0;
-    for (const std::string& piece : SplitOn(subkey, '\\')) pieces += piece.empty() ? 0 : 1;
-    return pieces <= 1;
+namespace {
+
+// The system's own keys, folded, each under the view it is named in. The
+// classes are one tree seen from three places; they are listed once under
+// "classes\".
+const char* const kSystemKeys[] = {
+    // HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE\SOFTWARE\Classes, HKEY_CURRENT_USER\Software\Classes
+    "classes",
+    "classes\\*",
+    "classes\\allfilesystemobjects",
+    "classes\\appid",
+    "classes\\applications",
+    "classes\\clsid",
+    "classes\\directory",
+    "classes\\directory\\background",
+    "classes\\directory\\shell",
+    "classes\\drive",
+    "classes\\exefile",
+    "classes\\folder",
+    "classes\\interface",
+    "classes\\lnkfile",
+    "classes\\mime",
+    "classes\\mime\\database",
+    "classes\\mime\\database\\content type",
+    "classes\\protocols",
+    "classes\\systemfileassociations",
+    "classes\\typelib",
+    "classes\\wow6432node",
+    "classes\\wow6432node\\clsid",
+    "classes\\wow6432node\\interface",
+    "classes\\wow6432node\\typelib",
+    // HKEY_LOCAL_MACHINE
+    "hklm\\bcd00000000",
+    "hklm\\components",
+    "hklm\\drivers",
+    "hklm\\hardware",
+    "hklm\\sam",
+    "hklm\\security",
+    "hklm\\software",
+    "hklm\\system",
+    "hklm\\system\\currentcontrolset",
+    "hklm\\system\\currentcontrolset\\control",
+    "hklm\\system\\currentcontrolset\\services",
+    "hklm\\software\\microsoft",
+    "hklm\\software\\policies",
+    "hklm\\software\\wow6432node",
+    "hklm\\software\\wow6432node\\microsoft",
+    // HKEY_CURRENT_USER
+    "hkcu\\appevents",
+    "hkcu\\console",
+    "hkcu\\control panel",
+    "hkcu\\environment",
+    "hkcu\\eudc",
+    "hkcu\\identities",
+    "hkcu\\keyboard layout",
+    "hkcu\\network",
+    "hkcu\\printers",
+    "hkcu\\software",
+    "hkcu\\software\\microsoft",
+    "hkcu\\software\\policies",
+    "hkcu\\software\\wow6432node",
+    "hkcu\\system",
+    "hkcu\\volatile environment",
+    // HKEY_CURRENT_CONFIG
+    "hkcc\\software",
+    "hkcc\\system",
+};
+
+// Below HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft and HKEY_CURRENT_USER\\Software\\Microsoft
+// (and their 32-bit views) these are the system's too, with every level above them.
+const char* const kSystemKeysBelowMicrosoft[] = {
+    "windows\\currentversion\\run",       "windows\\currentversion\\runonce",   "windows\\currentversion\\runonceex",
+    "windows\\currentversion\\uninstall", "windows\\currentversion\\app paths", "windows\\currentversion\\explorer",
+    "windows\\currentversion\\policies",  "windows nt\\currentversion",         "internet explorer",
+    "active setup\\installed components",
+};
+
+const std::unordered_set<std::string>& SystemKeys() {
+    static const std::unordered_set<std::string> keys = [] {
+        std::unordered_set<std::string> set(std::begin(kSystemKeys), std::end(kSystemKeys));
+        for (const char* below : kSystemKeysBelowMicrosoft) {
+            for (const char* microsoft :
+                 {"hklm\\software\\microsoft", "hkcu\\software\\microsoft", "hklm\\software\\wow6432node\\microsoft"}) {
+                std::string key = microsoft;
+                for (const std::string& piece : SplitOn(below, '\\')) set.insert(key += "\\" + piece);
+            }
+        }
+        return set;
+    }();
+    return keys;
+}
+
+}  // namespace
+
+bool RemovalGuard::KeyProtected(uint32_t root, const std::string& subkey) {
+    std::vector<std::string> pieces;
+    for (const std::string& piece : SplitOn(subkey, '\\')) {
+        if (!piece.empty()) pieces.push_back(AsciiLowerCase(piece));
+    }
+    if (pieces.empty()) return true;  // the root itself
+    // Every key directly under HKEY_USERS is a user's hive (or its classes).
+    if (root == kHkeyUsers && pieces.size() <= 2) return true;
+    std::string key;
+    size_t from = 0;
+    if (root == kHkeyClassesRoot) {
+        key = "classes";
+    } else if ((root == kHkeyLocalMachine || root == kHkeyCurrentUser) && pieces.size() >= 2 &&
+               pieces[0] == "software" && pieces[1] == "classes") {
+        key = "classes";
+        from = 2;
+    } else if (root == kHkeyLocalMachine) {
+        key = "hklm";
+    } else if (root == kHkeyCurrentUser) {
+        key = "hkcu";
+    } else if (root == kHkeyCurrentConfig) {
+        key = "hkcc";
+    } else {
+        return pieces.size() <= 1;  // performance data and the like: never below their top
+    }
+    for (size_t i = from; i < pieces.size(); ++i) key += "\\" + pieces[i];
+    return SystemKeys().count(key) != 0;
 }
 
 }  // namespace setup

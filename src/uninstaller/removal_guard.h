@@ -1,10 +1,12 @@
 // What the uninstaller never removes, whatever a record says: a drive root, a
 // shell special folder of this machine (and every folder above one), the
-// Windows, system and temporary folders, and a registry key directly under a
-// root. The record is checked against its digest before it is used; this is
+// Windows, system and temporary folders, a registry root and the system's own
+// keys below the roots (HKEY_CLASSES_ROOT\CLSID, HKEY_LOCAL_MACHINE\SOFTWARE,
+// ...\CurrentVersion\Run and the like). The record is checked against its digest before it is used; this is
 // the second line, for a record that is genuine but names such a place.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_set>
 
@@ -17,9 +19,11 @@ public:
     // True for a folder that must stay: a protected one, a drive or share
     // root, or a path that names no folder on a drive (relative or empty).
     bool FolderProtected(const std::string& path) const;
-    // True for a key that must not be deleted whole: the root itself or a key
-    // directly under it.
-    static bool KeyProtected(const std::string& subkey);
+    // True for a key that must not be deleted even when it is empty: a root,
+    // a key of the system's own (in any of the views of the classes), a
+    // user's hive under HKEY_USERS. A key a product created directly under a
+    // root (a file type under HKEY_CLASSES_ROOT) is not protected.
+    static bool KeyProtected(uint32_t root, const std::string& subkey);
 
 private:
     std::unordered_set<std::string> folders_;  // normalised (see NormalFolderPath)

@@ -1,5 +1,6 @@
 #include "uninstaller/uninstall_form.h"
 
+#include <algorithm>
 #include <random>
 
 #include "package/install_paths.h"
@@ -96,9 +97,9 @@ bool TfrmUnInstall::LoadRecord() {
         OS().Dialogs().MessageBox("安装日志文件不存在,卸载程序无法正常工作，程序将退出系统。", "", kMbIconStop | kMbOk);
         return false;
     }
-    bool genuine = false;
+    TUnInstall::Trust trust = TUnInstall::Trust::Missing;
     try {
-        genuine = record_.LoadVerifiedFromFile(recordPath_);
+        trust = record_.LoadCheckedFromFile(recordPath_);
     } catch (const Error& e) {
         // A record that cannot be read removes nothing: the user learns why.
         record_.Clear();
@@ -108,7 +109,15 @@ bool TfrmUnInstall::LoadRecord() {
             kMbIconStop | kMbOk);
         return false;
     }
-    if (!genuine) {
+    vouched_ = trust == TUnInstall::Trust::Genuine;
+    if (trust == TUnInstall::Trust::Unvouched) {
+        // No digest is kept for this record (an earlier version of the setup
+        // program saved none): what it names outside the installation folder
+        // and the product's links is listed, not removed.
+        installDir_ = FolderPart(recordPath_);
+        return true;
+    }
+    if (trust != TUnInstall::Trust::Genuine) {
         // The record lies in the installation folder, which others may be able
         // to write, while the uninstaller runs with administrator rights: only
         // the record whose digest the Uninstall entry holds is acted on.
@@ -173,36 +182,97 @@ bool TfrmUnInstall::RemoveEverything() {
         failures_.push_back(text);
         remaining_.AddEntry(e);
     };
+    // A record no digest vouches for removes only what lies in the
+    // installation folder and the product's links; the rest is listed.
+    skipped_.clear();
+    std::string installDir = NormalFolderPath(installDir_);
+    std::vector<std::string> linkFolders;
+    for (int csidl : {kCsidlPrograms, kCsidlCommonPrograms, kCsidlDesktopDirectory, kCsidlCommonDesktopDirectory}) {
+        linkFolders.push_back(NormalFolderPath(GetSpecialFolder(csidl)));
+    }
+    linkFolders.push_back(NormalFolderPath(GetSpecialFolder(kCsidlAppData) + kQuickLaunchBelowAppData));
+    auto below = [](const std::string& path, const std::string& folder) {
+        return !folder.empty() && path.size() > folder.size() + 1 && path.compare(0, folder.size(), folder) == 0 &&
+               path[folder.size()] == '\\';
+    };
+    auto allowed = [&](const TUnInsData& e) {
+        if (vouched_ || e.DeleteFlag == 0) return true;
+        std::string path = NormalFolderPath(e.Path);
+        bool inside = false;
+        if (e.EntryKind == ukFile || e.EntryKind == ukFolder) {
+            inside = !guard.FolderProtected(installDir_) && below(path, installDir);
+        }
+        if (!inside && e.EntryKind == ukFile && (EndsWithNoCase(path, ".lnk") || EndsWithNoCase(path, ".url"))) {
+            for (const std::string& folder : linkFolders) inside = inside || below(path, folder);
+        }
+        return inside;
+    };
+    auto skipped = [&](const TUnInsData& e) {
+        if (allowed(e)) return false;
+        bool registryEntry = e.EntryKind == ukRegistry || e.EntryKind == ukRegistryDefaultValue;
+        uint32_t handle = 0;
+        skipped_.push_back(registryEntry && RootAccepted(e.RootKey, handle)
+                               ? "注册表 " + RootKeyName(handle) + "\\" + e.Path +
+                                     (e.ValueName.empty() ? "" : "\\" + e.ValueName)
+                               : e.Path);
+        return true;
+    };
 
+    // Values first, in record order; then the keys the installation created,
+    // deepest first, each once nothing is left in it: a key that holds
+    // something else (the program's own settings, another product's subkey)
+    // stays, and so does every system key.
+    std::vector<const TUnInsData*> createdKeys;
     for (const auto& e : entries) {
         bool registryEntry = e->EntryKind == ukRegistry || e->EntryKind == ukRegistryDefaultValue;
         if (!registryEntry) continue;
+        if (skipped(*e)) {
+            ShowProgress(++counter, total);
+            continue;
+        }
+        if (e->EntryKind == ukRegistry && e->ValueName.empty()) {
+            createdKeys.push_back(e.get());
+            continue;
+        }
         uint32_t handle = 0;
         // A root number that is no root handle skips its entry.
-        if (e->DeleteFlag != 0 && RootAccepted(e->RootKey, handle) && registry.KeyExists(handle, e->Path)) {
+        if (e->DeleteFlag != 0 && RootAccepted(e->RootKey, handle) && registry.KeyExists(handle, e->Path) &&
+            !registry.DeleteValue(handle, e->Path, e->ValueName) && registry.ReadValue(handle, e->Path, e->ValueName)) {
             std::string keyText = RootKeyName(handle) + "\\" + e->Path;
-            if (e->EntryKind == ukRegistry && e->ValueName.empty()) {
-                // Only a key the installation created is removed whole, and
-                // never a root or a key directly under one.
-                if (!RemovalGuard::KeyProtected(e->Path) && !registry.DeleteKey(handle, e->Path) &&
-                    registry.KeyExists(handle, e->Path)) {
-                    failed(*e, "注册表项 " + keyText);
-                }
-            } else if (!registry.DeleteValue(handle, e->Path, e->ValueName) &&
-                       registry.ReadValue(handle, e->Path, e->ValueName)) {
-                failed(*e, "注册表值 " + keyText + (e->ValueName.empty() ? "\\(默认)" : "\\" + e->ValueName));
+            failed(*e, "注册表值 " + keyText + (e->ValueName.empty() ? "\\(默认)" : "\\" + e->ValueName));
+        }
+        ShowProgress(++counter, total);
+    }
+    auto depth = [](const TUnInsData* e) {
+        size_t levels = 0;
+        for (const std::string& piece : SplitOn(e->Path, '\\')) levels += piece.empty() ? 0 : 1;
+        return levels;
+    };
+    std::stable_sort(createdKeys.begin(), createdKeys.end(),
+                     [&depth](const TUnInsData* a, const TUnInsData* b) { return depth(a) > depth(b); });
+    std::vector<const TUnInsData*> keptKeys;
+    for (const TUnInsData* e : createdKeys) {
+        uint32_t handle = 0;
+        if (e->DeleteFlag != 0 && RootAccepted(e->RootKey, handle) && registry.KeyExists(handle, e->Path) &&
+            !RemovalGuard::KeyProtected(handle, e->Path)) {
+            if (!registry.ListValues(handle, e->Path).empty() || !registry.ListSubKeys(handle, e->Path).empty()) {
+                keptKeys.push_back(e);
+            } else if (!registry.DeleteKey(handle, e->Path) && registry.KeyExists(handle, e->Path)) {
+                failed(*e, "注册表项 " + RootKeyName(handle) + "\\" + e->Path);
             }
         }
         ShowProgress(++counter, total);
     }
     if (IsVistaOrLater()) {
         for (const auto& e : entries) {
-            if (IsQuickLaunchLink(*e)) InvokeTaskbarVerb(e->Path, "从任务栏脱离");
+            if (IsQuickLaunchLink(*e) && allowed(*e)) {
+                InvokeTaskbarVerb(e->Path, "从任务栏脱离");
+            }
         }
     }
     for (const auto& e : entries) {
         if (e->EntryKind != ukFile) continue;
-        if (e->DeleteFlag != 0 && files.FileExists(e->Path) && !files.DeleteFile(e->Path) &&
+        if (e->DeleteFlag != 0 && !skipped(*e) && files.FileExists(e->Path) && !files.DeleteFile(e->Path) &&
             files.FileExists(e->Path)) {
             failed(*e, "文件 " + e->Path);
         }
@@ -210,17 +280,19 @@ bool TfrmUnInstall::RemoveEverything() {
     }
     for (const auto& e : entries) {
         if (e->EntryKind != ukFolder) continue;
-        if (e->DeleteFlag != 0) RemoveEmptyTree(e->Path, guard);
+        if (e->DeleteFlag != 0 && !skipped(*e)) RemoveEmptyTree(e->Path, guard);
         ShowProgress(++counter, total);
     }
     if (!failures_.empty()) {
-        // The folders that hold what remains are removed by the next run.
+        // The folders and created keys that hold what remains are removed by
+        // the next run.
         for (const auto& e : entries) {
             if (e->EntryKind == ukFolder && e->DeleteFlag != 0 && files.FolderExists(e->Path) &&
                 !guard.FolderProtected(e->Path)) {
                 remaining_.AddEntry(*e);
             }
         }
+        for (const TUnInsData* e : keptKeys) remaining_.AddEntry(*e);
         return false;
     }
     std::string key = UninstallKeyPath(record_.PackageId());
@@ -244,7 +316,9 @@ void TfrmUnInstall::Button1Click() {
     bool complete = false;
     try {
         complete = RemoveEverything();
-        if (!complete) KeepWhatRemains();
+        // A record no digest vouches for is never given one: it stays as it
+        // was, and the next run acts on it the same careful way.
+        if (!complete && vouched_) KeepWhatRemains();
     } catch (const Error& e) {
         exitCode_ = 1;
         OS().Dialogs().MessageBox(std::string("卸载程序因错误而终止。\r\n\r\n") + e.what(), "", kMbIconStop | kMbOk);
@@ -263,8 +337,22 @@ void TfrmUnInstall::Button1Click() {
         Close();
         return;
     }
-    exitCode_ = 0;
-    OS().Dialogs().MessageBox("“" + record_.ProjectName() + "”卸载成功！", "", kMbIconInformation | kMbOk);
+    if (!skipped_.empty()) {
+        // Removed as far as an unvouched record allows: the rest is the
+        // user's to check.
+        exitCode_ = 3;
+        std::string text = "“" + record_.ProjectName() +
+                           "”的安装日志没有校验信息（由早期版本的安装程序保存），为安全起见，"
+                           "卸载程序只删除了安装文件夹中的内容和程序的快捷方式。以下项目没有删除，请自行检查：\r\n";
+        for (size_t i = 0; i < skipped_.size() && i < kListedFailures; ++i) text += "\r\n" + skipped_[i];
+        if (skipped_.size() > kListedFailures) {
+            text += "\r\n……另有 " + std::to_string(skipped_.size() - kListedFailures) + " 项";
+        }
+        OS().Dialogs().MessageBox(text, "", kMbIconWarning | kMbOk);
+    } else {
+        exitCode_ = 0;
+        OS().Dialogs().MessageBox("“" + record_.ProjectName() + "”卸载成功！", "", kMbIconInformation | kMbOk);
+    }
     Close();
     if (OS().Files().FileExists(recordPath_)) OS().Files().DeleteFile(recordPath_);
     DeleteSelfAfterExit(OS().System().GetOwnExecutablePath());

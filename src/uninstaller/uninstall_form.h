@@ -1,12 +1,11 @@
 // TfrmUnInstall, the uninstaller's window: reads the uninstall record beside
-// the program, refuses it unless its digest matches the product's Uninstall
-// entry, and, when the user presses "卸载(&U)", removes what the installation
-// recorded (registry, taskbar pins, files, emptied folders), never a drive
-// root, a special folder or a key directly under a root. When everything is
-// gone it deletes the product's Uninstall key, reports success and arranges
-// for the uninstaller itself to be deleted once it has ended. When something
-// could not be removed (a locked file, a running program) it lists it, keeps
-// a record of exactly what remains and the Uninstall entry, so that running
+// the program, refuses it when the digest kept in the product's Uninstall
+// entry does not match (and, for a record without one, removes only what
+// lies in its own folder and the product's links, listing the rest), and, when the user presses "卸载(&U)", removes
+// what the installation recorded (registry, taskbar pins, files, emptied folders), never a drive root, a special folder
+// or a key directly under a root. When everything is gone it deletes the product's Uninstall key, reports success and
+// arranges for the uninstaller itself to be deleted once it has ended. When something could not be removed (a locked
+// file, a running program) it lists it, keeps a record of exactly what remains and the Uninstall entry, so that running
 // it again finishes the work.
 #pragma once
 
@@ -53,6 +52,8 @@ public:
     // what stayed and Remaining() holds exactly the entries left to remove.
     bool RemoveEverything();
     const std::vector<std::string>& Failures() const { return failures_; }
+    // What an unvouched record named that was left alone (see LoadRecord).
+    const std::vector<std::string>& Skipped() const { return skipped_; }
     const TUnInstall& Remaining() const { return remaining_; }
     // The program's exit status: 0 everything removed, 3 something remains,
     // 1 the record was refused or an error ended the work, 2 closed without
@@ -69,6 +70,11 @@ private:
     TUnInstall record_;
     TUnInstall remaining_;
     std::vector<std::string> failures_;
+    // What a record no digest vouches for names outside the installation
+    // folder and the product's links: listed, never removed.
+    std::vector<std::string> skipped_;
+    bool vouched_ = true;
+    std::string installDir_;  // the record's (and the uninstaller's) folder, for an unvouched record
     std::string recordPath_;
     bool removing_ = false;
     int exitCode_ = 2;

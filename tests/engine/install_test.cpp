@@ -188,8 +188,7 @@ TEST_F(InstallTest, OverwriteRules) {
     File("ro.dll", "new");
     File("keep.cfg", "theirs").NoOverwrite = true;
     File("twice.txt", "first");
-    // A second item on the same path breaks the package rules: it is left
-    // out and listed, and the first one installs.
+    // A second item on the same path is written after the first: it stays.
     File("twice.txt", "second");
     Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
     Run();
@@ -202,9 +201,8 @@ TEST_F(InstallTest, OverwriteRules) {
     }
     EXPECT_EQ(Read(kDir + "\\keep.cfg"), "mine");
     EXPECT_EQ(*OS().Files().GetAttributes(kDir + "\\keep.cfg"), kAttrReadOnly);
-    EXPECT_EQ(Read(kDir + "\\twice.txt"), "first");
-    ASSERT_EQ(model_->Failures.size(), 1u);
-    EXPECT_EQ(model_->Failures[0].Item, "目标计算机\\Program Files\\twice.txt");
+    EXPECT_EQ(Read(kDir + "\\twice.txt"), "second");
+    EXPECT_TRUE(model_->Failures.empty());
     int twice = 0, keep = 0;
     TUnInstall record = Record();
     for (const auto& e : record.Entries()) {
@@ -278,17 +276,20 @@ TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "n", "23456789", 1);
     value("目标计算机\\HKEY_CURRENT_USER\\Software\\演示", "b", "ABC0", 2);
     value("目标计算机\\HKEY_CURRENT_USER\\Software\\演示", "xp", "1", 0, "5.1");
-    // An unknown root and a second value of the same name are left out and listed.
+    // An unknown root is left out and listed; a second value of the same name
+    // is written after the first, and the record holds it once.
     value("目标计算机\\HKEY_BOGUS\\x", "v", "1", 0);
     value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "路径", "again", 0);
+    // A type none of the three writes nothing and is not recorded.
+    value("目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "odd", "1", 7);
     Item(fkRegFile, "a.reg", "D:\\src\\a.reg", "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\导入]\r\n\"v\"=\"1\"\r\n");
     Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "u");
     Run();
     RegistryApi& reg = OS().Registry();
-    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "路径"), kDir + "\\bin\\a.exe");
-    ASSERT_EQ(model_->Failures.size(), 2u);
+    EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "路径"), "again");
+    EXPECT_FALSE(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "odd"));
+    ASSERT_EQ(model_->Failures.size(), 1u);
     EXPECT_EQ(model_->Failures[0].Item, "目标计算机\\HKEY_BOGUS\\x\\v");
-    EXPECT_EQ(model_->Failures[1].Item, "目标计算机\\HKEY_LOCAL_MACHINE\\SOFTWARE\\演示\\路径");
     EXPECT_EQ(reg.ReadString(kHkeyLocalMachine, "SOFTWARE\\演示", "Win"), "C:\\Windows\\x");
     EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "n")->Data, "\x89\x67\x45\x23");
     EXPECT_EQ(reg.ReadValue(kHkeyCurrentUser, "Software\\演示", "b")->Data, "\xAB\xC0");
@@ -302,7 +303,8 @@ TEST_F(InstallTest, RegistryValuesKeysAndFiles) {
     EXPECT_EQ(recorded, (std::vector<std::string>{"2147483650 SOFTWARE\\演示 ", "2147483650 SOFTWARE\\演示\\空键 ",
                                                   "2147483650 SOFTWARE\\演示\\空键\\下一级 ",
                                                   "2147483650 SOFTWARE\\演示 路径", "2147483650 SOFTWARE\\演示 Win",
-                                                  "2147483650 SOFTWARE\\演示 n", "2147483649 Software\\演示 b"}));
+                                                  "2147483650 SOFTWARE\\演示 n", "2147483649 Software ",
+                                                  "2147483649 Software\\演示 ", "2147483649 Software\\演示 b"}));
     bool imported = false;
     for (const std::string& l : EffectLines()) imported = imported || l.find("\"imported\":true") != std::string::npos;
     EXPECT_TRUE(imported);

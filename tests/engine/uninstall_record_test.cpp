@@ -129,7 +129,8 @@ TEST_F(UninstallRecordTest, DigestTiesTheRecordToItsUninstallEntry) {
     TUnInstall loaded;
     EXPECT_FALSE(loaded.LoadVerifiedFromFile("C:\\r.log"));  // no Uninstall entry
     EXPECT_FALSE(loaded.LoadVerifiedFromFile("C:\\none.log"));
-    TUnInstall::WriteRecordDigest(id, digest);  // nowhere to write it: skipped
+    // Nowhere to keep it: a failure, never a record that no digest vouches for.
+    EXPECT_THROW(TUnInstall::WriteRecordDigest(id, digest), Error);
     EXPECT_FALSE(TUnInstall::ReadRecordDigest(id));
     OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(id));
     TUnInstall::WriteRecordDigest(id, digest);
@@ -141,15 +142,16 @@ TEST_F(UninstallRecordTest, DigestTiesTheRecordToItsUninstallEntry) {
     EXPECT_FALSE(loaded.LoadVerifiedFromFile("C:\\r.log"));
 }
 
-// A reinstall merges the genuine record of the same package and Ins.log;
-// an edited record, another package's record or a damaged one is left out.
+// A reinstall merges the genuine record of the same package; an edited
+// record, another package's record, a damaged one and a planted Ins.log are
+// left out.
 TEST_F(UninstallRecordTest, EarlierRecordsMerged) {
     const std::string id = "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}";
     const std::string dir = "C:\\Program Files\\演示";
     OS().Files().CreateFolderTree(dir);
     OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(id));
     TUnInstall insLog;
-    insLog.AddFolder(dir + "\\old");
+    insLog.AddFile("C:\\Windows\\System32\\victim.dll", true);
     insLog.SaveToFile(dir + "\\Ins.log");
     TUnInstall earlier;
     earlier.SetPackageId(id);
@@ -160,26 +162,26 @@ TEST_F(UninstallRecordTest, EarlierRecordsMerged) {
     TUnInstall::WriteRecordDigest(id, earlier.SaveToFile(recordPath));
 
     TUnInstall record;
-    MergeEarlierRecords(record, dir, recordPath, id);
+    MergeEarlierRecords(record, recordPath, id);
     std::vector<std::string> paths;
     for (const auto& e : record.Entries()) paths.push_back(e->Path);
-    EXPECT_EQ(paths, (std::vector<std::string>{dir + "\\old", dir + "\\data", dir + "\\a.lnk", "Software\\演示"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{dir + "\\data", dir + "\\a.lnk", "Software\\演示"}));
     EXPECT_TRUE(record.RecordedEarlier(dir + "\\A.LNK"));
     record.AddFile(dir + "\\b.lnk", true);
     EXPECT_FALSE(record.RecordedEarlier(dir + "\\b.lnk"));  // this run's own
 
     TUnInstall other;  // the same bytes but for another package identity
-    MergeEarlierRecords(other, "", recordPath, "{00000000-0000-0000-0000-000000000000}");
+    MergeEarlierRecords(other, recordPath, "{00000000-0000-0000-0000-000000000000}");
     EXPECT_TRUE(other.Entries().empty());
     earlier.AddFile("C:\\Windows\\win.ini", true);
     earlier.SaveToFile(recordPath);  // edited: the digest does not match
     TUnInstall edited;
-    MergeEarlierRecords(edited, "", recordPath, id);
+    MergeEarlierRecords(edited, recordPath, id);
     EXPECT_TRUE(edited.Entries().empty());
     OpenFile(recordPath, OpenMode::Create)->WriteBytes("damaged");
     OpenFile(dir + "\\Ins.log", OpenMode::Create)->WriteBytes("damaged");
     TUnInstall damaged;
-    EXPECT_NO_THROW(MergeEarlierRecords(damaged, dir, recordPath, id));
+    EXPECT_NO_THROW(MergeEarlierRecords(damaged, recordPath, id));
     EXPECT_TRUE(damaged.Entries().empty());
 }
 

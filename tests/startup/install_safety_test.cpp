@@ -162,8 +162,8 @@ TEST_F(InstallSafetyTest, LockedFileFullDiskAndFolderInTheWay) {
     EXPECT_TRUE(Leftovers().empty());
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(Contains(boxes[0], "being used by another process")) << boxes[0];
-    EXPECT_TRUE(Contains(boxes[0], "not enough space on the disk")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("另一个程序正在使用此文件，进程无法访问。"))) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("磁盘空间不足。"))) << boxes[0];
     EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("3 项未能安装"))) << boxes[0];
 }
 
@@ -185,7 +185,7 @@ TEST_F(InstallSafetyTest, RefusedRegistryValueAndFailedProgramStart) {
     EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, kUninstallKey));
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(Contains(boxes[0], "Cannot start the program")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("app.exe\\r\\n    无法启动该程序\\r\\n"))) << boxes[0];
     EXPECT_TRUE(Contains(boxes[0], "registry key")) << boxes[0];
 }
 
@@ -198,7 +198,7 @@ TEST_F(InstallSafetyTest, DeclinedProgramStartIsListed) {
     EXPECT_TRUE(OS().Files().FileExists(kDir + "\\UnInstall 演示.log"));
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(Contains(boxes[0], "elevation was refused")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("app.exe\\r\\n    程序没有启动：用户拒绝了权限提升"))) << boxes[0];
 }
 
 // A full disk while the uninstaller is written ends the run: everything the
@@ -230,7 +230,9 @@ TEST_F(InstallSafetyTest, FullDiskWritingTheUninstallerRollsBackAReinstall) {
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(Contains(boxes[0], "\"icon\":\"stop\"")) << boxes[0];
-    EXPECT_TRUE(Contains(boxes[0], "not enough space on the disk")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("操作系统错误：无法写入文件“C:\\\\Program Files\\\\演示\\\\UnInstall "
+                                             "演示.exe”：磁盘空间不足。")))
+        << boxes[0];
 }
 
 // A refused elevation for a component's registration undoes a fresh
@@ -246,7 +248,44 @@ TEST_F(InstallSafetyTest, RefusedRegistrationElevationRollsBack) {
     EXPECT_FALSE(OS().Files().FolderExists(kDir));
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(Contains(boxes[0], "elevation was refused")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("操作系统错误：无法注册组件“C:\\\\Program Files\\\\演示\\\\app.exe”："
+                                             "用户拒绝了权限提升")))
+        << boxes[0];
+}
+
+// A COM server that cannot be written (in use by another program) is listed
+// like any other file and is not registered; the rest installs.
+TEST_F(InstallSafetyTest, UnwritableComServerIsListedNotFatal) {
+    ASSERT_EQ(Run(), 0) << output_;
+    File("server.dll", "MZ server 2").IsComponent = true;
+    OS().Files().Open(kDir + "\\server.dll", OpenMode::Create)->WriteBytes("MZ server 1");
+    data_[0] = "MZ app version 2";
+    Configure("[Faults]\nLocked=" + kDir + "\\server.dll\n");
+    Place(Package());
+    WriteHostFile("effects.jsonl", "");
+    EXPECT_EQ(RunPlaced(), 3) << output_;
+    EXPECT_EQ(Read(kDir + "\\server.dll"), "MZ server 1");
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 2");
+    EXPECT_FALSE(Contains(ReadHostFile("effects.jsonl"), "regsvr32"));
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("1 项未能安装"))) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], "server.dll")) << boxes[0];
+}
+
+// Where the Uninstall entry cannot be made, the record's digest has nowhere
+// to go: the installation fails and is undone (status 1, the reason in the
+// box) instead of leaving a product the uninstaller refuses for ever.
+TEST_F(InstallSafetyTest, RecordDigestThatCannotBeStoredRollsBack) {
+    Configure("[Faults]\nReadOnlyKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\n");
+    Place(Package());
+    std::map<std::string, std::string> before = Snapshot();
+    EXPECT_EQ(RunPlaced(), 1) << output_;
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_FALSE(OS().Files().FolderExists(kDir));
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], "\"icon\":\"stop\"")) << boxes[0];
 }
 
 // Damaged data of a file that must be registered is fatal as well.
@@ -296,11 +335,12 @@ TEST_F(InstallSafetyTest, ServiceAndAutoRunCommandsAreQuoted) {
         "\"" + kDir + "\\app.exe\"");
 }
 
-// A package edited by hand, with items the package maker would refuse: a
-// target that climbs out of its root, a device name, a second item on the
-// same path, a key outside the five roots, a DWORD that is no number, a
-// shortcut named "..". Each is left out and listed; the rest installs, and
-// nothing lands outside the installation's own places.
+// A package edited by hand, with items that would harm the machine: a target
+// that climbs out of its root, a device name, a key outside the five roots, a
+// shortcut named "..". Each is left out and listed, in Chinese; the rest
+// installs as the format defines it (a second item on the same path wins, a
+// DWORD that is no number counts its other characters as 0), and nothing
+// lands outside the installation's own places.
 TEST_F(InstallSafetyTest, ItemsBreakingTheRulesAreLeftOutAndListed) {
     Add(fkFile, "evil.txt", "climbs out", "目标计算机\\Program Files\\..\\..\\Windows\\");
     File("CON", "a device name");
@@ -324,7 +364,8 @@ TEST_F(InstallSafetyTest, ItemsBreakingTheRulesAreLeftOutAndListed) {
     EXPECT_EQ(Run(), 3) << output_;
 
     EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
-    EXPECT_EQ(Read(kDir + "\\readme.txt"), "readme version 1");
+    EXPECT_EQ(Read(kDir + "\\readme.txt"), "a second readme on the same path");
+    EXPECT_EQ(OS().Registry().ReadValue(kHkeyLocalMachine, "SOFTWARE\\演示", "Count")->Data, std::string(4, '\0'));
     EXPECT_FALSE(OS().Files().FileExists(kDir + "\\CON"));
     EXPECT_FALSE(OS().Files().FileExists("C:\\Windows\\evil.txt"));
     EXPECT_FALSE(OS().Files().FileExists("C:\\evil.txt"));
@@ -334,11 +375,11 @@ TEST_F(InstallSafetyTest, ItemsBreakingTheRulesAreLeftOutAndListed) {
 
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("6 项未能安装"))) << boxes[0];
-    for (const char* reason : {"would leave its folder", "is the name of a device", "installs to the same path as",
-                               "must begin with", "not a hexadecimal number", "Not installed"}) {
-        EXPECT_TRUE(Contains(boxes[0], reason)) << reason << "\n" << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("4 项未能安装"))) << boxes[0];
+    for (const char* reason : {"为保护计算机没有安装", "不在五个注册表根键之下", "为保护计算机没有创建"}) {
+        EXPECT_TRUE(Contains(boxes[0], GbkToUtf8(reason))) << reason << "\n" << boxes[0];
     }
+    EXPECT_FALSE(Contains(boxes[0], "the package")) << boxes[0];
 
     // A second run lists them again: what was left out is never taken as done.
     WriteHostFile("effects.jsonl", "");

@@ -51,12 +51,44 @@ TEST_F(RemovalGuardTest, RootsAndSpecialFoldersAreProtected) {
     }
 }
 
-TEST(RemovalGuardKeyTest, KeysDirectlyUnderARootAreProtected) {
-    for (const char* key : {"", "\\", "SOFTWARE", "\\SOFTWARE\\", ".txt", "Software"}) {
-        EXPECT_TRUE(RemovalGuard::KeyProtected(key)) << key;
-    }
-    for (const char* key : {"SOFTWARE\\演示", "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\X"}) {
-        EXPECT_FALSE(RemovalGuard::KeyProtected(key)) << key;
+// Roots and the system's own keys stay, in every view of the classes; a key a
+// product made, directly under a root included, does not.
+TEST(RemovalGuardKeyTest, SystemKeysAreProtected) {
+    const std::pair<uint32_t, const char*> kept[] = {
+        {kHkeyLocalMachine, ""},
+        {kHkeyLocalMachine, "\\"},
+        {kHkeyLocalMachine, "SOFTWARE"},
+        {kHkeyLocalMachine, "\\software\\"},
+        {kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Services"},
+        {kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion"},
+        {kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+        {kHkeyLocalMachine, "SOFTWARE\\Classes"},
+        {kHkeyLocalMachine, "SOFTWARE\\Classes\\CLSID"},
+        {kHkeyCurrentUser, "Software\\Classes\\clsid"},
+        {kHkeyCurrentUser, "Software"},
+        {kHkeyCurrentUser, "Environment"},
+        {kHkeyClassesRoot, "CLSID"},
+        {kHkeyClassesRoot, "*"},
+        {kHkeyClassesRoot, "Directory\\shell"},
+        {kHkeyUsers, ".DEFAULT"},
+        {kHkeyUsers, "S-1-5-21-1\\Software"},
+        {kHkeyCurrentConfig, "System"},
+    };
+    for (const auto& [root, key] : kept) EXPECT_TRUE(RemovalGuard::KeyProtected(root, key)) << root << " " << key;
+    const std::pair<uint32_t, const char*> removable[] = {
+        {kHkeyClassesRoot, ".txt"},
+        {kHkeyClassesRoot, "演示.Document"},
+        {kHkeyClassesRoot, "CLSID\\{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}"},
+        {kHkeyLocalMachine, "SOFTWARE\\演示"},
+        {kHkeyLocalMachine, "SOFTWARE\\Classes\\.demo"},
+        {kHkeyLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\X"},
+        {kHkeyLocalMachine, "Vendor"},
+        {kHkeyCurrentUser, "Software\\Vendor"},
+        {kHkeyUsers, "S-1-5-21-1\\Software\\Vendor"},
+    };
+    for (const auto& [root, key] : removable) {
+        EXPECT_FALSE(RemovalGuard::KeyProtected(root, key)) << root << " " << key;
     }
 }
 

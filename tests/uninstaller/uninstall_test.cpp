@@ -58,9 +58,11 @@ protected:
     static constexpr char kId[] = "{0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9}";
 };
 
-// A key recorded with an empty value name goes with its subkeys; a value
-// recorded later inside it finds no key and is skipped. Other roots and
-// unrecorded keys stay.
+// Recorded values go; a key the installation created goes once nothing is
+// left in it, deepest first whatever the record's order, directly under a
+// root too. A created key that holds something else (the program's own
+// settings, another product's subkey) stays, and so do keys that were there
+// before, with their other values.
 TEST_F(UninstallPassesTest, RegistryEntries) {
     RegistryApi& reg = OS().Registry();
     reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\X\\Sub");
@@ -68,20 +70,41 @@ TEST_F(UninstallPassesTest, RegistryEntries) {
     reg.CreateKey(kHkeyCurrentUser, "Software\\Y");
     reg.WriteString(kHkeyCurrentUser, "Software\\Y", "keep", "1");
     reg.WriteString(kHkeyCurrentUser, "Software\\Y", "go", "1");
+    reg.CreateKey(kHkeyClassesRoot, ".demo");
+    reg.WriteString(kHkeyClassesRoot, ".demo", "", "Demo.Document");
+    reg.CreateKey(kHkeyClassesRoot, "Demo.Document\\shell\\open\\command");
+    reg.WriteString(kHkeyClassesRoot, "Demo.Document\\shell\\open\\command", "", "x.exe");
+    reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor\\Other");  // another product's, below a created key
+    reg.CreateKey(kHkeyCurrentUser, "Software\\Z");
+    reg.WriteString(kHkeyCurrentUser, "Software\\Z", "settings", "the program's own");
     TUnInstall record;
     record.AddRegistry("2147483650", "SOFTWARE\\X", "");
+    record.AddRegistry("2147483650", "SOFTWARE\\X\\Sub", "");
     record.AddRegistry("2147483650", "SOFTWARE\\X\\Sub", "v");
     record.AddRegistry("2147483649", "Software\\Y", "go");
     record.AddRegistry("12345", "Software\\Y", "keep");  // not a root handle: skipped
+    record.AddRegistry("2147483648", ".demo", "");
+    record.AddRegistryValue("2147483648", ".demo", "");
+    for (const char* level : {"Demo.Document", "Demo.Document\\shell", "Demo.Document\\shell\\open",
+                              "Demo.Document\\shell\\open\\command"}) {
+        record.AddRegistry("2147483648", level, "");
+    }
+    record.AddRegistryValue("2147483648", "Demo.Document\\shell\\open\\command", "");
+    record.AddRegistry("2147483650", "SOFTWARE\\Vendor", "");
+    record.AddRegistry("2147483649", "Software\\Z", "");
     auto window = Window(record);
-    window->RemoveEverything();
+    EXPECT_TRUE(window->RemoveEverything());
     EXPECT_FALSE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\X"));
     EXPECT_FALSE(reg.ReadString(kHkeyCurrentUser, "Software\\Y", "go"));
     EXPECT_EQ(reg.ReadString(kHkeyCurrentUser, "Software\\Y", "keep"), "1");
+    EXPECT_FALSE(reg.KeyExists(kHkeyClassesRoot, ".demo"));
+    EXPECT_FALSE(reg.KeyExists(kHkeyClassesRoot, "Demo.Document"));
+    EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Vendor\\Other"));
+    EXPECT_EQ(reg.ReadString(kHkeyCurrentUser, "Software\\Z", "settings"), "the program's own");
     // The last progress event is (N, N).
     EXPECT_TRUE(window->ProcessBar.Visible());
-    EXPECT_EQ(window->ProcessBar.Position(), 4);
-    EXPECT_EQ(window->ProcessBar.Max(), 4);
+    EXPECT_EQ(window->ProcessBar.Position(), 14);
+    EXPECT_EQ(window->ProcessBar.Max(), 14);
 }
 
 // Files go unless kept; folders go bottom-up whatever their order, unless
@@ -191,12 +214,13 @@ TEST_F(UninstallPassesTest, SecondClickDuringThePassesDoesNothing) {
     EXPECT_TRUE(started);
 }
 
-// A genuine record that names a drive root, special folders or keys directly
-// under a root removes none of them; the rest of it is carried out.
+// A genuine record that names a drive root, special folders or the system's
+// own keys removes none of them; the rest of it is carried out.
 TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
     RegistryApi& reg = OS().Registry();
     reg.CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor");
     reg.CreateKey(kHkeyCurrentUser, "Software\\Mine\\Sub");
+    reg.CreateKey(kHkeyClassesRoot, "CLSID");
     std::string documents = GetSpecialFolder(kCsidlPersonal);
     std::string startup = GetSpecialFolder(kCsidlStartup);
     OS().Files().CreateFolderTree(documents);
@@ -206,6 +230,8 @@ TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
     record.AddRegistry("2147483650", "SOFTWARE", "");
     record.AddRegistry("2147483650", "\\SOFTWARE\\", "");
     record.AddRegistry("2147483649", "Software\\Mine", "");
+    record.AddRegistry("2147483649", "Software\\Mine\\Sub", "");
+    record.AddRegistry("2147483648", "CLSID", "");
     record.AddFolder("C:\\");
     record.AddFolder("C:\\Windows");
     record.AddFolder(documents);
@@ -216,6 +242,7 @@ TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
     EXPECT_TRUE(window->RemoveEverything());
     EXPECT_TRUE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Vendor"));
     EXPECT_FALSE(reg.KeyExists(kHkeyCurrentUser, "Software\\Mine"));
+    EXPECT_TRUE(reg.KeyExists(kHkeyClassesRoot, "CLSID"));
     FilesApi& files = OS().Files();
     for (const std::string& folder :
          {std::string("C:\\Windows"), documents, startup, GetSpecialFolder(kCsidlDesktop)}) {
@@ -225,8 +252,7 @@ TEST_F(UninstallPassesTest, ProtectedPlacesStayWhateverTheRecordSays) {
 }
 
 // A record edited after the installation (its digest no longer matches the
-// Uninstall entry), or one whose product has no digest, is refused: a message,
-// nothing removed, exit status 1.
+// Uninstall entry) is refused: a message, nothing removed, exit status 1.
 TEST_F(UninstallPassesTest, EditedRecordIsRefusedAndNothingRemoved) {
     OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor\\Data");
     Write("C:\\Windows\\system.dll");
@@ -236,6 +262,10 @@ TEST_F(UninstallPassesTest, EditedRecordIsRefusedAndNothingRemoved) {
     record.AddFile("C:\\a.txt", true);
     Save(record);
     for (int variant = 0; variant < 2; ++variant) {
+        // The second time the digest kept is another record's altogether.
+        if (variant == 1) {
+            TUnInstall::WriteRecordDigest(kId, std::string(64, '0'));
+        }
         TUnInstall edited;
         edited.SetProjectName("演示");
         edited.SetPackageId(kId);
@@ -243,7 +273,6 @@ TEST_F(UninstallPassesTest, EditedRecordIsRefusedAndNothingRemoved) {
         edited.AddFile("C:\\Windows\\system.dll", true);
         edited.AddRegistry("2147483650", "SOFTWARE\\Vendor", "");
         edited.SaveToFile("C:\\UnInstall x.log");
-        if (variant == 1) OS().Registry().DeleteValue(kHkeyLocalMachine, UninstallKeyPath(kId), kRecordDigestValue);
         size_t before = EffectLines().size();
         EXPECT_EQ(RunWindow().exitCode, 1);
         std::vector<std::string> lines = EffectLines();
@@ -256,6 +285,68 @@ TEST_F(UninstallPassesTest, EditedRecordIsRefusedAndNothingRemoved) {
         EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
         EXPECT_TRUE(OS().Files().FileExists("C:\\UnInstall x.log"));
     }
+}
+
+// A record for which no digest is kept (saved by an earlier version of the
+// setup program) removes what lies in its own folder and the product's links
+// and the product's Uninstall entry; what it names elsewhere is listed, not
+// removed, and the status is 3. A ".." that climbs out of the folder does not
+// count as inside it.
+TEST_F(UninstallPassesTest, RecordWithoutDigestRemovesOnlyItsOwnFolderAndLinks) {
+    const std::string dir = "C:\\Program Files\\演示";
+    OS().Files().CreateFolderTree(dir + "\\data");
+    Write(dir + "\\app.exe");
+    Write(dir + "\\data\\a.dat");
+    Write("C:\\Windows\\system.dll");
+    std::string desktop = GetSpecialFolder(kCsidlDesktopDirectory);
+    OS().Files().CreateFolderTree(desktop);
+    Write(desktop + "\\演示.lnk");
+    Write(desktop + "\\notes.txt");
+    OS().Registry().CreateKey(kHkeyLocalMachine, "SOFTWARE\\Vendor");
+    OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\Vendor", "v", "1");
+    TUnInstall record;
+    record.SetProjectName("演示");
+    record.SetPackageId(kId);
+    record.AddFolder(dir + "\\data");
+    record.AddFile(dir + "\\app.exe", true);
+    record.AddFile(dir + "\\data\\a.dat", true);
+    record.AddFile(dir + "\\..\\..\\Windows\\system.dll", true);
+    record.AddFile(desktop + "\\演示.lnk", true);
+    record.AddFile(desktop + "\\notes.txt", true);
+    record.AddRegistry("2147483650", "SOFTWARE\\Vendor", "v");
+    OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(kId));  // an entry without a digest
+    record.SaveToFile(dir + "\\UnInstall x.log");
+
+    ui::HeadlessBackend backend(HostPath("transcript.txt"), HostPath("user.script"));
+    ui::SetBackend(&backend);
+    int exitCode = 0;
+    std::vector<std::string> skipped;
+    {
+        TfrmUnInstall window;
+        window.SetRecordPath(dir + "\\UnInstall x.log");
+        window.ShowModal();
+        exitCode = window.ExitCode();
+        skipped = window.Skipped();
+    }
+    ui::SetBackend(nullptr);
+    EXPECT_EQ(exitCode, 3);
+    FilesApi& files = OS().Files();
+    EXPECT_FALSE(files.FileExists(dir + "\\app.exe"));
+    EXPECT_FALSE(files.FolderExists(dir + "\\data"));
+    EXPECT_FALSE(files.FileExists(desktop + "\\演示.lnk"));
+    EXPECT_TRUE(files.FileExists("C:\\Windows\\system.dll"));
+    EXPECT_TRUE(files.FileExists(desktop + "\\notes.txt"));
+    EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, "SOFTWARE\\Vendor", "v"), "1");
+    EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(kId)));
+    EXPECT_FALSE(files.FileExists(dir + "\\UnInstall x.log"));
+    EXPECT_EQ(skipped, (std::vector<std::string>{"注册表 HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\v",
+                                                 dir + "\\..\\..\\Windows\\system.dll", desktop + "\\notes.txt"}));
+    std::string box;
+    for (const std::string& line : EffectLines()) {
+        if (Contains(line, "\"effect\":\"MessageBox\"")) box = line;
+    }
+    EXPECT_TRUE(Contains(box, GbkToUtf8("没有校验信息"))) << box;
+    EXPECT_TRUE(Contains(box, "\"icon\":\"warning\"")) << box;
 }
 
 // A file that cannot be deleted (read-only here, as a locked one) is listed to
