@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/text.h"
+#include "platform/messages.h"
 
 namespace setup {
 
@@ -58,15 +59,14 @@ CommandSwitches ParseCommandSwitches(const std::vector<std::string>& arguments) 
             for (size_t j = i + 1; j < arguments.size(); ++j) folder += " " + arguments[j];
             while (folder.size() > 3 && EndsWithChar(folder, '\\')) folder.pop_back();
             if (!IsFullPath(folder)) {
-                switches.Problem =
-                    "The switch /D= needs the full path of a folder (such as C:\\Apps\\Demo): \"" + folder + "\"";
+                switches.Problem = msg::SwitchNeedsFullPath(folder);
             } else {
                 switches.InstallDir = folder;
             }
             break;
         } else if (StartsWithNoCase(body, "LOG=")) {
             switches.LogFile = body.substr(4);
-            if (switches.LogFile.empty()) switches.Problem = "The switch /LOG= names no file";
+            if (switches.LogFile.empty()) switches.Problem = msg::SwitchLogNamesNoFile();
         } else {
             switches.Others.push_back(argument);
         }

@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <new>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/text.h"
 
@@ -30,7 +32,16 @@ std::string& MusicFile() {
 std::string ErrorReportText(const std::exception& error) {
     const auto* e = dynamic_cast<const Error*>(&error);
     std::string kind = e ? ErrorKindName(e->Kind()) : "程序错误";
-    return "安装程序因错误而终止。\r\n\r\n" + kind + "：" + error.what();
+    std::string message = error.what();
+    if (dynamic_cast<const std::bad_alloc*>(&error)) message = msg::OutOfMemory();
+    // The codecs say only "error" (a rollback may have added its list below
+    // it): the report says what that means.
+    bool bare = message.compare(0, 5, "error") == 0 && (message.size() == 5 || message.compare(5, 2, "\r\n") == 0);
+    if (e && bare && e->Kind() == ErrorKind::Decompression) message.replace(0, 5, msg::DataDoesNotInflate());
+    if (e && bare && e->Kind() == ErrorKind::Compression) message.replace(0, 5, msg::DataDoesNotCompress());
+    // A message that begins with its kind ("安装包已损坏：...") gets no second one.
+    bool named = message.compare(0, kind.size(), kind) == 0;
+    return "安装程序因错误而终止。\r\n\r\n" + (named ? message : kind + "：" + message);
 }
 
 std::string& WizardTitle() {

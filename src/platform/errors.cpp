@@ -1,5 +1,7 @@
 #include "platform/errors.h"
 
+#include "platform/messages.h"
+
 namespace setup {
 
 const char* ErrorKindName(ErrorKind kind) {
@@ -15,7 +17,7 @@ const char* ErrorKindName(ErrorKind kind) {
         case ErrorKind::Os:
             return "操作系统错误";
         case ErrorKind::Format:
-            return "文件格式错误";
+            return "格式错误";
         case ErrorKind::SilentAbort:
             return "操作已取消";
     }
@@ -28,6 +30,6 @@ void ThrowConversionError(const std::string& message) { throw Error(ErrorKind::C
 void ThrowDamaged(const std::string& message) { throw Error(ErrorKind::Damaged, message); }
 void ThrowOsError(const std::string& message) { throw Error(ErrorKind::Os, message); }
 void ThrowFormatError(const std::string& message) { throw Error(ErrorKind::Format, message); }
-void ThrowSilentAbort() { throw Error(ErrorKind::SilentAbort, "Operation aborted"); }
+void ThrowSilentAbort() { throw Error(ErrorKind::SilentAbort, msg::OperationCancelled()); }
 
 }  // namespace setup

@@ -1,6 +1,7 @@
 #include "platform/os.h"
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace setup {
@@ -13,7 +14,7 @@ void SetPlatform(Platform* platform) { activePlatform = platform; }
 bool HasPlatform() { return activePlatform != nullptr; }
 
 Platform& OS() {
-    if (activePlatform == nullptr) ThrowOsError("No platform is active");
+    if (activePlatform == nullptr) ThrowOsError(msg::NoActivePlatform());
     return *activePlatform;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/profile.h"
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/text.h"
 
@@ -92,7 +93,7 @@ static std::string ReadProfileText(const std::string& file) {
     std::string bytes;
     try {
         std::unique_ptr<Stream> stream = OpenFile(file, OpenMode::Read);
-        bytes = stream->ReadBytes(static_cast<size_t>(stream->Size()), "profile file");
+        bytes = stream->ReadBytes(static_cast<size_t>(stream->Size()), msg::kWhatProfileFile);
     } catch (const Error& e) {
         if (e.Kind() != ErrorKind::Os) throw;
         return {};

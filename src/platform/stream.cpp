@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 
 namespace setup {
 
@@ -12,9 +13,7 @@ void Stream::ReadExact(void* buffer, size_t count, const char* what) {
     if (count == 0) return;
     int64_t start = Position();
     if (Size() - start < static_cast<int64_t>(count)) {
-        ThrowDamaged(std::string("Unexpected end of ") + what + ": " + std::to_string(count) +
-                     " bytes needed at offset " + std::to_string(start) + ", " + std::to_string(Size() - start) +
-                     " left");
+        ThrowDamaged(msg::UnexpectedEnd(what, count, start, Size() - start));
     }
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
@@ -22,7 +21,7 @@ void Stream::ReadExact(void* buffer, size_t count, const char* what) {
         size_t n = Read(out + done, count - done);
         if (n == 0) {
             Seek(start, SeekOrigin::Begin);
-            ThrowDamaged(std::string("Unexpected end of ") + what + " at offset " + std::to_string(start + done));
+            ThrowDamaged(msg::UnexpectedEndAt(what, start + static_cast<int64_t>(done)));
         }
         done += n;
     }
@@ -38,9 +37,7 @@ void Stream::ReadBytes(std::string& into, size_t count, const char* what) {
     // The size is checked before the buffer is allocated, so a damaged length
     // cannot make the reader allocate gigabytes.
     if (Remaining() < static_cast<int64_t>(count)) {
-        ThrowDamaged(std::string("Unexpected end of ") + what + ": " + std::to_string(count) +
-                     " bytes needed at offset " + std::to_string(Position()) + ", " + std::to_string(Remaining()) +
-                     " left");
+        ThrowDamaged(msg::UnexpectedEnd(what, count, Position(), Remaining()));
     }
     ResizeBuffer(into, count);
     ReadExact(into.data(), count, what);
@@ -107,7 +104,7 @@ void Stream::CopyFrom(Stream& source, int64_t count) {
     int64_t left = count < 0 ? source.Remaining() : count;
     while (left > 0) {
         size_t want = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size())));
-        source.ReadExact(buffer.data(), want, "source stream");
+        source.ReadExact(buffer.data(), want, msg::kWhatSourceStream);
         Write(buffer.data(), want);
         left -= static_cast<int64_t>(want);
     }
@@ -133,13 +130,13 @@ int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin) {
                    : origin == SeekOrigin::Current ? static_cast<int64_t>(position_)
                                                    : static_cast<int64_t>(data_.size());
     int64_t target = base + offset;
-    if (target < 0) ThrowOsError("Cannot seek before the start of a memory stream");
+    if (target < 0) ThrowOsError(msg::CannotSeekBeforeStart());
     position_ = static_cast<size_t>(target);
     return target;
 }
 
 void MemoryStream::SetSize(int64_t size) {
-    if (size < 0) ThrowOsError("Cannot give a memory stream a negative size");
+    if (size < 0) ThrowOsError(msg::NegativeStreamSize());
     data_.resize(static_cast<size_t>(size));
 }
 
@@ -189,14 +186,14 @@ size_t ReadAheadStream::Read(void* buffer, size_t count) {
     return done;
 }
 
-void ReadAheadStream::Write(const void*, size_t) { ThrowOsError("Cannot write to a read-only view of a stream"); }
+void ReadAheadStream::Write(const void*, size_t) { ThrowOsError(msg::CannotWriteReadOnlyStream()); }
 
-void ReadAheadStream::SetSize(int64_t) { ThrowOsError("Cannot resize a read-only view of a stream"); }
+void ReadAheadStream::SetSize(int64_t) { ThrowOsError(msg::CannotResizeReadOnlyStream()); }
 
 int64_t ReadAheadStream::Seek(int64_t offset, SeekOrigin origin) {
     int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? position_ : size_;
     int64_t target = base + offset;
-    if (target < 0) ThrowOsError("Cannot seek before the start of a stream");
+    if (target < 0) ThrowOsError(msg::CannotSeekBeforeStart());
     position_ = target;
     return target;
 }

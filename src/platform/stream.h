@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/messages.h"
+
 namespace setup {
 
 enum class SeekOrigin { Begin, Current, End };
@@ -39,17 +41,17 @@ public:
 
     // Reads exactly count bytes or raises Damaged (what names the object read,
     // for the message) without consuming anything.
-    void ReadExact(void* buffer, size_t count, const char* what = "stream");
-    std::string ReadBytes(size_t count, const char* what = "stream");
+    void ReadExact(void* buffer, size_t count, const char* what = msg::kWhatStream);
+    std::string ReadBytes(size_t count, const char* what = msg::kWhatStream);
     // The same into a buffer the caller keeps, so that its memory is reused.
-    void ReadBytes(std::string& into, size_t count, const char* what = "stream");
-    uint8_t ReadU8(const char* what = "stream");
-    uint16_t ReadU16(const char* what = "stream");
-    uint32_t ReadU32(const char* what = "stream");
-    int32_t ReadI32(const char* what = "stream") { return static_cast<int32_t>(ReadU32(what)); }
-    uint64_t ReadU64(const char* what = "stream");
-    int64_t ReadI64(const char* what = "stream") { return static_cast<int64_t>(ReadU64(what)); }
-    double ReadDouble(const char* what = "stream");
+    void ReadBytes(std::string& into, size_t count, const char* what = msg::kWhatStream);
+    uint8_t ReadU8(const char* what = msg::kWhatStream);
+    uint16_t ReadU16(const char* what = msg::kWhatStream);
+    uint32_t ReadU32(const char* what = msg::kWhatStream);
+    int32_t ReadI32(const char* what = msg::kWhatStream) { return static_cast<int32_t>(ReadU32(what)); }
+    uint64_t ReadU64(const char* what = msg::kWhatStream);
+    int64_t ReadI64(const char* what = msg::kWhatStream) { return static_cast<int64_t>(ReadU64(what)); }
+    double ReadDouble(const char* what = msg::kWhatStream);
 
     void WriteBytes(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
     void WriteU8(uint8_t value) { Write(&value, 1); }

@@ -68,9 +68,18 @@ INSTANTIATE_TEST_SUITE_P(
         // A folder ending in a character whose second byte is a backslash keeps it.
         CommandLineCase{{"/D=C:\\\x95\\"}, false, false, false, false, "C:\\\x95\\", "", 0, true, ""},
         // What cannot be used is described, not guessed at.
-        CommandLineCase{{"/D=Apps"}, false, false, false, false, "", "", 0, true, "full path"},
-        CommandLineCase{{"/D="}, false, false, false, false, "", "", 0, true, "full path"},
-        CommandLineCase{{"/LOG="}, false, false, false, false, "", "", 0, true, "names no file"},
+        CommandLineCase{{"/D=Apps"},
+                        false,
+                        false,
+                        false,
+                        false,
+                        "",
+                        "",
+                        0,
+                        true,
+                        "需要文件夹的完整路径（例如 C:\\Apps\\Demo）：“Apps”"},
+        CommandLineCase{{"/D="}, false, false, false, false, "", "", 0, true, "参数 /D= 需要文件夹的完整路径"},
+        CommandLineCase{{"/LOG="}, false, false, false, false, "", "", 0, true, "参数 /LOG= 没有给出日志文件名"},
         // Unknown switches count as other arguments.
         CommandLineCase{{"/X"}, false, false, false, false, "", "", 1, false, ""}));
 

@@ -1,8 +1,13 @@
-// The pure rules of the system helpers: size texts, version texts and DOS
-// date-times. The helpers that call the OS are tested against the sandbox.
+// The pure rules of the system helpers: size texts, version texts, DOS
+// date-times and the error report. The helpers that call the OS are tested
+// against the sandbox.
 #include "platform/common.h"
 
 #include <gtest/gtest.h>
+
+#include <new>
+
+#include "platform/errors.h"
 
 namespace setup {
 namespace {
@@ -71,6 +76,46 @@ TEST(DosDateTimeTest, MillisecondRoundingCarriesIntoTheNextDay) {
     uint64_t local = 0;
     ASSERT_TRUE(DosDateTimeToLocalFileTime(DateTimeToDosDateTime(justBeforeMidnight), local));
     EXPECT_EQ(local, 133541568000000000ull);  // 2024-03-06 00:00:00
+}
+
+struct ReportCase {
+    const char* name;
+    ErrorKind kind;
+    const char* message;
+    const char* report;  // after "安装程序因错误而终止。\r\n\r\n"
+};
+
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
+
+class ErrorReportTextTest : public testing::TestWithParam<ReportCase> {};
+
+// The report names the kind once and gives the message; the codecs' bare
+// "error" becomes a sentence, also above a rollback's list.
+TEST_P(ErrorReportTextTest, NamesTheKindOnce) {
+    const ReportCase& c = GetParam();
+    EXPECT_EQ(ErrorReportText(Error(c.kind, c.message)), std::string("安装程序因错误而终止。\r\n\r\n") + c.report);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ErrorReportTextTest,
+    testing::Values(
+        ReportCase{"os", ErrorKind::Os, "无法打开文件“C:\\a”：拒绝访问。",
+                   "操作系统错误：无法打开文件“C:\\a”：拒绝访问。"},
+        ReportCase{"damageNamed", ErrorKind::Damaged, "安装包已损坏：安装包的项目流无法解压",
+                   "安装包已损坏：安装包的项目流无法解压"},
+        ReportCase{"damageUnnamed", ErrorKind::Damaged, "安装包意外结束", "安装包已损坏：安装包意外结束"},
+        ReportCase{"bareError", ErrorKind::Decompression, "error",
+                   "解压数据失败：安装包中的数据无法解压，安装包可能已损坏或不完整"},
+        ReportCase{
+            "bareErrorAboveList", ErrorKind::Decompression, "error\r\n未能撤销的更改：\r\n新建的文件 C:\\a",
+            "解压数据失败：安装包中的数据无法解压，安装包可能已损坏或不完整\r\n未能撤销的更改：\r\n新建的文件 C:\\a"},
+        ReportCase{"errorInAWord", ErrorKind::Decompression, "errors", "解压数据失败：errors"},
+        ReportCase{"cancelled", ErrorKind::SilentAbort, "用户取消了这项操作", "操作已取消：用户取消了这项操作"}),
+    [](const testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
+
+// Memory running out is said in words, not in the library's class name.
+TEST(ErrorReportTest, OutOfMemoryIsSaidInWords) {
+    EXPECT_EQ(ErrorReportText(std::bad_alloc()), "安装程序因错误而终止。\r\n\r\n程序错误：内存不足");
 }
 
 }  // namespace

@@ -165,7 +165,8 @@ TEST_F(DeploymentTest, RelativeInstallFolderIsRefused) {
     EXPECT_EQ(Run("/S /LOG=C:\\Downloads\\setup.log /D=Apps\\Demo"), 1) << output_;
     EXPECT_FALSE(OS().Files().FolderExists(kDir));
     EXPECT_TRUE(Effects("MessageBox").empty());
-    EXPECT_TRUE(Contains(Log(), "/D= needs the full path")) << GbkToUtf8(Log());
+    EXPECT_TRUE(Contains(Log(), "参数 /D= 需要文件夹的完整路径（例如 C:\\Apps\\Demo）：“Apps\\Demo”"))
+        << GbkToUtf8(Log());
 }
 
 // The values the program list and deployment tools read.

@@ -6,16 +6,17 @@
 #include <string>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace setup {
 namespace {
 
-std::string Convert(const char* to, const char* from, std::string_view input, const char* what) {
+std::string Convert(const char* to, const char* from, std::string_view input, const std::string& conversion) {
     iconv_t cd = iconv_open(to, from);
     // iconv reports failure with the handle (iconv_t)-1.
     if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
-        ThrowConversionError(std::string("No converter for ") + what);
+        ThrowConversionError(msg::NoTextConverter(conversion));
     }
     std::string out(input.size() * 2 + 16, '\0');
     char* in = const_cast<char*>(input.data());
@@ -32,7 +33,7 @@ std::string Convert(const char* to, const char* from, std::string_view input, co
                 continue;
             }
             iconv_close(cd);
-            ThrowConversionError(std::string("Invalid text for ") + what);
+            ThrowConversionError(msg::TextDoesNotConvert(conversion));
         }
     }
     iconv_close(cd);
@@ -43,11 +44,11 @@ std::string Convert(const char* to, const char* from, std::string_view input, co
 }  // namespace
 
 std::u16string GbkToUtf16(std::string_view gbk) {
-    return LeBytesToUtf16(Convert("UTF-16LE", "CP936", gbk, "GBK to UTF-16 conversion"));
+    return LeBytesToUtf16(Convert("UTF-16LE", "CP936", gbk, msg::GbkToUtf16Conversion()));
 }
 
 std::string Utf16ToGbk(std::u16string_view utf16) {
-    return Convert("CP936", "UTF-16LE", Utf16ToLeBytes(utf16), "UTF-16 to GBK conversion");
+    return Convert("CP936", "UTF-16LE", Utf16ToLeBytes(utf16), msg::Utf16ToGbkConversion());
 }
 
 }  // namespace setup

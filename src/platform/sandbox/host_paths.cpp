@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
@@ -29,12 +30,12 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
     try {
         path = GbkToUtf8(windowsPath);
     } catch (const Error&) {
-        result.Error = "the path is not valid GBK text";
+        result.Error = msg::PathNotGbk();
         return result;
     }
     if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0])) ||
         (path.size() > 2 && path[2] != '\\' && path[2] != '/')) {
-        result.Error = "not an absolute path with a drive letter";
+        result.Error = msg::PathNotAbsolute();
         return result;
     }
     char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
@@ -46,7 +47,7 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
     } else {
         auto drive = config_.Drives.find(letter);
         if (drive == config_.Drives.end() || drive->second.Missing) {
-            result.Error = "the drive " + result.DrivePart + " does not exist";
+            result.Error = msg::DriveMissing(result.DrivePart);
             return result;
         }
         base = root_ + "/" + std::string(1, letter);
@@ -69,7 +70,7 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
         if (name.empty()) continue;
         if (name.find_first_of("<>:\"|?*") != std::string::npos ||
             std::any_of(name.begin(), name.end(), [](char c) { return c > 0 && c < 32; })) {
-            result.Error = "the name " + name + " holds a character Windows does not allow";
+            result.Error = msg::NameNotAllowed(Utf8ToGbk(name));
             return result;
         }
         parts.push_back(std::move(name));

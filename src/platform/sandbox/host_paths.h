@@ -16,7 +16,7 @@ namespace setup::sandbox {
 
 struct HostPath {
     bool Valid = false;     // false: not an absolute path of an existing drive
-    std::string Error;      // why it is not valid
+    std::string Error;      // why it is not valid, as the system says it (GBK)
     std::string Host;       // the host path (UTF-8)
     bool Writable = false;  // inside the sandbox root and not through a link
     std::string DrivePart;  // "C:" of the Windows path

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
@@ -19,6 +20,37 @@ namespace setup::sandbox {
 namespace {
 
 constexpr int64_t kEpochDifference = 11644473600LL;  // seconds from 1601 to 1970
+
+// What a failed host call means on the simulated machine, in the words
+// Windows would use for it.
+std::string HostReason(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return msg::DiskFull();
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return msg::AccessDenied();
+        case ENOENT:
+            return msg::FileNotFound();
+        case ENOTDIR:
+            return msg::PathNotFound();
+        case EEXIST:
+            return msg::FileExists();
+        case EISDIR:
+            return msg::IsAFolder();
+        case EXDEV:
+            return msg::NotSameDrive();
+        case ENAMETOOLONG:
+            return msg::NameTooLong();
+        case ETXTBSY:
+        case EBUSY:
+            return msg::FileInUse();
+        default:
+            return msg::SystemErrorCode(static_cast<uint32_t>(error));
+    }
+}
 
 // A file stream over a host file descriptor.
 class HostFileStream : public Stream {
@@ -44,7 +76,7 @@ public:
         for (;;) {
             ssize_t n = ::read(fd_, buffer, count);
             if (n >= 0) return static_cast<size_t>(n);
-            if (errno != EINTR) ThrowOsError("Cannot read the file " + name_ + ": " + std::strerror(errno));
+            if (errno != EINTR) ThrowOsError(msg::CannotReadFile(name_, HostReason(errno)));
         }
     }
     void Write(const void* buffer, size_t count) override {
@@ -66,22 +98,22 @@ public:
             ssize_t n = ::write(fd_, p, count);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                ThrowOsError("Cannot write the file " + name_ + ": " + std::strerror(errno));
+                ThrowOsError(msg::CannotWriteFile(name_, HostReason(errno)));
             }
             p += n;
             count -= static_cast<size_t>(n);
         }
-        if (full) ThrowOsError("Cannot write the file " + name_ + ": there is not enough space on the disk");
+        if (full) ThrowOsError(msg::CannotWriteFile(name_, msg::DiskFull()));
     }
     int64_t Seek(int64_t offset, SeekOrigin origin) override {
         int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
         off_t at = lseek(fd_, offset, whence);
-        if (at < 0) ThrowOsError("Cannot seek in the file " + name_ + ": " + std::strerror(errno));
+        if (at < 0) ThrowOsError(msg::CannotSeekInFile(name_, HostReason(errno)));
         return at;
     }
     int64_t Size() override {
         struct stat st;
-        if (fstat(fd_, &st) != 0) ThrowOsError("Cannot read the size of the file " + name_);
+        if (fstat(fd_, &st) != 0) ThrowOsError(msg::CannotReadFileSize(name_, HostReason(errno)));
         return st.st_size;
     }
     bool SetLastWriteTime(uint64_t utc) override {
@@ -93,8 +125,7 @@ public:
         return timeSet_;
     }
     void SetSize(int64_t size) override {
-        if (ftruncate(fd_, size) != 0)
-            ThrowOsError("Cannot set the size of the file " + name_ + ": " + std::strerror(errno));
+        if (ftruncate(fd_, size) != 0) ThrowOsError(msg::CannotSetFileSize(name_, HostReason(errno)));
     }
 
 private:
@@ -404,23 +435,23 @@ std::vector<FolderEntry> SandboxFiles::ListFolder(const std::string& folder) {
 
 std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mode) {
     HostPath hp = paths_.Resolve(path);
-    if (!hp.Valid) ThrowOsError("Cannot open the file " + path + ": " + hp.Error);
+    if (!hp.Valid) ThrowOsError(msg::CannotOpenFile(path, hp.Error));
     // The host cannot lock against other processes: a locked read is a read.
     if (mode == OpenMode::ReadLocked) mode = OpenMode::Read;
     bool writing = mode != OpenMode::Read;
-    if (writing && !hp.Writable) ThrowOsError("Cannot open the file " + path + " for writing: access denied");
-    if (IsFolder(hp.Host)) ThrowOsError("Cannot open the file " + path + ": it is a folder");
+    if (writing && !hp.Writable) ThrowOsError(msg::CannotOpenFileForWriting(path, msg::AccessDenied()));
+    if (IsFolder(hp.Host)) ThrowOsError(msg::CannotOpenFile(path, msg::IsAFolder()));
     bool exists = IsFile(hp.Host);
     if (writing && exists && (AttributesOf(hp.Host, false) & kAttrReadOnly)) {
-        ThrowOsError("Cannot open the file " + path + " for writing: access denied");
+        ThrowOsError(msg::CannotOpenFileForWriting(path, msg::AccessDenied()));
     }
     if (writing && Locked(path)) {
-        ThrowOsError("Cannot open the file " + path + " for writing: the file is being used by another process");
+        ThrowOsError(msg::CannotOpenFileForWriting(path, msg::FileInUse()));
     }
     bool creating = mode == OpenMode::Create || mode == OpenMode::CreateNew;
-    if (mode == OpenMode::CreateNew && exists) ThrowOsError("Cannot create the file " + path + ": it exists already");
+    if (mode == OpenMode::CreateNew && exists) ThrowOsError(msg::CannotCreateFile(path, msg::FileExists()));
     if (creating && !exists && !IsFolder(HostParent(hp.Host))) {
-        ThrowOsError("Cannot create the file " + path + ": the folder does not exist");
+        ThrowOsError(msg::CannotCreateFile(path, msg::PathNotFound()));
     }
     int64_t truncated = mode == OpenMode::Create && exists ? HostSize(hp.Host) : 0;
     int flags = mode == OpenMode::Read        ? O_RDONLY
@@ -429,10 +460,7 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
                                               : O_RDWR;
     int fd = ::open(hp.Host.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
-        ThrowOsError("Cannot open the file " + path + ": " +
-                     (errno == ENOENT   ? std::string("the file does not exist")
-                      : errno == EEXIST ? std::string("it exists already")
-                                        : std::string(std::strerror(errno))));
+        ThrowOsError(msg::CannotOpenFile(path, HostReason(errno)));
     }
     if (creating) {
         if (int64_t* budget = WriteBudget(hp)) *budget += truncated;
@@ -450,27 +478,27 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
 }
 
 void SandboxFiles::MoveFile(const std::string& from, const std::string& to, MoveMode mode) {
-    std::string what = "Cannot move the file " + from + " to " + to + ": ";
+    auto fail = [&](const std::string& reason) { ThrowOsError(msg::CannotMoveFile(from, to, reason)); };
     HostPath source = paths_.Resolve(from);
     HostPath target = paths_.Resolve(to);
-    if (!source.Valid) ThrowOsError(what + source.Error);
-    if (!target.Valid) ThrowOsError(what + target.Error);
-    if (!source.Writable || !target.Writable) ThrowOsError(what + "access denied");
-    if (!IsFile(source.Host)) ThrowOsError(what + "the file does not exist");
-    if (source.DrivePart != target.DrivePart) ThrowOsError(what + "the files are on different drives");
-    if (Locked(from) || Locked(to)) ThrowOsError(what + "the file is being used by another process");
-    if (!IsFolder(HostParent(target.Host))) ThrowOsError(what + "the folder does not exist");
+    if (!source.Valid) fail(source.Error);
+    if (!target.Valid) fail(target.Error);
+    if (!source.Writable || !target.Writable) fail(msg::AccessDenied());
+    if (!IsFile(source.Host)) fail(msg::FileNotFound());
+    if (source.DrivePart != target.DrivePart) fail(msg::NotSameDrive());
+    if (Locked(from) || Locked(to)) fail(msg::FileInUse());
+    if (!IsFolder(HostParent(target.Host))) fail(msg::PathNotFound());
     bool replacing = false;
     struct stat st;
     if (lstat(target.Host.c_str(), &st) == 0 && target.Host != source.Host) {
-        if (S_ISDIR(st.st_mode) || mode != MoveMode::ReplaceExisting) ThrowOsError(what + "the file exists");
+        if (S_ISDIR(st.st_mode) || mode != MoveMode::ReplaceExisting) fail(msg::FileExists());
         // A read-only file is not replaced, as on Windows.
-        if (AttributesOf(target.Host, false) & kAttrReadOnly) ThrowOsError(what + "access denied");
+        if (AttributesOf(target.Host, false) & kAttrReadOnly) fail(msg::AccessDenied());
         replacing = true;
     }
     int64_t released = replacing ? HostSize(target.Host) : 0;
     // rename() replaces the target atomically: it never goes missing.
-    if (std::rename(source.Host.c_str(), target.Host.c_str()) != 0) ThrowOsError(what + std::strerror(errno));
+    if (std::rename(source.Host.c_str(), target.Host.c_str()) != 0) fail(HostReason(errno));
     paths_.NoteRemoved(source.Host);
     if (!replacing) paths_.NoteAdded(target.Host);
     if (int64_t* budget = WriteBudget(target)) *budget += released;

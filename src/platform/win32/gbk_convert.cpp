@@ -2,6 +2,7 @@
 // bytes and characters GBK cannot hold raise a ConversionError.
 #include "platform/win32/windows_api.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace setup {
@@ -9,7 +10,7 @@ namespace setup {
 std::u16string GbkToUtf16(std::string_view gbk) {
     if (gbk.empty()) return {};
     int n = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-    if (n <= 0) ThrowConversionError("Invalid text for GBK to UTF-16 conversion");
+    if (n <= 0) ThrowConversionError(msg::TextDoesNotConvert(msg::GbkToUtf16Conversion()));
     std::u16string out(static_cast<size_t>(n), u'\0');
     MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, gbk.data(), static_cast<int>(gbk.size()),
                         reinterpret_cast<wchar_t*>(out.data()), n);
@@ -22,7 +23,7 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
     BOOL usedDefault = FALSE;
     int n = WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(utf16.size()), nullptr, 0, nullptr,
                                 &usedDefault);
-    if (n <= 0 || usedDefault) ThrowConversionError("Invalid text for UTF-16 to GBK conversion");
+    if (n <= 0 || usedDefault) ThrowConversionError(msg::TextDoesNotConvert(msg::Utf16ToGbkConversion()));
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(utf16.size()), out.data(), n, nullptr,
                         nullptr);
@@ -56,7 +57,7 @@ std::string SystemMessage(DWORD error) {
         }
     }
     if (buffer) LocalFree(buffer);
-    return message.empty() ? "error " + std::to_string(error) : message;
+    return message.empty() ? msg::SystemErrorCode(error) : message;
 }
 
 }  // namespace win32

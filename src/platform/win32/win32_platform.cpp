@@ -3,6 +3,7 @@
 #include "platform/win32/win32_platform.h"
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace setup::win32 {
@@ -57,7 +58,7 @@ public:
     size_t Read(void* buffer, size_t count) override {
         DWORD done = 0;
         if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &done, nullptr)) {
-            ThrowOsError("Cannot read the file " + name_ + ": " + SystemMessage(GetLastError()));
+            ThrowOsError(msg::CannotReadFile(name_, SystemMessage(GetLastError())));
         }
         return done;
     }
@@ -66,7 +67,7 @@ public:
         while (count > 0) {
             DWORD done = 0;
             if (!WriteFile(handle_, p, static_cast<DWORD>(count), &done, nullptr) || done == 0) {
-                ThrowOsError("Cannot write the file " + name_ + ": " + SystemMessage(GetLastError()));
+                ThrowOsError(msg::CannotWriteFile(name_, SystemMessage(GetLastError())));
             }
             p += done;
             count -= done;
@@ -79,19 +80,19 @@ public:
                        : origin == SeekOrigin::Current ? FILE_CURRENT
                                                        : FILE_END;
         if (!SetFilePointerEx(handle_, distance, &result, method)) {
-            ThrowOsError("Cannot seek in the file " + name_ + ": " + SystemMessage(GetLastError()));
+            ThrowOsError(msg::CannotSeekInFile(name_, SystemMessage(GetLastError())));
         }
         return result.QuadPart;
     }
     int64_t Size() override {
         LARGE_INTEGER size;
-        if (!GetFileSizeEx(handle_, &size)) ThrowOsError("Cannot read the size of the file " + name_);
+        if (!GetFileSizeEx(handle_, &size)) ThrowOsError(msg::CannotReadFileSize(name_, SystemMessage(GetLastError())));
         return size.QuadPart;
     }
     void SetSize(int64_t size) override {
         int64_t position = Position();
         Seek(size, SeekOrigin::Begin);
-        if (!SetEndOfFile(handle_)) ThrowOsError("Cannot set the size of the file " + name_);
+        if (!SetEndOfFile(handle_)) ThrowOsError(msg::CannotSetFileSize(name_, SystemMessage(GetLastError())));
         Seek(position, SeekOrigin::Begin);
     }
     bool SetLastWriteTime(uint64_t utc) override {
@@ -162,7 +163,7 @@ std::string Win32System::GetOwnExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) ThrowOsError("Cannot read the path of the program: " + SystemMessage(GetLastError()));
+        if (n == 0) ThrowOsError(msg::CannotReadProgramPath(SystemMessage(GetLastError())));
         if (n < path.size()) {
             path.resize(n);
             return Narrow(path);
@@ -267,10 +268,10 @@ void Win32Files::MoveFile(const std::string& from, const std::string& to, MoveMo
     // the call does, so the rule is applied here for all of them.
     DWORD target = mode == MoveMode::ReplaceExisting ? GetFileAttributesW(Wide(to).c_str()) : INVALID_FILE_ATTRIBUTES;
     if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY)) {
-        ThrowOsError("Cannot move the file " + from + " to " + to + ": " + SystemMessage(ERROR_ACCESS_DENIED));
+        ThrowOsError(msg::CannotMoveFile(from, to, SystemMessage(ERROR_ACCESS_DENIED)));
     }
     if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags)) {
-        ThrowOsError("Cannot move the file " + from + " to " + to + ": " + SystemMessage(GetLastError()));
+        ThrowOsError(msg::CannotMoveFile(from, to, SystemMessage(GetLastError())));
     }
 }
 
@@ -310,7 +311,7 @@ std::unique_ptr<Stream> Win32Files::Open(const std::string& path, OpenMode mode)
     DWORD share = mode == OpenMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
     HANDLE h = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        ThrowOsError("Cannot open the file " + path + ": " + SystemMessage(GetLastError()));
+        ThrowOsError(msg::CannotOpenFile(path, SystemMessage(GetLastError())));
     }
     return std::make_unique<HandleStream>(h, path);
 }

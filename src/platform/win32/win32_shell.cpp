@@ -1,6 +1,7 @@
 #include "platform/win32/windows_api.h"
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/win32/dll_hardening.h"
 #include "platform/text.h"
 #include "platform/win32/win32_platform.h"
@@ -43,9 +44,7 @@ private:
 };
 
 void CheckAutomation(HRESULT hr, const char* what) {
-    if (FAILED(hr))
-        ThrowOsError(std::string("The shell's automation failed: ") + what + " (" +
-                     SystemMessage(static_cast<DWORD>(hr)) + ")");
+    if (FAILED(hr)) ThrowOsError(msg::ShellAutomationFailed(what, SystemMessage(static_cast<DWORD>(hr))));
 }
 
 const wchar_t kMusicAlias[] = L"setupmusic";

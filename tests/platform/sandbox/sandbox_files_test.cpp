@@ -255,7 +255,7 @@ TEST_F(SandboxFilesTest, FullDiskFailsTheWriteThatNeedsMore) {
             ADD_FAILURE() << "the disk did not fill up";
         } catch (const Error& e) {
             EXPECT_EQ(e.Kind(), ErrorKind::Os);
-            EXPECT_NE(std::string(e.what()).find("not enough space"), std::string::npos) << e.what();
+            EXPECT_STREQ(e.what(), "无法写入文件“C:\\a.bin”：磁盘空间不足。");
         }
     }
     EXPECT_EQ(Read("C:\\a.bin"), "1234567890");
