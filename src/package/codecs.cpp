@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 
 namespace setup {
 
@@ -38,9 +39,7 @@ libdeflate_decompressor* Decompressor() {
     return decompressor.get();
 }
 
-[[noreturn]] void ThrowOversized(size_t maxOutput) {
-    ThrowDamaged("A compressed block inflates to more than the " + std::to_string(maxOutput) + " bytes it may hold");
-}
+[[noreturn]] void ThrowOversized(size_t maxOutput) { ThrowDamaged(msg::BlockInflatesPastLimit(maxOutput)); }
 
 }  // namespace
 
@@ -256,13 +255,11 @@ void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const ch
     while (source.Position() < limit) {
         int64_t at = source.Position();
         if (limit - at < 4) {
-            ThrowDamaged(std::string("The ") + what + " is damaged: a chunk length at offset " + std::to_string(at) +
-                         " runs past its end");
+            ThrowDamaged(msg::ChunkLengthPastEnd(what, at));
         }
         uint32_t length = source.ReadU32(what);
         if (static_cast<int64_t>(length) > limit - at - 4) {
-            ThrowDamaged(std::string("The ") + what + " is damaged: the chunk at offset " + std::to_string(at) +
-                         " claims " + std::to_string(length) + " bytes, " + std::to_string(limit - at - 4) + " remain");
+            ThrowDamaged(msg::ChunkLongerThanRest(what, at, length, limit - at - 4));
         }
         size_t allowed = maxOutput < 0 ? SIZE_MAX : static_cast<size_t>(maxOutput - produced);
         try {
@@ -292,8 +289,7 @@ void ReadChunks(Stream& source, const ContentSink& sink, int64_t limit, const ch
                     what);
             }
         } catch (const Oversized&) {
-            ThrowDamaged(std::string("The ") + what + " is damaged: the chunk at offset " + std::to_string(at) +
-                         " inflates to more than the " + std::to_string(maxOutput) + " bytes promised in all");
+            ThrowDamaged(msg::ChunkInflatesPastTotal(what, at, maxOutput));
         }
     }
 }
@@ -306,7 +302,7 @@ void ReadChunks(Stream& source, Stream& target, int64_t limit, const char* what,
 void DecompressStream(Stream& source, Stream& target) {
     source.Seek(0, SeekOrigin::Begin);
     try {
-        ReadChunks(source, target, source.Size(), "compressed file");
+        ReadChunks(source, target, source.Size(), msg::kWhatCompressedFile);
     } catch (...) {
         target.Seek(0, SeekOrigin::Begin);
         throw;

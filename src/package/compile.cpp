@@ -13,6 +13,7 @@
 #include "package/package_tail.h"
 #include "platform/common.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/text.h"
 
@@ -20,7 +21,7 @@ namespace setup {
 
 namespace {
 
-const char kPackage[] = "setup package";
+const char* const kPackage = msg::kWhatPackage;
 
 std::string LastComponent(const std::string& path) { return FileNamePart(path); }
 
@@ -50,7 +51,7 @@ void TCompile::LoadFromExe(const std::string& exeName) {
     // The identity names the product's Uninstall key: an empty or malformed
     // one would put the entry on the Uninstall key itself.
     if (!IsPackageIdentity(PackageId)) {
-        ThrowDamaged("The setup package is damaged: its identity \"" + PackageId + "\" is not a GUID");
+        ThrowDamaged(msg::PackageIdNotGuid(PackageId));
     }
     // A package edited by hand may hold items that would install outside
     // their roots or something else than meant: they are left out and listed.
@@ -63,15 +64,14 @@ void TCompile::LoadFromExe(const std::string& exeName) {
 void TCompile::LoadPackage(Stream& file, const std::string& name) {
     // A signed program carries its certificate table after the package.
     int64_t fileSize = FindPackageEnd(file);
-    if (fileSize < 16) ThrowDamaged("The setup package is damaged: " + name + " is too short to hold a package tail");
+    if (fileSize < 16) ThrowDamaged(msg::FileTooShortForTail(name));
     file.Seek(fileSize - 16, SeekOrigin::Begin);
     Size = file.ReadI64(kPackage);
     int64_t projectOffset = file.ReadI64(kPackage);
     // A tail that does not point at a project inside the file describes no
     // package: the file was cut, overwritten or never was a setup package.
     if (projectOffset <= 0 || projectOffset >= fileSize - 16) {
-        ThrowDamaged("The setup package is damaged: the project offset " + std::to_string(projectOffset) +
-                     " in its tail does not point at a project inside the file");
+        ThrowDamaged(msg::ProjectOffsetOutside(projectOffset));
     }
     MemoryStream project;
     file.Seek(projectOffset, SeekOrigin::Begin);
@@ -81,7 +81,7 @@ void TCompile::LoadPackage(Stream& file, const std::string& name) {
         // The project stream is the package's own: a chunk of it that does
         // not inflate is a damaged package like any other.
         if (e.Kind() != ErrorKind::Decompression) throw;
-        ThrowDamaged("The setup package is damaged: its project stream does not inflate");
+        ThrowDamaged(msg::ProjectStreamDoesNotInflate());
     }
     ParseProjectStream(project, *this);
 }
@@ -109,11 +109,10 @@ void VerifyItem(Stream& file, const TCompileFileData& item, ChunkBuffers& buffer
             item.DataEnd, item.FileSize, &buffers);
     } catch (const Error& e) {
         if (e.Kind() != ErrorKind::Decompression) throw;
-        ThrowDamaged("The setup package is damaged: the data of " + item.Source + " does not inflate");
+        ThrowDamaged(msg::ItemDataDoesNotInflate(item.Source));
     }
     if (inflated != item.FileSize) {
-        ThrowDamaged("The setup package is damaged: the data of " + item.Source + " inflates to " +
-                     std::to_string(inflated) + " bytes instead of " + std::to_string(item.FileSize));
+        ThrowDamaged(msg::ItemInflatesToOtherSize(item.Source, inflated, item.FileSize));
     }
 }
 
@@ -204,8 +203,7 @@ void TCompile::VerifyPackageData(Stream& file, const std::function<std::unique_p
     if (mine.Raised && (!theirs.Raised || mine.Item < theirs.Item)) std::rethrow_exception(mine.Raised);
     if (theirs.Raised) std::rethrow_exception(theirs.Raised);
     if (filesSize != Size) {
-        ThrowDamaged("The setup package is damaged: its tail promises " + std::to_string(Size) +
-                     " bytes of files, its items hold " + std::to_string(filesSize));
+        ThrowDamaged(msg::TailPromisesOtherSize(Size, filesSize));
     }
 }
 
@@ -329,8 +327,7 @@ void TCompile::ReadPackageData(Stream& source, const ContentSink& sink, int64_t 
                                int64_t promisedSize, ChunkBuffers* buffers) {
     int64_t size = source.Size();
     if (dataStart < 0 || dataEnd < dataStart || dataEnd > size) {
-        ThrowDamaged("The setup package is damaged: item data from " + std::to_string(dataStart) + " to " +
-                     std::to_string(dataEnd) + " does not lie within its " + std::to_string(size) + " bytes");
+        ThrowDamaged(msg::ItemDataOutside(dataStart, dataEnd, size));
     }
     source.Seek(dataStart, SeekOrigin::Begin);
     ReadChunks(source, sink, dataEnd, kPackage, promisedSize, buffers);

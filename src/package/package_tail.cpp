@@ -4,12 +4,13 @@
 #include <string>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 
 namespace setup {
 
 namespace {
 
-const char kWhat[] = "signed setup program";
+const char* const kWhat = msg::kWhatSignedProgram;
 
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
@@ -27,9 +28,7 @@ uint32_t U32At(Stream& file, int64_t at) {
     return file.ReadU32(kWhat);
 }
 
-[[noreturn]] void Lies(const std::string& what) {
-    ThrowDamaged("The setup package is damaged: the security directory of the program " + what);
-}
+[[noreturn]] void Lies(const std::string& problem) { ThrowDamaged(msg::SecurityDirectoryLies(problem)); }
 
 // True when a package tail ends at `end`: its project offset lies inside the
 // file before the tail, and the project stream's chunk lengths lead from it
@@ -76,25 +75,23 @@ std::optional<CertificateTable> FindCertificateTable(Stream& file) {
     if (offset == 0 && length == 0) return std::nullopt;
 
     // Unlike other directories, this one holds a file offset, not an address.
-    if (offset == 0 || length < 8) Lies("names an empty certificate table");
-    if (offset < headersEnd) Lies("names a certificate table inside the program's headers");
+    if (offset == 0 || length < 8) Lies(msg::CertificateTableEmpty());
+    if (offset < headersEnd) Lies(msg::CertificateTableInHeaders());
     if (offset > size || length > size - offset) {
-        Lies("names a certificate table at offset " + std::to_string(offset) + " of " + std::to_string(length) +
-             " bytes, past the end of the file (" + std::to_string(size) + " bytes)");
+        Lies(msg::CertificateTablePastEnd(offset, length, size));
     }
     CertificateTable table{offset, length, 0};
     int64_t at = offset, end = offset + length;
     while (at < end) {
-        if (end - at < 8) Lies("names a certificate table whose last entry is cut short");
+        if (end - at < 8) Lies(msg::CertificateEntryCutShort());
         int64_t entryLength = U32At(file, at);
         uint16_t revision = U16At(file, at + 4);
         uint16_t type = U16At(file, at + 6);
         if (entryLength < 8 || entryLength > end - at) {
-            Lies("names a certificate table whose entry at offset " + std::to_string(at) + " claims " +
-                 std::to_string(entryLength) + " bytes");
+            Lies(msg::CertificateEntryClaims(at, entryLength));
         }
         if ((revision != 0x0100 && revision != 0x0200) || type < 1 || type > 4) {
-            Lies("names a certificate table whose entry at offset " + std::to_string(at) + " is no certificate");
+            Lies(msg::CertificateEntryNoCertificate(at));
         }
         ++table.Entries;
         // Entries start on eight-byte boundaries; the last one may end unpadded.
@@ -116,8 +113,7 @@ int64_t FindPackageEnd(Stream& file) {
         if (zeros > 0 && before[static_cast<size_t>(padding - zeros)] != '\0') break;
         if (TailEndsAt(file, table->Offset - zeros)) return table->Offset - zeros;
     }
-    ThrowDamaged("The setup package is damaged: no package tail lies before the certificate table at offset " +
-                 std::to_string(table->Offset) + " of the signed program");
+    ThrowDamaged(msg::NoTailBeforeCertificates(table->Offset));
 }
 
 }  // namespace setup

@@ -5,12 +5,13 @@
 
 #include "package/compile.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace setup {
 
 namespace {
-const char kWhat[] = "project stream";
+const char* const kWhat = msg::kWhatProjectStream;
 
 bool IsBlank(char c) {
     auto u = static_cast<unsigned char>(c);
@@ -151,7 +152,7 @@ bool StrToBool(const std::string& text) {
     if (ReadsAsNumber(text, number)) return number != 0;
     if (EqualsNoCase(text, "True")) return true;
     if (EqualsNoCase(text, "False")) return false;
-    ThrowConversionError("'" + text + "' is not a valid boolean value");
+    ThrowConversionError(msg::NotABooleanValue(text));
 }
 
 void ParseProjectStream(Stream& stream, TCompile& model) {

@@ -97,7 +97,7 @@ TEST_F(SigningTest, DamagedCertificateTableIsRefused) {
     setup::WriteHostFile(path, bytes);
     std::string out = Makesetup("verify '" + path + "'", status);
     EXPECT_NE(status, 0);
-    EXPECT_NE(out.find("security directory"), std::string::npos) << out;
+    EXPECT_NE(out.find(u8"安装包已损坏：程序的安全目录指向的证书表在偏移 "), std::string::npos) << out;
     RunHost("osslsigncode verify -CAfile '" + dir_ + "/cert.pem' '" + path + "' >/dev/null 2>&1", &status);
     EXPECT_NE(status, 0);
 }
