@@ -4,6 +4,7 @@
 #include "engine/target_paths.h"
 #include "platform/common.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/profile.h"
 #include "platform/registry_roots.h"
@@ -39,21 +40,20 @@ void PostInstallActions(InstallRun& run) {
                 // Without the registration the product cannot work: the whole
                 // installation is undone and the refusal reported.
                 if (e.Kind() != ErrorKind::SilentAbort) throw;
-                ThrowOsError("Cannot register the component " + path + ": the elevation was refused");
+                ThrowOsError(msg::RegistrationElevationRefused(path));
             }
-            if (!started) run.Fail(path, "Cannot start the registration of the component (regsvr32)");
+            if (!started) run.Fail(path, msg::CannotStartRegistration());
         }
         if (item->IsService) {
             run.Message("正在注册服务“" + path + "”，请稍候");
-            if (!InstallService(path, ServiceAction::Install))
-                run.Fail(path, "Cannot start the service program to install the service");
+            if (!InstallService(path, ServiceAction::Install)) run.Fail(path, msg::CannotStartServiceInstall());
         }
         if (item->RunAtStartup) {
             run.Message("正在安装自动运行程序“" + path + "”，请稍候");
             // The program is quoted, so that Windows cannot start a planted
             // C:\Program.exe for a path with blanks.
             if (!SetAutoRun(FileNamePart(path), "\"" + path + "\"", AutoRunAction::Add)) {
-                run.Fail(path, "Cannot write the start-up entry in the Run key");
+                run.Fail(path, msg::CannotWriteAutoRun());
             }
         }
         if (item->RunAfterInstall) {
@@ -65,13 +65,13 @@ void PostInstallActions(InstallRun& run) {
                 } catch (const Error& e) {
                     // Declining to run the program leaves the installation whole.
                     if (e.Kind() != ErrorKind::SilentAbort) throw;
-                    run.Fail(path, "The program was not started: the elevation was refused");
+                    run.Fail(path, msg::ProgramNotStartedElevationRefused());
                     continue;
                 }
             } else {
                 started = ShellOpenFile(path);
             }
-            if (!started) run.Fail(path, "Cannot start the program");
+            if (!started) run.Fail(path, msg::CannotStartProgram());
         }
     }
 }
@@ -120,7 +120,7 @@ void ComponentPackages(InstallRun& run) {
             std::string exe =
                 FindComponentFile(model, component->Name, ReadProfileString(ini, "Option", "ExeFile", ""));
             if (!exe.empty() && OS().Files().FileExists(exe) && !RunAndWait(exe)) {
-                run.Fail(component->Name, "Cannot start the component's installer " + exe);
+                run.Fail(component->Name, msg::CannotStartComponentInstaller(exe));
             }
         } else {
             for (const std::string& key : ReadProfileSectionKeys(ini, "SysDirList")) {
@@ -130,7 +130,7 @@ void ComponentPackages(InstallRun& run) {
                 if (destination.empty()) continue;
                 std::string target = ExpandSystemDirectory(destination);
                 if (OS().Files().CopyFileNoReplace(source, target) || OS().Files().FileExists(target)) continue;
-                run.Fail(target, "Cannot copy the file " + key + " of the component " + component->Name);
+                run.Fail(target, msg::CannotCopyComponentFile(key, component->Name));
             }
         }
     }

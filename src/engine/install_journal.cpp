@@ -1,6 +1,8 @@
 #include "engine/install_journal.h"
 
 #include "platform/errors.h"
+#include "platform/messages.h"
+#include "platform/registry_roots.h"
 #include "platform/text.h"
 
 namespace setup {
@@ -20,7 +22,7 @@ std::vector<std::string> Prefixes(const std::string& path) {
     return prefixes;
 }
 
-std::string RootText(uint32_t root, const std::string& path) { return std::to_string(root) + "\\" + path; }
+std::string KeyText(uint32_t root, const std::string& path) { return RootKeyName(root) + "\\" + path; }
 
 }  // namespace
 
@@ -113,7 +115,7 @@ void InstallJournal::JournalFiles::MoveFile(const std::string& from, const std::
         // The replaced file is kept under a backup name until the run ends.
         // A read-only target refuses the replacement, as the system would.
         if (*attributes & kAttrReadOnly) {
-            ThrowOsError("Cannot move the file " + from + " to " + to + ": access denied");
+            ThrowOsError(msg::CannotMoveFile(from, to, msg::AccessDenied()));
         }
         j_.MoveAside(to);
         movedAside = true;
@@ -183,7 +185,7 @@ std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& pa
     for (int n = 2; files.FileExists(backup) || files.FolderExists(backup); ++n) {
         backup = path + ".~bak" + std::to_string(n);
     }
-    if (!files.CopyFileNoReplace(path, backup)) ThrowOsError("Cannot keep a copy of the file " + path);
+    if (!files.CopyFileNoReplace(path, backup)) ThrowOsError(msg::CannotKeepCopyOfFile(path));
     std::unique_ptr<Stream> stream = files.Open(path, mode);
     j_.Note(Entry{Kind::FileMovedAside, path, backup});
     j_.createdFiles_.insert(AsciiLowerCase(path));
@@ -349,9 +351,39 @@ std::vector<std::string> InstallJournal::Rollback() {
     std::vector<std::string> left;
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
         if (Undo(*it)) continue;
-        bool registryEntry =
-            it->Kind == Kind::KeyCreated || it->Kind == Kind::ValueWritten || it->Kind == Kind::KeyDeleted;
-        left.push_back(registryEntry ? RootText(it->More().Root, it->Path) : it->Path);
+        const Entry& e = *it;
+        switch (e.Kind) {
+            case Kind::FolderCreated:
+                left.push_back(msg::UndoneFolderCreated(e.Path));
+                break;
+            case Kind::FileCreated:
+                left.push_back(msg::UndoneFileCreated(e.Path));
+                break;
+            case Kind::FileMovedAside:
+                left.push_back(msg::UndoneFileReplaced(e.Path, e.More().Backup));
+                break;
+            case Kind::FileMoved:
+                left.push_back(msg::UndoneFileMoved(e.Path, e.More().Backup));
+                break;
+            case Kind::AttributesChanged:
+                left.push_back(msg::UndoneAttributesChanged(e.Path));
+                break;
+            case Kind::FileTimeChanged:
+                left.push_back(msg::UndoneFileTimeChanged(e.Path));
+                break;
+            case Kind::KeyCreated:
+                left.push_back(msg::UndoneKeyCreated(KeyText(e.More().Root, e.Path)));
+                break;
+            case Kind::ValueWritten: {
+                const std::string& name = e.More().ValueName;
+                left.push_back(msg::UndoneValueWritten(KeyText(e.More().Root, e.Path) + "\\" +
+                                                       (name.empty() ? std::string("(默认)") : name)));
+                break;
+            }
+            case Kind::KeyDeleted:
+                left.push_back(msg::UndoneKeyDeleted(KeyText(e.More().Root, e.Path)));
+                break;
+        }
     }
     entries_.clear();
     createdFiles_.clear();

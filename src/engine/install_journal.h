@@ -34,8 +34,8 @@ public:
     ShellApi& Shell() override { return shell_; }
 
     // Undoes every recorded change, last first. A step that cannot be undone
-    // (a file locked meanwhile) is skipped and the others still run; the
-    // texts of the skipped steps are returned.
+    // (a file locked meanwhile) is skipped and the others still run; for each
+    // skipped step a line for the user (GBK) says which change stays.
     std::vector<std::string> Rollback();
     // Keeps the changes and deletes the backups; the journal is empty after.
     void Commit();

@@ -115,9 +115,32 @@ TEST_F(InstallJournalTest, RollbackNamesWhatItCouldNotUndo) {
         left = journal.Rollback();
     }
     ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0], "C:\\App\\shared");
+    EXPECT_EQ(left[0], "新建的文件夹 C:\\App\\shared");
     EXPECT_EQ(Read("C:\\App\\shared\\theirs.txt"), "not ours");
     EXPECT_EQ(OS().Registry().ReadString(kHkeyLocalMachine, "SOFTWARE\\Demo", "Path"), "C:\\App");
+}
+
+// Each change that stays is described for the user, last first: a replaced
+// file whose backup vanished names where the earlier file was kept, and a
+// value names its root, its key and its name ("(默认)" for the default).
+TEST_F(InstallJournalTest, RollbackDescribesTheChangesThatStay) {
+    OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\Demo", "", "before");
+    std::vector<std::string> left;
+    {
+        InstallJournal journal;
+        Write("C:\\App\\old.exe", "new program");
+        OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\Demo", "", "during");
+        OS().Registry().WriteString(kHkeyLocalMachine, "SOFTWARE\\Demo", "Path", "C:\\Elsewhere");
+        // Someone else takes the backup and the key away meanwhile.
+        Machine().Files().DeleteFile("C:\\App\\old.exe.~bak");
+        Machine().Registry().DeleteKey(kHkeyLocalMachine, "SOFTWARE\\Demo");
+        left = journal.Rollback();
+    }
+    EXPECT_EQ(left, (std::vector<std::string>{
+                        "写入的注册表值 HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo\\Path",
+                        "写入的注册表值 HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo\\(默认)",
+                        "被替换或删除的文件 C:\\App\\old.exe（原文件保存为 C:\\App\\old.exe.~bak）",
+                    }));
 }
 
 // The report lists the first twenty items with their reasons and counts the rest.
