@@ -4,6 +4,7 @@
 // the taskbar from Windows Vista on. Also the uninstaller's own shortcut.
 #include "engine/install.h"
 #include "engine/target_paths.h"
+#include "package/item_rules.h"
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/os.h"
@@ -13,12 +14,20 @@ namespace setup {
 
 namespace {
 
+// Whether the Start-menu entries are made: wanted, and in a folder that stays
+// below the Programs folder (a name typed with ".." or a drive would put
+// them, and the uninstaller's link, somewhere else, the Startup folder of
+// every user for one).
+bool StartMenuWanted(const TInstallData& data) {
+    return data.CreateStartFolder && StartFolderProblem(data.StartFolder).empty();
+}
+
 // Entries for the desktop, the quick-launch bar or the Start menu are skipped
 // when the user did not want those shortcuts.
 bool Skipped(const std::string& folder, const TInstallData& data) {
     return (StartsWithNoCase(folder, "桌面") && !data.DesktopShortcut) ||
            (StartsWithNoCase(folder, "快速启动栏") && !data.QuickLaunchShortcut) ||
-           (StartsWithNoCase(folder, "开始菜单") && !data.CreateStartFolder);
+           (StartsWithNoCase(folder, "开始菜单") && !StartMenuWanted(data));
 }
 
 // The name for a new link: a link this product made in an earlier installation
@@ -71,7 +80,11 @@ void ShortcutPass(InstallRun& run) {
     const TInstallData& data = model.InstallData;
     FilesApi& files = OS().Files();
     if (!model.ShotCutFolderList.empty() || !model.ShotCutList.empty()) run.Message("正在创建快捷方式，请稍候...");
-    if (data.CreateStartFolder && !data.StartFolder.empty()) {
+    std::string startProblem = StartFolderProblem(data.StartFolder);
+    if (data.CreateStartFolder && !startProblem.empty()) {
+        run.Fail(data.StartFolder, "开始菜单文件夹无效，没有创建开始菜单中的快捷方式：" + startProblem);
+    }
+    if (StartMenuWanted(data) && !data.StartFolder.empty()) {
         std::string folder = ResolveShortcutFolder("开始菜单\\", data.StartFolder);
         if (!files.FolderExists(folder)) run.Record.CreateFoldersLogged(folder);
     }
@@ -146,7 +159,7 @@ void UninstallStep(InstallRun& run) {
     // entries gets none, and the product is still listed among the installed
     // programs.
     std::string folder = StripTrailingSeparator(GetSpecialFolder(kCsidlPrograms) + "\\" + data.StartFolder);
-    if (OS().Files().FolderExists(folder)) {
+    if (StartFolderProblem(data.StartFolder).empty() && OS().Files().FolderExists(folder)) {
         std::string name = LinkName(run.Record, folder, "卸载“" + model.ItemName + "”", ".lnk");
         if (!WriteShellLink(folder, name + ".lnk", run.UninstallerPath, "", "", "")) {
             run.Fail(folder + "\\" + name + ".lnk", "Cannot save the shortcut");

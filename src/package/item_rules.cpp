@@ -320,6 +320,29 @@ std::string CheckShortcutPlacement(const TShotCutData& shortcut, const TargetLim
                        rules);
 }
 
+std::string StartFolderProblem(std::string_view folder) {
+    if (!IsValidGbk(folder)) return "文件夹名称含有无法识别的字符。";
+    if (LooksAbsolute(folder) || (folder.size() >= 2 && folder[1] == ':')) {
+        return "只能填写开始菜单“程序”文件夹中的文件夹名称，不能是驱动器或以“\\”开头的路径。";
+    }
+    for (const std::string& level : SplitLevels(folder)) {
+        if (level == "." || level == "..") return "文件夹名称不能是“.”或“..”。";
+        std::string problem = CheckName(level);
+        if (problem.empty()) continue;
+        if (problem.find("device") != std::string::npos) {
+            return "“" + level + "”是 Windows 保留的设备名称，不能用作文件夹名称。";
+        }
+        if (problem.find("ends with") != std::string::npos) {
+            return "文件夹名称“" + level + "”不能以句点或空格结尾。";
+        }
+        if (problem.find("longer") != std::string::npos) {
+            return "文件夹名称“" + level + "”太长，不能超过 " + std::to_string(kMaxNameChars) + " 个字符。";
+        }
+        return "文件夹名称“" + level + "”不能包含控制字符或下列字符：/ : * ? \" < > |";
+    }
+    return "";
+}
+
 bool IsAddress(std::string_view text) {
     size_t colon = text.find(':');
     if (colon == std::string_view::npos || colon < 2 || colon + 1 >= text.size() || HasLineBreak(text)) return false;

@@ -94,6 +94,12 @@ std::string CheckShortcutFolder(std::string_view folder);
 // shortcut (a line break would add lines of the author's choosing).
 std::string CheckShortcutPlacement(const TShotCutData& shortcut, const TargetLimits& limits,
                                    RuleSet rules = RuleSet::Authoring);
+// The Start-menu folder a user typed or chose (below the Programs folder):
+// empty when every level is a name Windows can create and nothing climbs
+// out ("..", a drive, a leading "\\"), otherwise why not, as the user reads
+// it (GBK Chinese). The empty text (the Programs folder itself) is fine.
+std::string StartFolderProblem(std::string_view folder);
+
 // An internet address: a scheme of two or more letters, a colon and more,
 // on one line ("http://www.example.com/", "mailto:a@b.c").
 bool IsAddress(std::string_view text);

@@ -155,6 +155,33 @@ TEST(ShortcutRule, FoldersAddressesAndPlacement) {
     EXPECT_NE(CheckShortcutPlacement(link, TargetLimits()), "");
 }
 
+// A Start-menu folder stays below the Programs folder: every level a name
+// Windows can create, no "..", drive or leading separator; the reasons are
+// the user's language.
+TEST(StartFolderRule, StaysBelowPrograms) {
+    for (const char* fine : {"", "演示", "演示\\工具", "我的 程序", "a..b", "誠"}) {
+        EXPECT_EQ(StartFolderProblem(fine), "") << fine;
+    }
+    const RuleCase refused[] = {
+        {"..", "“..”"},
+        {"演示\\..\\..\\Startup", "“..”"},
+        {"C:\\Startup", "驱动器"},
+        {"c:", "驱动器"},
+        {"\\Startup", "驱动器"},
+        {"/Startup", "驱动器"},
+        {"a/b", "不能包含"},
+        {"a|b", "不能包含"},
+        {"a\tb", "不能包含"},
+        {"CON", "设备名称"},
+        {"演示\\nul.txt", "设备名称"},
+        {"演示.", "句点或空格"},
+        {"演示 ", "句点或空格"},
+        {"\xB1", "无法识别"},
+    };
+    for (const RuleCase& c : refused) ExpectProblem(StartFolderProblem(c.text), c);
+    EXPECT_NE(StartFolderProblem(std::string(256, 'a')).find("太长"), std::string::npos);
+}
+
 TEST(PackageIdentityRule, StreamForm) {
     EXPECT_EQ(CheckPackageIdentity("7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F"), "");
     EXPECT_NE(CheckPackageIdentity(""), "");

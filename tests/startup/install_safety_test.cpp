@@ -8,11 +8,14 @@
 
 #include "package/compile.h"
 #include "package/package_builder.h"
+#include "package/pe_stub.h"
 #include "platform/common.h"
 #include "platform/host_files.h"
 #include "platform/sandbox/effects.h"
 #include "platform/sandbox/sandbox_fixture.h"
 #include "platform/text.h"
+#include "startup/setup_entry.h"
+#include "ui/headless/headless_backend.h"
 
 namespace setup::testing_sandbox {
 namespace {
@@ -288,6 +291,29 @@ TEST_F(InstallSafetyTest, RecordDigestThatCannotBeStoredRollsBack) {
     EXPECT_TRUE(Contains(boxes[0], "\"icon\":\"stop\"")) << boxes[0];
 }
 
+// A package whose Start-menu folder climbs out of the Programs folder (into
+// the Startup folder of every user) gets no Start-menu entries and no
+// uninstall link there; the folder is listed, the rest installs.
+TEST_F(InstallSafetyTest, StartFolderThatClimbsOutMakesNoLinks) {
+    const std::string startup =
+        "..\\..\\..\\..\\..\\..\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+    for (const auto& setting : project_->InfoList) {
+        if (setting->Key == "默认文件夹名称") setting->Value = startup;
+    }
+    auto shortcut = std::make_unique<TShotCutData>();
+    shortcut->Folder = "开始菜单\\";
+    shortcut->Name = "演示";
+    shortcut->Target = "D:\\src\\app.exe";
+    project_->ShotCutList.push_back(std::move(shortcut));
+    EXPECT_EQ(Run(), 3) << output_;
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
+    EXPECT_TRUE(OS().Files().ListFolder("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup").empty());
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("开始菜单文件夹无效"))) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("1 项未能安装"))) << boxes[0];
+}
+
 // Damaged data of a file that must be registered is fatal as well.
 TEST_F(InstallSafetyTest, DamagedComponentRollsBack) {
     Configure("[Machine]\nOsVersion=5.1\n");
@@ -384,6 +410,65 @@ TEST_F(InstallSafetyTest, ItemsBreakingTheRulesAreLeftOutAndListed) {
     // A second run lists them again: what was left out is never taken as done.
     WriteHostFile("effects.jsonl", "");
     EXPECT_EQ(RunPlaced(), 3) << output_;
+}
+
+// Runs the setup program in this process on a Windows program placed at
+// C:\Downloads\setup.exe, which it takes for its own file: the Linux setup
+// program is no PE and cannot carry a signature itself.
+int RunSignedInProcess(const std::string& root, const std::string& ownFile) {
+    sandbox::SandboxMachine machine(root, ownFile, {"-1"});
+    SetPlatform(&machine);
+    ui::HeadlessBackend backend(root + "/transcript.txt", root + "/user.script");
+    ui::SetBackend(&backend);
+    machine.Clock = [&backend] { return backend.Now(); };
+    int status = SetupMain();
+    machine.Clock = nullptr;
+    ui::SetBackend(nullptr);
+    SetPlatform(nullptr);
+    return status;
+}
+
+// Signed Windows programs run whole: a package appended after the signature,
+// to a signed program or after a signed package (a complete one, its offsets
+// right for its place), is refused as damaged with nothing installed and the
+// earlier installation untouched; the signed package itself installs.
+TEST_F(InstallSafetyTest, PackageOutsideTheSignatureIsRefused) {
+    using testing_package::MinimalPe;
+    using testing_package::SignLikeASigner;
+    std::string signedPackage = SignLikeASigner(BuildPackage(*project_, data_, MinimalPe()));
+    data_[0] = "MZ app that no one signed";
+    std::string afterSignedStub = BuildPackage(*project_, data_, SignLikeASigner(MinimalPe(), 64));
+    std::string afterSignedPackage = BuildPackage(*project_, data_, signedPackage);
+    auto place = [&](const std::string& bytes) {
+        OS().Files().CreateFolderTree("C:\\Downloads");
+        OS().Files().Open("C:\\Downloads\\setup.exe", OpenMode::Create)->WriteBytes(bytes);
+        WriteHostFile("effects.jsonl", "");
+    };
+    auto runPlaced = [&] {
+        Machine().Flush();
+        int status = RunSignedInProcess(root_, HostPath("C/Downloads/setup.exe"));
+        Reopen();
+        return status;
+    };
+    for (const std::string* refused : {&afterSignedStub, &afterSignedPackage}) {
+        place(*refused);
+        std::map<std::string, std::string> before = Snapshot();
+        EXPECT_EQ(runPlaced(), 1);
+        EXPECT_EQ(Snapshot(), before);
+        std::vector<std::string> boxes = Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("不在签名范围之内"))) << boxes[0];
+        EXPECT_TRUE(Contains(boxes[0], "\"icon\":\"stop\"")) << boxes[0];
+        EXPECT_FALSE(OS().Files().FolderExists(kDir));
+    }
+    place(signedPackage);
+    EXPECT_EQ(runPlaced(), 0);
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
+    place(afterSignedPackage);
+    std::map<std::string, std::string> installed = Snapshot();
+    EXPECT_EQ(runPlaced(), 1);
+    EXPECT_EQ(Snapshot(), installed);
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ app version 1");
 }
 
 }  // namespace

@@ -147,6 +147,45 @@ TEST_F(ChoicePagesTest, PickerGivesTheFolderNameOrTheTypedOne) {
     EXPECT_TRUE(Contains(t.substr(third), "开始菜单的“”文件夹中"));
 }
 
+// A typed folder that climbs out of the Programs folder (into the Startup
+// folder of every user) keeps the user on the page with the reason; once it
+// is a plain name the wizard goes on, and nothing lands in Startup. Under the
+// same name unticked, no Start-menu entries are wanted and Next goes on.
+TEST_F(ChoicePagesTest, StartFolderThatClimbsOutIsRefused) {
+    Switches({"选择开始菜单文件夹", "确认安装", "安装进程"});
+    Setting(igStartFolder, "默认文件夹名称", "演示");
+    Setting(igStartFolder, "显示用户选择选项", "启用");
+    auto shortcut = std::make_unique<TShotCutData>();
+    shortcut->Folder = "开始菜单\\";
+    shortcut->Name = "演示";
+    shortcut->Target = "D:\\src\\app.exe";
+    project_->ShotCutList.push_back(std::move(shortcut));
+    ASSERT_EQ(Run("type TfrmParent TfrmStartFolder.Edit1 ..\\..\\..\\..\\..\\..\\ProgramData\\Microsoft\\Windows\\"
+                  "Start Menu\\Programs\\Startup\n"
+                  "click TfrmParent bNext\n"
+                  "type TfrmParent TfrmStartFolder.Edit1 D:\\Apps\n"
+                  "click TfrmParent bNext\n"
+                  "type TfrmParent TfrmStartFolder.Edit1 演示\\工具\n"
+                  "click TfrmParent bNext\n"),
+              0)
+        << output_;
+    std::vector<std::string> boxes = Effects("MessageBox");
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_TRUE(Contains(boxes[0], "无效：文件夹名称不能是“.”或“..”。")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[1], "不能是驱动器")) << boxes[1];
+    EXPECT_TRUE(OS().Files().FileExists(
+        "C:\\Users\\Demo\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\演示\\工具\\演示.lnk"));
+    EXPECT_TRUE(OS().Files().ListFolder("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup").empty());
+
+    WizardTest::TearDown();
+    SetUp();
+    Switches({"选择开始菜单文件夹", "确认安装", "安装进程"});
+    Setting(igStartFolder, "默认文件夹名称", "..\\..\\Startup");
+    Setting(igStartFolder, "显示用户选择选项", "启用");
+    ASSERT_EQ(Run("untick TfrmParent TfrmStartFolder.CheckBox1\nclick TfrmParent bNext\n"), 0) << output_;
+    EXPECT_TRUE(Effects("MessageBox").empty());
+}
+
 // Components: row 0 cannot be unticked; a component ticked again returns to
 // its row position; two of one name give two rows; the installation folder
 // page keeps the size it showed first.

@@ -23,6 +23,9 @@ public:
     // set does nothing (pages that refresh on every showing override it).
     virtual void SetCompile(TCompile* compile);
     TCompile* Compile() const { return compile_; }
+    // Why the user cannot go on from this page yet (GBK, shown when Next is
+    // pressed); empty when Next may move on.
+    virtual std::string NextProblem() const { return ""; }
 
 protected:
     // Applies the page's settings to its controls.

@@ -1,5 +1,6 @@
 #include "wizard/pages/start_folder_form.h"
 
+#include "package/item_rules.h"
 #include "platform/common.h"
 #include "wizard/pages/page_pictures.h"
 #include "wizard/pages/start_folder_info_form.h"
@@ -50,6 +51,12 @@ void TfrmStartFolder::SetUp() {
     // A hidden box is ticked too, so that with the option hidden the
     // shortcuts are made.
     CheckBox1.SetChecked(Compile()->InstallData.CreateStartFolder);
+}
+
+std::string TfrmStartFolder::NextProblem() const {
+    if (!Compile() || !Compile()->InstallData.CreateStartFolder) return "";
+    std::string problem = StartFolderProblem(Compile()->InstallData.StartFolder);
+    return problem.empty() ? "" : "开始菜单文件夹“" + Compile()->InstallData.StartFolder + "”无效：" + problem;
 }
 
 void TfrmStartFolder::BitBtn1Click() {

@@ -19,6 +19,11 @@ public:
     ui::Button& BitBtn1;
     ui::CheckBox& CheckBox1;
 
+    // A folder name that would leave the Programs folder or that Windows
+    // cannot create keeps the user on the page, unless no Start-menu entries
+    // are wanted.
+    std::string NextProblem() const override;
+
 protected:
     void SetUp() override;
 
