@@ -151,7 +151,7 @@ bool InstallJournal::JournalFiles::CopyFileNoReplace(const std::string& from, co
 std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& path, OpenMode mode) {
     FilesApi& files = Inner();
     if (mode == OpenMode::Read || mode == OpenMode::ReadLocked || j_.CreatedByRun(path)) return files.Open(path, mode);
-    if (mode == OpenMode::CreateNew) {
+    if (mode == OpenMode::CreateNew || mode == OpenMode::CreateNewProtected) {
         // The opening is refused when the name exists: a file it opens is new.
         std::unique_ptr<Stream> stream = files.Open(path, mode);
         j_.Note(Entry{Kind::FileCreated, path});

@@ -120,7 +120,8 @@ bool DeploymentPlatform::LoggedFiles::CopyFileNoReplace(const std::string& from,
 }
 
 std::unique_ptr<Stream> DeploymentPlatform::LoggedFiles::Open(const std::string& path, OpenMode mode) {
-    bool writes = mode == OpenMode::Create || mode == OpenMode::CreateNew || mode == OpenMode::ReadWrite;
+    bool writes = mode == OpenMode::Create || mode == OpenMode::CreateNew || mode == OpenMode::CreateNewProtected ||
+                  mode == OpenMode::ReadWrite;
     if (!writes || IsStepName(path)) return Inner().Open(path, mode);
     try {
         std::unique_ptr<Stream> stream = Inner().Open(path, mode);

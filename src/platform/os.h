@@ -113,6 +113,9 @@ enum class OpenMode {
     CreateNew,   // a new file, read and write; fails when the name exists, whatever it is
     ReadWrite,   // existing file, read and write
     ReadLocked,  // existing file, read only; while open, others may read it but not write, rename or delete it
+    // CreateNew, and in a process with administrator rights the file admits
+    // only administrators and the system (no access inherited from its folder)
+    CreateNewProtected,
 };
 
 enum class MoveMode {

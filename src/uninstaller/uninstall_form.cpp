@@ -358,12 +358,17 @@ void TfrmUnInstall::Button1Click() {
     DeleteSelfAfterExit(OS().System().GetOwnExecutablePath());
 }
 
-namespace {
-// Deletes the program, retrying while it is still running, then itself.
+// Deletes the program, retrying while it is still running, then itself. A
+// "%" in the path is doubled: the command interpreter would expand it as a
+// variable, even between quotes, and delete some other file.
 std::string SelfDeleteBatchText(const std::string& ownPath) {
-    return ":try\r\ndel \"" + ownPath + "\"\r\nif exist \"" + ownPath + "\" goto try\r\ndel %0\r\n";
+    std::string path;
+    for (size_t i = 0; i < ownPath.size(); i += CharLengthAt(ownPath, i)) {
+        path += ownPath.substr(i, CharLengthAt(ownPath, i));
+        if (ownPath[i] == '%' && CharLengthAt(ownPath, i) == 1) path += '%';
+    }
+    return ":try\r\ndel \"" + path + "\"\r\nif exist \"" + path + "\" goto try\r\ndel %0\r\n";
 }
-}  // namespace
 
 void DeleteSelfAfterExit(const std::string& ownPath) {
     // The batch runs with the uninstaller's rights. It is written under a name
@@ -384,8 +389,11 @@ void DeleteSelfAfterExit(const std::string& ownPath) {
         std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
         std::string path = folder + "_deleteme-" + suffix + ".bat";
         try {
-            // A file or folder that holds the name already is left alone.
-            OpenFile(path, OpenMode::CreateNew)->WriteBytes(text);
+            // A file or folder that holds the name already is left alone. The
+            // command interpreter reads the batch line by line while it runs,
+            // after this process has ended: with administrator rights it is
+            // made so that only administrators and the system can change it.
+            OpenFile(path, OpenMode::CreateNewProtected)->WriteBytes(text);
             held = OpenFile(path, OpenMode::ReadLocked);
             if (held->Size() != static_cast<int64_t>(text.size()) || held->ReadBytes(text.size()) != text) {
                 held.reset();

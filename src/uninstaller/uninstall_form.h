@@ -85,6 +85,10 @@ class RemovalGuard;
 // still holds something stays, and so does every folder the guard protects.
 void RemoveEmptyTree(const std::string& folder, const RemovalGuard& guard);
 
+// The four lines of the self-deleting batch file for the program at ownPath
+// (GBK, CRLF), with every "%" of the path doubled.
+std::string SelfDeleteBatchText(const std::string& ownPath);
+
 // Writes the self-deleting batch file (four lines, GBK, CRLF) under a new
 // name in the temporary folder and starts it hidden. Does nothing once a
 // batch is held.

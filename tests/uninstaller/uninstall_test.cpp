@@ -287,6 +287,16 @@ TEST_F(UninstallPassesTest, EditedRecordIsRefusedAndNothingRemoved) {
     }
 }
 
+// The batch names the program literally: a "%" (which the command
+// interpreter would expand, even between quotes) is doubled.
+TEST(SelfDeleteBatchTest, PercentSignsAreDoubled) {
+    EXPECT_EQ(SelfDeleteBatchText("C:\\App %TEMP%\\100%\\u.exe"),
+              ":try\r\ndel \"C:\\App %%TEMP%%\\100%%\\u.exe\"\r\nif exist \"C:\\App %%TEMP%%\\100%%\\u.exe\" goto "
+              "try\r\ndel %0\r\n");
+    EXPECT_EQ(SelfDeleteBatchText("C:\\演示\\u.exe"),
+              ":try\r\ndel \"C:\\演示\\u.exe\"\r\nif exist \"C:\\演示\\u.exe\" goto try\r\ndel %0\r\n");
+}
+
 // A record for which no digest is kept (saved by an earlier version of the
 // setup program) removes what lies in its own folder and the product's links
 // and the product's Uninstall entry; what it names elsewhere is listed, not

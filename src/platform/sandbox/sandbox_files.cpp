@@ -438,6 +438,8 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     if (!hp.Valid) ThrowOsError(msg::CannotOpenFile(path, hp.Error));
     // The host cannot lock against other processes: a locked read is a read.
     if (mode == OpenMode::ReadLocked) mode = OpenMode::Read;
+    // The simulated machine has no access lists: a protected file is a new one.
+    if (mode == OpenMode::CreateNewProtected) mode = OpenMode::CreateNew;
     bool writing = mode != OpenMode::Read;
     if (writing && !hp.Writable) ThrowOsError(msg::CannotOpenFileForWriting(path, msg::AccessDenied()));
     if (IsFolder(hp.Host)) ThrowOsError(msg::CannotOpenFile(path, msg::IsAFolder()));

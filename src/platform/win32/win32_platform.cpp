@@ -172,7 +172,9 @@ std::string Win32System::GetOwnExecutablePath() {
     }
 }
 
-bool Win32System::ProcessElevated() {
+bool Win32System::ProcessElevated() { return win32::ProcessIsElevated(); }
+
+bool ProcessIsElevated() {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
     // Systems before Vista know no elevation: the query fails there.
@@ -305,11 +307,25 @@ std::vector<FolderEntry> Win32Files::ListFolder(const std::string& folder) {
 std::unique_ptr<Stream> Win32Files::Open(const std::string& path, OpenMode mode) {
     bool reading = mode == OpenMode::Read || mode == OpenMode::ReadLocked;
     DWORD access = reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    DWORD disposition = mode == OpenMode::Create      ? CREATE_ALWAYS
-                        : mode == OpenMode::CreateNew ? CREATE_NEW
-                                                      : OPEN_EXISTING;
+    DWORD disposition = mode == OpenMode::Create                                              ? CREATE_ALWAYS
+                        : mode == OpenMode::CreateNew || mode == OpenMode::CreateNewProtected ? CREATE_NEW
+                                                                                              : OPEN_EXISTING;
     DWORD share = mode == OpenMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : FILE_SHARE_READ;
-    HANDLE h = CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A protected file gets its own access list, not its folder's (which in a
+    // user's temporary folder lets that user change it): full access for the
+    // system and the administrators, nobody else.
+    SECURITY_ATTRIBUTES protectedFile{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (mode == OpenMode::CreateNewProtected && win32::ProcessIsElevated() &&
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1,
+                                                             &descriptor, nullptr)) {
+        protectedFile.lpSecurityDescriptor = descriptor;
+    }
+    HANDLE h = CreateFileW(Wide(path).c_str(), access, share, descriptor ? &protectedFile : nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = GetLastError();
+    if (descriptor) LocalFree(descriptor);
+    SetLastError(error);
     if (h == INVALID_HANDLE_VALUE) {
         ThrowOsError(msg::CannotOpenFile(path, SystemMessage(GetLastError())));
     }

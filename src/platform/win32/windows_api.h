@@ -10,6 +10,7 @@
 #include <exdisp.h>
 #include <shldisp.h>
 #include <mmsystem.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -26,6 +27,9 @@
 #undef SetFileTime
 
 namespace setup::win32 {
+
+// Whether this process runs with an elevated token (false before Vista).
+bool ProcessIsElevated();
 
 // GBK text to and from the wide strings of the W functions.
 std::wstring Wide(const std::string& gbk);
