@@ -84,6 +84,16 @@ void TCompile::LoadPackage(Stream& file, const std::string& name) {
         ThrowDamaged(msg::ProjectStreamDoesNotInflate());
     }
     ParseProjectStream(project, *this);
+    // A signed program's signature ends where its certificate table begins:
+    // an item whose data reaches into the table, or past it, would install
+    // bytes that no one signed.
+    if (fileSize < file.Size()) {
+        for (const auto& item : FileList) {
+            if (item->Kind != fkFolder && item->DataEnd > fileSize) {
+                ThrowDamaged(msg::ItemDataPastSignature(item->Source, item->DataEnd, fileSize));
+            }
+        }
+    }
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/common.h"
 #include "platform/errors.h"
@@ -240,6 +241,42 @@ TEST_F(SandboxFilesTest, LockedFilesRefuseChanges) {
     EXPECT_THROW(OS().Files().MoveFile("C:\\busy.exe", "C:\\moved.exe", MoveMode::NoReplace), Error);
     EXPECT_THROW(OS().Files().MoveFile("C:\\other.exe", "C:\\busy.exe", MoveMode::ReplaceExisting), Error);
     EXPECT_EQ(Read("C:\\busy.exe"), "running");
+}
+
+// What the machine refuses is said as Windows says it, with the path as given
+// (a GBK name stays GBK in the message).
+TEST_F(SandboxFilesTest, RefusalsAreWordedAsWindowsWordsThem) {
+    Write("C:\\a.txt", "a");
+    Write("C:\\ro.txt", "read-only");
+    ASSERT_TRUE(OS().Files().SetAttributes("C:\\ro.txt", kAttrReadOnly));
+    Write("C:\\busy.exe", "running");
+    Configure("[Drives]\nD=fixed 1000000\n[Faults]\nLocked=C:\\busy.exe\n");
+    auto refusal = [](const std::function<void()>& operation) -> std::string {
+        try {
+            operation();
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Kind(), ErrorKind::Os) << e.what();
+            return e.what();
+        }
+        return "no error";
+    };
+    FilesApi& files = OS().Files();
+    auto open = [&](const std::string& path, OpenMode mode) { return refusal([&] { files.Open(path, mode); }); };
+    EXPECT_EQ(open("relative.txt", OpenMode::Create), "无法打开文件“relative.txt”：路径不是带驱动器号的完整路径。");
+    EXPECT_EQ(open("Q:\\x.txt", OpenMode::Create), "无法打开文件“Q:\\x.txt”：驱动器 Q: 不存在。");
+    EXPECT_EQ(open("C:\\演示|.txt", OpenMode::Create),
+              "无法打开文件“C:\\演示|.txt”：名称“演示|.txt”含有 Windows 不允许的字符。");
+    EXPECT_EQ(open("C:\\none.txt", OpenMode::Read), "无法打开文件“C:\\none.txt”：系统找不到指定的文件。");
+    EXPECT_EQ(open("C:\\Windows", OpenMode::Read), "无法打开文件“C:\\Windows”：这是一个文件夹，不是文件。");
+    EXPECT_EQ(open("C:\\missing\\x.txt", OpenMode::Create), "无法创建文件“C:\\missing\\x.txt”：系统找不到指定的路径。");
+    EXPECT_EQ(open("C:\\a.txt", OpenMode::CreateNew), "无法创建文件“C:\\a.txt”：文件已存在。");
+    EXPECT_EQ(open("C:\\ro.txt", OpenMode::Create), "无法打开文件“C:\\ro.txt”进行写入：拒绝访问。");
+    EXPECT_EQ(open("C:\\busy.exe", OpenMode::ReadWrite),
+              "无法打开文件“C:\\busy.exe”进行写入：另一个程序正在使用此文件，进程无法访问。");
+    EXPECT_EQ(refusal([&] { files.MoveFile("C:\\a.txt", "D:\\a.txt", MoveMode::NoReplace); }),
+              "无法把文件“C:\\a.txt”移动到“D:\\a.txt”：系统无法将文件移到不同的磁盘驱动器。");
+    EXPECT_EQ(refusal([&] { files.MoveFile("C:\\none.txt", "C:\\b.txt", MoveMode::NoReplace); }),
+              "无法把文件“C:\\none.txt”移动到“C:\\b.txt”：系统找不到指定的文件。");
 }
 
 // A drive that fills up: the write that needs more stores what fits and fails
