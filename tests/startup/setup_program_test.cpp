@@ -217,5 +217,35 @@ TEST_F(SetupProgramTest, DamagedPackageEndsInAnErrorReport) {
     EXPECT_EQ(Run("-1", shortened), 1) << output_;
 }
 
+// Damage that only the checksum shows: the Adler-32 trailer of a chunk, or a
+// byte of the content of a stored (uncompressed) deflate block, changed, so
+// that the chunk still inflates to the length the item promises. The package
+// is refused all the same: status 1, the damage box, nothing installed.
+TEST_F(SetupProgramTest, ChecksumDamageOfTheRightLengthIsRefused) {
+    std::string bytes = BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM), cplNone);
+    const TCompileFileData& app = *project_->FileList[0];
+    auto start = static_cast<size_t>(app.DataStart);
+    // One chunk: its length, the zlib header, one final stored block (its
+    // header byte, LEN and NLEN, the six bytes of content), the Adler-32.
+    ASSERT_EQ(app.DataEnd - app.DataStart, 4 + 2 + 5 + 6 + 4);
+    ASSERT_EQ(bytes[start + 6], '\x01');
+    ASSERT_EQ(bytes.substr(start + 7, 4), std::string("\x06\x00\xF9\xFF", 4));
+    ASSERT_EQ(bytes.substr(start + 11, 6), "MZ app");
+    std::string trailer = bytes;
+    trailer[static_cast<size_t>(app.DataEnd) - 1] ^= 0x01;
+    std::string content = bytes;
+    content[start + 11 + 3] ^= 0x20;  // "MZ App"
+    for (const std::string* damaged : {&trailer, &content}) {
+        WriteHostFile("effects.jsonl", "");
+        EXPECT_EQ(Run("-1", *damaged), 1) << output_;
+        std::string effects = Effects();
+        EXPECT_TRUE(Contains(effects, "\"icon\":\"stop\"")) << effects;
+        EXPECT_TRUE(Contains(effects, GbkToUtf8("安装包已损坏"))) << effects;
+        EXPECT_FALSE(OS().Files().FolderExists("C:\\Program Files\\演示"));
+        EXPECT_FALSE(OS().Registry().KeyExists(
+            kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + project_->PackageId));
+    }
+}
+
 }  // namespace
 }  // namespace setup::testing_sandbox

@@ -375,6 +375,57 @@ TEST_F(MakesetupTest, VerifyRefusesDamage) {
     EXPECT_EQ(status, 2);
 }
 
+// Damage that only the checksum shows: the Adler-32 trailer of a chunk, or a
+// byte of the content of a stored (uncompressed) deflate block, changed, so
+// that the chunk still inflates to the item's length. verify refuses both.
+TEST_F(MakesetupTest, VerifyRefusesChecksumDamage) {
+    Write("files/a.txt", "stored content");
+    BuildPlan plan =
+        LoadProjectFile(Project("[project]\nEnableUnIns = false\n[[files]]\nsource = \"files\"\n"), cplNone);
+    TCompile& m = *plan.Model;
+    std::string package = dir_ + "/p.exe";
+    {
+        std::unique_ptr<Stream> out = OpenHostFile(package, OpenMode::Create);
+        PackageWriter writer(*out, cplNone);
+        writer.WriteStub(std::string_view("MZstub"));
+        int64_t size = 0;
+        for (size_t i = 0; i < m.FileList.size(); ++i) {
+            if (plan.DataFiles[i].empty()) continue;
+            ItemRange range = writer.WriteItem(*OpenHostFile(plan.DataFiles[i], OpenMode::Read));
+            m.FileList[i]->DataStart = range.DataStart;
+            m.FileList[i]->DataEnd = range.DataEnd;
+            if (m.FileList[i]->Kind == fkFile) size += m.FileList[i]->FileSize;
+        }
+        writer.Finish(m, size);
+    }
+    int status = -1;
+    std::string out = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
+    ASSERT_EQ(status, 0) << out;
+    const TCompileFileData* file = nullptr;
+    for (const auto& item : m.FileList) {
+        if (item->Kind == fkFile) file = item.get();
+    }
+    ASSERT_NE(file, nullptr);
+    std::string bytes = ReadHostFile(package);
+    auto start = static_cast<size_t>(file->DataStart);
+    // One chunk: its length, the zlib header, one final stored block (its
+    // header byte, LEN and NLEN, the content), the Adler-32.
+    ASSERT_EQ(file->DataEnd - file->DataStart, 4 + 2 + 5 + 14 + 4);
+    ASSERT_EQ(bytes[start + 6], '\x01');
+    ASSERT_EQ(bytes.substr(start + 11, 14), "stored content");
+    std::string trailer = bytes;
+    trailer[static_cast<size_t>(file->DataEnd) - 1] ^= 0x01;
+    std::string content = bytes;
+    content[start + 11] ^= 0x20;  // "Stored content"
+    for (const std::string* damaged : {&trailer, &content}) {
+        WriteHostFile(package, *damaged);
+        out = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
+        EXPECT_EQ(status, 1) << out;
+        EXPECT_NE(out.find("makesetup: "), std::string::npos) << out;
+        EXPECT_NE(out.find("a.txt"), std::string::npos) << out;
+    }
+}
+
 // Extraction never writes outside its folder, whatever the package says.
 TEST_F(MakesetupTest, ExtractRefusesEscapingPaths) {
     Write("files/a.txt", "a");
