@@ -103,9 +103,13 @@ std::optional<CertificateTable> FindCertificateTable(Stream& file) {
 int64_t FindPackageEnd(Stream& file) {
     int64_t size = file.Size();
     std::optional<CertificateTable> table = FindCertificateTable(file);
-    // A table that does not end the file was signed into the program before
-    // the package was appended: the tail is at the end as usual.
-    if (!table || table->Offset + table->Size != size) return size;
+    if (!table) return size;
+    // The signature covers the file up to its certificate table and nothing
+    // after it: bytes there (a package appended to a signed program, or a
+    // second package appended to a signed one) would install what no one
+    // signed while the program still shows a valid signature.
+    int64_t tableEnd = table->Offset + table->Size;
+    if (tableEnd != size) ThrowDamaged(msg::DataPastCertificates(tableEnd, size - tableEnd));
     int64_t padding = std::min<int64_t>(kMaxPadding, table->Offset);
     file.Seek(table->Offset - padding, SeekOrigin::Begin);
     std::string before = file.ReadBytes(static_cast<size_t>(padding), kWhat);

@@ -2,8 +2,9 @@
 // a certificate table after the package and points the executable's security
 // directory at it, so in a signed file the package tail lies just before the
 // table (after at most seven zero bytes with which the signer aligns the
-// table), not at the end of the file. Every offset is checked against the
-// file before it is used.
+// table), not at the end of the file. The signature covers nothing after the
+// table, so a signed file must end with it. Every offset is checked against
+// the file before it is used.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +27,12 @@ struct CertificateTable {
 // the table exactly with plausible headers.
 std::optional<CertificateTable> FindCertificateTable(Stream& file);
 
-// The offset just past the package tail: the file size, or, when a
-// certificate table ends the file, the start of the table less the signer's
-// zero padding. Raises Damaged when such a table ends the file but no package
-// tail whose project stream runs exactly up to it lies before it.
+// The offset just past the package tail: the file size for a file without a
+// certificate table, or the start of the table less the signer's zero padding.
+// Raises Damaged when anything follows the table (a package appended after
+// the signature lies outside it), when no package tail whose project stream
+// runs exactly up to the table lies before it, and for a lying security
+// directory (see FindCertificateTable).
 int64_t FindPackageEnd(Stream& file);
 
 }  // namespace setup

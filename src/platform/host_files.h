@@ -61,9 +61,18 @@ void MakeHostFileExecutable(const std::string& path);
 // The last-write time of a host file as a local date-time (days since
 // 1899-12-30), or nothing.
 std::optional<double> HostFileDateTime(const std::string& path);
-// Runs a host program (UTF-8 arguments, the first the program, looked up on
-// the search path) with this process's standard streams and waits for it;
-// returns its exit status, or -1 when it could not be started.
+// The absolute path (UTF-8) of the program `name`, a file name without a
+// folder, in the first folder of the search path (PATH) that holds it; ""
+// when none does. Only absolute folders are searched: never the current
+// folder (an empty or "." entry, or the folders Windows searches before
+// PATH) and never the running program's folder, so a program of that name
+// planted where a command is run, or beside a package, is never started.
+// On Windows a name without an extension is looked for as NAME.exe.
+std::string FindHostProgram(const std::string& name);
+// Runs a host program with this process's standard streams and waits for it.
+// The arguments are UTF-8; the first is the program: a path, or a name
+// without a folder, found by FindHostProgram. Returns its exit status, or -1
+// when it was not found or could not be started.
 int RunHostProgram(const std::vector<std::string>& arguments);
 
 }  // namespace setup

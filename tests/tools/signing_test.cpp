@@ -1,8 +1,10 @@
 // Signed setup programs end to end: a test certificate made with openssl,
 // signing by makesetup through osslsigncode, osslsigncode's own verification,
-// and the signed package installed on a simulated machine.
+// the signed package installed on a simulated machine, packages outside the
+// signature refused, and the signer found on PATH only.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "engine/install.h"
@@ -131,6 +133,124 @@ TEST_F(SigningTest, BuildSignsTheUninstallerAndTheProgram) {
         found = true;
     }
     EXPECT_TRUE(found);
+}
+
+// A package appended after a real signature, as a second package after a
+// signed one: verify names the signature and then fails, saying the package
+// lies outside it; the setup program refuses the file.
+TEST_F(SigningTest, PackageAfterTheSignatureIsRefused) {
+    std::string path = WritePackage();
+    int status = -1;
+    ASSERT_EQ((Makesetup("sign '" + path + "' " + Keys(), status), status), 0);
+    TCompile second;
+    AddSetting(second, igProject, "项目名称", "演示");
+    second.PackageId = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
+    AddItem(second, fkFile, "app.exe", "D:\\s\\app.exe", "目标计算机\\Program Files\\");
+    setup::WriteHostFile(path, testing_package::BuildPackage(second, {"unsigned app"}, setup::ReadHostFile(path)));
+    std::string out = Makesetup("verify '" + path + "'", status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("signature: present"), std::string::npos) << out;
+    EXPECT_NE(out.find("the package lies outside the signature"), std::string::npos) << out;
+    EXPECT_EQ(out.find("OK:"), std::string::npos) << out;
+
+    MemoryStream file(setup::ReadHostFile(path));
+    TCompile model;
+    try {
+        model.LoadPackage(file, path);
+        ADD_FAILURE() << "the package after the signature was read";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Kind(), ErrorKind::Damaged) << e.what();
+    }
+}
+
+// build refuses a signed setup program as its stub: the package would follow
+// the signature. Signing the finished package is the way.
+TEST_F(SigningTest, BuildRefusesASignedStub) {
+    std::string stub = dir_ + "/stub.exe";
+    setup::WriteHostFile(stub, MinimalPe());
+    int status = -1;
+    std::string out = RunHost("osslsigncode sign -certs '" + dir_ + "/cert.pem' -key '" + dir_ + "/key.pem' -in '" +
+                                  stub + "' -out '" + stub + ".signed' 2>&1",
+                              &status);
+    ASSERT_EQ(status, 0) << out;
+    std::string output = dir_ + "/demo-setup.exe";
+    out =
+        Makesetup("build '" + std::string(DEMO_PROJECT) + "' -o '" + output + "' --stub '" + stub + ".signed'", status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("is signed"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_FALSE(fs::exists(output + ".partial"));
+}
+
+// The signer is looked up in the absolute folders of PATH only, in order:
+// not in the current folder (an empty or "." entry), not through a relative
+// entry, and not as a folder or a file that cannot be run.
+TEST(HostProgramTest, FoundInAbsoluteFoldersOfThePathOnly) {
+    char pattern[] = "/tmp/host-program-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string dir = pattern;
+    auto plant = [&](const std::string& path, fs::perms perms) {
+        fs::create_directories(fs::path(path).parent_path());
+        setup::WriteHostFile(path, "#!/bin/sh\nexit 0\n");
+        fs::permissions(path, perms);
+    };
+    plant(dir + "/osslsigncode", fs::perms::owner_all);
+    plant(dir + "/relative/osslsigncode", fs::perms::owner_all);
+    plant(dir + "/plain/osslsigncode", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directories(dir + "/folder/osslsigncode");
+    plant(dir + "/first/osslsigncode", fs::perms::owner_all);
+    plant(dir + "/second/osslsigncode", fs::perms::owner_all);
+    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    fs::path oldFolder = fs::current_path();
+    fs::current_path(dir);
+    std::string lookedOnly = ":.:relative:" + dir + "/missing:" + dir + "/plain:" + dir + "/folder";
+    setenv("PATH", lookedOnly.c_str(), 1);
+    EXPECT_EQ(FindHostProgram("osslsigncode"), "");
+    EXPECT_EQ(RunHostProgram({"osslsigncode"}), -1);
+    setenv("PATH", (lookedOnly + ":" + dir + "/first/:" + dir + "/second").c_str(), 1);
+    EXPECT_EQ(FindHostProgram("osslsigncode"), dir + "/first/osslsigncode");
+    EXPECT_EQ(FindHostProgram("./osslsigncode"), "");
+    unsetenv("PATH");
+    EXPECT_EQ(FindHostProgram("osslsigncode"), "");
+    setenv("PATH", oldPath.c_str(), 1);
+    fs::current_path(oldFolder);
+    fs::remove_all(dir);
+}
+
+// makesetup sign run in a folder that holds a program named osslsigncode,
+// with the current folder on PATH: the planted program never runs, and
+// makesetup says the signer is in no folder of PATH. A signer in an absolute
+// folder of PATH is the one started.
+TEST(HostProgramTest, PlantedSignerInTheCurrentFolderIsNotRun) {
+    char pattern[] = "/tmp/planted-signer-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string dir = pattern;
+    auto plant = [&](const std::string& path, const std::string& mark) {
+        fs::create_directories(fs::path(path).parent_path());
+        setup::WriteHostFile(path, "#!/bin/sh\necho ran > '" + dir + "/" + mark + "'\nexit 7\n");
+        fs::permissions(path, fs::perms::owner_all);
+    };
+    plant(dir + "/osslsigncode", "planted-ran");
+    plant(dir + "/bin/osslsigncode", "relative-ran");
+    setup::WriteHostFile(dir + "/setup.exe", MinimalPe());
+    int status = -1;
+    std::string sign =
+        "cd '" + dir + "' && PATH=':.:bin' '" + std::string(MAKESETUP) + "' sign setup.exe cert.pem key.pem 2>&1";
+    std::string out = RunHost(sign, &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("osslsigncode is in no folder of PATH"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir + "/planted-ran"));
+    EXPECT_FALSE(fs::exists(dir + "/relative-ran"));
+
+    plant(dir + "/trusted/osslsigncode", "trusted-ran");
+    sign = "cd '" + dir + "' && PATH=':.:bin:" + dir + "/trusted' '" + std::string(MAKESETUP) +
+           "' sign setup.exe cert.pem key.pem 2>&1";
+    out = RunHost(sign, &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("ended with status 7"), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(dir + "/trusted-ran"));
+    EXPECT_FALSE(fs::exists(dir + "/planted-ran"));
+    fs::remove_all(dir);
 }
 
 }  // namespace

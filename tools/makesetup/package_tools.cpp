@@ -168,6 +168,7 @@ void BuildPackage(BuildPlan& plan, const BuildOptions& options, const std::strin
     for (size_t i = 0; i < model.FileList.size(); ++i) {
         if (!plan.DataFiles[i].empty()) total += model.FileList[i]->FileSize;
     }
+    if (!options.Stub.empty()) RefuseSignedStub(options.Stub);
     std::string temp = output + ".partial";
     RefuseOutputOverInput(plan, options, output, temp);
     try {
@@ -285,10 +286,12 @@ void InspectPackage(const std::string& path, std::ostream& out) {
 }
 
 void VerifyPackage(const std::string& path, std::ostream& out) {
+    // The signature first: a package outside it is refused before it is read.
+    out << SignatureLine(path) << "\n";
+    RequireSignatureAtEnd(path);
     LoadedPackage package;
     Load(path, package);
     TCompile& m = package.Model;
-    out << SignatureLine(path) << "\n";
     std::unique_ptr<Stream> file = OpenHostFile(path, OpenMode::Read);
     int64_t size = 0;
     int64_t previousEnd = 0;

@@ -2,6 +2,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <ctime>
 
 #include "platform/common.h"
@@ -27,8 +29,32 @@ std::string HostProgramFolder() {
     return text.substr(0, text.find_last_of('/'));
 }
 
+std::string FindHostProgram(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos) return "";
+    // Unlike execvp, which takes an empty entry for the current folder and
+    // searches a default path when PATH is unset.
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) return "";
+    std::string folders = path;
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = std::min(folders.find(':', start), folders.size());
+        std::string folder = folders.substr(start, end - start);
+        start = end + 1;
+        if (folder.empty() || folder[0] != '/') continue;
+        std::string candidate = folder + (folder.back() == '/' ? "" : "/") + name;
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return "";
+}
+
 int RunHostProgram(const std::vector<std::string>& arguments) {
     if (arguments.empty()) return -1;
+    std::string program = arguments[0].find('/') == std::string::npos ? FindHostProgram(arguments[0]) : arguments[0];
+    if (program.empty()) return -1;
     std::vector<std::string> copies = arguments;
     std::vector<char*> argv;
     argv.reserve(copies.size() + 1);
@@ -37,7 +63,7 @@ int RunHostProgram(const std::vector<std::string>& arguments) {
     pid_t child = fork();
     if (child < 0) return -1;
     if (child == 0) {
-        execvp(argv[0], argv.data());
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     int status = 0;
