@@ -65,39 +65,23 @@ for tool in makensis Xvfb openbox python3; do
 done
 
 if [ "$arch" = win64 ]; then
-    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
-    wine=/usr/lib/wine/wine64
     nsis_target="Target amd64-unicode"
 else
-    export WINEARCH=win32
-    wine=wine
     nsis_target="Target x86-unicode"
 fi
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export HOME=$out/home
-mkdir -p "$HOME"
-
-display=:$((110 + RANDOM % 40))
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
-wm=""
+# The Wine machine of the end-to-end run: a screen, a window manager, and
+# a prefix set up the same way.
+source "$source_dir/tests/wine/wine_prefix.sh"
 run_root=$out
 if [ "$on_disk" = 0 ] && [ -d /dev/shm ] && [ "$(df -Pk /dev/shm | awk 'NR == 2 {print $4}')" -gt $((4 * 1024 * 1024)) ]; then
     run_root=$(mktemp -d /dev/shm/peer-bench.XXXXXX)
 fi
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    wine_session_stop
     [ "$run_root" = "$out" ] || rm -rf "$run_root"
-    [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-export DISPLAY=$display
-sleep 1
-# A desktop has a window manager: without one, Wine waits two seconds for
-# every window it hides to be withdrawn, which no user ever sees.
-openbox >/dev/null 2>&1 &
-wm=$!
+wine_session_start "$arch" "$out/home" || fail "no virtual screen for Wine"
 
 # ---- payloads -------------------------------------------------------------
 if [ "$full" = 1 ]; then
@@ -177,12 +161,7 @@ done
 
 # ---- runs -----------------------------------------------------------------
 template=$out/prefix-$arch
-if [ ! -f "$template/.ready" ]; then
-    rm -rf "$template"
-    WINEPREFIX=$template "$wine" wineboot -i >/dev/null 2>&1 || true
-    WINEPREFIX=$template wineserver -w
-    touch "$template/.ready"
-fi
+wine_prefix_ready "$template" || wine_prefix_create "$template"
 
 # Seconds one install takes, from the process start to its end, in a fresh
 # prefix; the prefix's server is running already, as on a booted machine.

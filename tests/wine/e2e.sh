@@ -32,50 +32,20 @@ done
 
 rm -rf "$out/prefix" "$out/home" "$out/screens" "$out/project" "$out/project-silent" "$out/sandbox"
 mkdir -p "$out/screens"
-# Wine links the profile folders (Desktop, Documents) to $HOME: a home of the
-# run's own keeps the user's files out of it.
-# Without them Wine links Desktop, Documents and the rest all to $HOME itself.
-export HOME="$out/home"
-mkdir -p "$HOME"/{Desktop,Documents,Downloads,Music,Pictures,Videos,Templates}
-export WINEPREFIX="$out/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# The Chinese code pages (936) and China's time zone, as the simulated
-# machine has them by default.
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 TZ=Asia/Shanghai
+# The Wine machine the benchmarks use too: a screen, a window manager, and a
+# prefix of the run's own (32-bit for the 32-bit programs).
+source "$here/wine_prefix.sh"
 if file "$bin/setup.exe" | grep -q x86-64; then
-    export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
-    wine=/usr/lib/wine/wine64
+    arch=win64
 else
-    export WINEARCH=win32
-    wine=wine
+    arch=win32
 fi
-
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
-wm=""
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT
-export DISPLAY=$display
-sleep 1
-# A window manager draws the title bars a user sees.
-if command -v openbox >/dev/null; then
-    openbox >/dev/null 2>&1 &
-    wm=$!
-fi
+trap wine_session_stop EXIT
+wine_session_start "$arch" "$out/home" || fail "no virtual screen for Wine"
+export WINEPREFIX="$out/prefix"
 
 echo "== a $WINEARCH Wine prefix ($WINEPREFIX)"
-"$wine" wineboot -i >/dev/null 2>&1 || true
-for font in SimSun 宋体 Tahoma "MS Shell Dlg" "MS Shell Dlg 2"; do
-    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
-done
-# As on Windows, text files open in Notepad (Wine leaves .txt to its menu
-# builder, which is switched off here).
-"$wine" reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
-wineserver -w
+wine_prefix_create "$WINEPREFIX"
 # A copy of the fresh machine for the run through the wizard's choices.
 rm -rf "$out/prefix-fresh"
 cp -a "$WINEPREFIX" "$out/prefix-fresh"
