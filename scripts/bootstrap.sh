@@ -49,9 +49,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt_install "${missing[@]}"
 fi
 
-# An earlier bootstrap kept the source indexes in apt's sources, so that
-# every apt-get update fetched them; they are fetched for each fetch of
-# sources only, and the list is removed when it holds nothing else.
+# The source indexes are given to apt only while sources are fetched, never
+# kept in apt's sources, where every apt-get update would fetch them too: a
+# list of them under this bootstrap's name is removed when it holds nothing
+# else.
 old_list=/etc/apt/sources.list.d/setup-deb-src.sources
 if [ -f "$old_list" ] && ! grep -qvE '^(Types: deb-src|(URIs|Suites|Components|Signed-By): .*|)$' "$old_list"; then
     echo "bootstrap: removing $old_list from apt's sources (the source indexes are fetched for the run only)"
