@@ -1,30 +1,63 @@
 # Checks the shipped Windows programs of a build:
-# cmake -DNM=<nm> -DBIN=<build>/bin -DPACKED=<0|1> -P shipped_programs_check.cmake
-# - setup.exe, which every package carries whole, stays within 1,000,000 bytes,
-#   and within 500,000 when the programs are compressed;
-# - a compressed program still carries its manifest as plain text, which
-#   Windows reads before any of the program's code runs: without it the
-#   system would take a program named setup for an installer that needs
-#   elevation, and would draw the old common controls;
+# cmake -DNM=<nm> -DOBJDUMP=<objdump> -DBIN=<build>/bin -DPACKED=<0|1> -P shipped_programs_check.cmake
+# - both programs are stripped: their symbols are in PROGRAM.debug only;
+# - setup.exe, which every package carries whole, stays within 1,500,000
+#   bytes plain and within 500,000 packed: a bound against code or data
+#   linked by mistake, well above what the program is today;
+# - the programs are packed exactly when the build says so, and a plain one
+#   has no section that is writable and executable at once;
+# - both carry their manifest as plain text, which Windows reads before any
+#   of the program's code runs (packed, too): without it the system would
+#   take a program named setup for an installer that needs elevation, and
+#   would draw the old common controls;
 # - the uninstaller, which every package carries too, links none of the
 #   picture decoders and none of the document layout: its window shows
 #   neither, and they would make up a third of it.
+foreach(program setup.exe uninstall.exe)
+    execute_process(COMMAND ${NM} ${BIN}/${program} OUTPUT_VARIABLE listed ERROR_VARIABLE listed)
+    if(NOT listed MATCHES "no symbols")
+        message(FATAL_ERROR "${program} carries symbols; they belong in ${program}.debug")
+    endif()
+endforeach()
 file(SIZE ${BIN}/setup.exe setup_size)
-set(setup_limit 1000000)
+set(setup_limit 1500000)
 if(PACKED)
     set(setup_limit 500000)
 endif()
 if(setup_size GREATER setup_limit)
     message(FATAL_ERROR "setup.exe is ${setup_size} bytes, more than ${setup_limit}")
 endif()
-if(PACKED)
-    foreach(program setup.exe uninstall.exe)
-        file(STRINGS ${BIN}/${program} marks REGEX "UPX!|requestedExecutionLevel level=\"asInvoker\"")
-        if(NOT marks MATCHES "UPX!" OR NOT marks MATCHES "requestedExecutionLevel")
-            message(FATAL_ERROR "${program} is not compressed, or its manifest is: ${marks}")
+foreach(program setup.exe uninstall.exe)
+    file(STRINGS ${BIN}/${program} marks REGEX "UPX!|requestedExecutionLevel level=\"asInvoker\"")
+    if(NOT marks MATCHES "requestedExecutionLevel")
+        message(FATAL_ERROR "${program} carries no readable manifest")
+    endif()
+    if(PACKED AND NOT marks MATCHES "UPX!")
+        message(FATAL_ERROR "${program} is not compressed")
+    endif()
+    if(NOT PACKED)
+        if(marks MATCHES "UPX!")
+            message(FATAL_ERROR "${program} is compressed, though the build ships plain programs")
         endif()
-    endforeach()
-endif()
+        # objdump marks a section READONLY unless it is writable, CODE when it
+        # holds code or may be executed.
+        execute_process(COMMAND ${OBJDUMP} -h ${BIN}/${program}
+            OUTPUT_VARIABLE sections RESULT_VARIABLE result ERROR_VARIABLE errors)
+        if(NOT result EQUAL 0)
+            message(FATAL_ERROR "cannot list the sections of ${program}: ${errors}")
+        endif()
+        string(REGEX MATCHALL "[0-9]+ [^ \n]+ [^\n]*\n[ \t]+[A-Z_, ]+" entries "${sections}")
+        foreach(entry IN LISTS entries)
+            if(entry MATCHES "CODE" AND NOT entry MATCHES "READONLY")
+                string(REGEX REPLACE "^[0-9]+ ([^ ]+).*" "\\1" name "${entry}")
+                message(FATAL_ERROR "${program}: section ${name} is writable and executable")
+            endif()
+        endforeach()
+        if(NOT entries)
+            message(FATAL_ERROR "objdump listed no sections of ${program}: ${sections}")
+        endif()
+    endif()
+endforeach()
 execute_process(COMMAND ${NM} -C ${BIN}/uninstall.exe.debug
     OUTPUT_VARIABLE symbols RESULT_VARIABLE result ERROR_VARIABLE errors)
 if(NOT result EQUAL 0)
