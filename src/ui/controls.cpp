@@ -1,9 +1,8 @@
+// The control base (place, alignment, visibility, the transcript line) and
+// the controls that only hold their state: labels, buttons, edits, check
+// boxes, memos, pictures, check lists, document views and progress bars.
 #include "ui/controls.h"
 
-#include <cstdio>
-
-#include "platform/os.h"
-#include "platform/text.h"
 #include "ui/backend.h"
 #include "ui/document.h"
 #include "ui/picture.h"
@@ -332,87 +331,6 @@ int CheckListBox::IndexOf(const std::string& caption) const {
     return -1;
 }
 
-ShellTreeView::~ShellTreeView() = default;
-
-std::string ShellTreeView::Describe() const {
-    std::string line = Control::Describe();
-    if (!root_) return line + " empty";
-    // The open part of the tree, as a user sees it.
-    std::vector<std::pair<const Node*, int>> pending = {{root_.get(), 0}};
-    while (!pending.empty()) {
-        auto [node, depth] = pending.back();
-        pending.pop_back();
-        line += "\n    | " + std::string(static_cast<size_t>(depth) * 2, ' ') +
-                (node->HasChildren ? (node->Expanded ? "- " : "+ ") : "  ") + node->Name +
-                (node == selected_ ? "  (selected)" : "");
-        if (!node->Expanded) continue;
-        for (auto it = node->Children.rbegin(); it != node->Children.rend(); ++it)
-            pending.push_back({it->get(), depth + 1});
-    }
-    return line;
-}
-
-namespace {
-std::unique_ptr<ShellTreeView::Node> NodeOf(const ShellFolderItem& item, ShellTreeView::Node* parent) {
-    auto node = std::make_unique<ShellTreeView::Node>();
-    node->Name = item.DisplayName;
-    node->Id = item.Id;
-    node->Path = item.Path;
-    node->HasChildren = item.HasSubfolders;
-    node->IconIndex = item.IconIndex;
-    node->Parent = parent;
-    return node;
-}
-}  // namespace
-
-void ShellTreeView::SetRoot(const std::string& fileSystemPath) {
-    selected_ = nullptr;
-    root_.reset();
-    std::optional<ShellFolderItem> item = OS().Shell().ShellFolderOf(fileSystemPath);
-    if (item) {
-        root_ = NodeOf(*item, nullptr);
-        Expand(*root_);
-    }
-    Changed();
-}
-
-void ShellTreeView::Expand(Node& node) {
-    if (!node.Loaded) {
-        node.Loaded = true;
-        for (const ShellFolderItem& item : OS().Shell().ListShellFolders(node.Id)) {
-            node.Children.push_back(NodeOf(item, &node));
-        }
-        node.HasChildren = !node.Children.empty();
-    }
-    node.Expanded = true;
-    Changed();
-}
-
-void ShellTreeView::Select(Node* node) {
-    selected_ = node;
-    Changed();
-    if (OnChange) OnChange();
-}
-
-ShellTreeView::Node* ShellTreeView::Find(const std::string& displayPath) {
-    Node* node = root_.get();
-    if (!node) return nullptr;
-    for (const std::string& piece : SplitOn(displayPath, '\\')) {
-        if (piece.empty()) continue;
-        Expand(*node);
-        Node* next = nullptr;
-        for (const auto& child : node->Children) {
-            if (child->Name == piece) {
-                next = child.get();
-                break;
-            }
-        }
-        if (!next) return nullptr;
-        node = next;
-    }
-    return node;
-}
-
 std::string HtmlView::Describe() const {
     std::string line = Control::Describe();
     if (!document_)
@@ -423,32 +341,6 @@ std::string HtmlView::Describe() const {
     // The first lines, as a user sees them before scrolling.
     for (size_t i = 0; i < document_->Lines.size() && i < 8; ++i) line += "\n    | " + document_->Lines[i];
     return line;
-}
-
-MediaPlayer::~MediaPlayer() { Close(); }
-
-bool MediaPlayer::Open() {
-    Close();
-    open_ = OS().Shell().MediaOpen(FileName);
-    return open_;
-}
-
-void MediaPlayer::Play() {
-    if (open_) OS().Shell().MediaPlay();
-}
-
-int64_t MediaPlayer::Length() { return open_ ? OS().Shell().MediaLength() : 0; }
-
-int64_t MediaPlayer::Position() { return open_ ? OS().Shell().MediaPosition() : 0; }
-
-void MediaPlayer::Close() {
-    if (!open_) return;
-    open_ = false;
-    OS().Shell().MediaClose();
-}
-
-Page::Page(Control* host, std::string className) : Control(host, className), className_(std::move(className)) {
-    SetVisible(false);
 }
 
 std::string ProgressBar::Describe() const {
@@ -485,70 +377,6 @@ void Gauge::SetProgress(int progress) {
 int Gauge::PercentDone() const {
     if (max_ == 0) return 0;
     return static_cast<int>(static_cast<int64_t>(progress_) * 100 / max_);
-}
-
-std::string Timer::Describe() const {
-    return Name() + " Timer " + std::to_string(interval_) + " ms" + (active_ ? "" : " stopped");
-}
-
-void Timer::SetInterval(int ms) {
-    interval_ = ms;
-    Changed();
-}
-
-void Timer::SetActive(bool active) {
-    if (active_ == active) return;
-    active_ = active;
-    Changed();
-}
-
-void Timer::Fire() {
-    if (active_ && OnTimer) OnTimer();
-}
-
-Form::Form(std::string className) : Control(nullptr, className), className_(std::move(className)) {}
-
-Form::~Form() = default;
-
-int Form::ShowModal() {
-    modalResult_ = mrNone;
-    closeRequested_ = false;
-    if (activeBackend) activeBackend->RunModal(*this);
-    if (modalResult_ == mrNone) modalResult_ = mrCancel;
-    return modalResult_;
-}
-
-void Form::Close() {
-    closeRequested_ = true;
-    if (activeBackend) activeBackend->Wake(*this);
-}
-
-void Form::SetModalResult(int result) {
-    modalResult_ = result;
-    if (result != mrNone) Close();
-}
-
-void Form::Snapshot(const std::string& note) {
-    if (activeBackend && showing_) activeBackend->Snapshot(*this, note);
-}
-
-bool Form::QueryClose() {
-    bool canClose = true;
-    if (OnCloseQuery) OnCloseQuery(canClose);
-    if (!canClose) modalResult_ = mrNone;
-    return canClose;
-}
-
-std::vector<Timer*> Form::Timers() {
-    std::vector<Timer*> timers;
-    std::vector<Control*> pending = {this};
-    while (!pending.empty()) {
-        Control* c = pending.front();
-        pending.erase(pending.begin());
-        if (auto* t = dynamic_cast<Timer*>(c)) timers.push_back(t);
-        pending.insert(pending.end(), c->Children().begin(), c->Children().end());
-    }
-    return timers;
 }
 
 }  // namespace setup::ui

@@ -1,0 +1,126 @@
+// Painting what the system does not draw: the graphic controls (labels,
+// pictures, bevels) on their container's background, the gauge, and the rows
+// of a check list; and the fonts and brushes they are drawn with.
+#include "platform/win32/windows_api.h"
+
+#include <map>
+#include <tuple>
+
+#include "ui/win32/win32_peers.h"
+#include "ui/win32/win32_picture.h"
+
+namespace setup::ui::peers {
+
+HFONT FontOf(const Font& font) {
+    static std::map<std::tuple<int, bool, bool>, HFONT> fonts;
+    auto key = std::make_tuple(font.Height, font.Bold, font.Underline);
+    auto it = fonts.find(key);
+    if (it != fonts.end()) return it->second;
+    HFONT handle = CreateFontW(-font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, font.Underline, FALSE,
+                               GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    fonts[key] = handle;
+    return handle;
+}
+
+COLORREF ColorOf(uint32_t color) {
+    return (color & 0x80000000u) ? GetSysColor(static_cast<int>(color & 0xFF)) : static_cast<COLORREF>(color);
+}
+
+HBRUSH BrushOf(uint32_t color) {
+    if (color & 0x80000000u) return GetSysColorBrush(static_cast<int>(color & 0xFF));
+    static std::map<uint32_t, HBRUSH> brushes;
+    HBRUSH& brush = brushes[color];
+    if (!brush) brush = CreateSolidBrush(static_cast<COLORREF>(color));
+    return brush;
+}
+
+namespace {
+
+void PaintGraphic(HDC dc, Control& control) {
+    RECT r = RectOf(control);
+    if (auto* image = dynamic_cast<Image*>(&control)) {
+        if (const Picture* picture = image->GetPicture()) DrawPicture(dc, r, *picture, image->Stretch);
+    } else if (dynamic_cast<Bevel*>(&control)) {
+        RECT line{r.left, r.top, r.right, r.top + 2};
+        DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
+    } else if (auto* label = dynamic_cast<Label*>(&control)) {
+        SetBkMode(dc, TRANSPARENT);
+        const Font& font = label->GetFont();
+        SetTextColor(dc, label->Enabled() ? ColorOf(font.Color) : GetSysColor(COLOR_GRAYTEXT));
+        HGDIOBJ old = SelectObject(dc, FontOf(font));
+        std::wstring text = Wide(label->Caption());
+        UINT format = label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE;
+        // A label whose place was sized for its text may draw past it rather
+        // than cut the text off.
+        RECT area = r;
+        if (!label->WordWrap) area.right = area.left + 2000;
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, format | DT_NOCLIP);
+        SelectObject(dc, old);
+    }
+}
+
+void PaintGauge(HWND hwnd, Gauge& gauge) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    FillRect(dc, &r, BrushOf(gauge.BackColor));
+    RECT done = r;
+    int percent = gauge.PercentDone();
+    done.right = r.left + (r.right - r.left) * (percent < 0 ? 0 : percent > 100 ? 100 : percent) / 100;
+    FillRect(dc, &done, BrushOf(gauge.ForeColor));
+    wchar_t text[16];
+    wsprintfW(text, L"%d%%", percent);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, FontOf(gauge.GetFont()));
+    DrawTextW(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+    EndPaint(hwnd, &ps);
+}
+
+}  // namespace
+
+void PaintContainer(HWND hwnd, Control& container) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, BrushOf(container.Color()));
+    for (Control* child : container.Children()) {
+        if (child->Visible() && IsGraphic(*child)) PaintGraphic(dc, *child);
+    }
+    if (auto* form = dynamic_cast<Form*>(&container); form && form->OnPaint) Guarded([&] { form->OnPaint(); });
+    EndPaint(hwnd, &ps);
+}
+
+LRESULT CALLBACK GaugeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        if (auto* gauge = dynamic_cast<Gauge*>(ControlOf(hwnd))) {
+            PaintGauge(hwnd, *gauge);
+            return 0;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void DrawCheckRow(const DRAWITEMSTRUCT& item, CheckListBox& list) {
+    if (item.itemID == static_cast<UINT>(-1) || static_cast<int>(item.itemID) >= list.Count()) return;
+    const CheckListBox::Row& row = list.RowAt(static_cast<int>(item.itemID));
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    bool selected = (item.itemState & ODS_SELECTED) != 0;
+    FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    RECT box{r.left + 2, r.top + (r.bottom - r.top - 13) / 2, r.left + 15, r.top + (r.bottom - r.top - 13) / 2 + 13};
+    DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | (row.Checked ? DFCS_CHECKED : 0));
+    RECT textRect{r.left + 20, r.top, r.right, r.bottom};
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    HGDIOBJ old = SelectObject(dc, FontOf(list.GetFont()));
+    std::wstring caption = Wide(row.Caption);
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect, DT_SINGLELINE | DT_VCENTER);
+    SelectObject(dc, old);
+    if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &r);
+}
+
+}  // namespace setup::ui::peers

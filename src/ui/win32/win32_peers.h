@@ -1,0 +1,122 @@
+// What the parts of the Win32 backend share: the window classes of the
+// toolkit, the state of the one message loop (a failure waiting to be raised,
+// a peer being written, the control under the pointer, the documents shown),
+// the GDI objects of fonts and colours, and the peers of controls. Private to
+// src/ui/win32.
+#pragma once
+
+#include "platform/win32/windows_api.h"
+
+#include <exception>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/controls.h"
+
+namespace setup::ui::peers {
+
+using setup::win32::Narrow;
+using setup::win32::Wide;
+
+inline constexpr wchar_t kFormClass[] = L"SetupToolkitForm";
+inline constexpr wchar_t kPanelClass[] = L"SetupToolkitPanel";
+inline constexpr wchar_t kGaugeClass[] = L"SetupToolkitGauge";
+
+// ---- the message loop's state (win32_backend.cpp) --------------------------
+
+// An exception raised by a handler inside a window procedure waits here until
+// control is back in our own code (the modal loop or ProcessMessages), which
+// raises it again: C++ exceptions never unwind through the system's frames.
+extern std::exception_ptr pendingFailure;
+// Set while the backend writes a control's state to its peer, so that the
+// notifications this causes (EN_CHANGE) are not taken for user input.
+extern bool updatingPeer;
+// The document each viewer window shows, so that it is filled only on a change.
+extern std::map<HWND, const Document*> shownDocuments;
+// The graphic control under the pointer, or null.
+extern Control* hovered;
+
+// Runs a handler of the portable layer from inside a window procedure.
+template <typename Handler>
+void Guarded(Handler&& handler) {
+    if (pendingFailure) return;  // the first failure ends the loop; later input is ignored
+    try {
+        handler();
+    } catch (...) {
+        pendingFailure = std::current_exception();
+    }
+}
+
+// Raises the failure a handler left behind, if any.
+void RaisePending();
+
+// Timer ids are the timer's index among the form's timers, plus one.
+UINT_PTR TimerId(Timer& timer);
+
+// ---- fonts, colours and painting (win32_paint.cpp) --------------------------
+
+// The font of a control: "宋体" at its height with the GB2312 character set,
+// made once for each height and style.
+HFONT FontOf(const Font& font);
+// A colour of the toolkit (system colours by their index) as GDI takes it.
+COLORREF ColorOf(uint32_t color);
+// A solid brush of the colour, made once and kept.
+HBRUSH BrushOf(uint32_t color);
+
+// A container draws its background and its graphic children in their order.
+void PaintContainer(HWND hwnd, Control& container);
+// One row of a check list: a check box and the caption.
+void DrawCheckRow(const DRAWITEMSTRUCT& item, CheckListBox& list);
+// The window procedure of the gauge, which is drawn, not a system control.
+LRESULT CALLBACK GaugeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- the peers of controls (win32_native_controls.cpp) ---------------------
+
+inline HWND Peer(const Control& control) { return static_cast<HWND>(control.Peer); }
+
+inline Control* ControlOf(HWND hwnd) { return reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+inline RECT RectOf(const Control& control) {
+    const Rect& b = control.Bounds();
+    return RECT{b.Left, b.Top, b.Left + b.Width, b.Top + b.Height};
+}
+
+// Controls without a window of their own: their container draws them.
+inline bool IsGraphic(const Control& control) {
+    return dynamic_cast<const Label*>(&control) || dynamic_cast<const Image*>(&control) ||
+           dynamic_cast<const Bevel*>(&control);
+}
+inline bool IsContainer(const Control& control) {
+    return dynamic_cast<const Panel*>(&control) || dynamic_cast<const Page*>(&control) ||
+           dynamic_cast<const Form*>(&control);
+}
+inline bool HasNoPeer(const Control& control) {
+    return dynamic_cast<const Timer*>(&control) || dynamic_cast<const MediaPlayer*>(&control) || IsGraphic(control);
+}
+
+// The nearest control around this one that has a window.
+Control* Container(const Control& control);
+
+// Gives every child of parent, and their children, its window, in tab order.
+void CreatePeers(Control& parent);
+// Drops the peers of a control and everything in it (their windows are gone).
+void ForgetPeers(Control& control);
+
+// ---- the folder tree (win32_tree_view.cpp) ----------------------------------
+
+// Brings the tree view's items in line with the portable tree: the root, the
+// loaded children of expanded nodes, the selection.
+void SyncTree(HWND tree, ShellTreeView& view);
+// A tree view's notification to its container (a node expanded or selected
+// by the user) passed on to the portable tree; false when the notification
+// is not from a folder tree or comes from the backend's own update.
+bool TreeNotification(LPARAM lParam);
+
+// ---- the layout file (win32_layout_dump.cpp) --------------------------------
+
+// Appends the form's control tree to the layout file of the Wine tests, when
+// the environment names one.
+void WriteLayout(Form& form, const std::string& note);
+
+}  // namespace setup::ui::peers
