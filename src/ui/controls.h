@@ -449,6 +449,12 @@ public:
     // RepeatDefault is set); empty: none.
     std::string DefaultButton;
     bool RepeatDefault = false;
+    // A form that leads the user through pages (a wizard) names the button
+    // that moves on to the next page, and lists its pages in the order that
+    // button visits them. The simulated user presses the button to reach a
+    // page that a script names. Other forms name no button and list no page.
+    std::string NextButton;
+    virtual std::vector<const Page*> PagesInOrder() const { return {}; }
     bool MinimizeBox = false;
     // The form sees the Enter and Escape keys before its controls do.
     bool KeyPreview = false;

@@ -85,6 +85,7 @@ TfrmParent::TfrmParent()
     // A user who is told nothing presses Next on every page, then Finish.
     DefaultButton = "bNext";
     RepeatDefault = true;
+    NextButton = "bNext";
 }
 
 TfrmParent::~TfrmParent() {
@@ -129,6 +130,13 @@ void TfrmParent::BuildPages() {
     }
     std::stable_sort(made.begin(), made.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& entry : made) pages_.push_back(std::move(entry.second));
+}
+
+std::vector<const ui::Page*> TfrmParent::PagesInOrder() const {
+    std::vector<const ui::Page*> pages;
+    pages.reserve(pages_.size());
+    for (const std::unique_ptr<TPage>& page : pages_) pages.push_back(page.get());
+    return pages;
 }
 
 void TfrmParent::ShowPage(int index) {

@@ -35,6 +35,8 @@ public:
     FrameState State() const { return state_; }
     int PageIndex() const { return pageIndex_; }
     const std::vector<std::unique_ptr<TPage>>& Pages() const { return pages_; }
+    // The pages that were built, in the order Next visits them.
+    std::vector<const ui::Page*> PagesInOrder() const override;
     // Whether the installation failed inside the wizard (the failure was
     // reported to the user there).
     bool InstallFailed() const { return state_ == FrameState::Failed; }

@@ -239,8 +239,66 @@ TEST_F(WizardTest, ScriptNamingNoSuchControlFailsTheRun) {
     WizardTest::TearDown();
     WizardTest::SetUp();
     AllSwitches();
-    EXPECT_EQ(Run("untick TfrmParent TfrmEndIns.CheckBox1\n"), 1);
-    EXPECT_TRUE(Contains(Effects("MessageBox").at(0), "is not showing"));
+    Setting(igWelcome, "网址", "");  // the link stays hidden
+    EXPECT_EQ(Run("click TfrmParent TfrmFist.Label5\n"), 1);
+    EXPECT_TRUE(Contains(Effects("MessageBox").at(0), "TfrmFist.Label5 of TfrmParent is not showing"));
+}
+
+// A line naming a control of a later page needs no Next lines before it: the
+// user presses Next, accepting the defaults, until the page shows.
+TEST_F(WizardTest, ScriptLineReachesItsPageThroughNext) {
+    AllSwitches();
+    ASSERT_EQ(Run("untick TfrmParent TfrmAddonsTask.CheckBox1\n"), 0) << output_;
+    std::string t = Transcript();
+    EXPECT_EQ(PagesSeen(),
+              (std::vector<std::string>{"TfrmFist", "TfrmAddonsTask", "TfrmReadyIns", "TfrmBeginIns", "TfrmEndIns"}));
+    size_t pressed = t.find("(the user presses 下一步(&N)-> on the way to TfrmAddonsTask)");
+    ASSERT_NE(pressed, std::string::npos) << t;
+    EXPECT_EQ(t.find("on the way to", t.find('\n', pressed)), std::string::npos) << t;
+    EXPECT_LT(pressed, t.find("TfrmParent: page TfrmAddonsTask"));
+    EXPECT_TRUE(Contains(t, "(the user unticks TfrmAddonsTask.CheckBox1)")) << t;
+    EXPECT_TRUE(Installed());
+    EXPECT_FALSE(OS().Files().FileExists("C:\\Users\\Demo\\Desktop\\演示.lnk"));
+}
+
+// The way to the finish page leads through the installation, which the user
+// waits for; the unticked box then keeps Finish from starting the program.
+TEST_F(WizardTest, ScriptLineOnTheFinishPageWaitsForTheInstallation) {
+    AllSwitches();
+    Setting(igEndIns, "应用程序文件", "D:\\src\\app.exe");
+    ASSERT_EQ(Run("untick TfrmParent TfrmEndIns.CheckBox1\n"), 0) << output_;
+    std::string t = Transcript();
+    EXPECT_TRUE(Contains(t, "on the way to TfrmEndIns")) << t;
+    size_t unticked = t.find("(the user unticks TfrmEndIns.CheckBox1)");
+    ASSERT_NE(unticked, std::string::npos) << t;
+    EXPECT_GT(unticked, t.find("TfrmParent: page TfrmEndIns"));
+    EXPECT_TRUE(Installed());
+    EXPECT_TRUE(Effects("ShellExecuteEx").empty()) << Effects("ShellExecuteEx").front();
+}
+
+// A line naming a page the wizard does not show (switched off) or has left
+// behind fails the run with its line before the user does anything more.
+TEST_F(WizardTest, ScriptLineNamingAPageThatCannotShowFailsTheRun) {
+    Switches({"欢迎", "确认安装", "安装进程", "安装完毕"});
+    EXPECT_EQ(Run("untick TfrmParent TfrmAddonsTask.CheckBox1\n"), 1) << output_;
+    std::vector<std::string> boxes = Effects("MessageBox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0], "user.script, line 1: TfrmParent has no page TfrmAddonsTask")) << boxes[0];
+    EXPECT_EQ(PagesSeen(), (std::vector<std::string>{"TfrmFist"}));
+    EXPECT_FALSE(Installed());
+
+    WizardTest::TearDown();
+    WizardTest::SetUp();
+    AllSwitches();
+    EXPECT_EQ(Run("click TfrmParent bNext\nclick TfrmParent bNext\nuntick TfrmParent TfrmAddonsTask.CheckBox1\n"), 1)
+        << output_;
+    boxes = Effects("MessageBox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(Contains(boxes[0],
+                         "user.script, line 3: TfrmParent is past the page TfrmAddonsTask (it shows "
+                         "TfrmReadyIns)"))
+        << boxes[0];
+    EXPECT_FALSE(Installed());
 }
 
 // The welcome page without company and address shows neither label, the

@@ -164,6 +164,53 @@ bool HeadlessBackend::Press(Form& form, const std::string& name) {
     return true;
 }
 
+HeadlessBackend::Approach HeadlessBackend::ApproachPage(Form& form, const UserStep& step, bool busy) {
+    size_t dot = step.Control.find('.');
+    std::vector<const Page*> pages = form.PagesInOrder();
+    if (dot == std::string::npos || pages.empty()) return Approach::Reached;
+    std::string pageClass = step.Control.substr(0, dot);
+    size_t target = pages.size(), current = pages.size();
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (pages[i]->ClassName() == pageClass) target = i;
+        if (pages[i]->ShowingToUser()) current = i;
+    }
+    if (target == pages.size()) {
+        ScriptFails(step, step.Form + " has no page " + pageClass + " (switched off or no such page), so " +
+                              step.Control + " never shows");
+    }
+    // With no page showing the step is tried as it stands.
+    if (current == pages.size() || target == current) return Approach::Reached;
+    const std::string& shown = pages[current]->ClassName();
+    if (target < current) {
+        ScriptFails(step, step.Form + " is past the page " + pageClass + " (it shows " + shown + "), so " +
+                              step.Control + " no longer shows");
+    }
+    // Long work runs (the installation): the wizard goes on by itself.
+    if (busy) return Approach::Waiting;
+    if (approachStep_ == nextStep_ && pressedOn_ == pages[current]) {
+        ScriptFails(step, step.Form + " stays on the page " + shown + " when " + form.NextButton + " is pressed, so " +
+                              step.Control + " never shows");
+    }
+    auto* next = form.NextButton.empty() ? nullptr : dynamic_cast<Button*>(FindControl(form, form.NextButton, false));
+    if (!next || !next->ShowingToUser() || !next->TakesInput()) {
+        std::string button =
+            form.NextButton.empty() ? std::string("it has no Next button") : form.NextButton + " is hidden or disabled";
+        ScriptFails(step, step.Form + " cannot go on from the page " + shown + " to " + pageClass + ": " + button);
+    }
+    approachStep_ = nextStep_;
+    pressedOn_ = pages[current];
+    Log("  (the user presses " + GbkToUtf8(next->Caption()) + " on the way to " + GbkToUtf8(pageClass) + ")\n");
+    next->Click();
+    return Approach::Pressed;
+}
+
+void HeadlessBackend::CheckNoPageAhead(Form& form) {
+    if (approachStep_ != nextStep_ || nextStep_ >= script_.size()) return;
+    const UserStep& step = script_[nextStep_];
+    if (!EqualsNoCase(form.ClassName(), step.Form)) return;
+    ScriptFails(step, step.Form + " ended before " + step.Control + " could be reached");
+}
+
 bool HeadlessBackend::Perform(Form& form, const UserStep& step, bool busy) {
     if (step.Action == "close") {
         Log("  (the user closes " + GbkToUtf8(step.Form) + ")\n");
@@ -255,6 +302,14 @@ bool HeadlessBackend::UserActs(bool busy) {
             return true;
         }
         if (EqualsNoCase(top->ClassName(), step.Form)) {
+            switch (ApproachPage(*top, step, busy)) {
+                case Approach::Reached:
+                    break;
+                case Approach::Pressed:
+                    return true;
+                case Approach::Waiting:
+                    return false;
+            }
             // The step is taken before it acts: an action that opens a window
             // or runs long work lets the user go on with the next steps there.
             ++nextStep_;
@@ -332,7 +387,10 @@ void HeadlessBackend::RunModal(Form& form) {
         int64_t shownAt = now_;
         for (;;) {
             if (form.CloseRequested()) {
-                if (form.QueryClose()) break;
+                if (form.QueryClose()) {
+                    CheckNoPageAhead(form);
+                    break;
+                }
                 form.ClearCloseRequest();
                 AppendHostFile(transcriptPath_, "  (" + GbkToUtf8(form.ClassName()) + " refuses to close)\n");
                 continue;

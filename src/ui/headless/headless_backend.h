@@ -5,6 +5,7 @@
 // authors can read what a user would have seen.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -24,6 +25,10 @@ namespace setup::ui {
 // A control inside a page is named PAGECLASS.CONTROL. A step is taken when
 // its form is the top window; a control that does not exist, or that the
 // user cannot see or reach when nothing else is going on, fails the run.
+// A step that names a page of a wizard that comes later than the one showing
+// first has the user press the wizard's Next button, accepting every default,
+// until that page shows; it fails when the wizard has no such page (one
+// switched off), is already past it, stays where it is on Next, or ends.
 struct UserStep {
     std::string Action;
     std::string Form;
@@ -58,6 +63,15 @@ private:
     // The user's next action; busy: called from inside long work, where a
     // step whose control is not showing yet waits instead of failing.
     bool UserActs(bool busy);
+    // Where a step stands that may name a control of a wizard's page: its
+    // page shows (or the form is no wizard), the user pressed Next on the way
+    // to it, or the step waits because work is going on. Fails the run when
+    // the page can no longer show.
+    enum class Approach { Reached, Pressed, Waiting };
+    Approach ApproachPage(Form& form, const UserStep& step, bool busy);
+    // Fails the run when the form closes while the user was on the way to a
+    // page of it.
+    void CheckNoPageAhead(Form& form);
     bool Perform(Form& form, const UserStep& step, bool busy);
     bool Press(Form& form, const std::string& name);
     [[noreturn]] void ScriptFails(const UserStep& step, const std::string& what);
@@ -71,6 +85,9 @@ private:
     int64_t waitUntil_ = -1;
     std::vector<UserStep> script_;
     size_t nextStep_ = 0;
+    // The step the user last pressed Next for, and the page it was pressed on.
+    size_t approachStep_ = SIZE_MAX;
+    const Page* pressedOn_ = nullptr;
     std::vector<Form*> open_;
     std::map<Timer*, int64_t> due_;
     int64_t now_ = 0;
