@@ -9,6 +9,7 @@
 #include "package/item_inflater.h"
 #include "platform/common.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/text.h"
 
@@ -51,7 +52,7 @@ void FolderPass(InstallRun& run) {
         for (const std::string& r : reported) seen = seen || EqualsNoCase(r, folder);
         if (seen) continue;
         reported.push_back(folder);
-        run.Fail(folder, "Cannot create the folder " + folder);
+        run.Fail(folder, msg::CannotCreateFolder(folder));
     }
 }
 
@@ -173,9 +174,7 @@ void FilePass(InstallRun& run) {
                 // nothing half-registered is left behind.
                 // A chunk that does not inflate says only "error"; the report names the cause.
                 run.Fail(target,
-                         e.Kind() == ErrorKind::Decompression
-                             ? std::string("The setup package is damaged: the data of this file does not inflate")
-                             : std::string(e.what()));
+                         e.Kind() == ErrorKind::Decompression ? msg::FileDataDoesNotInflate() : std::string(e.what()));
                 run.FailedFiles.push_back(target);
             }
         }

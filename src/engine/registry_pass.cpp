@@ -5,6 +5,7 @@
 #include "engine/target_paths.h"
 #include "platform/common.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/registry_roots.h"
 #include "platform/text.h"
@@ -69,7 +70,7 @@ void RegistryPass(InstallRun& run) {
         if (!ParseKeyPath(key, root, subkey)) continue;
         if (registry.KeyExists(root, subkey)) continue;
         run.Record.CreateKeysLogged(root, subkey);
-        if (!registry.KeyExists(root, subkey)) run.Fail(key, "Cannot create the registry key");
+        if (!registry.KeyExists(root, subkey)) run.Fail(key, msg::CannotCreateRegistryKey());
     }
     for (const auto& value : model.RegList) {
         if (!ForThisSystem(value->TargetOs, run.OsVersion)) continue;
@@ -81,7 +82,7 @@ void RegistryPass(InstallRun& run) {
         if (!registry.KeyExists(root, subkey)) run.Record.CreateKeysLogged(root, subkey);
         // A key that cannot be opened or created skips its value, reported.
         if (!registry.CreateKey(root, subkey)) {
-            run.Fail(value->Key + "\\" + value->ValueName, "Cannot open or create the registry key");
+            run.Fail(value->Key + "\\" + value->ValueName, msg::CannotOpenOrCreateRegistryKey());
             continue;
         }
         bool written = true;
@@ -104,7 +105,7 @@ void RegistryPass(InstallRun& run) {
                 continue;
         }
         if (!written) {
-            run.Fail(value->Key + "\\" + value->ValueName, "Cannot write the registry value");
+            run.Fail(value->Key + "\\" + value->ValueName, msg::CannotWriteRegistryValue());
             continue;
         }
         // The default value is recorded as a value: the key may hold data of

@@ -7,6 +7,7 @@
 #include "package/item_rules.h"
 #include "platform/common.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/text.h"
 
@@ -82,7 +83,7 @@ void ShortcutPass(InstallRun& run) {
     if (!model.ShotCutFolderList.empty() || !model.ShotCutList.empty()) run.Message("正在创建快捷方式，请稍候...");
     std::string startProblem = StartFolderProblem(data.StartFolder);
     if (data.CreateStartFolder && !startProblem.empty()) {
-        run.Fail(data.StartFolder, "开始菜单文件夹无效，没有创建开始菜单中的快捷方式：" + startProblem);
+        run.Fail(data.StartFolder, msg::StartFolderNoLinks(startProblem));
     }
     if (StartMenuWanted(data) && !data.StartFolder.empty()) {
         std::string folder = ResolveShortcutFolder("开始菜单\\", data.StartFolder);
@@ -106,7 +107,7 @@ void ShortcutPass(InstallRun& run) {
             shortcut->Name = LinkName(run.Record, folder, shortcut->Name, ".url");
             std::string file = folder + "\\" + shortcut->Name + ".url";
             if (!WriteInternetShortcut(shortcut->Name, shortcut->Target, folder, shortcut->IconFile)) {
-                run.Fail(file, "Cannot save the internet shortcut");
+                run.Fail(file, msg::CannotSaveInternetShortcut());
             }
             run.Record.AddFile(file, true);
         } else if (shortcut->Kind == skShellLink || shortcut->Kind == skFolderLink) {
@@ -121,7 +122,7 @@ void ShortcutPass(InstallRun& run) {
             std::string link = folder + "\\" + shortcut->Name + ".lnk";
             if (!WriteShellLink(folder, shortcut->Name + ".lnk", path, icon, shortcut->Description,
                                 shortcut->Arguments)) {
-                run.Fail(link, "Cannot save the shortcut");
+                run.Fail(link, msg::CannotSaveShortcut());
             }
             run.Record.AddFile(link, true);
             if (IsVistaOrLater(run.OsVersion) && ContainsNoCase(folder, kQuickLaunchBelowAppData)) {
@@ -147,7 +148,8 @@ void UninstallStep(InstallRun& run) {
         if (item->Kind != fkUnInsFile) continue;
         std::string path = data.InstallDir + "\\" + FileNamePart(item->Source);
         std::unique_ptr<Stream> out = OpenFile(path, OpenMode::Create);
-        TCompile::ReadPackageData(run.SetupFile, *out, item->DataStart, item->DataEnd, item->FileSize);
+        // The entry's size field means nothing: the chunks alone say how much.
+        TCompile::ReadPackageData(run.SetupFile, *out, item->DataStart, item->DataEnd);
         run.UninstallerPath = path;
     }
     // Without an uninstaller there is nothing to register: an Uninstall entry
@@ -162,7 +164,7 @@ void UninstallStep(InstallRun& run) {
     if (StartFolderProblem(data.StartFolder).empty() && OS().Files().FolderExists(folder)) {
         std::string name = LinkName(run.Record, folder, "卸载“" + model.ItemName + "”", ".lnk");
         if (!WriteShellLink(folder, name + ".lnk", run.UninstallerPath, "", "", "")) {
-            run.Fail(folder + "\\" + name + ".lnk", "Cannot save the shortcut");
+            run.Fail(folder + "\\" + name + ".lnk", msg::CannotSaveShortcut());
         }
         run.Record.AddFile(folder + "\\" + name + ".lnk", true);
     }

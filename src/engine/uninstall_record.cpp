@@ -5,6 +5,7 @@
 #include "package/codecs.h"
 #include "package/install_paths.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
@@ -12,7 +13,7 @@
 namespace setup {
 
 namespace {
-const char kWhat[] = "uninstall record";
+const char* const kWhat = msg::kWhatUninstallRecord;
 }
 
 void TUnInstall::Clear() {
@@ -190,7 +191,7 @@ void TUnInstall::WriteRecordDigest(const std::string& packageId, const std::stri
     // that is a failure of the installation, not something to skip.
     if (!OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(packageId)) ||
         !OS().Registry().WriteString(kHkeyLocalMachine, UninstallKeyPath(packageId), kRecordDigestValue, digest)) {
-        ThrowOsError(std::string("Cannot write the registry value ") + kRecordDigestValue + " of the uninstall entry");
+        ThrowOsError(msg::CannotWriteUninstallValue(kRecordDigestValue));
     }
 }
 
@@ -223,7 +224,7 @@ void TUnInstall::WriteUninstallEntry(const std::string& uninstallerPath, const s
     };
     for (const auto& [name, data] : values) {
         if (!registry.WriteString(kHkeyLocalMachine, key, name, data)) {
-            ThrowOsError(std::string("Cannot write the registry value ") + name + " of the uninstall entry");
+            ThrowOsError(msg::CannotWriteUninstallValue(name));
         }
     }
     // The program list shows EstimatedSize in KiB; a size beyond what a DWORD
@@ -236,7 +237,7 @@ void TUnInstall::WriteUninstallEntry(const std::string& uninstallerPath, const s
     };
     for (const auto& [name, data] : numbers) {
         if (!registry.WriteDword(kHkeyLocalMachine, key, name, data)) {
-            ThrowOsError(std::string("Cannot write the registry value ") + name + " of the uninstall entry");
+            ThrowOsError(msg::CannotWriteUninstallValue(name));
         }
     }
 }

@@ -29,6 +29,8 @@ std::string FolderOf(const std::string& path) { return FolderPart(path); }
 
 }  // namespace
 
+bool HasOwnSize(const TCompileFileData& item) { return item.Kind != fkFolder && item.Kind != fkUnInsFile; }
+
 bool IsPackageIdentity(const std::string& id) {
     std::string_view text = id;
     if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
@@ -53,8 +55,9 @@ void TCompile::LoadFromExe(const std::string& exeName) {
     if (!IsPackageIdentity(PackageId)) {
         ThrowDamaged(msg::PackageIdNotGuid(PackageId));
     }
-    // A package edited by hand may hold items that would install outside
-    // their roots or something else than meant: they are left out and listed.
+    // A package edited by hand or made to harm may hold items that would
+    // install outside their roots or under names Windows cannot create: they
+    // are left out and listed. Everything else installs as the format says.
     LeftOut = LeaveOutRuleBreaks(*this);
     InstallData.TotalSize = Size;
     for (const auto& component : CompList) InstallData.TotalSize += component->Size;
@@ -110,18 +113,21 @@ int64_t DataSize(const TCompileFileData& item) {
     return item.DataEnd > item.DataStart ? item.DataEnd - item.DataStart : 0;
 }
 
-// Inflates the data of one item without keeping it.
+// Inflates the data of one item without keeping it. The uninstaller's entry
+// carries no size of its own (writers leave the field as it comes): its
+// data is checked chunk by chunk only.
 void VerifyItem(Stream& file, const TCompileFileData& item, ChunkBuffers& buffers) {
     int64_t inflated = 0;
+    bool sized = HasOwnSize(item);
     try {
         TCompile::ReadPackageData(
             file, [&inflated](std::string& piece) { inflated += static_cast<int64_t>(piece.size()); }, item.DataStart,
-            item.DataEnd, item.FileSize, &buffers);
+            item.DataEnd, sized ? item.FileSize : -1, &buffers);
     } catch (const Error& e) {
         if (e.Kind() != ErrorKind::Decompression) throw;
         ThrowDamaged(msg::ItemDataDoesNotInflate(item.Source));
     }
-    if (inflated != item.FileSize) {
+    if (sized && inflated != item.FileSize) {
         ThrowDamaged(msg::ItemInflatesToOtherSize(item.Source, inflated, item.FileSize));
     }
 }

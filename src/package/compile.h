@@ -138,6 +138,9 @@ using TExtractProgress = std::function<void(int position, int maximum)>;
 // (hexadecimal digits of either case, optionally in braces). Only such an
 // identity names a key of its own under the Windows Uninstall key.
 bool IsPackageIdentity(const std::string& id);
+// Whether the item's FileSize is its data's size: folder entries and the
+// uninstaller's entry leave the field to the writer (readers ignore it).
+bool HasOwnSize(const TCompileFileData& item);
 
 // The most a project stream may inflate to; a project describes settings and
 // lists, never file contents.

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "package/install_paths.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/registry_roots.h"
 #include "platform/text.h"
@@ -514,18 +515,6 @@ std::vector<std::string> FindFormatOddities(const TCompile& model) {
     }
     return notes;
 }
-
-namespace msg {
-// TODO(texts): move into the one table of messages.
-std::string LeftOutFile() {
-    return "安装包中此项的目标位置会超出它所属的文件夹，或名称是 Windows 不允许的，为保护计算机没有安装";
-}
-std::string LeftOutRegistry() { return "安装包中此项不在五个注册表根键之下，或文字编码无效，没有写入"; }
-std::string LeftOutShortcut() {
-    return "安装包中此快捷方式的位置或名称会超出它所属的文件夹，或是 Windows 不允许的，为保护计算机没有创建";
-}
-std::string LeftOutComponent() { return "安装包中此组件的名称是 Windows 不允许的，没有安装"; }
-}  // namespace msg
 
 namespace {
 

@@ -249,4 +249,52 @@ std::string UndoneKeyCreated(const std::string& key) { return "新建的注册�
 std::string UndoneValueWritten(const std::string& valuePath) { return "写入的注册表值 " + valuePath; }
 std::string UndoneKeyDeleted(const std::string& key) { return "删除的注册表项 " + key; }
 
+// ---- items a package holds that would harm the machine -----------------------
+
+std::string LeftOutFile() {
+    return "安装包中此项的目标位置会超出它所属的文件夹，或名称是 Windows 不允许的，为保护计算机没有安装";
+}
+std::string LeftOutRegistry() { return "安装包中此项不在五个注册表根键之下，或文字编码无效，没有写入"; }
+std::string LeftOutShortcut() {
+    return "安装包中此快捷方式的位置或名称会超出它所属的文件夹，或是 Windows 不允许的，为保护计算机没有创建";
+}
+std::string LeftOutComponent() { return "安装包中此组件的名称是 Windows 不允许的，没有安装"; }
+
+std::string StartFolderInvalid(const std::string& folder, const std::string& problem) {
+    return "开始菜单文件夹" + Q(folder) + "无效：" + problem;
+}
+std::string StartFolderNoLinks(const std::string& problem) {
+    return "开始菜单文件夹无效，没有创建开始菜单中的快捷方式：" + problem;
+}
+
+// ---- the uninstaller --------------------------------------------------------
+
+namespace {
+std::string MoreItems(size_t more) { return more == 0 ? "" : "\r\n……另有 " + std::to_string(more) + " 项"; }
+}  // namespace
+
+std::string RecordMissing() { return "安装日志文件不存在,卸载程序无法正常工作，程序将退出系统。"; }
+std::string RecordDamaged(const std::string& error) {
+    return "安装日志文件已损坏，卸载程序无法正常工作，程序将退出系统。\r\n\r\n" + error;
+}
+std::string RecordEdited() {
+    return "安装日志文件与安装时保存的不一致，可能已被修改。为安全起见，卸载程序不会删除任何内容，程序将退出系统。";
+}
+std::string UninstallEndedByError(const std::string& error) { return "卸载程序因错误而终止。\r\n\r\n" + error; }
+std::string UninstallSucceeded(const std::string& product) { return Q(product) + "卸载成功！"; }
+std::string UninstallIncomplete(const std::string& product, const std::string& listed, size_t more) {
+    return Q(product) + "未能完全卸载，以下项目无法删除（可能正在使用）：\r\n" + listed + MoreItems(more) +
+           "\r\n\r\n请关闭正在运行的程序，然后再次运行卸载程序。";
+}
+std::string UninstallUnvouched(const std::string& product, const std::string& listed, size_t more) {
+    return Q(product) +
+           "的安装日志没有校验信息（由早期版本的安装程序保存），为安全起见，卸载程序只删除了安装文件夹中的内容和程序的"
+           "快捷方式。以下项目没有删除，请自行检查：\r\n" +
+           listed + MoreItems(more);
+}
+std::string UninstallFailedValue(const std::string& valuePath) { return "注册表值 " + valuePath; }
+std::string UninstallFailedKey(const std::string& key) { return "注册表项 " + key; }
+std::string UninstallFailedFile(const std::string& path) { return "文件 " + path; }
+std::string UninstallSkippedRegistry(const std::string& path) { return "注册表 " + path; }
+
 }  // namespace setup::msg

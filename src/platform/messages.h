@@ -7,6 +7,7 @@
 // sandbox's contract files stay English, for authors.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -173,5 +174,35 @@ std::string UndoneFileTimeChanged(const std::string& path);
 std::string UndoneKeyCreated(const std::string& key);
 std::string UndoneValueWritten(const std::string& valuePath);
 std::string UndoneKeyDeleted(const std::string& key);
+
+// ---- items a package holds that would harm the machine -----------------------
+// Reasons beside an item the setup program left out of the installation.
+
+std::string LeftOutFile();
+std::string LeftOutRegistry();
+std::string LeftOutShortcut();
+std::string LeftOutComponent();
+// The Start-menu folder (typed or the package's) would leave the Programs
+// folder or cannot be made; `problem` says why.
+std::string StartFolderInvalid(const std::string& folder, const std::string& problem);
+// The same, as the reason beside the folder in the failure list.
+std::string StartFolderNoLinks(const std::string& problem);
+
+// ---- the uninstaller --------------------------------------------------------
+
+std::string RecordMissing();
+std::string RecordDamaged(const std::string& error);
+std::string RecordEdited();
+std::string UninstallEndedByError(const std::string& error);
+std::string UninstallSucceeded(const std::string& product);
+// Some items could not be removed: the first of them listed, with how many more.
+std::string UninstallIncomplete(const std::string& product, const std::string& listed, size_t more);
+// A record no digest vouches for: what it named outside the installation
+// folder and the product's links was left alone.
+std::string UninstallUnvouched(const std::string& product, const std::string& listed, size_t more);
+std::string UninstallFailedValue(const std::string& valuePath);
+std::string UninstallFailedKey(const std::string& key);
+std::string UninstallFailedFile(const std::string& path);
+std::string UninstallSkippedRegistry(const std::string& path);
 
 }  // namespace setup::msg

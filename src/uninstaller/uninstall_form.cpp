@@ -6,6 +6,7 @@
 #include "package/install_paths.h"
 #include "platform/common.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/registry_roots.h"
 #include "platform/text.h"
@@ -29,6 +30,16 @@ const char kLabel1[] = "这个向导将引导您卸载计算机中“%s”，请
 
 // How many failed items the message box lists by name.
 constexpr size_t kListedFailures = 20;
+
+// The first items of a list, one a line, and how many more there are.
+std::string Listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (size_t i = 0; i < items.size() && i < kListedFailures; ++i) text += "\r\n" + items[i];
+    return text;
+}
+size_t More(const std::vector<std::string>& items) {
+    return items.size() > kListedFailures ? items.size() - kListedFailures : 0;
+}
 
 bool RootAccepted(const std::string& text, uint32_t& handle) {
     if (text.empty() || text.size() > 10) return false;
@@ -94,7 +105,7 @@ TfrmUnInstall::TfrmUnInstall()
 bool TfrmUnInstall::LoadRecord() {
     if (!OS().Files().FileExists(recordPath_)) {
         exitCode_ = 1;
-        OS().Dialogs().MessageBox("安装日志文件不存在,卸载程序无法正常工作，程序将退出系统。", "", kMbIconStop | kMbOk);
+        OS().Dialogs().MessageBox(msg::RecordMissing(), "", kMbIconStop | kMbOk);
         return false;
     }
     TUnInstall::Trust trust = TUnInstall::Trust::Missing;
@@ -104,9 +115,7 @@ bool TfrmUnInstall::LoadRecord() {
         // A record that cannot be read removes nothing: the user learns why.
         record_.Clear();
         exitCode_ = 1;
-        OS().Dialogs().MessageBox(
-            std::string("安装日志文件已损坏，卸载程序无法正常工作，程序将退出系统。\r\n\r\n") + e.what(), "",
-            kMbIconStop | kMbOk);
+        OS().Dialogs().MessageBox(msg::RecordDamaged(e.what()), "", kMbIconStop | kMbOk);
         return false;
     }
     vouched_ = trust == TUnInstall::Trust::Genuine;
@@ -123,9 +132,7 @@ bool TfrmUnInstall::LoadRecord() {
         // the record whose digest the Uninstall entry holds is acted on.
         record_.Clear();
         exitCode_ = 1;
-        OS().Dialogs().MessageBox(
-            "安装日志文件与安装时保存的不一致，可能已被修改。为安全起见，卸载程序不会删除任何内容，程序将退出系统。",
-            "", kMbIconStop | kMbOk);
+        OS().Dialogs().MessageBox(msg::RecordEdited(), "", kMbIconStop | kMbOk);
         return false;
     }
     return true;
@@ -212,8 +219,8 @@ bool TfrmUnInstall::RemoveEverything() {
         bool registryEntry = e.EntryKind == ukRegistry || e.EntryKind == ukRegistryDefaultValue;
         uint32_t handle = 0;
         skipped_.push_back(registryEntry && RootAccepted(e.RootKey, handle)
-                               ? "注册表 " + RootKeyName(handle) + "\\" + e.Path +
-                                     (e.ValueName.empty() ? "" : "\\" + e.ValueName)
+                               ? msg::UninstallSkippedRegistry(RootKeyName(handle) + "\\" + e.Path +
+                                                               (e.ValueName.empty() ? "" : "\\" + e.ValueName))
                                : e.Path);
         return true;
     };
@@ -239,7 +246,7 @@ bool TfrmUnInstall::RemoveEverything() {
         if (e->DeleteFlag != 0 && RootAccepted(e->RootKey, handle) && registry.KeyExists(handle, e->Path) &&
             !registry.DeleteValue(handle, e->Path, e->ValueName) && registry.ReadValue(handle, e->Path, e->ValueName)) {
             std::string keyText = RootKeyName(handle) + "\\" + e->Path;
-            failed(*e, "注册表值 " + keyText + (e->ValueName.empty() ? "\\(默认)" : "\\" + e->ValueName));
+            failed(*e, msg::UninstallFailedValue(keyText + (e->ValueName.empty() ? "\\(默认)" : "\\" + e->ValueName)));
         }
         ShowProgress(++counter, total);
     }
@@ -258,7 +265,7 @@ bool TfrmUnInstall::RemoveEverything() {
             if (!registry.ListValues(handle, e->Path).empty() || !registry.ListSubKeys(handle, e->Path).empty()) {
                 keptKeys.push_back(e);
             } else if (!registry.DeleteKey(handle, e->Path) && registry.KeyExists(handle, e->Path)) {
-                failed(*e, "注册表项 " + RootKeyName(handle) + "\\" + e->Path);
+                failed(*e, msg::UninstallFailedKey(RootKeyName(handle) + "\\" + e->Path));
             }
         }
         ShowProgress(++counter, total);
@@ -274,7 +281,7 @@ bool TfrmUnInstall::RemoveEverything() {
         if (e->EntryKind != ukFile) continue;
         if (e->DeleteFlag != 0 && !skipped(*e) && files.FileExists(e->Path) && !files.DeleteFile(e->Path) &&
             files.FileExists(e->Path)) {
-            failed(*e, "文件 " + e->Path);
+            failed(*e, msg::UninstallFailedFile(e->Path));
         }
         ShowProgress(++counter, total);
     }
@@ -321,19 +328,14 @@ void TfrmUnInstall::Button1Click() {
         if (!complete && vouched_) KeepWhatRemains();
     } catch (const Error& e) {
         exitCode_ = 1;
-        OS().Dialogs().MessageBox(std::string("卸载程序因错误而终止。\r\n\r\n") + e.what(), "", kMbIconStop | kMbOk);
+        OS().Dialogs().MessageBox(msg::UninstallEndedByError(e.what()), "", kMbIconStop | kMbOk);
         Close();
         return;
     }
     if (!complete) {
         exitCode_ = 3;
-        std::string text = "“" + record_.ProjectName() + "”未能完全卸载，以下项目无法删除（可能正在使用）：\r\n";
-        for (size_t i = 0; i < failures_.size() && i < kListedFailures; ++i) text += "\r\n" + failures_[i];
-        if (failures_.size() > kListedFailures) {
-            text += "\r\n……另有 " + std::to_string(failures_.size() - kListedFailures) + " 项";
-        }
-        text += "\r\n\r\n请关闭正在运行的程序，然后再次运行卸载程序。";
-        OS().Dialogs().MessageBox(text, "", kMbIconWarning | kMbOk);
+        OS().Dialogs().MessageBox(msg::UninstallIncomplete(record_.ProjectName(), Listed(failures_), More(failures_)),
+                                  "", kMbIconWarning | kMbOk);
         Close();
         return;
     }
@@ -341,17 +343,11 @@ void TfrmUnInstall::Button1Click() {
         // Removed as far as an unvouched record allows: the rest is the
         // user's to check.
         exitCode_ = 3;
-        std::string text = "“" + record_.ProjectName() +
-                           "”的安装日志没有校验信息（由早期版本的安装程序保存），为安全起见，"
-                           "卸载程序只删除了安装文件夹中的内容和程序的快捷方式。以下项目没有删除，请自行检查：\r\n";
-        for (size_t i = 0; i < skipped_.size() && i < kListedFailures; ++i) text += "\r\n" + skipped_[i];
-        if (skipped_.size() > kListedFailures) {
-            text += "\r\n……另有 " + std::to_string(skipped_.size() - kListedFailures) + " 项";
-        }
-        OS().Dialogs().MessageBox(text, "", kMbIconWarning | kMbOk);
+        OS().Dialogs().MessageBox(msg::UninstallUnvouched(record_.ProjectName(), Listed(skipped_), More(skipped_)), "",
+                                  kMbIconWarning | kMbOk);
     } else {
         exitCode_ = 0;
-        OS().Dialogs().MessageBox("“" + record_.ProjectName() + "”卸载成功！", "", kMbIconInformation | kMbOk);
+        OS().Dialogs().MessageBox(msg::UninstallSucceeded(record_.ProjectName()), "", kMbIconInformation | kMbOk);
     }
     Close();
     if (OS().Files().FileExists(recordPath_)) OS().Files().DeleteFile(recordPath_);

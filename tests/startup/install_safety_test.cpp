@@ -189,7 +189,7 @@ TEST_F(InstallSafetyTest, RefusedRegistryValueAndFailedProgramStart) {
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("app.exe\\r\\n    无法启动该程序\\r\\n"))) << boxes[0];
-    EXPECT_TRUE(Contains(boxes[0], "registry key")) << boxes[0];
+    EXPECT_TRUE(Contains(boxes[0], GbkToUtf8("无法打开或创建注册表项"))) << boxes[0];
 }
 
 // Declining to run the program after the installation leaves the

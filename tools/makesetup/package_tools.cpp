@@ -14,6 +14,7 @@
 #include "package/package_writer.h"
 #include "platform/errors.h"
 #include "platform/host_files.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 #include "setting_table.h"
 #include "signing.h"
@@ -53,7 +54,7 @@ void Load(const std::string& path, LoadedPackage& package) {
     package.Model.LoadPackage(*file, path);
     // A signed program's package ends before its certificate table.
     file->Seek(FindPackageEnd(*file) - 8, SeekOrigin::Begin);
-    package.ProjectOffset = file->ReadI64("package tail");
+    package.ProjectOffset = file->ReadI64(msg::kWhatPackageTail);
 }
 
 bool HasData(const TCompileFileData& item) { return item.Kind != fkFolder; }
@@ -311,22 +312,25 @@ void VerifyPackage(const std::string& path, std::ostream& out) {
         } catch (const Error& e) {
             throw Error(e.Kind(), name + ": " + e.what());
         }
-        if (inflated.Size() != item.FileSize) {
+        // The uninstaller's entry leaves its size field to the writer.
+        if (HasOwnSize(item) && inflated.Size() != item.FileSize) {
             ThrowDamaged(name + " inflates to " + std::to_string(inflated.Size()) + " bytes, not " +
                          std::to_string(item.FileSize));
         }
         if (item.Kind == fkFile) size += item.FileSize;
     }
+    std::vector<std::string> notes;
+    // The tail's total only feeds the space the wizard says is needed.
     if (size != m.Size) {
-        ThrowDamaged("the tail gives " + std::to_string(m.Size) + " bytes of files to install, the items " +
-                     std::to_string(size));
+        notes.push_back("the tail gives " + std::to_string(m.Size) + " bytes of files to install, the items " +
+                        std::to_string(size) + ": the wizard shows the tail's figure as the space needed");
     }
     // The bytes are whole; now what they say must be safe to install: the
     // rules that protect the machine fail the check. What the format defines
     // but an author would not have meant is listed as notes: the setup
     // program installs it as it stands.
     std::vector<std::string> violations = CheckPackageRules(m, RuleSet::Machine);
-    std::vector<std::string> notes = FindFormatOddities(m);
+    for (std::string& n : FindFormatOddities(m)) notes.push_back(std::move(n));
     for (const auto& setting : m.InfoList) {
         const SettingDef* def = FindSettingDef(setting->Group, setting->Key);
         bool isSwitch = setting->Group == igPageSwitch || (def && def->Kind == SettingKind::Switch);

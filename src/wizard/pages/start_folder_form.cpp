@@ -2,6 +2,7 @@
 
 #include "package/item_rules.h"
 #include "platform/common.h"
+#include "platform/messages.h"
 #include "wizard/pages/page_pictures.h"
 #include "wizard/pages/start_folder_info_form.h"
 
@@ -56,7 +57,7 @@ void TfrmStartFolder::SetUp() {
 std::string TfrmStartFolder::NextProblem() const {
     if (!Compile() || !Compile()->InstallData.CreateStartFolder) return "";
     std::string problem = StartFolderProblem(Compile()->InstallData.StartFolder);
-    return problem.empty() ? "" : "开始菜单文件夹“" + Compile()->InstallData.StartFolder + "”无效：" + problem;
+    return problem.empty() ? "" : msg::StartFolderInvalid(Compile()->InstallData.StartFolder, problem);
 }
 
 void TfrmStartFolder::BitBtn1Click() {
