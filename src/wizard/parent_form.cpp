@@ -206,7 +206,17 @@ void TfrmParent::RunInstallOn(TPage& page) {
     ui::Application::SetScreenCursor(ui::Cursor::Default);
 }
 
-void TfrmParent::bNextClick() { ShowPage(pageIndex_ + 1); }
+void TfrmParent::bNextClick() {
+    // A page whose choice would not work says why and stays.
+    if (static_cast<size_t>(pageIndex_) < pages_.size()) {
+        std::string problem = pages_[static_cast<size_t>(pageIndex_)]->NextProblem();
+        if (!problem.empty()) {
+            OS().Dialogs().MessageBox(problem, WizardTitle(), kMbIconWarning | kMbOk);
+            return;
+        }
+    }
+    ShowPage(pageIndex_ + 1);
+}
 
 void TfrmParent::bPreviousClick() {
     ShowPage(pageIndex_ - 1);
