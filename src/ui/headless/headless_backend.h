@@ -25,10 +25,10 @@ namespace setup::ui {
 // A control inside a page is named PAGECLASS.CONTROL. A step is taken when
 // its form is the top window; a control that does not exist, or that the
 // user cannot see or reach when nothing else is going on, fails the run.
-// A step that names a page of a wizard that comes later than the one showing
-// first has the user press the wizard's Next button, accepting every default,
-// until that page shows; it fails when the wizard has no such page (one
-// switched off), is already past it, stays where it is on Next, or ends.
+// A step that names a page later in a wizard than the one showing has the
+// user first press the wizard's Next button, accepting every default, until
+// that page shows; it fails when the wizard has no such page (one switched
+// off), is already past it, stays where it is on Next, or ends.
 struct UserStep {
     std::string Action;
     std::string Form;
