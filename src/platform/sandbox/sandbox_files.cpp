@@ -8,136 +8,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "platform/errors.h"
 #include "platform/messages.h"
+#include "platform/sandbox/host_file_stream.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
 
 namespace {
-
-constexpr int64_t kEpochDifference = 11644473600LL;  // seconds from 1601 to 1970
-
-// What a failed host call means on the simulated machine, in the words
-// Windows would use for it.
-std::string HostReason(int error) {
-    switch (error) {
-        case ENOSPC:
-        case EDQUOT:
-            return msg::DiskFull();
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return msg::AccessDenied();
-        case ENOENT:
-            return msg::FileNotFound();
-        case ENOTDIR:
-            return msg::PathNotFound();
-        case EEXIST:
-            return msg::FileExists();
-        case EISDIR:
-            return msg::IsAFolder();
-        case EXDEV:
-            return msg::NotSameDrive();
-        case ENAMETOOLONG:
-            return msg::NameTooLong();
-        case ETXTBSY:
-        case EBUSY:
-            return msg::FileInUse();
-        default:
-            return msg::SystemErrorCode(static_cast<uint32_t>(error));
-    }
-}
-
-// A file stream over a host file descriptor.
-class HostFileStream : public Stream {
-public:
-    // budget, when not null, is what the drive still takes: a write beyond it
-    // stores what fits and fails as on a full disk.
-    HostFileStream(int fd, std::string name, int64_t* budget) : fd_(fd), name_(std::move(name)), budget_(budget) {}
-    ~HostFileStream() override {
-        // A program written for the host (an ELF file) keeps it runnable.
-        char magic[4];
-        if (written_ && pread(fd_, magic, 4, 0) == 4 &&
-            std::memcmp(magic,
-                        "\x7f"
-                        "ELF",
-                        4) == 0)
-            fchmod(fd_, 0755);
-        // A time set through the handle stays, whatever was written after it.
-        if (timeSet_ && writtenSinceTime_) futimens(fd_, time_);
-        close(fd_);
-    }
-
-    size_t Read(void* buffer, size_t count) override {
-        for (;;) {
-            ssize_t n = ::read(fd_, buffer, count);
-            if (n >= 0) return static_cast<size_t>(n);
-            if (errno != EINTR) ThrowOsError(msg::CannotReadFile(name_, HostReason(errno)));
-        }
-    }
-    void Write(const void* buffer, size_t count) override {
-        written_ = true;
-        writtenSinceTime_ = true;
-        auto* p = static_cast<const char*>(buffer);
-        bool full = false;
-        if (budget_ != nullptr) {
-            // Only growth of the file takes space.
-            int64_t at = Position();
-            int64_t growth = std::max<int64_t>(0, at + static_cast<int64_t>(count) - Size());
-            if (growth > *budget_) {
-                full = true;
-                count -= static_cast<size_t>(growth - *budget_);
-            }
-            *budget_ -= std::min(growth, *budget_);
-        }
-        while (count > 0) {
-            ssize_t n = ::write(fd_, p, count);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ThrowOsError(msg::CannotWriteFile(name_, HostReason(errno)));
-            }
-            p += n;
-            count -= static_cast<size_t>(n);
-        }
-        if (full) ThrowOsError(msg::CannotWriteFile(name_, msg::DiskFull()));
-    }
-    int64_t Seek(int64_t offset, SeekOrigin origin) override {
-        int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
-        off_t at = lseek(fd_, offset, whence);
-        if (at < 0) ThrowOsError(msg::CannotSeekInFile(name_, HostReason(errno)));
-        return at;
-    }
-    int64_t Size() override {
-        struct stat st;
-        if (fstat(fd_, &st) != 0) ThrowOsError(msg::CannotReadFileSize(name_, HostReason(errno)));
-        return st.st_size;
-    }
-    bool SetLastWriteTime(uint64_t utc) override {
-        time_[0].tv_sec = 0;
-        time_[0].tv_nsec = UTIME_OMIT;
-        time_[1] = FileTimeToTimespec(utc);
-        timeSet_ = futimens(fd_, time_) == 0;
-        writtenSinceTime_ = false;
-        return timeSet_;
-    }
-    void SetSize(int64_t size) override {
-        if (ftruncate(fd_, size) != 0) ThrowOsError(msg::CannotSetFileSize(name_, HostReason(errno)));
-    }
-
-private:
-    int fd_;
-    std::string name_;
-    int64_t* budget_;
-    bool written_ = false;
-    // The last-write time set through the handle, as Windows keeps it.
-    bool timeSet_ = false;
-    bool writtenSinceTime_ = false;
-    struct timespec time_[2] = {};
-};
 
 bool IsFolder(const std::string& host) {
     struct stat st;
@@ -155,17 +34,6 @@ bool IsFile(const std::string& host) {
 }
 
 }  // namespace
-
-FileTime TimespecToFileTime(const struct timespec& ts) {
-    return static_cast<FileTime>((ts.tv_sec + kEpochDifference) * 10000000LL + ts.tv_nsec / 100);
-}
-
-struct timespec FileTimeToTimespec(FileTime ft) {
-    struct timespec ts;
-    ts.tv_sec = static_cast<time_t>(static_cast<int64_t>(ft / 10000000ULL) - kEpochDifference);
-    ts.tv_nsec = static_cast<long>((ft % 10000000ULL) * 100);
-    return ts;
-}
 
 SandboxFiles::SandboxFiles(HostPaths& paths, std::string metadataFile)
     : paths_(paths), metadataFile_(std::move(metadataFile)) {
@@ -190,75 +58,6 @@ int64_t* SandboxFiles::WriteBudget(const HostPath& hp) {
     if (hp.DrivePart.empty()) return nullptr;
     auto it = writableBytes_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(hp.DrivePart[0]))));
     return it == writableBytes_.end() ? nullptr : &it->second;
-}
-
-std::string SandboxFiles::Key(const std::string& hostPath) const {
-    const std::string& root = paths_.Root();
-    if (hostPath.compare(0, root.size() + 1, root + "/") == 0) return hostPath.substr(root.size() + 1);
-    return hostPath;
-}
-
-uint32_t SandboxFiles::AttributesOf(const std::string& hostPath, bool isFolder) const {
-    auto it = metadata_.find(Key(hostPath));
-    uint32_t attributes = it != metadata_.end() ? it->second.Attributes : (isFolder ? 0 : kAttrArchive);
-    if (isFolder) attributes |= kAttrDirectory;
-    if (attributes == 0) attributes = kAttrNormal;
-    return attributes;
-}
-
-void SandboxFiles::Forget(const std::string& hostPath) {
-    std::string key = Key(hostPath);
-    bool changed = metadata_.erase(key) > 0;
-    // A removed folder takes the metadata of everything below it along.
-    std::string prefix = key + "/";
-    for (auto it = metadata_.lower_bound(prefix);
-         it != metadata_.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
-        it = metadata_.erase(it);
-        changed = true;
-    }
-    if (changed) SaveMetadata();
-}
-
-void SandboxFiles::LoadMetadata() {
-    std::ifstream in(metadataFile_, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        // attributes <tab> creation time or "-" <tab> path
-        size_t tab1 = line.find('\t');
-        size_t tab2 = tab1 == std::string::npos ? std::string::npos : line.find('\t', tab1 + 1);
-        if (tab2 == std::string::npos) continue;
-        Metadata m;
-        m.Attributes = static_cast<uint32_t>(std::strtoul(line.substr(0, tab1).c_str(), nullptr, 16));
-        std::string creation = line.substr(tab1 + 1, tab2 - tab1 - 1);
-        if (creation != "-") m.Creation = std::strtoull(creation.c_str(), nullptr, 10);
-        metadata_[line.substr(tab2 + 1)] = m;
-    }
-}
-
-SandboxFiles::~SandboxFiles() { Flush(); }
-
-void SandboxFiles::Flush() {
-    if (!metadataChanged_) return;
-    WriteMetadata();
-    metadataChanged_ = false;
-}
-
-void SandboxFiles::WriteMetadata() {
-    // A machine without metadata has no file for it, as a new machine has none.
-    if (metadata_.empty()) {
-        std::remove(metadataFile_.c_str());
-        return;
-    }
-    std::string temp = metadataFile_ + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        for (const auto& [key, m] : metadata_) {
-            char attributes[16];
-            std::snprintf(attributes, sizeof attributes, "%02x", m.Attributes);
-            out << attributes << '\t' << (m.Creation ? std::to_string(*m.Creation) : "-") << '\t' << key << '\n';
-        }
-    }
-    std::rename(temp.c_str(), metadataFile_.c_str());
 }
 
 bool SandboxFiles::FileExists(const std::string& path) {
@@ -476,7 +275,7 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
             SaveMetadata();
         }
     }
-    return std::make_unique<HostFileStream>(fd, path, writing ? WriteBudget(hp) : nullptr);
+    return MakeHostFileStream(fd, path, writing ? WriteBudget(hp) : nullptr);
 }
 
 void SandboxFiles::MoveFile(const std::string& from, const std::string& to, MoveMode mode) {
