@@ -49,11 +49,11 @@ void RunSteps(TCompile& model, Stream& file) {
 
 }  // namespace
 
-void Install(TCompile& model, const std::string& setupFile) {
+void Install(TCompile& model) {
+    Stream& file = model.PackageFile();
     model.Failures = model.LeftOut;
-    std::unique_ptr<Stream> file = OpenFile(setupFile, OpenMode::Read);
     // Every item's chunk lengths and small chunks are read through one buffer.
-    ReadAheadStream setup(*file);
+    ReadAheadStream setup(file);
     // Everything the run changes goes through the journal until it ends.
     InstallJournal journal;
     try {

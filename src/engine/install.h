@@ -19,11 +19,14 @@
 
 namespace setup {
 
-// Installs the loaded model from its setup program file. Preconditions: the
-// model was loaded from this file, its resources were extracted, and
-// InstallData holds the final choices. Afterwards model.Failures lists what
-// could not be completed. A failure that escapes has been rolled back first.
-void Install(TCompile& model, const std::string& setupFile);
+// Installs the loaded model from the package file it holds open
+// (TCompile::PackageFile), never from a path: the bytes installed are the
+// bytes LoadFromExe checked. Preconditions: the model was loaded, its
+// resources were extracted, and InstallData holds the final choices.
+// Afterwards model.Failures lists what could not be completed. A failure that
+// escapes has been rolled back first; a model that holds no package file
+// raises the OS error kind before anything changes.
+void Install(TCompile& model);
 
 // The text that reports failed items: the first twenty, each with its reason,
 // and how many more there are (GBK).

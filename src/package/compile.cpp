@@ -1,9 +1,12 @@
 #include "package/compile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
+#include <random>
 #include <system_error>
 #include <thread>
 
@@ -45,10 +48,16 @@ bool IsPackageIdentity(const std::string& id) {
 void TCompile::LoadFromExe(const std::string& exeName) {
     if (!OS().Files().FileExists(exeName)) return;
     {
-        std::unique_ptr<Stream> file = OpenFile(exeName, OpenMode::Read);
+        // Held read-locked for the whole run: the bytes checked here are the
+        // bytes that are later extracted and installed, even when the program
+        // was started from a folder other users can write to.
+        std::shared_ptr<Stream> file = OpenFile(exeName, OpenMode::ReadLocked);
         ReadAheadStream package(*file);
         LoadPackage(package, exeName);
-        VerifyPackageData(package, [&exeName] { return OpenFile(exeName, OpenMode::Read); });
+        // While the locked view is open nobody can replace the file, so a
+        // second view by path reads the same bytes.
+        VerifyPackageData(package, [&exeName] { return OpenFile(exeName, OpenMode::ReadLocked); });
+        packageFile_ = std::move(file);
     }
     // The identity names the product's Uninstall key: an empty or malformed
     // one would put the entry on the Uninstall key itself.
@@ -62,6 +71,11 @@ void TCompile::LoadFromExe(const std::string& exeName) {
     InstallData.TotalSize = Size;
     for (const auto& component : CompList) InstallData.TotalSize += component->Size;
     InitInstallData();
+}
+
+Stream& TCompile::PackageFile() const {
+    if (!packageFile_) ThrowOsError(msg::PackageFileNotOpen());
+    return *packageFile_;
 }
 
 void TCompile::LoadPackage(Stream& file, const std::string& name) {
@@ -291,7 +305,44 @@ TCompileData* TCompile::FindProjectInfo(const std::string& key) const {
 }
 
 void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress) {
-    std::string root = GetTempFolder();
+    // The resources are later imported, started, copied and shown with this
+    // process's rights, which under a deployment tool are the system's, and
+    // the system's temporary folder lets every user add folders and links.
+    // So they go into a folder under a name nobody can predict that this
+    // process makes itself, and every level below it is made new too: a
+    // file or folder someone placed beforehand is never used.
+    FilesApi& files = OS().Files();
+    std::string temp = GetTempFolder();
+    std::random_device random;
+    for (int attempt = 0; attempt < 16 && TempFolders.empty(); ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
+        std::string folder = temp + "~setup-" + suffix;
+        if (files.CreateFolderNew(folder, FolderAccess::Protected)) TempFolders.push_back(folder);
+    }
+    if (TempFolders.empty()) ThrowOsError(msg::CannotCreateTempFolder(temp + "~setup-*"));
+    const std::string root = TempFolders.front() + "\\";
+    auto madeHere = [this](const std::string& folder) {
+        for (const std::string& made : TempFolders) {
+            if (EqualsNoCase(made, folder)) return true;
+        }
+        return false;
+    };
+    // Makes the levels between root and the file; a level that exists and
+    // was not made here ("." and ".." exist always) stops the extraction.
+    auto makeFolders = [&](const std::string& path) {
+        std::string current = TempFolders.front();
+        std::string below = FolderOf(path).substr(std::min(FolderOf(path).size(), root.size()));
+        for (const std::string& level : SplitOn(below, '\\')) {
+            if (level.empty()) continue;
+            current += "\\" + level;
+            if (madeHere(current)) continue;
+            if (!files.CreateFolderNew(current, FolderAccess::Protected)) {
+                ThrowOsError(msg::CannotCreateTempFolder(current));
+            }
+            TempFolders.push_back(current);
+        }
+    };
     int count = static_cast<int>(FileList.size());
     for (int i = 0; i < count; ++i) {
         if (progress) progress(i + 1, count);
@@ -319,18 +370,25 @@ void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress
                 continue;
         }
         item.Source = path;
-        std::string folder = FolderOf(path);
-        if (!folder.empty() && !OS().Files().FolderExists(folder)) OS().Files().CreateFolderTree(folder);
-        std::unique_ptr<Stream> target = OpenFile(path, OpenMode::Create);
+        makeFolders(path);
+        // Two resources of one name share one path and the later one wins:
+        // only a file this run wrote is ever opened again.
+        bool written = false;
+        for (const std::string& done : TempFiles) written = written || EqualsNoCase(done, path);
+        std::unique_ptr<Stream> target = OpenFile(path, written ? OpenMode::Create : OpenMode::CreateNew);
         TempFiles.push_back(path);
         ReadPackageData(source, *target, item.DataStart, item.DataEnd, item.FileSize);
     }
 }
 
 void TCompile::DeleteTempFiles() {
+    FilesApi& files = OS().Files();
     for (const std::string& path : TempFiles) {
-        if (OS().Files().FileExists(path)) OS().Files().DeleteFile(path);
+        if (files.FileExists(path)) files.DeleteFile(path);
     }
+    // Innermost first; a folder that a component's installer wrote into is
+    // not empty and stays.
+    for (auto it = TempFolders.rbegin(); it != TempFolders.rend(); ++it) files.RemoveFolder(*it);
 }
 
 void TCompile::ReadPackageData(Stream& source, Stream& target, int64_t dataStart, int64_t dataEnd,

@@ -176,7 +176,10 @@ public:
     std::string PackageId;
     std::vector<std::string> ComponentList;
     TInstallData InstallData;
+    // The files ExtractTempFiles wrote, and the folders it made for them: the
+    // extraction folder first, then its subfolders in the order made.
     std::vector<std::string> TempFiles;
+    std::vector<std::string> TempFolders;
     // The items the last installation could not complete, in the order met;
     // empty after a run that completed everything.
     std::vector<InstallFailure> Failures;
@@ -189,13 +192,20 @@ public:
     void SetPatched(bool patched) { patched_ = patched; }
 
     // Loads the package appended to the file exeName: nothing happens when the
-    // file is missing. Raises Damaged for a package whose tail does not point at
-    // a project inside the file, whose chunk lengths do not fit the file, whose
+    // file is missing. The file is opened once, read-locked, and stays open
+    // for the model's lifetime (PackageFile): while the model lives nobody can
+    // write, rename, replace or delete it, so every later read of items and
+    // resources sees the bytes that were checked here. Raises Damaged for a
+    // package whose tail does not point at a project inside the file, whose chunk lengths do not fit the file, whose
     // project stream is implausibly large, whose identity is not a GUID or
     // whose item data or project stream does not verify or inflate
     // (VerifyPackageData), and the conversion failure for a bad "Patch" value.
     // Items that break the item rules are left out and kept in LeftOut.
     void LoadFromExe(const std::string& exeName);
+    // The package file LoadFromExe opened and holds. Raises the OS error kind
+    // when the model was not loaded from a file. Its position is the last
+    // reader's: seek before reading.
+    Stream& PackageFile() const;
     // The container steps of LoadFromExe on an open file: reads the tail and
     // parses the project stream, without deriving the install options.
     void LoadPackage(Stream& file, const std::string& name);
@@ -213,11 +223,18 @@ public:
     void InitInstallData();
     // The settings of one group, in InfoList order (the model's own items).
     void GetInfoItems(uint8_t group, std::vector<TCompileData*>& list) const;
-    // Extracts registry scripts, component files and resources into the
-    // temporary folder and re-points their sources (and the settings naming
-    // resources). Failures propagate; files written so far are in TempFiles.
+    // Extracts registry scripts, component files and resources into a new
+    // folder of the temporary folder and re-points their sources (and the
+    // settings naming resources). The folder has a random name, is made by
+    // this process (never one that exists) and, with administrator rights,
+    // admits only administrators and the system; below it every folder and
+    // file is made new, so nothing another user placed there beforehand is
+    // ever written, read or started. Raises an OS error when no such folder
+    // can be made or an item's path would leave it; any failure propagates,
+    // and what was made so far is in TempFiles and TempFolders.
     void ExtractTempFiles(Stream& source, const TExtractProgress& progress = nullptr);
-    // Deletes every file of TempFiles that exists.
+    // Deletes every file of TempFiles that exists, then the folders of
+    // TempFolders, innermost first; a folder something else wrote into stays.
     void DeleteTempFiles();
     // Writes the inflated data of the item between dataStart and dataEnd to the
     // target's position; the source is left at dataEnd. Offsets that do not lie
@@ -237,6 +254,7 @@ public:
 
 private:
     bool patched_ = false;
+    std::shared_ptr<Stream> packageFile_;
 };
 
 }  // namespace setup

@@ -47,6 +47,12 @@ std::string SwitchNeedsFullPath(const std::string& folder) {
 
 std::string SwitchLogNamesNoFile() { return "参数 /LOG= 没有给出日志文件名"; }
 
+std::string SwitchLogNeedsFullPath(const std::string& file) {
+    return "参数 /LOG= 需要日志文件的完整路径（例如 C:\\Logs\\setup.log）：" + Q(file);
+}
+
+std::string OtherArgumentsCount(size_t count) { return "另有 " + std::to_string(count) + " 个其他参数"; }
+
 // ---- files of the machine -----------------------------------------------------
 
 std::string CannotOpenFile(const std::string& path, const std::string& reason) {
@@ -177,6 +183,12 @@ std::string FileTooShortForTail(const std::string& name) {
     return "安装包已损坏：" + Q(name) + "太短，容纳不下安装包尾部";
 }
 
+std::string PackageFileNotOpen() { return "没有打开安装包文件：安装包尚未加载"; }
+
+std::string RecordTooLarge(const std::string& path, int64_t size, int64_t most) {
+    return "卸载记录已损坏：" + Q(path) + "有 " + N(size) + " 字节，超过了卸载记录的上限 " + N(most) + " 字节";
+}
+
 std::string ProjectOffsetOutside(int64_t offset) {
     return "安装包已损坏：安装包尾部中的项目偏移 " + N(offset) + " 没有指向文件中的项目";
 }
@@ -220,6 +232,14 @@ std::string CannotStartComponentInstaller(const std::string& program) { return "
 
 std::string CannotCopyComponentFile(const std::string& file, const std::string& component) {
     return "无法复制组件" + Q(component) + "的文件" + Q(file);
+}
+
+std::string ComponentDestinationRefused(const std::string& file, const std::string& component) {
+    return "组件" + Q(component) + "的文件" + Q(file) + "的目标位置含有“..”、驱动器或根目录，未复制";
+}
+
+std::string CannotCreateTempFolder(const std::string& folder) {
+    return "无法新建临时文件夹" + Q(folder) + "：该名称已存在或无法创建";
 }
 
 std::string RegistrationElevationRefused(const std::string& path) {

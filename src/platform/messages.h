@@ -58,6 +58,10 @@ std::string OutOfMemory();
 // /D= followed by something that is not a full folder path.
 std::string SwitchNeedsFullPath(const std::string& folder);
 std::string SwitchLogNamesNoFile();
+// A "/LOG=" file given relative to the current folder.
+std::string SwitchLogNeedsFullPath(const std::string& file);
+// How many arguments were given that are none of the switches.
+std::string OtherArgumentsCount(size_t count);
 
 // ---- files of the machine -----------------------------------------------------
 // `reason` is the system's own message (or one of the reasons below); an empty
@@ -126,6 +130,10 @@ std::string DataPastCertificates(int64_t tableEnd, int64_t count);
 std::string ItemDataPastSignature(const std::string& source, int64_t dataEnd, int64_t signedEnd);
 std::string PackageIdNotGuid(const std::string& id);
 std::string FileTooShortForTail(const std::string& name);
+// An installation asked of a model that holds no open package file.
+std::string PackageFileNotOpen();
+// An uninstall record file larger than any installation writes.
+std::string RecordTooLarge(const std::string& path, int64_t size, int64_t most);
 std::string ProjectOffsetOutside(int64_t offset);
 std::string ProjectStreamDoesNotInflate();
 std::string ItemDataDoesNotInflate(const std::string& source);
@@ -154,8 +162,13 @@ std::string ProgramNotStartedElevationRefused();
 std::string CannotStartProgram();
 std::string CannotStartComponentInstaller(const std::string& program);
 std::string CannotCopyComponentFile(const std::string& file, const std::string& component);
+// A copy destination with a "..", a drive or share after the system folder's
+// macro, or naming a root: nothing is copied for it.
+std::string ComponentDestinationRefused(const std::string& file, const std::string& component);
 
 // Errors that end an installation (and undo it).
+// The folder the setup resources are extracted to exists already or cannot be made.
+std::string CannotCreateTempFolder(const std::string& folder);
 std::string RegistrationElevationRefused(const std::string& path);
 std::string CannotKeepCopyOfFile(const std::string& path);
 // A value of the program list's uninstall entry (or the record's digest).

@@ -91,7 +91,7 @@ void TInstall::RunSilently() {
         lastHint = hint;
     };
     try {
-        Install(*model_, exeName_);
+        Install(*model_);
     } catch (...) {
         model_->OnCompile = nullptr;
         throw;
@@ -123,10 +123,7 @@ void TInstall::ShowLoadingWindow() {
     if (failure) std::rethrow_exception(failure);
 }
 
-void TInstall::LoadWithoutWindow() {
-    std::unique_ptr<Stream> file = OpenFile(exeName_, OpenMode::Read);
-    model_->ExtractTempFiles(*file);
-}
+void TInstall::LoadWithoutWindow() { model_->ExtractTempFiles(model_->PackageFile()); }
 
 void TInstall::ShowQuietWindow() {
     std::exception_ptr failure;

@@ -33,8 +33,8 @@ void TfrmInitIns::ShowProgress(int position, int maximum) {
 void TfrmInitIns::Timer1Timer() {
     Timer1.SetActive(false);
     try {
-        std::unique_ptr<Stream> file = OpenFile(OS().System().GetOwnExecutablePath(), OpenMode::Read);
-        compile_->ExtractTempFiles(*file, [this](int position, int maximum) { ShowProgress(position, maximum); });
+        compile_->ExtractTempFiles(compile_->PackageFile(),
+                                   [this](int position, int maximum) { ShowProgress(position, maximum); });
     } catch (const Error&) {
         // The window closes; the session raises the error, which the program
         // entry reports. Nothing stays open for ever.

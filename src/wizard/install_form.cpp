@@ -49,7 +49,7 @@ void TfrmInstall::OpenFile(const std::string& path) { ShellOpenFile(path); }  //
 void TfrmInstall::TimerTimer() {
     Timer.SetActive(false);
     try {
-        Install(*compile_, OS().System().GetOwnExecutablePath());
+        Install(*compile_);
         // What could not be installed is listed before anything is opened.
         ShowInstallFailures(*compile_);
         const TInstallData& data = compile_->InstallData;

@@ -29,13 +29,11 @@ protected:
         std::ostringstream log;
         makesetup::BuildPackage(plan, makesetup::BuildOptions{}, HostPath("C/Downloads/demo-setup.exe"), log);
         model_.LoadFromExe(kSetup);
-        std::unique_ptr<Stream> file = OpenFile(kSetup, OpenMode::Read);
-        model_.ExtractTempFiles(*file);
-        file.reset();
+        model_.ExtractTempFiles(model_.PackageFile());
         model_.OnCompile = [this](const std::string&, const std::string& hint, int64_t, int64_t) {
             hints_.push_back(hint);
         };
-        Install(model_, kSetup);
+        Install(model_);
         demo_ = demo;
     }
     std::string Read(const std::string& path) {

@@ -52,18 +52,17 @@ protected:
     }
     // Builds, loads, extracts and installs; returns the loaded model.
     TCompile& Run() {
+        // A model still alive holds the package file locked.
+        model_.reset();
         OS().Files().CreateFolderTree("C:\\Downloads");
         OS().Files().Open(kSetup, OpenMode::Create)->WriteBytes(BuildPackage(*project_, data_));
         model_ = std::make_unique<TCompile>();
         model_->LoadFromExe(kSetup);
-        {
-            std::unique_ptr<Stream> file = OpenFile(kSetup, OpenMode::Read);
-            model_->ExtractTempFiles(*file);
-        }
+        model_->ExtractTempFiles(model_->PackageFile());
         model_->OnCompile = [this](const std::string& f, const std::string& h, int64_t p, int64_t m) {
             events_.push_back({f, h, p, m});
         };
-        Install(*model_, kSetup);
+        Install(*model_);
         return *model_;
     }
     std::string Read(const std::string& path) {
@@ -87,6 +86,39 @@ protected:
     std::vector<std::string> data_;
     std::vector<Event> events_;
 };
+
+// A standard user who swaps the package file in the Downloads folder after it
+// was checked cannot get other bytes installed: while the model lives the
+// file can be neither written, replaced, renamed nor deleted, and the
+// installation reads the checked bytes. Once the model is gone the file is
+// free again.
+TEST_F(InstallTest, PackageFileCannotBeSwappedBetweenLoadAndInstall) {
+    File("app.exe", "MZ genuine");
+    Item(fkUnInsFile, "UnInstall 演示.exe", "D:\\src\\UnInstall 演示.exe", "uninstaller");
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open(kSetup, OpenMode::Create)->WriteBytes(BuildPackage(*project_, data_));
+    std::string genuine = Read(kSetup);
+    data_[0] = "MZ attacker";
+    std::string other = BuildPackage(*project_, data_);
+    OS().Files().Open("C:\\Downloads\\other.exe", OpenMode::Create)->WriteBytes(other);
+
+    model_ = std::make_unique<TCompile>();
+    model_->LoadFromExe(kSetup);
+    EXPECT_THROW(OS().Files().Open(kSetup, OpenMode::Create), Error);
+    EXPECT_THROW(OS().Files().Open(kSetup, OpenMode::ReadWrite), Error);
+    EXPECT_THROW(OS().Files().MoveFile("C:\\Downloads\\other.exe", kSetup, MoveMode::ReplaceExisting), Error);
+    EXPECT_THROW(OS().Files().MoveFile(kSetup, "C:\\Downloads\\moved.exe", MoveMode::ReplaceExisting), Error);
+    EXPECT_FALSE(OS().Files().DeleteFile(kSetup));
+    // Others may still read it, as Windows allows under read sharing.
+    EXPECT_EQ(Read(kSetup), genuine);
+    model_->ExtractTempFiles(model_->PackageFile());
+    Install(*model_);
+    EXPECT_EQ(Read(kDir + "\\app.exe"), "MZ genuine");
+
+    model_.reset();
+    OS().Files().MoveFile("C:\\Downloads\\other.exe", kSetup, MoveMode::ReplaceExisting);
+    EXPECT_EQ(Read(kSetup), other);
+}
 
 // Files land under the installation folder with their content and time, and
 // the record and the Uninstall key hold exactly what was done.
@@ -450,10 +482,8 @@ TEST_F(InstallTest, ComponentPackages) {
     model_ = std::make_unique<TCompile>();
     model_->LoadFromExe(kSetup);
     model_->ComponentList = {"RT", "fonts", "done"};  // the user unticked one
-    std::unique_ptr<Stream> setupFile = OpenFile(kSetup, OpenMode::Read);
-    model_->ExtractTempFiles(*setupFile);
-    setupFile.reset();
-    Install(*model_, kSetup);
+    model_->ExtractTempFiles(model_->PackageFile());
+    Install(*model_);
     std::string started;
     for (const std::string& l : EffectLines()) {
         if (l.find("\"wait\":true") != std::string::npos) started += l;

@@ -177,9 +177,12 @@ TEST_F(PackageContainerTest, LargePackageCheckNamesTheFirstDamagedItem) {
         return copy;
     };
     Place(bytes);
-    TCompile whole;
-    whole.LoadFromExe(kSetup);
-    EXPECT_EQ(whole.FileList.size(), 6u);
+    {
+        // The loaded model holds the file locked until it goes.
+        TCompile whole;
+        whole.LoadFromExe(kSetup);
+        EXPECT_EQ(whole.FileList.size(), 6u);
+    }
     for (auto [items, named] : std::vector<std::pair<std::vector<size_t>, std::string>>{
              {{4}, "f4.bin"}, {{1}, "f1.bin"}, {{1, 5}, "f1.bin"}, {{0, 3}, "f0.bin"}}) {
         Place(damaged(items));

@@ -79,7 +79,7 @@ TEST_F(SigningTest, SignedPackageVerifiesAndInstalls) {
     TCompile model;
     model.LoadFromExe("C:\\Downloads\\setup.exe");
     EXPECT_EQ(model.ItemName, "演示");
-    Install(model, "C:\\Downloads\\setup.exe");
+    Install(model);
     EXPECT_TRUE(model.Failures.empty());
     std::unique_ptr<Stream> installed = OS().Files().Open("C:\\Program Files\\演示\\app.exe", OpenMode::Read);
     EXPECT_EQ(installed->ReadBytes(static_cast<size_t>(installed->Size())), "signed app");

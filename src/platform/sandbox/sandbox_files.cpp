@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,7 +53,26 @@ int64_t SandboxFiles::WritableBytes(char driveLetter) const {
     return it == writableBytes_.end() ? -1 : it->second;
 }
 
-bool SandboxFiles::Locked(const std::string& path) const { return faults_ != nullptr && IsLockedPath(*faults_, path); }
+namespace {
+
+// Whether some process of the machine holds the host file open read-locked.
+// A read-locked open takes a shared flock on its own open file description,
+// so the probe sees it whether the holder is this process or another one.
+bool HeldReadLocked(const std::string& host) {
+    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+}  // namespace
+
+bool SandboxFiles::Locked(const std::string& path) const {
+    if (faults_ != nullptr && IsLockedPath(*faults_, path)) return true;
+    HostPath hp = paths_.Resolve(path);
+    return hp.Valid && IsFile(hp.Host) && HeldReadLocked(hp.Host);
+}
 
 int64_t* SandboxFiles::WriteBudget(const HostPath& hp) {
     if (hp.DrivePart.empty()) return nullptr;
@@ -235,8 +255,11 @@ std::vector<FolderEntry> SandboxFiles::ListFolder(const std::string& folder) {
 std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mode) {
     HostPath hp = paths_.Resolve(path);
     if (!hp.Valid) ThrowOsError(msg::CannotOpenFile(path, hp.Error));
-    // The host cannot lock against other processes: a locked read is a read.
-    if (mode == OpenMode::ReadLocked) mode = OpenMode::Read;
+    // A locked read is a read that holds a shared flock for as long as the
+    // stream lives: Locked() then refuses writes, moves and deletes of the
+    // file, to this process and to every other one on the machine.
+    bool readLocked = mode == OpenMode::ReadLocked;
+    if (readLocked) mode = OpenMode::Read;
     // The simulated machine has no access lists: a protected file is a new one.
     if (mode == OpenMode::CreateNewProtected) mode = OpenMode::CreateNew;
     bool writing = mode != OpenMode::Read;
@@ -262,6 +285,11 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     int fd = ::open(hp.Host.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
         ThrowOsError(msg::CannotOpenFile(path, HostReason(errno)));
+    }
+    if (readLocked && flock(fd, LOCK_SH) != 0) {
+        int reason = errno;
+        ::close(fd);
+        ThrowOsError(msg::CannotOpenFile(path, HostReason(reason)));
     }
     if (creating) {
         if (int64_t* budget = WriteBudget(hp)) *budget += truncated;

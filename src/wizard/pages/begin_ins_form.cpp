@@ -42,7 +42,7 @@ void TfrmBeginIns::RunInstall() {
         CompileProgress(f, h, p, m);
     };
     ui::Application::ProcessMessages();
-    Install(*model, OS().System().GetOwnExecutablePath());
+    Install(*model);
     ShowInstallFailures(*model);
 }
 
