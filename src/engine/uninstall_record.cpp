@@ -141,18 +141,43 @@ void TUnInstall::Deserialize(Stream& s) {
 }
 
 namespace {
+
+// A record of a hundred thousand files is a few MiB, compressed or not: a
+// file or a content beyond this is no record an installation wrote, and
+// reading or inflating it would only claim memory.
+constexpr int64_t kMaxRecordSize = 64LL << 20;
+
 std::string ReadWholeFile(const std::string& path) {
     std::unique_ptr<Stream> file = OpenFile(path, OpenMode::Read);
     int64_t size = file->Size();
+    if (size > kMaxRecordSize) ThrowDamaged(msg::RecordTooLarge(path, size, kMaxRecordSize));
     return file->ReadBytes(static_cast<size_t>(size < 0 ? 0 : size));
 }
+
+// The identity of the Uninstall entry whose record digest is the digest
+// given, or nothing. The digest is found by what the bytes are, not by what
+// they claim to belong to, so a record is vouched for before it is inflated.
+std::optional<std::string> EntryVouchingFor(const std::string& digest) {
+    RegistryApi& registry = OS().Registry();
+    std::string uninstall = UninstallKeyPath("");
+    uninstall.pop_back();
+    for (const std::string& id : registry.ListSubKeys(kHkeyLocalMachine, uninstall)) {
+        std::optional<std::string> kept =
+            registry.ReadString(kHkeyLocalMachine, UninstallKeyPath(id), kRecordDigestValue);
+        if (kept && EqualsNoCase(*kept, digest)) return id;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void TUnInstall::LoadFromFileBytes(const std::string& bytes) {
     Clear();
     MemoryStream source(bytes);
     MemoryStream content;
-    DecompressStream(source, content);
+    // Inflation stops at the bound: a small file cannot claim unbounded memory.
+    ReadChunks(source, content, source.Size(), msg::kWhatCompressedFile, kMaxRecordSize);
+    content.Seek(0, SeekOrigin::Begin);
     Deserialize(content);
 }
 
@@ -166,10 +191,18 @@ bool TUnInstall::LoadVerifiedFromFile(const std::string& path) { return LoadChec
 TUnInstall::Trust TUnInstall::LoadCheckedFromFile(const std::string& path) {
     if (!OS().Files().FileExists(path)) return Trust::Missing;
     std::string bytes = ReadWholeFile(path);
+    std::string digest = Sha256Hex(bytes);
+    if (std::optional<std::string> vouching = EntryVouchingFor(digest)) {
+        LoadFromFileBytes(bytes);
+        // The bytes are those an installation saved; a record that names
+        // another product than the entry vouching for it is not what it says.
+        return EqualsNoCase(*vouching, packageId_) ? Trust::Genuine : Trust::Edited;
+    }
+    // No entry knows these bytes. A record that an earlier version saved (no
+    // digest kept) is read as before, inflated within the bound; one whose
+    // product keeps another digest was changed since it was saved.
     LoadFromFileBytes(bytes);
-    std::optional<std::string> stored = ReadRecordDigest(packageId_);
-    if (!stored) return Trust::Unvouched;
-    return EqualsNoCase(*stored, Sha256Hex(bytes)) ? Trust::Genuine : Trust::Edited;
+    return ReadRecordDigest(packageId_) ? Trust::Edited : Trust::Unvouched;
 }
 
 std::string TUnInstall::FileBytes() const {

@@ -71,21 +71,23 @@ public:
     void CreateKeysLogged(uint32_t root, const std::string& subkey);
 
     // The record file. LoadFromFile does nothing when the file is missing and
-    // raises Damaged or "error" for one that cannot be read; SaveToFile raises
+    // raises Damaged or "error" for one that cannot be read, and Damaged for a
+    // file or content beyond 64 MiB (inflation stops at the bound); SaveToFile raises
     // an Os error when the file cannot be written and returns the SHA-256
     // digest (hex) of the bytes it wrote.
     void LoadFromFile(const std::string& path);
     std::string SaveToFile(const std::string& path) const;
     // Reads the record file like LoadFromFile (false when it is missing) and
-    // tells whether it is the file the installation saved: the digest of the
-    // bytes read equals the one in the Uninstall entry of the record's own
-    // package identity. The bytes are read once, so what is checked is what
-    // is used.
+    // tells whether it is the file the installation saved. The bytes are read
+    // once, so what is checked is what is used.
     bool LoadVerifiedFromFile(const std::string& path);
-    // How far a record read from a file can be trusted: the digest in the
-    // Uninstall entry matches it; no digest is kept for it (an earlier version
-    // of the program saved it, or it is anyone's); a digest is kept and does
-    // not match (edited).
+    // How far a record read from a file can be trusted. Genuine: the digest
+    // of the raw bytes is the one an Uninstall entry keeps, found among the
+    // entries before anything is inflated, and the record names that entry's
+    // product. Unvouched: no entry knows the bytes and the record's product
+    // keeps no digest (an earlier version of the program saved it, or it is
+    // anyone's). Edited: the record's product keeps another digest, or the
+    // entry vouching for the bytes is another product's.
     enum class Trust { Missing, Genuine, Unvouched, Edited };
     // Reads the record file like LoadVerifiedFromFile and tells which.
     Trust LoadCheckedFromFile(const std::string& path);

@@ -65,8 +65,16 @@ CommandSwitches ParseCommandSwitches(const std::vector<std::string>& arguments) 
             }
             break;
         } else if (StartsWithNoCase(body, "LOG=")) {
-            switches.LogFile = body.substr(4);
-            if (switches.LogFile.empty()) switches.Problem = msg::SwitchLogNamesNoFile();
+            // The elevated copy opens the log: a name relative to its
+            // current folder would land wherever that copy happens to run.
+            std::string file = body.substr(4);
+            if (file.empty()) {
+                switches.Problem = msg::SwitchLogNamesNoFile();
+            } else if (!IsFullPath(file)) {
+                switches.Problem = msg::SwitchLogNeedsFullPath(file);
+            } else {
+                switches.LogFile = file;
+            }
         } else {
             switches.Others.push_back(argument);
         }
@@ -82,6 +90,23 @@ std::string RelaunchParameters(const CommandSwitches& switches) {
     if (!switches.LogFile.empty()) text += " " + QuotedWhenBlank("/LOG=" + switches.LogFile);
     for (const std::string& other : switches.Others) text += " " + QuotedWhenBlank(other);
     if (!switches.InstallDir.empty()) text += " /D=" + switches.InstallDir;
+    return text;
+}
+
+std::string SwitchesLogText(const CommandSwitches& switches) {
+    std::string text;
+    auto add = [&text](const std::string& part) { text += (text.empty() ? "" : " ") + part; };
+    if (switches.Relaunched) add("-1");
+    if (switches.Silent) add("/S");
+    if (switches.Reboot) add("/REBOOT");
+    if (switches.Help) add("/?");
+    if (!switches.LogFile.empty()) add("/LOG=" + switches.LogFile);
+    if (!switches.InstallDir.empty()) add("/D=" + switches.InstallDir);
+    if (!switches.Others.empty()) add(msg::OtherArgumentsCount(switches.Others.size()));
+    // A control character in a path would start a line of its own in the log.
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
     return text;
 }
 

@@ -26,12 +26,12 @@ struct CommandSwitches {
     // "-1": this process is the elevated copy and never relaunches again.
     bool Relaunched = false;
     std::string InstallDir;  // "/D=": empty when not given
-    std::string LogFile;     // "/LOG=": empty when not given
+    std::string LogFile;     // "/LOG=": a full path; empty when not given
     // Arguments that are none of the above, in order. They suppress the
     // elevated relaunch, as any argument always has.
     std::vector<std::string> Others;
-    // Why the switches cannot be used ("/D=" without a full path, "/LOG="
-    // without a file); empty when they can.
+    // Why the switches cannot be used ("/D=" or "/LOG=" without a full
+    // path, "/LOG=" without a file); empty when they can.
     std::string Problem;
 
     // True when at least one switch of an unattended run was given.
@@ -50,6 +50,11 @@ CommandSwitches ParseCommandSwitches(const std::vector<std::string>& arguments);
 // The parameters of the elevated copy: "-1" and the switches, a value with a
 // blank quoted, "/D=" last and unquoted.
 std::string RelaunchParameters(const CommandSwitches& switches);
+
+// The switches as the log shows them: the recognised ones in a fixed order,
+// the other arguments only counted, control characters as "?". The raw
+// arguments never reach the log, so no caller can choose its lines.
+std::string SwitchesLogText(const CommandSwitches& switches);
 
 // The text that lists the switches (GBK), for the setup program or the
 // uninstaller.

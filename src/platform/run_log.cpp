@@ -30,7 +30,7 @@ std::string LogText(const std::string& gbk) {
 
 }  // namespace
 
-void OpenRunLog(const std::string& path) { LogStream() = OS().Files().Open(path, OpenMode::Create); }
+void OpenRunLog(const std::string& path) { LogStream() = OS().Files().Open(path, OpenMode::CreateNew); }
 
 void CloseRunLog() { LogStream().reset(); }
 

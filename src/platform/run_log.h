@@ -9,8 +9,10 @@
 
 namespace setup {
 
-// Opens (creating or truncating) the log file through the active platform.
-// Raises an Os error naming the file when it cannot be created.
+// Creates the log file through the active platform. The program may run
+// with administrator rights on a path someone else chose, so the file must be
+// new: an existing file, or a link planted at the name, is never opened or
+// followed. Raises an Os error naming the file when it cannot be created.
 void OpenRunLog(const std::string& path);
 // Closes the log; later lines are dropped.
 void CloseRunLog();

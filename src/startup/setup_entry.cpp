@@ -46,12 +46,6 @@ void ReportError(const std::exception& error) {
                               kMbIconStop | kMbOk | kMbTaskModal);
 }
 
-std::string ArgumentsText() {
-    std::string text;
-    for (const std::string& argument : OS().System().GetArguments()) text += (text.empty() ? "" : " ") + argument;
-    return text;
-}
-
 // Hands the run to an elevated copy. With switches the copy's exit status is
 // the result, so that whoever started the program learns how the installation
 // ended; without them the copy runs on alone, as always.
@@ -102,10 +96,12 @@ int SetupMain() {
             status = Relaunch(own, switches);
         } else {
             if (switches.AnySwitch() || !switches.Problem.empty()) {
-                if (!switches.LogFile.empty()) OpenRunLog(switches.LogFile);
+                // The platform comes first: a log that cannot be created is
+                // an error that /S must not show in a box.
                 deployment = std::make_unique<DeploymentPlatform>(switches.Silent ? BoxMode::LogOnly : BoxMode::Show);
+                if (!switches.LogFile.empty()) OpenRunLog(switches.LogFile);
                 LogLine("安装程序：" + own);
-                LogLine("参数：" + ArgumentsText());
+                LogLine("参数：" + SwitchesLogText(switches));
             }
             if (!switches.Problem.empty()) ThrowFormatError(switches.Problem);
             status = RunHere(switches);

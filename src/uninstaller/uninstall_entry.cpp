@@ -70,9 +70,12 @@ int UninstallMain() {
             }
         } else {
             if (switches.AnySwitch() || !switches.Problem.empty()) {
-                if (!switches.LogFile.empty()) OpenRunLog(switches.LogFile);
+                // The platform comes first: a log that cannot be created is
+                // an error that /S must not show in a box.
                 deployment = std::make_unique<DeploymentPlatform>(switches.Silent ? BoxMode::LogOnly : BoxMode::Show);
+                if (!switches.LogFile.empty()) OpenRunLog(switches.LogFile);
                 LogLine("卸载程序：" + own);
+                LogLine("参数：" + SwitchesLogText(switches));
             }
             if (!switches.Problem.empty()) ThrowFormatError(switches.Problem);
             status = RunHere(switches);

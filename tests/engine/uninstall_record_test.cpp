@@ -1,5 +1,7 @@
 #include "engine/uninstall_record.h"
 
+#include <cctype>
+
 #include "package/codecs.h"
 #include "package/install_paths.h"
 #include "platform/errors.h"
@@ -140,6 +142,57 @@ TEST_F(UninstallRecordTest, DigestTiesTheRecordToItsUninstallEntry) {
     loaded.AddFile("C:\\Windows\\explorer.exe", true);
     loaded.SaveToFile("C:\\r.log");
     EXPECT_FALSE(loaded.LoadVerifiedFromFile("C:\\r.log"));
+}
+
+// The trust of a record is decided from the digest of its raw bytes, looked
+// up among all Uninstall entries, so a record is vouched for before it is
+// inflated; a record no entry knows is still read when its product keeps no
+// digest (saved by an earlier version), and is edited when it keeps another.
+TEST_F(UninstallRecordTest, TrustComesFromTheRawBytesDigest) {
+    const std::string mine = "{7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F}";
+    const std::string other = "{11111111-2222-3333-4444-555555555555}";
+    for (const std::string& id : {mine, other}) OS().Registry().CreateKey(kHkeyLocalMachine, UninstallKeyPath(id));
+    TUnInstall record;
+    record.SetPackageId(mine);
+    record.AddFile("C:\\Program Files\\演示\\a.exe", true);
+    std::string digest = record.SaveToFile("C:\\r.log");
+    TUnInstall::WriteRecordDigest(other, "00");
+
+    TUnInstall loaded;
+    EXPECT_EQ(loaded.LoadCheckedFromFile("C:\\r.log"), TUnInstall::Trust::Unvouched);
+    EXPECT_EQ(loaded.Entries().size(), 1u);  // an old record is still read
+    std::string upper = digest;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    TUnInstall::WriteRecordDigest(mine, upper);
+    EXPECT_EQ(loaded.LoadCheckedFromFile("C:\\r.log"), TUnInstall::Trust::Genuine);
+    EXPECT_EQ(loaded.LoadCheckedFromFile("C:\\missing.log"), TUnInstall::Trust::Missing);
+    // The bytes another product's entry vouches for, naming this product.
+    TUnInstall::WriteRecordDigest(mine, "00");
+    TUnInstall::WriteRecordDigest(other, digest);
+    EXPECT_EQ(loaded.LoadCheckedFromFile("C:\\r.log"), TUnInstall::Trust::Edited);
+    // No entry knows the bytes, and this product keeps another digest.
+    TUnInstall::WriteRecordDigest(other, "00");
+    EXPECT_EQ(loaded.LoadCheckedFromFile("C:\\r.log"), TUnInstall::Trust::Edited);
+}
+
+// A record file that inflates beyond 64 MiB is damaged: inflation stops at
+// the bound instead of claiming the memory, whichever way it is read.
+TEST_F(UninstallRecordTest, InflationOfARecordIsBounded) {
+    auto compressed = [](int64_t size) {
+        MemoryStream content(std::string(static_cast<size_t>(size), '\0'));
+        MemoryStream file;
+        CompressStream(content, file);
+        return file.TakeBytes();
+    };
+    OS().Files().Open("C:\\big.log", OpenMode::Create)->WriteBytes(compressed((64LL << 20) + 1));
+    TUnInstall loaded;
+    try {
+        loaded.LoadFromFile("C:\\big.log");
+        ADD_FAILURE() << "a record beyond the bound was read";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Kind(), ErrorKind::Damaged) << e.what();
+    }
+    EXPECT_THROW(loaded.LoadCheckedFromFile("C:\\big.log"), Error);
 }
 
 // A reinstall merges the genuine record of the same package; an edited

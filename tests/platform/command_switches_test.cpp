@@ -80,6 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
                         "需要文件夹的完整路径（例如 C:\\Apps\\Demo）：“Apps”"},
         CommandLineCase{{"/D="}, false, false, false, false, "", "", 0, true, "参数 /D= 需要文件夹的完整路径"},
         CommandLineCase{{"/LOG="}, false, false, false, false, "", "", 0, true, "参数 /LOG= 没有给出日志文件名"},
+        // The elevated copy opens the log: its name may not depend on a current folder.
+        CommandLineCase{
+            {"/LOG=setup.log"}, false, false, false, false, "", "", 0, true, "参数 /LOG= 需要日志文件的完整路径"},
+        CommandLineCase{
+            {"/LOG=\\Logs\\setup.log"}, false, false, false, false, "", "", 0, true, "需要日志文件的完整路径"},
         // Unknown switches count as other arguments.
         CommandLineCase{{"/X"}, false, false, false, false, "", "", 1, false, ""}));
 
@@ -112,6 +117,22 @@ TEST(RelaunchParametersTest, PassTheSwitchesOn) {
     EXPECT_EQ(copy.LogFile, s.LogFile);
     EXPECT_EQ(copy.InstallDir, s.InstallDir);
     EXPECT_EQ(RelaunchParameters(ParseCommandSwitches({})), "-1");
+}
+
+}  // namespace
+}  // namespace setup
+
+namespace setup {
+namespace {
+
+// The log's view of the switches: a fixed order, other arguments counted
+// only, and no control character that would start a line of its own.
+TEST(SwitchesLogTextTest, NamesTheSwitchesAndCountsTheRest) {
+    EXPECT_EQ(SwitchesLogText(ParseCommandSwitches({})), "");
+    EXPECT_EQ(SwitchesLogText(ParseCommandSwitches({"/D=C:\\a", "b"})), "/D=C:\\a b");
+    EXPECT_EQ(
+        SwitchesLogText(ParseCommandSwitches({"/x\r\nfake", "/log=C:\\l.log", "-1", "/s", "other", "/D=C:\\a\nb"})),
+        "-1 /S /LOG=C:\\l.log /D=C:\\a?b 另有 2 个其他参数");
 }
 
 }  // namespace

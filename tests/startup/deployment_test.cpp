@@ -1,6 +1,8 @@
 // Unattended runs of the Linux setup program and uninstaller on fresh
 // simulated machines: the switches, the log, the exit codes, the Uninstall
 // entry that deployment tools read, and the hand-over to the elevated copy.
+#include <filesystem>
+
 #include "package/compile.h"
 #include "package/package_builder.h"
 #include "platform/host_files.h"
@@ -167,6 +169,35 @@ TEST_F(DeploymentTest, RelativeInstallFolderIsRefused) {
     EXPECT_TRUE(Effects("MessageBox").empty());
     EXPECT_TRUE(Contains(Log(), "参数 /D= 需要文件夹的完整路径（例如 C:\\Apps\\Demo）：“Apps\\Demo”"))
         << GbkToUtf8(Log());
+}
+
+// The log is opened by a process that may have administrator rights at a
+// path the caller chose: a relative name, an existing file and a link planted
+// at the name are all refused before anything is installed, and nothing is
+// written through them. Under /S no box shows the refusal.
+TEST_F(DeploymentTest, LogFileMustBeNewAndAFullPath) {
+    const std::string startup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup";
+    OS().Files().CreateFolderTree(startup);
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open(startup + "\\run.cmd", OpenMode::Create)->WriteBytes("rem kept");
+    OS().Files().Open("C:\\Downloads\\old.log", OpenMode::Create)->WriteBytes("old");
+    std::filesystem::create_symlink(HostPath(Utf8Path(startup + "\\run.cmd")), HostPath("C/Downloads/link.log"));
+    for (const char* log : {"setup.log", "C:\\Downloads\\old.log", "C:\\Downloads\\link.log"}) {
+        EXPECT_EQ(Run(std::string("/S /LOG=") + log), 1) << log << output_;
+        EXPECT_FALSE(OS().Files().FolderExists(kDir)) << log;
+        EXPECT_TRUE(Effects("MessageBox").empty()) << log;
+    }
+    EXPECT_EQ(Log("C:\\Downloads\\old.log"), "old");
+    EXPECT_EQ(Log(startup + "\\run.cmd"), "rem kept");
+}
+
+// The log names the switches it understood, never the raw arguments: an
+// argument cannot put a line of its choosing into the log.
+TEST_F(DeploymentTest, LogShowsTheSwitchesNotTheRawArguments) {
+    ASSERT_EQ(Run("/S /LOG=C:\\Downloads\\setup.log /X\r\n@start\tcalc"), 0) << output_;
+    std::string log = Log();
+    EXPECT_TRUE(Contains(log, "参数：/S /LOG=C:\\Downloads\\setup.log 另有 1 个其他参数\r\n")) << GbkToUtf8(log);
+    EXPECT_FALSE(Contains(log, "calc")) << GbkToUtf8(log);
 }
 
 // The values the program list and deployment tools read.
