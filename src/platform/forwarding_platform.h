@@ -40,6 +40,9 @@ public:
     bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
     bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
     bool CreateFolderTree(const std::string& path) override { return inner_.CreateFolderTree(path); }
+    bool CreateFolderNew(const std::string& path, FolderAccess access) override {
+        return inner_.CreateFolderNew(path, access);
+    }
     bool RemoveFolder(const std::string& path) override { return inner_.RemoveFolder(path); }
     bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
     std::optional<uint32_t> GetAttributes(const std::string& path) override { return inner_.GetAttributes(path); }

@@ -118,6 +118,13 @@ enum class OpenMode {
     CreateNewProtected,
 };
 
+enum class FolderAccess {
+    Inherited,  // the access list its parent folder passes on
+    // In a process with administrator rights: administrators and the system
+    // only, nothing taken from the parent, passed on to everything inside
+    Protected,
+};
+
 enum class MoveMode {
     NoReplace,        // fails when the target exists
     ReplaceExisting,  // an existing target is replaced in one step: it never goes missing
@@ -137,6 +144,10 @@ public:
     virtual bool FolderExists(const std::string& path) = 0;  // a folder
     // Creates the folder and every missing parent; true when it exists after.
     virtual bool CreateFolderTree(const std::string& path) = 0;
+    // Creates one folder, whose parent must exist, under a name that nothing
+    // holds yet; false when the name exists, whatever holds it (a file, a
+    // folder, a link: it is never followed), or the folder cannot be made.
+    virtual bool CreateFolderNew(const std::string& path, FolderAccess access) = 0;
     // Removes an empty folder; false when it is not empty or cannot be removed.
     virtual bool RemoveFolder(const std::string& path) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;

@@ -2,6 +2,12 @@
 // load, resource extraction and its clean-up.
 #include "package/compile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+
 #include "package/install_paths.h"
 #include "package/package_builder.h"
 #include "platform/common.h"
@@ -157,7 +163,10 @@ TEST_F(CompileTest, ExtractTempFilesRepointsSourcesAndSettings) {
     std::unique_ptr<Stream> file = OpenFile("C:\\setup.exe", OpenMode::Read);
     model->ExtractTempFiles(*file, [&](int position, int maximum) { progress.emplace_back(position, maximum); });
 
-    std::string temp = GetTempFolder();
+    // One new folder of the temporary folder holds everything.
+    ASSERT_FALSE(model->TempFolders.empty());
+    std::string temp = model->TempFolders.front() + "\\";
+    EXPECT_EQ(temp.rfind(GetTempFolder() + "~setup-", 0), 0u) << temp;
     ASSERT_EQ(progress.size(), 7u);
     EXPECT_EQ(progress.front(), std::make_pair(1, 7));
     EXPECT_EQ(progress.back(), std::make_pair(7, 7));
@@ -187,9 +196,73 @@ TEST_F(CompileTest, ExtractTempFilesRepointsSourcesAndSettings) {
     EXPECT_EQ(read(temp + "Comp\\字体\\sub\\a.fon"), "font");
     EXPECT_EQ(model->TempFiles.size(), 4u);
 
+    EXPECT_EQ(model->TempFolders.size(), 6u);  // the folder, Reg, Info, Comp, 字体, sub
+
     model->DeleteTempFiles();
     for (const std::string& path : model->TempFiles) EXPECT_FALSE(OS().Files().FileExists(path)) << path;
-    EXPECT_TRUE(OS().Files().FolderExists(temp + "Comp\\字体\\sub"));  // folders stay
+    EXPECT_FALSE(OS().Files().FolderExists(model->TempFolders.front()));
+    EXPECT_TRUE(OS().Files().FolderExists(GetTempFolder()));
+}
+
+// Folders and files planted in the temporary folder at the names resources
+// had there (and a host link where one would be made) are neither written nor
+// used: each run extracts into a folder of its own, made new.
+TEST_F(CompileTest, ExtractionIgnoresWhatOthersPlacedInTheTemporaryFolder) {
+    TCompile project;
+    AddItem(project, fkRegFile, "x.reg", "D:\\p\\x.reg", "");
+    AddItem(project, fkCompFile, "c", "D:\\p\\c\\setup.exe", "D:\\p\\c");
+    AddItem(project, fkInfoFile, "a.png", "D:\\p\\a.png", "");
+    std::string temp = GetTempFolder();
+    ASSERT_TRUE(OS().Files().CreateFolderTree(temp + "Reg"));
+    ASSERT_TRUE(OS().Files().CreateFolderTree(temp + "Comp\\c"));
+    OS().Files().Open(temp + "Reg\\x.reg", OpenMode::Create)->WriteBytes("planted");
+    OS().Files().Open(temp + "Comp\\c\\setup.exe", OpenMode::Create)->WriteBytes("planted");
+    std::string elsewhere = HostPath("elsewhere");
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+    ASSERT_EQ(symlink(elsewhere.c_str(), HostPath("C/Users/User/AppData/Local/Temp/Info").c_str()), 0);
+
+    std::set<std::string> folders;
+    for (int run = 0; run < 2; ++run) {
+        auto model = Load(project, {"REGEDIT4", "program", "picture"});
+        std::unique_ptr<Stream> file = OpenFile("C:\\setup.exe", OpenMode::Read);
+        model->ExtractTempFiles(*file);
+        ASSERT_EQ(model->TempFiles.size(), 3u);
+        for (const std::string& path : model->TempFiles) {
+            EXPECT_EQ(path.rfind(model->TempFolders.front() + "\\", 0), 0u) << path;
+        }
+        EXPECT_EQ(model->FileList[1]->Source, model->TempFolders.front() + "\\Comp\\c\\\\setup.exe");
+        folders.insert(model->TempFolders.front());
+        model->DeleteTempFiles();
+    }
+    EXPECT_EQ(folders.size(), 2u);  // a name of its own each time
+    auto read = [](const std::string& path) {
+        std::unique_ptr<Stream> s = OpenFile(path, OpenMode::Read);
+        return s->ReadBytes(static_cast<size_t>(s->Size()));
+    };
+    EXPECT_EQ(read(temp + "Reg\\x.reg"), "planted");
+    EXPECT_EQ(read(temp + "Comp\\c\\setup.exe"), "planted");
+    EXPECT_EQ(RunHost("ls -A '" + elsewhere + "'"), "");  // nothing went through the link
+    // Only the planted entries are left in the temporary folder.
+    std::vector<std::string> names;
+    for (const FolderEntry& entry : OS().Files().ListFolder(temp)) names.push_back(entry.Name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Comp", "Info", "Reg"}));
+}
+
+// A component file whose levels would climb out of the extraction folder
+// stops the extraction before anything is written outside it.
+TEST_F(CompileTest, ExtractionRefusesLevelsThatLeaveItsFolder) {
+    for (const char* rest : {"\\..\\..\\x.exe", "\\.\\x.exe", "\\sub\\..\\..\\x.exe"}) {
+        TCompile project;
+        AddItem(project, fkCompFile, "c", "D:\\p\\c\\x.exe", "D:\\p\\c");
+        auto model = Load(project, {"program"});
+        model->FileList[0]->Source = std::string("D:\\p\\c") + rest;
+        std::unique_ptr<Stream> file = OpenFile("C:\\setup.exe", OpenMode::Read);
+        EXPECT_THROW(model->ExtractTempFiles(*file), Error) << rest;
+        EXPECT_TRUE(model->TempFiles.empty()) << rest;
+        model->DeleteTempFiles();
+        EXPECT_TRUE(OS().Files().ListFolder(GetTempFolder()).empty()) << rest;
+    }
 }
 
 // A damaged resource stops the extraction; what was written is still cleaned up.

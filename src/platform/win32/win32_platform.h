@@ -28,6 +28,7 @@ public:
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
     bool CreateFolderTree(const std::string& path) override;
+    bool CreateFolderNew(const std::string& path, FolderAccess access) override;
     bool RemoveFolder(const std::string& path) override;
     bool DeleteFile(const std::string& path) override;
     std::optional<uint32_t> GetAttributes(const std::string& path) override;
