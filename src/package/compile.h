@@ -196,11 +196,12 @@ public:
     // for the model's lifetime (PackageFile): while the model lives nobody can
     // write, rename, replace or delete it, so every later read of items and
     // resources sees the bytes that were checked here. Raises Damaged for a
-    // package whose tail does not point at a project inside the file, whose chunk lengths do not fit the file, whose
-    // project stream is implausibly large, whose identity is not a GUID or
-    // whose item data or project stream does not verify or inflate
-    // (VerifyPackageData), and the conversion failure for a bad "Patch" value.
-    // Items that break the item rules are left out and kept in LeftOut.
+    // package whose tail does not point at a project inside the file, whose
+    // chunk lengths do not fit the file, whose project stream is implausibly
+    // large, whose identity is not a GUID or whose item data or project stream
+    // does not verify or inflate (VerifyPackageData), and the conversion
+    // failure for a bad "Patch" value. Items that break the item rules are
+    // left out and kept in LeftOut.
     void LoadFromExe(const std::string& exeName);
     // The package file LoadFromExe opened and holds. Raises the OS error kind
     // when the model was not loaded from a file. Its position is the last
