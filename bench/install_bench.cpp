@@ -89,7 +89,7 @@ double InstallOnce(const std::string& root) {
     SetPlatform(&machine);
     TCompile model;
     model.LoadFromExe("C:\\setup.exe");
-    double seconds = Seconds([&] { Install(model, "C:\\setup.exe"); });
+    double seconds = Seconds([&] { Install(model); });
     SetPlatform(nullptr);
     fs::remove_all(root + "/C/Program Files/bench");
     return seconds;

@@ -98,10 +98,7 @@ int InstallPackage(sandbox::SandboxMachine& machine, const std::string& hostPack
     TCompile model;
     model.LoadFromExe(setupFile);
     WizardTitle() = "“" + model.ItemName + "”安装向导";
-    {
-        std::unique_ptr<Stream> file = OpenFile(setupFile, OpenMode::Read);
-        model.ExtractTempFiles(*file);
-    }
+    model.ExtractTempFiles(model.PackageFile());
     model.OnCompile = [](const std::string& fileName, const std::string& hint, int64_t position, int64_t max) {
         if (position < 0) {
             Say("  " + hint);
@@ -111,7 +108,7 @@ int InstallPackage(sandbox::SandboxMachine& machine, const std::string& hostPack
     };
     Say("Installing " + model.ItemName + " " + model.Version + " into " + model.InstallData.InstallDir);
     try {
-        Install(model, setupFile);
+        Install(model);
     } catch (...) {
         model.DeleteTempFiles();
         throw;
