@@ -128,6 +128,10 @@ void ComponentPackages(InstallRun& run) {
                 std::string destination = ReadProfileString(ini, "SysDirList", key, "");
                 // An existing destination is kept: it is not a failure.
                 if (destination.empty()) continue;
+                if (!SystemDestinationAllowed(destination)) {
+                    run.Fail(destination, msg::ComponentDestinationRefused(key, component->Name));
+                    continue;
+                }
                 std::string target = ExpandSystemDirectory(destination);
                 if (OS().Files().CopyFileNoReplace(source, target) || OS().Files().FileExists(target)) continue;
                 run.Fail(target, msg::CannotCopyComponentFile(key, component->Name));

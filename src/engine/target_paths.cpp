@@ -1,5 +1,7 @@
 #include "engine/target_paths.h"
 
+#include <algorithm>
+
 #include "engine/uninstall_record.h"
 #include "platform/common.h"
 #include "platform/os.h"
@@ -85,6 +87,46 @@ std::string ExpandRegistryText(const std::string& value, const std::string& inst
 std::string ExpandSystemDirectory(const std::string& destination) {
     if (!ContainsNoCase(destination, kSystemDirectoryPrefix)) return destination;
     return GetWindowsFolder() + "\\" + After(destination, LengthOf(kSystemDirectoryPrefix));
+}
+
+bool SystemDestinationAllowed(const std::string& destination) {
+    // Windows separates levels with "/" as well, and drops the dots and
+    // blanks that end a level: "..." and ". ." are taken for "..".
+    for (const std::string& part : SplitOn(destination, '\\')) {
+        for (const std::string& level : SplitOn(part, '/')) {
+            if (level.find_first_not_of(". ") == std::string::npos &&
+                std::count(level.begin(), level.end(), '.') >= 2) {
+                return false;
+            }
+        }
+    }
+    if (ContainsNoCase(destination, kSystemDirectoryPrefix)) {
+        // What follows the macro lies inside the Windows folder: a drive, a
+        // share or a stream name there would leave it, and nothing at all
+        // names the Windows folder itself.
+        std::string rest = After(destination, LengthOf(kSystemDirectoryPrefix));
+        if (rest.find(':') != std::string::npos) return false;
+        if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) return false;
+        return rest.find_first_not_of("\\/") != std::string::npos;
+    }
+    // Without the macro the destination is taken as written: a full path (a
+    // relative one counts from the current folder). A colon names the drive
+    // and nothing else, never a stream of an existing file.
+    size_t colon = destination.find(':');
+    if (colon != std::string::npos && (colon != 1 || destination.find(':', 2) != std::string::npos)) return false;
+    std::vector<std::string> levels;
+    for (const std::string& part : SplitOn(destination, '\\')) {
+        for (const std::string& level : SplitOn(part, '/')) {
+            if (!level.empty()) levels.push_back(level);
+        }
+    }
+    // A root: nothing, a drive, or a share (two levels after "\\\\").
+    bool share = destination.size() >= 2 && (destination[0] == '\\' || destination[0] == '/') &&
+                 (destination[1] == '\\' || destination[1] == '/');
+    if (levels.empty()) return false;
+    if (colon == 1 && levels.size() == 1) return false;
+    if (share && levels.size() <= 2) return false;
+    return true;
 }
 
 std::string ResolveShortcutFolder(const std::string& folder, const std::string& startFolder) {

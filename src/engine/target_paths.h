@@ -26,6 +26,13 @@ std::string ExpandRegistryText(const std::string& value, const std::string& inst
 
 // A component copy destination: "[System Directory]\\" becomes the Windows folder and "\".
 std::string ExpandSystemDirectory(const std::string& destination);
+// Whether a component copy destination may be used: false for one with a
+// ".." level (also spelt "...", ". ." or with "/"), for a drive, share or
+// stream name after "[System Directory]\\" or the macro with nothing after
+// it, and for a destination without the macro that is a root (a drive, a
+// share) or names a stream. Any other destination without the macro is used
+// as written.
+bool SystemDestinationAllowed(const std::string& destination);
 
 // A virtual shortcut folder ("开始菜单\...", "桌面\...", "快速启动栏\...") as a
 // real folder; empty for a folder under none of the three roots.

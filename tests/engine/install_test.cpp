@@ -11,6 +11,7 @@
 #include "platform/common.h"
 #include "platform/errors.h"
 #include "platform/lnk_reader.h"
+#include "platform/messages.h"
 #include "platform/sandbox/sandbox_fixture.h"
 #include "platform/text.h"
 
@@ -492,6 +493,50 @@ TEST_F(InstallTest, ComponentPackages) {
     EXPECT_EQ(started.find("d.exe"), std::string::npos);
     EXPECT_EQ(started.find("u.exe"), std::string::npos);
     EXPECT_EQ(Read("C:\\Windows\\Fonts\\a.fon"), "font");  // "system" in lower case copies
+}
+
+// The component files come from this run's own extraction folder, never from a
+// planted Comp folder; a copy destination that would leave the Windows folder
+// copies nothing and is listed with its reason, the others are copied; the
+// extraction folder is gone after the run.
+TEST_F(InstallTest, ComponentFilesAndDestinationsStayWhereTheyBelong) {
+    auto c = std::make_unique<TCompileCompData>();
+    c->Name = "fonts";
+    project_->CompList.push_back(std::move(c));
+    auto file = [&](const std::string& name, const std::string& data) {
+        Item(fkCompFile, "fonts", "D:\\src\\fonts\\" + name, data, "D:\\src\\fonts");
+    };
+    file("fonts.ini",
+         "[RegistryList]\r\nRegtype=Files\r\n[SysDirList]\r\na.fon=[System Directory]\\\\..\\a.fon\r\n"
+         "b.fon=[System Directory]\\\\Fonts\\b.fon\r\nc.fon=[System Directory]\\\\D:\\c.fon\r\n");
+    file("a.fon", "a");
+    file("b.fon", "b");
+    file("c.fon", "c");
+    std::string planted = GetTempFolder() + "Comp\\fonts";
+    ASSERT_TRUE(OS().Files().CreateFolderTree(planted));
+    OS().Files()
+        .Open(planted + "\\fonts.ini", OpenMode::Create)
+        ->WriteBytes("[RegistryList]\r\nRegtype=Files\r\n[SysDirList]\r\nb.fon=C:\\planted.fon\r\n");
+    OS().Files().CreateFolderTree("C:\\Downloads");
+    OS().Files().Open(kSetup, OpenMode::Create)->WriteBytes(BuildPackage(*project_, data_));
+    model_ = std::make_unique<TCompile>();
+    model_->LoadFromExe(kSetup);
+    model_->ComponentList = {"fonts"};
+    model_->ExtractTempFiles(model_->PackageFile());
+    std::string folder = model_->TempFolders.front();
+    Install(*model_);
+    model_->DeleteTempFiles();
+
+    EXPECT_EQ(Read("C:\\Windows\\Fonts\\b.fon"), "b");
+    EXPECT_FALSE(OS().Files().FileExists("C:\\a.fon"));
+    EXPECT_FALSE(OS().Files().FileExists("C:\\planted.fon"));
+    EXPECT_FALSE(OS().Files().FileExists("D:\\c.fon"));
+    ASSERT_EQ(model_->Failures.size(), 2u);
+    EXPECT_EQ(model_->Failures[0].Item, "[System Directory]\\\\..\\a.fon");
+    EXPECT_EQ(model_->Failures[0].Reason, msg::ComponentDestinationRefused("a.fon", "fonts"));
+    EXPECT_EQ(model_->Failures[1].Item, "[System Directory]\\\\D:\\c.fon");
+    EXPECT_FALSE(OS().Files().FolderExists(folder));
+    EXPECT_TRUE(OS().Files().FileExists(planted + "\\fonts.ini"));  // someone else's, left alone
 }
 
 }  // namespace

@@ -56,6 +56,43 @@ TEST_F(TargetPathsTest, RegistryAndSystemMacros) {
     EXPECT_EQ(ExpandSystemDirectory("[System Directory]\\Fonts\\a.fon"), "[System Directory]\\Fonts\\a.fon");
 }
 
+// Copy destinations of a component: what may leave the Windows folder (or
+// names a root or a stream) is refused; a destination without the macro is
+// used as written.
+TEST_F(TargetPathsTest, SystemDestinationsThatAreRefused) {
+    for (const char* destination : {"[System Directory]\\\\..\\System32\\a.dll",  // climbs out of the Windows folder
+                                    "[System Directory]\\\\Fonts\\..\\..\\a.dll",
+                                    "[System Directory]\\\\Fonts/../../a.dll",  // "/" separates as well
+                                    "[System Directory]\\\\...\\a.dll",         // trailing dots are dropped: ".." again
+                                    "[System Directory]\\\\.. \\a.dll",
+                                    "[System Directory]\\\\. .\\a.dll",
+                                    "[System Directory]\\\\D:\\a.dll",  // a drive where the macro's folder is expected
+                                    "[System Directory]\\\\\\\\server\\share\\a.dll",  // a share
+                                    "[System Directory]\\\\\\a.dll",                   // a root-relative path
+                                    "[System Directory]\\\\notepad.exe:payload",       // a stream of an existing file
+                                    "[System Directory]\\\\",                          // the Windows folder itself
+                                    "[System Directory]\\\\\\",
+                                    "D:\\Apps\\..\\a.dll",
+                                    "..\\a.dll",
+                                    "C:\\",
+                                    "C:",
+                                    "\\\\server\\share",
+                                    "\\\\server\\share\\",
+                                    "C:\\Windows\\a.dll:payload",
+                                    "\\",
+                                    "a:b"}) {
+        EXPECT_FALSE(SystemDestinationAllowed(destination)) << destination;
+    }
+}
+
+TEST_F(TargetPathsTest, SystemDestinationsThatAreUsed) {
+    for (const char* destination : {"[System Directory]\\\\Fonts\\a.fon", "[System Directory]\\\\a..b.dll",
+                                    "[System Directory]\\\\.hidden\\a.dll", "D:\\Apps\\a.dll",
+                                    "\\\\server\\share\\a.dll", "[System Directory]\\Fonts\\a.fon", "Fonts\\a.fon"}) {
+        EXPECT_TRUE(SystemDestinationAllowed(destination)) << destination;
+    }
+}
+
 TEST_F(TargetPathsTest, ShortcutRoots) {
     std::string programs = "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
     EXPECT_EQ(ResolveShortcutFolder("开始菜单\\", "演示"), programs + "\\演示");
