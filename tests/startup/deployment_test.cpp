@@ -3,29 +3,22 @@
 // entry that deployment tools read, and the hand-over to the elevated copy.
 #include <filesystem>
 
-#include "package/compile.h"
-#include "package/package_builder.h"
 #include "platform/host_files.h"
 #include "platform/os.h"
-#include "platform/sandbox/sandbox_fixture.h"
 #include "platform/text.h"
+#include "startup/package_run_fixture.h"
 
 namespace setup::testing_sandbox {
 namespace {
 
-using testing_package::AddItem;
-using testing_package::AddSetting;
-using testing_package::BuildPackage;
-
 const char kId[] = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
 const char kDir[] = "C:\\Program Files\\演示";
 
-class DeploymentTest : public SandboxTest {
+class DeploymentTest : public PackageRunTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
+        PackageRunTest::SetUp();
         Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n");
-        project_ = std::make_unique<TCompile>();
         // A wizard project: a silent run must not show it.
         Setting(igProject, "项目名称", "演示");
         Setting(igProject, "版本号", "2.5");
@@ -60,57 +53,16 @@ protected:
         shortcut->Target = "D:\\src\\app.exe";
         project_->ShotCutList.push_back(std::move(shortcut));
     }
-    TCompileData& Setting(uint8_t group, const std::string& key, const std::string& value) {
-        return AddSetting(*project_, group, key, value);
-    }
-    void Add(uint8_t kind, const std::string& name, const std::string& data, const std::string& target) {
-        AddItem(*project_, kind, name, "D:\\src\\" + name, target);
-        data_.push_back(data);
-    }
-    std::string Package() { return BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM)); }
-    // Runs a program of the machine (a Windows path) with arguments given as
-    // GBK text, as a shell passes them; returns the host exit status.
-    int RunProgram(const std::string& program, const std::string& args) {
-        std::string host = HostPath(Utf8Path(program));
-        // Each blank-separated word is one argument, passed on untouched.
-        std::string words;
-        for (const std::string& word : SplitOn(args, ' ')) {
-            if (!word.empty()) words += " '" + GbkToUtf8(word) + "'";
-        }
-        int status = -1;
-        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + host + "'" + words + " 2>&1", &status);
-        Reopen();
-        return status;
-    }
     int Run(const std::string& args, const std::string& package = "") {
-        OS().Files().CreateFolderTree("C:\\Downloads");
-        OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package.empty() ? Package() : package);
+        Place(package.empty() ? Package() : package);
         return RunProgram("C:\\Downloads\\setup", args);
-    }
-    static std::string Utf8Path(const std::string& windowsPath) {
-        std::string path = GbkToUtf8(windowsPath.substr(0, 1) + windowsPath.substr(2));
-        for (char& c : path) c = c == '\\' ? '/' : c;
-        return path;
     }
     // The log as GBK text.
     std::string Log(const std::string& path = "C:\\Downloads\\setup.log") {
-        if (!OS().Files().FileExists(path)) return "";
-        std::unique_ptr<Stream> in = OS().Files().Open(path, OpenMode::Read);
-        return Utf8ToGbk(in->ReadBytes(static_cast<size_t>(in->Size())));
+        std::optional<std::string> bytes = Read(path);
+        return bytes ? Utf8ToGbk(*bytes) : "";
     }
-    std::vector<std::string> Effects(const std::string& kind) {
-        std::vector<std::string> lines;
-        for (const std::string& line : EffectLines()) {
-            if (Contains(line, "\"effect\":\"" + kind + "\"")) lines.push_back(Utf8ToGbk(line));
-        }
-        return lines;
-    }
-    std::string Transcript() { return ReadHostFile("transcript.txt"); }
     std::string Key() { return "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + std::string(kId); }
-
-    std::unique_ptr<TCompile> project_;
-    std::vector<std::string> data_;
-    std::string output_;
 };
 
 // /S: no window and no box at all; what the wizard's defaults would install

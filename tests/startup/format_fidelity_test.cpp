@@ -17,10 +17,10 @@
 #include "platform/host_files.h"
 #include "platform/lnk_reader.h"
 #include "platform/os.h"
-#include "platform/sandbox/sandbox_fixture.h"
 #include "platform/stream.h"
 #include "platform/text.h"
 #include "startup/format_writer.h"
+#include "startup/whole_run_fixture.h"
 
 namespace setup::testing_sandbox {
 namespace {
@@ -175,10 +175,10 @@ fmt::Project EveryCaseProject(bool wizard) {
 
 // ---- running it ---------------------------------------------------------------------
 
-class FormatFidelityTest : public SandboxTest {
+class FormatFidelityTest : public WholeRunTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
+        WholeRunTest::SetUp();
         Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n");
         RegistryApi& registry = OS().Registry();
         ASSERT_TRUE(registry.CreateKey(kHkeyLocalMachine, kVendorKey));
@@ -187,41 +187,18 @@ protected:
     // Writes the package onto the stub of the Linux setup program and places
     // it on the machine as C:\Downloads\setup.
     void Place(fmt::Project& project, const fmt::WriteOptions& options = {}) {
-        std::string bytes = fmt::WritePackage(project, setup::ReadHostFile(SETUP_PROGRAM), options).Bytes;
-        OS().Files().CreateFolderTree("C:\\Downloads");
-        OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(bytes);
-    }
-    // Runs a program of the machine with blank-separated arguments; returns
-    // its exit status and sees what it left on the machine.
-    int RunProgram(const std::string& program, const std::string& args) {
-        std::string host = GbkToUtf8(program.substr(0, 1) + program.substr(2));
-        for (char& c : host) c = c == '\\' ? '/' : c;
-        std::string words;
-        for (const std::string& word : SplitOn(args, ' ')) {
-            if (!word.empty()) words += " '" + GbkToUtf8(word) + "'";
-        }
-        int status = -1;
-        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath(host) + "'" + words + " 2>&1", &status);
-        Reopen();
-        return status;
+        WholeRunTest::Place(fmt::WritePackage(project, setup::ReadHostFile(SETUP_PROGRAM), options).Bytes);
     }
     int RunSetup(const std::string& args) { return RunProgram("C:\\Downloads\\setup", args); }
     int RunUninstaller() {
         WriteHostFile("effects.jsonl", "");
         return RunProgram(kUninstaller, "/S");
     }
-    std::optional<std::string> Read(const std::string& path) {
-        if (!OS().Files().FileExists(path)) return std::nullopt;
-        std::unique_ptr<Stream> in = OS().Files().Open(path, OpenMode::Read);
-        return in->ReadBytes(static_cast<size_t>(in->Size()));
-    }
     // The message boxes that told the user some items were not installed.
     std::vector<std::string> WarningBoxes() {
         std::vector<std::string> boxes;
-        for (const std::string& line : EffectLines()) {
-            if (Contains(line, "\"effect\":\"MessageBox\"") && Contains(line, GbkToUtf8("未能安装"))) {
-                boxes.push_back(line);
-            }
+        for (const std::string& line : EffectLinesOf("MessageBox")) {
+            if (Contains(line, GbkToUtf8("未能安装"))) boxes.push_back(line);
         }
         return boxes;
     }
@@ -315,8 +292,6 @@ protected:
             EXPECT_FALSE(Value(kHkeyLocalMachine, kVendorKey, name).has_value()) << name;
         }
     }
-
-    std::string output_;
 };
 
 // ---- the writer against the program's reader ----------------------------------------
@@ -354,9 +329,7 @@ TEST_F(FormatFidelityTest, ReaderSeesWhatTheWriterWrote) {
     p.PackageId = kId;
     fmt::WriteOptions options;
     options.ProjectChunkSize = 64;
-    std::string bytes = fmt::WritePackage(p, setup::ReadHostFile(SETUP_PROGRAM), options).Bytes;
-    OS().Files().CreateFolderTree("C:\\Downloads");
-    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(bytes);
+    Place(p, options);
 
     TCompile model;
     model.LoadFromExe("C:\\Downloads\\setup");

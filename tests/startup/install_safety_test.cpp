@@ -6,14 +6,12 @@
 #include <filesystem>
 #include <map>
 
-#include "package/compile.h"
-#include "package/package_builder.h"
 #include "package/pe_stub.h"
 #include "platform/common.h"
 #include "platform/host_files.h"
 #include "platform/sandbox/effects.h"
-#include "platform/sandbox/sandbox_fixture.h"
 #include "platform/text.h"
+#include "startup/package_run_fixture.h"
 #include "startup/setup_entry.h"
 #include "ui/headless/headless_backend.h"
 
@@ -32,11 +30,10 @@ std::string Field(const std::string& key, const std::string& gbk) {
     return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
 }
 
-class InstallSafetyTest : public SandboxTest {
+class InstallSafetyTest : public PackageRunTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
-        project_ = std::make_unique<TCompile>();
+        PackageRunTest::SetUp();
         AddSetting(*project_, igProject, "项目名称", "演示");
         AddSetting(*project_, igProject, "版本号", "1.0");
         AddSetting(*project_, igProject, "显示安装界面", "禁用");
@@ -48,26 +45,11 @@ protected:
         File("readme.txt", "readme version 1");
         Add(fkUnInsFile, "UnInstall 演示.exe", "uninstaller", "");
     }
-    TCompileFileData& Add(uint8_t kind, const std::string& name, const std::string& data, const std::string& target) {
-        data_.push_back(data);
-        return AddItem(*project_, kind, name, "D:\\src\\" + name, target);
-    }
     TCompileFileData& File(const std::string& name, const std::string& data) {
         return Add(fkFile, name, data, "目标计算机\\Program Files\\");
     }
-    std::string Package() { return BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM)); }
-    // Places the package on the machine without running it.
-    void Place(const std::string& bytes) {
-        OS().Files().CreateFolderTree("C:\\Downloads");
-        OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(bytes);
-    }
     // Runs the placed package in place (no elevated relaunch); returns its status.
-    int RunPlaced() {
-        int status = -1;
-        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' -1 2>&1", &status);
-        Reopen();
-        return status;
-    }
+    int RunPlaced() { return RunHostProgram(HostPath("C/Downloads/setup"), "-1"); }
     int Run() {
         Place(Package());
         return RunPlaced();
@@ -98,13 +80,7 @@ protected:
         return s->ReadBytes(static_cast<size_t>(s->Size()));
     }
     // The message boxes the run showed.
-    std::vector<std::string> Boxes() {
-        std::vector<std::string> boxes;
-        for (const std::string& line : EffectLines()) {
-            if (Contains(line, "\"effect\":\"MessageBox\"")) boxes.push_back(line);
-        }
-        return boxes;
-    }
+    std::vector<std::string> Boxes() const { return EffectLinesOf("MessageBox"); }
     // Names left in the installation folder by an unfinished write or a backup.
     std::vector<std::string> Leftovers() {
         std::vector<std::string> names;
@@ -119,10 +95,6 @@ protected:
         bytes[static_cast<size_t>(project_->FileList[item]->DataStart) + 8] ^= 0x55;
         return bytes;
     }
-
-    std::unique_ptr<TCompile> project_;
-    std::vector<std::string> data_;
-    std::string output_;
 };
 
 // Reinstalling a damaged package over a good installation: the package is

@@ -6,13 +6,11 @@
 #include <regex>
 #include <thread>
 
-#include "package/compile.h"
-#include "package/package_builder.h"
 #include "platform/common.h"
 #include "platform/host_files.h"
 #include "platform/sandbox/effects.h"
-#include "platform/sandbox/sandbox_fixture.h"
 #include "platform/text.h"
+#include "startup/package_run_fixture.h"
 
 namespace setup::testing_sandbox {
 namespace {
@@ -38,7 +36,6 @@ namespace {
     return ::testing::AssertionSuccess();
 }
 
-using testing_package::AddItem;
 using testing_package::AddSetting;
 using testing_package::BuildPackage;
 
@@ -46,11 +43,10 @@ std::string Field(const std::string& key, const std::string& gbk) {
     return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
 }
 
-class SetupProgramTest : public SandboxTest {
+class SetupProgramTest : public PackageRunTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
-        project_ = std::make_unique<TCompile>();
+        PackageRunTest::SetUp();
         AddSetting(*project_, igProject, "项目名称", "演示");
         AddSetting(*project_, igProject, "显示安装界面", "禁用");
         AddSetting(*project_, igProject, "卸载程序", "启用");
@@ -60,33 +56,23 @@ protected:
         Add(fkInfoFile, "logo.png", "png", "");
         Add(fkUnInsFile, "UnInstall 演示.exe", "uninstaller", "");
     }
-    void Add(uint8_t kind, const std::string& name, const std::string& data, const std::string& target) {
-        AddItem(*project_, kind, name, "D:\\src\\" + name, target);
-        data_.push_back(data);
-    }
     // Places the package on the machine and runs it; returns the exit status.
     int Run(const std::string& args = "", const std::string& bytes = "") {
-        OS().Files().CreateFolderTree("C:\\Downloads");
-        std::string package =
-            bytes.empty() ? BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM)) : bytes;
-        OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
-        int status = -1;
-        output_ =
-            RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' " + args + " 2>&1", &status);
-        Reopen();  // see what the program left on the machine
-        return status;
+        Place(bytes.empty() ? Package() : bytes);
+        return RunHostProgram(HostPath("C/Downloads/setup"), args);
+    }
+    // Whether a run left its extraction folder in the temporary folder.
+    bool ExtractionLeft() {
+        for (const FolderEntry& entry : OS().Files().ListFolder(GetTempFolder())) {
+            if (entry.Name.rfind("~setup-", 0) == 0) return true;
+        }
+        return false;
     }
     std::string Effects() {
         std::string all;
         for (const std::string& line : EffectLines()) all += line + "\n";
         return all;
     }
-    std::string Transcript() { return SandboxTest::ReadHostFile("transcript.txt"); }
-    bool Installed() { return OS().Files().FileExists("C:\\Program Files\\演示\\app.exe"); }
-
-    std::unique_ptr<TCompile> project_;
-    std::vector<std::string> data_;
-    std::string output_;
 };
 
 // On Windows 7 the first process relaunches itself elevated with "-1" and
@@ -116,7 +102,7 @@ TEST_F(SetupProgramTest, XpInstallsInPlaceWithTheQuietWindow) {
     EXPECT_TRUE(ControlInsideWindow(transcript, "TfrmInstall", "Gauge1"));
     EXPECT_TRUE(Contains(transcript, "close TfrmInstall")) << transcript;
     EXPECT_FALSE(Contains(transcript, "TfrmInitIns"));  // no loading setting: no extraction window
-    EXPECT_FALSE(OS().Files().FileExists(GetTempFolder() + "Info\\logo.png"));  // and nothing extracted
+    EXPECT_FALSE(ExtractionLeft());                     // and nothing extracted
     // The uninstaller and its record were written.
     EXPECT_TRUE(OS().Files().FileExists("C:\\Program Files\\演示\\UnInstall 演示.log"));
 }
@@ -150,7 +136,7 @@ TEST_F(SetupProgramTest, PreInstallMessageAndLoadingWindow) {
     EXPECT_LT(transcript.find("TfrmInitIns"), transcript.find("TfrmInstall"));
     EXPECT_TRUE(Installed());
     // The extracted resources are gone when the program ends.
-    EXPECT_FALSE(OS().Files().FileExists(GetTempFolder() + "Info\\logo.png"));
+    EXPECT_FALSE(ExtractionLeft());
 }
 
 // "禁用" extracts without a window; the close box of the loading window does nothing.
@@ -208,7 +194,7 @@ TEST_F(SetupProgramTest, DamagedPackageEndsInAnErrorReport) {
     EXPECT_EQ(Run("-1", bytes), 1);
     std::string effects = Effects();
     EXPECT_TRUE(Contains(effects, "\"icon\":\"stop\"")) << effects;
-    EXPECT_FALSE(OS().Files().FileExists(GetTempFolder() + "Info\\logo.png"));
+    EXPECT_FALSE(ExtractionLeft());
     EXPECT_FALSE(Installed());
 
     // A byte lost in the middle: every offset after it is wrong.

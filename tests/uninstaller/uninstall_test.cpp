@@ -12,6 +12,7 @@
 #include "platform/common.h"
 #include "platform/host_files.h"
 #include "platform/sandbox/sandbox_fixture.h"
+#include "startup/whole_run_fixture.h"
 #include "platform/text.h"
 #include "ui/headless/headless_backend.h"
 #include "uninstaller/uninstall_form.h"
@@ -428,16 +429,7 @@ TEST_F(UninstallPassesTest, LongFailureListIsCut) {
 
 // Install, then uninstall, on one machine: the machine is as it was, but for
 // what is kept on purpose.
-class InstallThenUninstallTest : public SandboxTest {
-protected:
-    int Run(const std::string& hostProgram, const std::string& args) {
-        int status = -1;
-        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + hostProgram + "' " + args + " 2>&1", &status);
-        Reopen();
-        return status;
-    }
-    std::string output_;
-};
+class InstallThenUninstallTest : public WholeRunTest {};
 
 TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
     Configure("[Machine]\nOsVersion=6.1\n");
@@ -474,9 +466,8 @@ TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
     }
     std::string package = BuildPackage(project, {"MZ app", "[x]", setup::ReadHostFile(UNINSTALL_PROGRAM)},
                                        setup::ReadHostFile(SETUP_PROGRAM));
-    OS().Files().CreateFolderTree("C:\\Downloads");
-    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
-    ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+    Place(package);
+    ASSERT_EQ(RunHostProgram(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
     std::string dir = "C:\\Program Files\\演示";
     ASSERT_TRUE(OS().Files().FileExists(dir + "\\UnInstall 演示.exe"));
     ASSERT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, UninstallKeyPath(project.PackageId)));
@@ -484,7 +475,7 @@ TEST_F(InstallThenUninstallTest, LeavesTheMachineAsItWas) {
     ASSERT_TRUE(OS().Files().FileExists(programs + "\\卸载“演示”.lnk"));
 
     // The uninstaller, started as a user would (it relaunches itself elevated).
-    ASSERT_EQ(Run(HostPath(GbkToUtf8("C/Program Files/演示/UnInstall 演示.exe")), ""), 0) << output_;
+    ASSERT_EQ(RunHostProgram(HostPath(GbkToUtf8("C/Program Files/演示/UnInstall 演示.exe")), ""), 0) << output_;
     ASSERT_FALSE(WaitForProcessExits().empty());
     Reopen();
     FilesApi& files = OS().Files();
@@ -571,15 +562,14 @@ TEST_F(InstallThenUninstallTest, ReinstallThreeTimesThenUninstallLeavesNothing) 
     }
     std::string package = BuildPackage(project, {"MZ 誠", "丄A", "乤a", setup::ReadHostFile(UNINSTALL_PROGRAM)},
                                        setup::ReadHostFile(SETUP_PROGRAM));
-    OS().Files().CreateFolderTree("C:\\Downloads");
-    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+    Place(package);
     std::map<std::string, std::string> before = DriveSnapshot(root_);
     std::string registryBefore = ReadHostFile("registry.reg");
 
     const std::string dir = "C:\\Program Files\\誠";
     const std::string programs = GetSpecialFolder(kCsidlPrograms) + "\\誠墊";
     for (int run = 0; run < 3; ++run) {
-        ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+        ASSERT_EQ(RunHostProgram(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
         EXPECT_EQ(OS().Registry().ReadString(kHkeyClassesRoot, ".txt", ""), "誠墊.Document");
         EXPECT_TRUE(OS().Files().FileExists(dir + "\\墊\\丄A.txt"));
         EXPECT_TRUE(OS().Files().FileExists(dir + "\\墊\\乤a.txt"));
@@ -594,7 +584,7 @@ TEST_F(InstallThenUninstallTest, ReinstallThreeTimesThenUninstallLeavesNothing) 
         EXPECT_FALSE(OS().Files().FileExists(GetSpecialFolder(kCsidlDesktop) + "\\誠墊(1).lnk"));
     }
 
-    ASSERT_EQ(Run(HostPath(GbkToUtf8("C/Program Files/誠/UnInstall 誠.exe")), "-1"), 0) << output_;
+    ASSERT_EQ(RunHostProgram(HostPath(GbkToUtf8("C/Program Files/誠/UnInstall 誠.exe")), "-1"), 0) << output_;
     std::map<std::string, std::string> after = DriveSnapshot(root_);
     std::string uninstaller = GbkToUtf8("/Program Files/誠/UnInstall 誠.exe");
     EXPECT_EQ(after[GbkToUtf8("/Program Files/誠/")], "");
@@ -632,19 +622,18 @@ TEST_F(InstallThenUninstallTest, ExitStatusOfTheUninstaller) {
     AddItem(project, fkUnInsFile, "UnInstall 演示.exe", "D:\\s\\UnInstall 演示.exe", "");
     std::string package =
         BuildPackage(project, {"MZ app", setup::ReadHostFile(UNINSTALL_PROGRAM)}, setup::ReadHostFile(SETUP_PROGRAM));
-    OS().Files().CreateFolderTree("C:\\Downloads");
-    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
-    ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+    Place(package);
+    ASSERT_EQ(RunHostProgram(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
     const std::string dir = "C:\\Program Files\\演示";
     const std::string uninstaller = HostPath(GbkToUtf8("C/Program Files/演示/UnInstall 演示.exe"));
     const std::string key = UninstallKeyPath(project.PackageId);
 
     OS().Files().SetAttributes(dir + "\\bin\\app.exe", kAttrReadOnly);
-    EXPECT_EQ(Run(uninstaller, "-1"), 3) << output_;
+    EXPECT_EQ(RunHostProgram(uninstaller, "-1"), 3) << output_;
     EXPECT_TRUE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
     EXPECT_TRUE(OS().Files().FileExists(dir + "\\UnInstall 演示.log"));
     EXPECT_TRUE(OS().Registry().KeyExists(kHkeyLocalMachine, key));
-    EXPECT_EQ(Run(uninstaller, "-1"), 3) << output_;  // still in use: still reported
+    EXPECT_EQ(RunHostProgram(uninstaller, "-1"), 3) << output_;  // still in use: still reported
 
     // The record edited in between: refused, nothing removed.
     TUnInstall record;
@@ -653,15 +642,15 @@ TEST_F(InstallThenUninstallTest, ExitStatusOfTheUninstaller) {
     record.SaveToFile(dir + "\\UnInstall 演示.log");
     OS().Files().Open("C:\\Windows\\win.ini", OpenMode::Create)->WriteBytes("[windows]");
     OS().Files().SetAttributes(dir + "\\bin\\app.exe", kAttrNormal);
-    EXPECT_EQ(Run(uninstaller, "-1"), 1) << output_;
+    EXPECT_EQ(RunHostProgram(uninstaller, "-1"), 1) << output_;
     EXPECT_TRUE(OS().Files().FileExists("C:\\Windows\\win.ini"));
     EXPECT_TRUE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
 
     // A reinstall repairs it. The edited record is not merged (its entries
     // are not trusted), so the folder "bin", which this run found existing,
     // is no longer recorded and stays, empty.
-    ASSERT_EQ(Run(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
-    EXPECT_EQ(Run(uninstaller, "-1"), 0) << output_;
+    ASSERT_EQ(RunHostProgram(HostPath("C/Downloads/setup"), "-1"), 0) << output_;
+    EXPECT_EQ(RunHostProgram(uninstaller, "-1"), 0) << output_;
     EXPECT_FALSE(OS().Files().FileExists(dir + "\\bin\\app.exe"));
     EXPECT_FALSE(OS().Registry().KeyExists(kHkeyLocalMachine, key));
     EXPECT_TRUE(OS().Files().FileExists("C:\\Windows\\win.ini"));

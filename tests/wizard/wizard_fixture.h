@@ -5,18 +5,13 @@
 
 #include <algorithm>
 
-#include "package/compile.h"
-#include "package/package_builder.h"
 #include "platform/common.h"
-#include "platform/host_files.h"
 #include "platform/sandbox/effects.h"
-#include "platform/sandbox/sandbox_fixture.h"
 #include "platform/text.h"
+#include "startup/package_run_fixture.h"
 
 namespace setup::testing_sandbox {
 
-using testing_package::AddItem;
-using testing_package::AddSetting;
 using testing_package::BuildPackage;
 
 inline const char* const kAllSwitches[] = {"欢迎", "附加任务", "确认安装", "安装进程", "安装完毕"};
@@ -34,12 +29,11 @@ inline std::string Wave(int milliseconds) {
     return "RIFF" + u32(static_cast<uint32_t>(body.size())) + body;
 }
 
-class WizardTest : public SandboxTest {
+class WizardTest : public PackageRunTest {
 protected:
     void SetUp() override {
-        SandboxTest::SetUp();
+        PackageRunTest::SetUp();
         Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n");
-        project_ = std::make_unique<TCompile>();
         Setting(igProject, "项目名称", "演示");
         Setting(igProject, "作者名称", "演示公司");
         Setting(igProject, "作者网址", "http://www.example.com/");
@@ -60,40 +54,21 @@ protected:
         shortcut->Target = "D:\\src\\app.exe";
         project_->ShotCutList.push_back(std::move(shortcut));
     }
-    TCompileData& Setting(uint8_t group, const std::string& key, const std::string& value) {
-        return AddSetting(*project_, group, key, value);
-    }
     void Switches(const std::vector<std::string>& keys) {
         for (const std::string& key : keys) Setting(igPageSwitch, key, "启用");
     }
     void AllSwitches() { Switches({std::begin(kAllSwitches), std::end(kAllSwitches)}); }
-    void Add(uint8_t kind, const std::string& name, const std::string& data, const std::string& target) {
-        AddItem(*project_, kind, name, "D:\\src\\" + name, target);
-        data_.push_back(data);
-    }
     // Places the package on the machine and runs it with the script; returns
     // the exit status.
     int Run(const std::string& script = "", const std::string& answers = "") {
         if (!answers.empty()) Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n[Answers]\n" + answers);
         if (!script.empty()) WriteHostFile("user.script", GbkToUtf8(script));
-        OS().Files().CreateFolderTree("C:\\Downloads");
-        std::string package = BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM));
-        OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
-        int status = -1;
-        output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' 2>&1", &status);
-        Reopen();
-        return status;
+        Place(Package());
+        return RunProgram("C:\\Downloads\\setup", "");
     }
-    std::string Transcript() { return GbkOf(ReadHostFile("transcript.txt")); }
+    // The transcript as GBK text.
+    std::string Transcript() { return GbkOf(WholeRunTest::Transcript()); }
     static std::string GbkOf(const std::string& utf8) { return Utf8ToGbk(utf8); }
-    // The effects of one kind, in order, as GBK text.
-    std::vector<std::string> Effects(const std::string& kind) {
-        std::vector<std::string> lines;
-        for (const std::string& line : EffectLines()) {
-            if (Contains(line, "\"effect\":\"" + kind + "\"")) lines.push_back(Utf8ToGbk(line));
-        }
-        return lines;
-    }
     // The pages in the order the user saw them.
     std::vector<std::string> PagesSeen() {
         std::vector<std::string> pages;
@@ -105,11 +80,6 @@ protected:
         }
         return pages;
     }
-    bool Installed() { return OS().Files().FileExists("C:\\Program Files\\演示\\app.exe"); }
-
-    std::unique_ptr<TCompile> project_;
-    std::vector<std::string> data_;
-    std::string output_;
 };
 
 }  // namespace setup::testing_sandbox
