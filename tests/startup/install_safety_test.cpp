@@ -26,10 +26,6 @@ constexpr char kId[] = "7D3F2A1C-5B4E-4C6D-8E9F-0A1B2C3D4E5F";
 const std::string kDir = "C:\\Program Files\\演示";
 const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + std::string(kId);
 
-std::string Field(const std::string& key, const std::string& gbk) {
-    return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
-}
-
 class InstallSafetyTest : public PackageRunTest {
 protected:
     void SetUp() override {

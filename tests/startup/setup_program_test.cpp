@@ -39,10 +39,6 @@ namespace {
 using testing_package::AddSetting;
 using testing_package::BuildPackage;
 
-std::string Field(const std::string& key, const std::string& gbk) {
-    return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
-}
-
 class SetupProgramTest : public PackageRunTest {
 protected:
     void SetUp() override {

@@ -37,6 +37,32 @@ std::string HexMask(uint32_t mask) {
     return buffer;
 }
 
+// The host command line of a program started on the machine: the host
+// program, then the arguments (GBK on the machine) in UTF-8.
+std::vector<std::string> HostCommandLine(const std::string& hostProgram, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{hostProgram};
+    for (const std::string& a : arguments) argv.push_back(GbkToUtf8(a));
+    return argv;
+}
+
+// In a forked child: becomes the host program, with the machine's root in
+// its environment; a program that cannot be started ends the child with 127,
+// as a shell reports it.
+[[noreturn]] void ExecHostProgram(const std::string& hostProgram, std::vector<std::string>& argv,
+                                  std::string& rootVariable) {
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    putenv(rootVariable.data());
+    execv(hostProgram.c_str(), args.data());
+    _exit(127);
+}
+
+// The exit status of a waited-for process; a process ended by a signal is
+// 128 plus the signal, as a shell reports it.
+int ExitCodeOf(int waitStatus) { return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus); }
+
 }  // namespace
 
 bool SandboxShell::ProgramExists(const std::string& file) {
@@ -68,8 +94,7 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
         close(pipeFds[1]);
         return -1;
     }
-    std::vector<std::string> argv = {hostProgram};
-    for (const std::string& a : arguments) argv.push_back(GbkToUtf8(a));
+    std::vector<std::string> argv = HostCommandLine(hostProgram, arguments);
     std::string rootVariable = "SANDBOX_ROOT=" + machine_.Root();
 
     pid_t middle = fork();
@@ -88,13 +113,7 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
         pid_t child = fork();
         if (child == 0) {
             close(pipeFds[1]);
-            std::vector<char*> args;
-            args.reserve(argv.size() + 1);
-            for (std::string& a : argv) args.push_back(a.data());
-            args.push_back(nullptr);
-            putenv(rootVariable.data());
-            execv(hostProgram.c_str(), args.data());
-            _exit(127);
+            ExecHostProgram(hostProgram, argv, rootVariable);
         }
         int32_t id = child;
         ssize_t ignored = write(pipeFds[1], &id, sizeof id);
@@ -105,7 +124,7 @@ int SandboxShell::Launch(const std::string& hostProgram, const std::vector<std::
         char ignoredByte;
         while (read(release[0], &ignoredByte, 1) > 0) {
         }
-        int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        int exitCode = ExitCodeOf(status);
         try {
             machine_.EffectLog().Record("ProcessExit",
                                         JsonObject().Number("process", child).Number("status", exitCode));
@@ -128,24 +147,15 @@ int SandboxShell::LaunchAndWait(const std::string& hostProgram, const std::vecto
                                 int& process) {
     // The program reads the machine's files when it starts.
     machine_.Flush();
-    std::vector<std::string> argv{hostProgram};
-    for (const std::string& a : arguments) argv.push_back(GbkToUtf8(a));
+    std::vector<std::string> argv = HostCommandLine(hostProgram, arguments);
     std::string rootVariable = "SANDBOX_ROOT=" + machine_.Root();
     pid_t child = fork();
     if (child < 0) return -1;
-    if (child == 0) {
-        std::vector<char*> args;
-        args.reserve(argv.size() + 1);
-        for (std::string& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        putenv(rootVariable.data());
-        execv(hostProgram.c_str(), args.data());
-        _exit(127);
-    }
+    if (child == 0) ExecHostProgram(hostProgram, argv, rootVariable);
     process = child;
     int status = 0;
     if (waitpid(child, &status, 0) != child) return -1;
-    int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    int exitCode = ExitCodeOf(status);
     machine_.EffectLog().Record("ProcessExit", JsonObject().Number("process", child).Number("status", exitCode));
     return exitCode;
 }

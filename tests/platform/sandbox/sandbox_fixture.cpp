@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/sandbox/effects.h"
 #include "platform/text.h"
 
 namespace setup::testing_sandbox {
@@ -100,6 +101,10 @@ std::string RunHost(const std::string& command, int* status) {
     int rc = pclose(pipe);
     if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     return output;
+}
+
+std::string Field(const std::string& key, const std::string& gbk) {
+    return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
 }
 
 }  // namespace setup::testing_sandbox

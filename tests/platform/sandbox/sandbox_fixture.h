@@ -38,6 +38,10 @@ protected:
 
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A field of an effects.jsonl line as the machine writes it: "key":"value",
+// the value given as GBK text.
+std::string Field(const std::string& key, const std::string& gbk);
+
 // Runs a command on the host and returns its standard output; the exit code
 // goes to *status.
 std::string RunHost(const std::string& command, int* status = nullptr);

@@ -16,11 +16,6 @@ namespace {
 
 using sandbox::JsonEscape;
 
-// A JSON field as effects.jsonl writes it, from a GBK text.
-std::string Field(const std::string& key, const std::string& gbk) {
-    return "\"" + key + "\":" + JsonEscape(GbkToUtf8(gbk));
-}
-
 class SandboxShellTest : public SandboxTest {
 protected:
     void Write(const std::string& path, const std::string& bytes) {

@@ -9,10 +9,6 @@
 namespace setup::testing_sandbox {
 namespace {
 
-std::string Field(const std::string& key, const std::string& gbk) {
-    return "\"" + key + "\":" + sandbox::JsonEscape(GbkToUtf8(gbk));
-}
-
 class SystemHelpersTest : public SandboxTest {};
 
 TEST_F(SystemHelpersTest, VersionText) {
