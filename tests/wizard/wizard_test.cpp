@@ -78,6 +78,22 @@ TEST_F(WizardTest, DesktopShortcutIsMadeWhenTheBoxStaysTicked) {
     EXPECT_TRUE(OS().Files().FileExists("C:\\Users\\Demo\\Desktop\\演示.lnk"));
 }
 
+// The close box pressed while the installation runs is refused at once and
+// forgotten: the installation completes, the finish page shows and waits for
+// Finish, and no exit question is asked.
+TEST_F(WizardTest, CloseWhileInstallingIsRefusedAndTheFinishPageShows) {
+    AllSwitches();
+    ASSERT_EQ(Run("click TfrmParent bNext\nclick TfrmParent bNext\nclick TfrmParent bNext\nclose TfrmParent\n"), 0)
+        << output_;
+    EXPECT_TRUE(Installed());
+    std::string t = Transcript();
+    EXPECT_TRUE(Contains(t, "(TfrmParent refuses to close)")) << t;
+    std::vector<std::string> pages = PagesSeen();
+    ASSERT_FALSE(pages.empty());
+    EXPECT_EQ(pages.back(), "TfrmEndIns") << t;
+    for (const std::string& box : Effects("MessageBox")) EXPECT_FALSE(Contains(box, "确定要退出")) << box;
+}
+
 // Cancel and the close box ask before leaving; No keeps the wizard on its
 // page, Yes ends the run (status 2) with nothing installed.
 TEST_F(WizardTest, ExitQuestionOnCancelAndCloseBox) {

@@ -215,6 +215,12 @@ void PrepareWindowClasses() {
     registerClass(GaugeProc, kGaugeClass, nullptr);
 }
 
+// The modal forms, innermost last. A close box pressed while work runs inside
+// the innermost one (an installation reporting progress) is decided at once,
+// as the user sees it: a refusal is forgotten, not kept for the moment the
+// work returns to the modal loop, when the form would no longer refuse.
+std::vector<Form*> modalForms;
+
 }  // namespace
 
 Win32Backend::Win32Backend() = default;
@@ -262,7 +268,9 @@ void Win32Backend::RunModal(Form& form) {
     for (Timer* timer : form.Timers()) Update(*timer);
     if (previous) EnableWindow(previous, FALSE);
 
+    modalForms.push_back(&form);
     auto cleanup = [&] {
+        modalForms.pop_back();
         for (Timer* timer : form.Timers()) KillTimer(hwnd, TimerId(*timer));
         form.SetShowing(false);
         hovered = nullptr;
@@ -338,6 +346,10 @@ void Win32Backend::ProcessMessages() {
         }
     }
     RaisePending();
+    if (!modalForms.empty()) {
+        Form& top = *modalForms.back();
+        if (top.CloseRequested() && !top.QueryClose()) top.ClearCloseRequest();
+    }
 }
 
 void Win32Backend::Wake(Form& form) {
