@@ -90,6 +90,12 @@ bool DeploymentPlatform::LoggedFiles::CreateFolderTree(const std::string& path) 
     return ok;
 }
 
+bool DeploymentPlatform::LoggedFiles::CreateFolderNew(const std::string& path, FolderAccess access) {
+    bool ok = Inner().CreateFolderNew(path, access);
+    LogLine("文件夹：" + path + Outcome(ok));
+    return ok;
+}
+
 bool DeploymentPlatform::LoggedFiles::RemoveFolder(const std::string& path) {
     bool ok = Inner().RemoveFolder(path);
     if (ok) LogLine("删除文件夹：" + path);

@@ -35,6 +35,7 @@ private:
     public:
         using ForwardingFiles::ForwardingFiles;
         bool CreateFolderTree(const std::string& path) override;
+        bool CreateFolderNew(const std::string& path, FolderAccess access) override;
         bool RemoveFolder(const std::string& path) override;
         bool DeleteFile(const std::string& path) override;
         void MoveFile(const std::string& from, const std::string& to, MoveMode mode) override;

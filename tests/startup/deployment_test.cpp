@@ -47,11 +47,7 @@ protected:
         value->ValueName = "路径";
         value->Data = "[安装目录]";
         project_->RegList.push_back(std::move(value));
-        auto shortcut = std::make_unique<TShotCutData>();
-        shortcut->Folder = "桌面\\";
-        shortcut->Name = "演示";
-        shortcut->Target = "D:\\src\\app.exe";
-        project_->ShotCutList.push_back(std::move(shortcut));
+        Shortcut("桌面\\", "演示", "D:\\src\\app.exe");
     }
     int Run(const std::string& args, const std::string& package = "") {
         Place(package.empty() ? Package() : package);
@@ -92,6 +88,9 @@ TEST_F(DeploymentTest, SilentRunShowsNothingAndLogsEverything) {
           std::string("结果：退出代码 0（安装完成）")}) {
         EXPECT_TRUE(Contains(log, expected)) << expected << "\n---\n" << GbkToUtf8(log);
     }
+    // The resources' own folder is listed when it is made and when it goes.
+    EXPECT_TRUE(Contains(log, "文件夹：C:\\Users\\Demo\\AppData\\Local\\Temp\\~setup-")) << GbkToUtf8(log);
+    EXPECT_TRUE(Contains(log, "删除文件夹：C:\\Users\\Demo\\AppData\\Local\\Temp\\~setup-")) << GbkToUtf8(log);
     // The steps of writing a file are not listed as files of their own.
     EXPECT_FALSE(Contains(log, ".~new")) << GbkToUtf8(log);
     EXPECT_TRUE(Contains(log, "\r\n"));
