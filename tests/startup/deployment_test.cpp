@@ -47,11 +47,7 @@ protected:
         value->ValueName = "路径";
         value->Data = "[安装目录]";
         project_->RegList.push_back(std::move(value));
-        auto shortcut = std::make_unique<TShotCutData>();
-        shortcut->Folder = "桌面\\";
-        shortcut->Name = "演示";
-        shortcut->Target = "D:\\src\\app.exe";
-        project_->ShotCutList.push_back(std::move(shortcut));
+        Shortcut("桌面\\", "演示", "D:\\src\\app.exe");
     }
     int Run(const std::string& args, const std::string& package = "") {
         Place(package.empty() ? Package() : package);

@@ -28,6 +28,14 @@ protected:
         data_.push_back(data);
         return testing_package::AddItem(*project_, kind, name, "D:\\src\\" + name, target);
     }
+    // Adds a shortcut NAME in FOLDER (a folder of the project, "桌面\\") to TARGET.
+    void Shortcut(const std::string& folder, const std::string& name, const std::string& target) {
+        auto shortcut = std::make_unique<TShotCutData>();
+        shortcut->Folder = folder;
+        shortcut->Name = name;
+        shortcut->Target = target;
+        project_->ShotCutList.push_back(std::move(shortcut));
+    }
     // The project built onto the setup program.
     std::string Package() {
         return testing_package::BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM));

@@ -48,11 +48,7 @@ protected:
         Add(fkFile, "app.exe", "MZ app", "目标计算机\\Program Files\\");
         Add(fkFile, "readme.txt", "read me", "目标计算机\\Program Files\\");
         Add(fkFile, "b.dll", "MZ b", "目标计算机\\Program Files\\");
-        auto shortcut = std::make_unique<TShotCutData>();
-        shortcut->Folder = "桌面\\";
-        shortcut->Name = "演示";
-        shortcut->Target = "D:\\src\\app.exe";
-        project_->ShotCutList.push_back(std::move(shortcut));
+        Shortcut("桌面\\", "演示", "D:\\src\\app.exe");
     }
     void Switches(const std::vector<std::string>& keys) {
         for (const std::string& key : keys) Setting(igPageSwitch, key, "启用");
