@@ -5,7 +5,7 @@
 namespace setup::testing_sandbox {
 namespace {
 
-class DemoChoicesTest : public SandboxTest {};
+class DemoChoicesTest : public WholeRunTest {};
 
 TEST_F(DemoChoicesTest, TheInstallationFollowsEveryChoice) {
     Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n[Drives]\nD=fixed 1000000000\n");
@@ -29,9 +29,7 @@ TEST_F(DemoChoicesTest, TheInstallationFollowsEveryChoice) {
                                            "click TfrmParent bNext\n"
                                            "click TfrmParent bNext\n"
                                            "untick TfrmParent TfrmEndIns.CheckBox1\n"));
-    std::string output = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/demo-setup") + "' 2>&1", &status);
-    Reopen();
-    EXPECT_EQ(status, 0) << output << ReadHostFile("effects.jsonl");
+    EXPECT_EQ(RunProgram("C:\\demo-setup", ""), 0) << output_ << ReadHostFile("effects.jsonl");
     // The folder typed (its trailing backslash dropped), the Start-menu folder
     // picked, no fonts component, no desktop link, no program started.
     EXPECT_TRUE(OS().Files().FileExists("D:\\演示 应用\\demo.exe"));

@@ -173,15 +173,10 @@ TEST_F(WizardTest, InstallErrorIsReportedAndTheFrameClosable) {
     AllSwitches();
     Setting(igProject, "卸载程序", "启用");
     Add(fkUnInsFile, "UnInstall 演示.exe", "uninstaller", "");
-    OS().Files().CreateFolderTree("C:\\Downloads");
-    std::string package = BuildPackage(*project_, data_, setup::ReadHostFile(SETUP_PROGRAM));
-    OS().Files().Open("C:\\Downloads\\setup", OpenMode::Create)->WriteBytes(package);
+    Place(Package());
     // A full disk: the uninstaller cannot be written, which ends the installation.
-    WriteHostFile("machine.ini", "[Machine]\nOsVersion=5.1\nUser=Demo\n[Faults]\nDiskFull=C 0\n");
-    int status = -1;
-    output_ = RunHost("SANDBOX_ROOT='" + root_ + "' '" + HostPath("C/Downloads/setup") + "' 2>&1", &status);
-    Reopen();
-    EXPECT_EQ(status, 1) << output_;
+    Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n[Faults]\nDiskFull=C 0\n");
+    EXPECT_EQ(RunProgram("C:\\Downloads\\setup", ""), 1) << output_;
     std::vector<std::string> boxes = Effects("MessageBox");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(Contains(boxes[0], "安装程序因错误而终止")) << boxes[0];
