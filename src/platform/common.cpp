@@ -129,12 +129,13 @@ int64_t RunElevatedAndWait(const std::string& program, const std::string& parame
     return result.Ok ? static_cast<int64_t>(result.ExitCode) : -1;
 }
 
-bool ShellOpenFile(const std::string& path) {
+bool ShellOpenFile(const std::string& path, bool asUser) {
     ShellExecuteRequest request;
     request.Verb = "Open";
     request.File = path;
     request.Directory = FolderPart(path);
     request.Show = kSwShowNormal;
+    request.AsUser = asUser;
     return OS().Shell().ShellExecuteEx(request).Ok;
 }
 

@@ -49,7 +49,7 @@ int64_t RunElevatedAndWait(const std::string& program, const std::string& parame
 
 // Opens a file with the shell's "Open" verb, in the file's folder, shown
 // normally; true when the shell started it.
-bool ShellOpenFile(const std::string& path);
+bool ShellOpenFile(const std::string& path, bool asUser = false);
 
 // Information box (OK) and question box (Yes/No) captioned with WizardTitle().
 void ShowInfo(const std::string& message);

@@ -195,6 +195,7 @@ std::string StartText(const ShellExecuteRequest& request, const ShellExecuteResu
     std::string text = "启动程序：" + request.File;
     if (!request.Parameters.empty()) text += " " + request.Parameters;
     if (!request.Verb.empty()) text += "（" + request.Verb + "）";
+    if (request.AsUser) text += "（以启动安装程序的用户身份）";
     if (!result.Ok) text += "（失败，错误 " + std::to_string(result.LastError) + "）";
     return text;
 }

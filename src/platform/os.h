@@ -245,6 +245,11 @@ struct ShellExecuteRequest {
     std::string Directory;
     int Show = kSwShowNormal;
     uint32_t Mask = 0;
+    // Start the program as the user who started setup, not with this
+    // process's administrator rights: an elevated process hands the start to
+    // the desktop's shell, and starts nothing when it cannot (the user would
+    // otherwise get a program with an administrator's rights).
+    bool AsUser = false;
 };
 
 struct ShellExecuteResult {

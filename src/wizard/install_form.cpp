@@ -44,7 +44,8 @@ void TfrmInstall::CompileProgress(const std::string&, const std::string&, int64_
     }
 }
 
-void TfrmInstall::OpenFile(const std::string& path) { ShellOpenFile(path); }  // the result is not examined
+// Opened as the user who started setup, not with its administrator rights.
+void TfrmInstall::OpenFile(const std::string& path) { ShellOpenFile(path, true); }  // the result is not examined
 
 void TfrmInstall::TimerTimer() {
     Timer.SetActive(false);

@@ -259,13 +259,16 @@ void TfrmParent::FormCloseQuery(bool& canClose) {
     }
 }
 
-void TfrmParent::OpenFile(const std::string& path) { ShellOpenFile(path); }  // the result is not examined
+// The program, the readme and the web page open as the user who started
+// setup, never with the installation's administrator rights.
+void TfrmParent::OpenFile(const std::string& path) { ShellOpenFile(path, true); }  // the result is not examined
 
 void TfrmParent::OpenUrl(const std::string& text) {
     ShellExecuteRequest request;
     request.Verb = "open";
     request.File = text;
     request.Show = kSwShowMaximized;
+    request.AsUser = true;
     OS().Shell().ShellExecuteEx(request);  // the browser's result is not examined
 }
 

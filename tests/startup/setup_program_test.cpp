@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <map>
 #include <regex>
 #include <thread>
 
@@ -84,6 +85,37 @@ TEST_F(SetupProgramTest, RelaunchesOnceOnWindows7) {
     size_t relaunches = 0;
     for (const std::string& line : EffectLines()) relaunches += Contains(line, "\"verb\":\"runas\"");
     EXPECT_EQ(relaunches, 1u) << effects;
+}
+
+// In the elevated copy the end-of-install program and the readme open as the
+// user who started setup, not with the installation's administrator rights;
+// the relaunch itself and a program the package runs elevated on purpose
+// ("run after installation") say so too.
+TEST_F(SetupProgramTest, EndOfInstallProgramsStartAsTheUser) {
+    AddSetting(*project_, igEndIns, "应用程序文件", "D:\\src\\app.exe");
+    AddSetting(*project_, igEndIns, "Readme文件", "D:\\src\\readme.txt");
+    Add(fkFile, "readme.txt", "read me", "目标计算机\\Program Files\\");
+    project_->FileList[0]->RunAfterInstall = true;
+    EXPECT_EQ(Run(), 0) << output_;
+    WaitForProcessExits();
+    Reopen();
+    ASSERT_TRUE(Installed());
+    std::map<std::string, std::string> starts;  // the started file and its "elevated" field
+    for (const std::string& line : EffectLines()) {
+        if (!Contains(line, "\"effect\":\"ShellExecuteEx\"")) continue;
+        size_t file = line.find("\"file\":\"");
+        size_t end = line.find('"', file + 8);
+        std::string name = line.substr(file + 8, end - file - 8);
+        starts[name + (Contains(line, "\"verb\":\"runas\"") ? " runas" : "")] =
+            Contains(line, "\"elevated\":true")    ? "elevated"
+            : Contains(line, "\"elevated\":false") ? "user"
+                                                   : "?";
+    }
+    const std::string dir = GbkToUtf8("C:\\\\Program Files\\\\演示\\\\");
+    EXPECT_EQ(starts["C:\\\\Downloads\\\\setup runas"], "elevated") << Effects();
+    EXPECT_EQ(starts[dir + "app.exe runas"], "elevated") << Effects();
+    EXPECT_EQ(starts[dir + "app.exe"], "user") << Effects();
+    EXPECT_EQ(starts[dir + "readme.txt"], "user") << Effects();
 }
 
 TEST_F(SetupProgramTest, XpInstallsInPlaceWithTheQuietWindow) {

@@ -244,6 +244,11 @@ std::vector<std::string> SandboxSystem::GetArguments() {
     return args;
 }
 
+bool SandboxSystem::ProcessElevated() {
+    const char* elevated = std::getenv("SANDBOX_ELEVATED");
+    return elevated && std::string(elevated) == "1";
+}
+
 std::optional<FileTime> SandboxSystem::LocalFileTimeToUtc(FileTime local) {
     int64_t offset = static_cast<int64_t>(machine_.Config().UtcOffsetMinutes) * 60 * 10000000LL;
     int64_t utc = static_cast<int64_t>(local) - offset;

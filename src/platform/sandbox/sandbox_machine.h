@@ -34,6 +34,9 @@ public:
     std::string GetOwnExecutablePath() override;
     std::vector<std::string> GetArguments() override;
     std::optional<FileTime> LocalFileTimeToUtc(FileTime local) override;
+    // A program the machine started with the "runas" verb runs elevated: it
+    // finds SANDBOX_ELEVATED=1 in its environment.
+    bool ProcessElevated() override;
 
 private:
     SandboxMachine& machine_;

@@ -55,6 +55,10 @@ std::vector<std::string> HostCommandLine(const std::string& hostProgram, const s
     for (std::string& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
     putenv(rootVariable.data());
+    // Only the machine's own executable is really started, and always with
+    // the "runas" verb: the copy runs elevated.
+    static char elevated[] = "SANDBOX_ELEVATED=1";
+    putenv(elevated);
     execv(hostProgram.c_str(), args.data());
     _exit(127);
 }
@@ -169,9 +173,13 @@ ShellExecuteResult SandboxShell::Execute(const ShellExecuteRequest& request, boo
         .Number("show", request.Show)
         .Text("mask", HexMask(request.Mask));
     if (wait) fields.Bool("wait", true);
+    // Whether the started program gets administrator rights: asked for, or
+    // inherited from an elevated process unless started as the user (by the
+    // desktop's shell).
+    bool elevate = EqualsNoCase(request.Verb, "runas");
+    fields.Bool("elevated", elevate || (machine_.System().ProcessElevated() && !request.AsUser));
 
     ShellExecuteResult result;
-    bool elevate = EqualsNoCase(request.Verb, "runas");
     if (elevate && machine_.Config().Elevation != Elevation::Accept) {
         result.LastError = machine_.Config().Elevation == Elevation::Refuse ? kErrorCancelled : kErrorAccessDenied;
         fields.Text("result", machine_.Config().Elevation == Elevation::Refuse ? "cancelled" : "failed");
@@ -261,7 +269,7 @@ std::string SandboxShell::RegeditImport(const std::string& arguments) {
 
 uint32_t SandboxShell::WinExec(const std::string& commandLine, int show) {
     JsonObject fields;
-    fields.Text("commandLine", commandLine).Number("show", show);
+    fields.Text("commandLine", commandLine).Number("show", show).Bool("elevated", machine_.System().ProcessElevated());
     // The program is the first token: quoted, or up to the first blank.
     std::string program, rest;
     if (!commandLine.empty() && commandLine[0] == '"') {
@@ -295,13 +303,17 @@ uint32_t SandboxShell::WinExec(const std::string& commandLine, int show) {
 
 bool SandboxShell::CreateProcessHidden(const std::string& commandLine) {
     if (IsFailedStart(machine_.Config().Faults, commandLine)) {
-        machine_.EffectLog().Record("CreateProcess",
-                                    JsonObject().Text("commandLine", commandLine).Text("result", "failed"));
+        machine_.EffectLog().Record("CreateProcess", JsonObject()
+                                                         .Text("commandLine", commandLine)
+                                                         .Bool("elevated", machine_.System().ProcessElevated())
+                                                         .Text("result", "failed"));
         return false;
     }
-    machine_.EffectLog().Record(
-        "CreateProcess",
-        JsonObject().Text("commandLine", commandLine).Text("window", "hidden").Text("priority", "idle"));
+    machine_.EffectLog().Record("CreateProcess", JsonObject()
+                                                     .Text("commandLine", commandLine)
+                                                     .Text("window", "hidden")
+                                                     .Text("priority", "idle")
+                                                     .Bool("elevated", machine_.System().ProcessElevated()));
     return true;
 }
 

@@ -88,12 +88,78 @@ struct WideShellExecute {
     SHELLEXECUTEINFOW info;
 };
 
+// Starts a program through the desktop's shell (the Explorer that shows the
+// desktop, running as the signed-in user, unelevated): its automation object
+// is reached through the desktop's folder view. False when there is no such
+// shell or it refuses.
+bool ShellExecuteFromDesktop(const ShellExecuteRequest& request) {
+    ComPtr<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                reinterpret_cast<void**>(&windows)))) {
+        return false;
+    }
+    VARIANT location;
+    VariantInit(&location);
+    location.vt = VT_I4;
+    location.lVal = CSIDL_DESKTOP;
+    VARIANT empty;
+    VariantInit(&empty);
+    long desktopWindow = 0;
+    ComPtr<IDispatch> found;
+    if (windows->FindWindowSW(&location, &empty, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH, &found) != S_OK ||
+        !found) {
+        return false;
+    }
+    ComPtr<IServiceProvider> provider;
+    ComPtr<IShellBrowser> browser;
+    ComPtr<IShellView> view;
+    ComPtr<IDispatch> background;
+    ComPtr<IShellFolderViewDual> folderView;
+    ComPtr<IDispatch> application;
+    ComPtr<IShellDispatch2> shell;
+    if (FAILED(found->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&provider))) ||
+        FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, reinterpret_cast<void**>(&browser))) ||
+        FAILED(browser->QueryActiveShellView(&view)) ||
+        FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, reinterpret_cast<void**>(&background))) ||
+        FAILED(background->QueryInterface(IID_IShellFolderViewDual, reinterpret_cast<void**>(&folderView))) ||
+        FAILED(folderView->get_Application(&application)) ||
+        FAILED(application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(&shell)))) {
+        return false;
+    }
+    auto text = [](const std::string& gbk) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(Wide(gbk).c_str());
+        return v;
+    };
+    VARIANT parameters = text(request.Parameters);
+    VARIANT directory = text(request.Directory);
+    VARIANT verb = text(request.Verb);
+    VARIANT show;
+    VariantInit(&show);
+    show.vt = VT_I4;
+    show.lVal = request.Show;
+    Bstr file(Wide(request.File));
+    HRESULT hr = shell->ShellExecute(file.get(), parameters, directory, verb, show);
+    VariantClear(&parameters);
+    VariantClear(&directory);
+    VariantClear(&verb);
+    return SUCCEEDED(hr);
+}
+
 }  // namespace
 
 Win32Shell::~Win32Shell() { MediaClose(); }
 
 ShellExecuteResult Win32Shell::ShellExecuteEx(const ShellExecuteRequest& request) {
     EnsureCom();
+    if (request.AsUser && ProcessIsElevated()) {
+        ShellExecuteResult asUser;
+        asUser.Ok = ShellExecuteFromDesktop(request);
+        if (!asUser.Ok) asUser.LastError = ERROR_ACCESS_DENIED;
+        return asUser;
+    }
     WideShellExecute call(request, 0);
     SHELLEXECUTEINFOW& info = call.info;
     ShellExecuteResult result;

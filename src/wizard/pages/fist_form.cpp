@@ -58,6 +58,7 @@ void TfrmFist::Label5Click() {
     request.Verb = "Open";
     request.File = Label5.Caption();
     request.Show = kSwShowNormal;
+    request.AsUser = true;                 // the browser gets the user's rights, not the installation's
     OS().Shell().ShellExecuteEx(request);  // the browser's result is not examined
 }
 
