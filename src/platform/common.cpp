@@ -184,7 +184,15 @@ std::string GetWindowsFolder() { return OS().System().GetWindowsDirectory(); }
 
 std::string Regsvr32Path() { return OS().System().GetSystemDirectory() + "\\regsvr32.exe"; }
 
-std::string RegeditPath() { return GetWindowsFolder() + "\\regedit.exe"; }
+// On 64-bit Windows the registry editor in the Windows folder is the 64-bit
+// one, which would import the package's registry files into the 64-bit view
+// while this 32-bit program writes its values into the 32-bit view: the
+// 32-bit editor of the 32-bit system folder keeps both in one view.
+std::string RegeditPath() {
+    std::string x86 = GetSpecialFolder(kCsidlSystemX86);
+    if (!x86.empty() && !EqualsNoCase(x86, OS().System().GetSystemDirectory())) return x86 + "\\regedit.exe";
+    return GetWindowsFolder() + "\\regedit.exe";
+}
 
 bool RegisterServer(const std::string& file, ServerAction action) {
     bool registering = action == ServerAction::Register;

@@ -56,6 +56,7 @@ enum Csidl : int {
     kCsidlWindows = 36,
     kCsidlSystem = 37,
     kCsidlProgramFiles = 38,
+    kCsidlSystemX86 = 41,  // the 32-bit system folder: SysWOW64 on 64-bit Windows, the system folder elsewhere
     kCsidlProgramFilesCommon = 43,
 };
 // Every identifier lies below this one.

@@ -155,6 +155,9 @@ MachineConfig ParseMachineConfig(const std::string& utf8Text, const std::string&
                 } else {
                     Fail(fileName, e.Line, "Elevation must be accept, refuse or fail");
                 }
+            } else if (EqualsNoCase(e.Key, "Windows")) {
+                if (e.Value != "32" && e.Value != "64") Fail(fileName, e.Line, "Windows must be 32 or 64");
+                config.Windows64 = e.Value == "64";
             } else if (EqualsNoCase(e.Key, "User")) {
                 if (e.Value.empty() || e.Value.find_first_of("\\/:*?\"<>|") != std::string::npos) {
                     Fail(fileName, e.Line, "User must be a valid folder name");

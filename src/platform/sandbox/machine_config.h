@@ -55,6 +55,7 @@ struct MachineConfig {
     std::string OsVersion = "6.1";  // as the version text reads: "5.1", "10.0", "2", "0"
     sandbox::Elevation Elevation = sandbox::Elevation::Accept;
     std::string User = "User";           // GBK
+    bool Windows64 = false;              // a 64-bit Windows, on which 32-bit programs run through WoW64
     int UtcOffsetMinutes = 480;          // local time = UTC + offset
     std::map<char, DriveConfig> Drives;  // upper-case letter -> drive
     std::vector<AnswerRule> Answers;     // first match wins

@@ -188,6 +188,8 @@ std::string SandboxSystem::GetSpecialFolderPath(int csidl) {
             return "C:\\Windows";
         case kCsidlSystem:
             return "C:\\Windows\\System32";
+        case kCsidlSystemX86:
+            return machine_.Config().Windows64 ? "C:\\Windows\\SysWOW64" : "C:\\Windows\\System32";
         case kCsidlProgramFiles:
             return "C:\\Program Files";
         case kCsidlProgramFilesCommon:

@@ -55,6 +55,25 @@ TEST_F(SystemHelpersTest, ServiceAndRegistryFileCommandLines) {
     EXPECT_TRUE(Contains(lines[2], Field("commandLine", "C:\\Windows\\regedit.exe /s \"C:\\Temp Dir\\x.reg\"")));
 }
 
+// On 64-bit Windows the 32-bit registry editor imports registry files, into
+// the view this 32-bit program writes its own values to; the file is really
+// imported there too.
+TEST_F(SystemHelpersTest, RegistryFilesGoThroughThe32BitEditorOn64BitWindows) {
+    Configure("[Machine]\nWindows=64\n");
+    OS().Files().CreateFolderTree("C:\\Temp Dir");
+    OS().Files()
+        .Open("C:\\Temp Dir\\x.reg", OpenMode::Create)
+        ->WriteBytes("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Imported]\r\n\"v\"=\"1\"\r\n");
+    ImportRegFile("C:\\Temp Dir\\x.reg");
+    std::vector<std::string> lines = EffectLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(
+        Contains(lines[0], Field("commandLine", "C:\\Windows\\SysWOW64\\regedit.exe /s \"C:\\Temp Dir\\x.reg\"")))
+        << lines[0];
+    EXPECT_TRUE(Contains(lines[0], "\"imported\":true")) << lines[0];
+    EXPECT_EQ(OS().Registry().ReadString(kHkeyCurrentUser, "Software\\Imported", "v"), "1");
+}
+
 TEST_F(SystemHelpersTest, AutoRunEntries) {
     SetAutoRun("x.exe", "C:\\P\\x.exe", AutoRunAction::Add);
     const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
