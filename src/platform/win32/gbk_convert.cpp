@@ -41,6 +41,45 @@ std::string Narrow(const std::wstring& wide) { return Utf16ToGbk(std::u16string(
 
 std::string Narrow(const wchar_t* wide) { return wide ? Narrow(std::wstring(wide)) : std::string(); }
 
+std::wstring WideShown(const std::string& gbk) {
+    if (gbk.empty()) return {};
+    int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), out.data(), n);
+    return out;
+}
+
+std::string NarrowTyped(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    int n = WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr, 0, "?",
+                                nullptr);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n, "?",
+                        nullptr);
+    return out;
+}
+
+std::string NarrowPath(const std::wstring& path) {
+    try {
+        return Narrow(path);
+    } catch (const Error&) {
+        // A user or folder name code page 936 cannot spell.
+    }
+    DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (n == 0) return {};
+    std::wstring shortPath(n, L'\0');
+    n = GetShortPathNameW(path.c_str(), shortPath.data(), n);
+    if (n == 0 || n >= shortPath.size()) return {};
+    shortPath.resize(n);
+    try {
+        return Narrow(shortPath);
+    } catch (const Error&) {
+        return {};
+    }
+}
+
 std::string SystemMessage(DWORD error) {
     wchar_t* buffer = nullptr;
     DWORD n =

@@ -93,13 +93,13 @@ std::string Win32System::GetSpecialFolderPath(int csidl) {
     wchar_t path[MAX_PATH] = {};
     BOOL ok = SHGetPathFromIDListW(items, path);
     CoTaskMemFree(items);
-    return ok ? Narrow(path) : "";
+    return ok ? NarrowPath(path) : "";
 }
 
 std::string Win32System::GetTempPath() {
     wchar_t path[MAX_PATH + 1] = {};
     DWORD n = GetTempPathW(MAX_PATH, path);
-    return n > 0 && n <= MAX_PATH ? Narrow(path) : "";
+    return n > 0 && n <= MAX_PATH ? NarrowPath(path) : "";
 }
 
 std::string Win32System::GetWindowsDirectory() {
@@ -136,7 +136,9 @@ std::string Win32System::GetOwnExecutablePath() {
         if (n == 0) ThrowOsError(msg::CannotReadProgramPath(SystemMessage(GetLastError())));
         if (n < path.size()) {
             path.resize(n);
-            return Narrow(path);
+            std::string own = NarrowPath(path);
+            if (own.empty()) ThrowOsError(msg::CannotReadProgramPath(SystemMessage(ERROR_NO_UNICODE_TRANSLATION)));
+            return own;
         }
         path.resize(path.size() * 2);
     }
@@ -263,7 +265,15 @@ std::vector<FolderEntry> Win32Files::ListFolder(const std::string& folder) {
         try {
             entry.Name = Narrow(name);
         } catch (const Error&) {
-            continue;  // a name code page 936 cannot spell
+            // A name code page 936 cannot spell goes by its short name, so
+            // that what lies in a folder is never overlooked (an uninstaller
+            // would take the folder for empty).
+            try {
+                entry.Name = Narrow(std::wstring(data.cAlternateFileName));
+            } catch (const Error&) {
+                continue;
+            }
+            if (entry.Name.empty()) continue;
         }
         entry.Attributes = data.dwFileAttributes;
         entry.Size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;

@@ -362,7 +362,11 @@ std::string StrRetText(IShellFolder* folder, const ITEMIDLIST* child, SHGDNF fla
     if (FAILED(folder->GetDisplayNameOf(child, flags, &ret))) return "";
     switch (ret.uType) {
         case STRRET_WSTR: {
-            std::string gbk = ret.pOleStr ? Narrow(ret.pOleStr) : "";
+            // A name is shown (a character GBK cannot hold as "?"); a parsing
+            // name is a path, taken in its short form where it must be.
+            std::string gbk = !ret.pOleStr                 ? ""
+                              : (flags & SHGDN_FORPARSING) ? NarrowPath(ret.pOleStr)
+                                                           : NarrowTyped(ret.pOleStr);
             CoTaskMemFree(ret.pOleStr);
             return gbk;
         }
@@ -418,7 +422,7 @@ std::optional<ShellFolderItem> Win32Shell::ShellFolderOf(const std::string& id) 
         SHFILEINFOW info{};
         if (SHGetFileInfoW(reinterpret_cast<LPCWSTR>(pidl.get()), 0, &info, sizeof info,
                            SHGFI_PIDL | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) {
-            item.DisplayName = Narrow(info.szDisplayName);
+            item.DisplayName = NarrowTyped(info.szDisplayName);
             item.IconIndex = info.iIcon;
         }
         item.HasSubfolders = true;

@@ -35,6 +35,16 @@ bool ProcessIsElevated();
 std::wstring Wide(const std::string& gbk);
 std::string Narrow(const wchar_t* wide);
 std::string Narrow(const std::wstring& wide);
+// For what windows show and users type: bytes that are no GBK show as the
+// replacement character, and a typed or pasted character GBK cannot hold
+// (Hangul, an emoji) becomes "?", instead of an error that ends the program.
+std::wstring WideShown(const std::string& gbk);
+std::string NarrowTyped(const std::wstring& wide);
+// A path the system gives (a special folder, the temporary folder, the own
+// program, a folder's entry): as GBK when it can be, otherwise its short
+// (8.3) form, which every file function takes and is plain ASCII; empty when
+// the volume keeps no short names.
+std::string NarrowPath(const std::wstring& path);
 // The system's message for an error code, as GBK ("error 5" when there is none).
 std::string SystemMessage(DWORD error);
 

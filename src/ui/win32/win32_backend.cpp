@@ -88,7 +88,7 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
                     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
                     GetWindowTextW(reinterpret_cast<HWND>(lParam), text.data(), length + 1);
                     text.resize(static_cast<size_t>(length));
-                    Guarded([&] { edit->SetText(Narrow(text)); });
+                    Guarded([&] { edit->SetText(NarrowTyped(text)); });
                 }
             }
             result = 0;
@@ -252,8 +252,8 @@ void Win32Backend::RunModal(Form& form) {
         height = work.bottom - work.top;
     }
     HWND previous = GetActiveWindow();
-    HWND hwnd = CreateWindowExW(exStyle, kFormClass, Wide(form.Caption()).c_str(), style, x, y, width, height, nullptr,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd = CreateWindowExW(exStyle, kFormClass, WideShown(form.Caption()).c_str(), style, x, y, width, height,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
     form.Peer = hwnd;

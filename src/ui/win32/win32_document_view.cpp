@@ -112,7 +112,7 @@ void ShowDocument(HWND view, const Document* document) {
             } else {
                 std::string text;
                 for (const std::string& line : document->Lines) text += line + "\r\n";
-                SetWindowTextW(view, win32::Wide(text).c_str());
+                SetWindowTextW(view, win32::WideShown(text).c_str());
             }
         } catch (const Error&) {
             // A document the decoders took once but cannot turn into the

@@ -18,7 +18,7 @@ void WriteLayout(Form& form, const std::string& note) {
     FILE* file = _wfopen(path, L"ab");
     if (!file) return;
     auto utf8 = [](const std::string& gbk) {
-        std::wstring wide = Wide(gbk);
+        std::wstring wide = WideShown(gbk);
         int size =
             WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
         std::string out(static_cast<size_t>(size), '\0');
@@ -61,7 +61,7 @@ void WriteLayout(Form& form, const std::string& note) {
             text.clear();
             for (int i = 0; i < got; ++i) {
                 try {
-                    text += Narrow(std::wstring(1, shown[i]));
+                    text += NarrowTyped(std::wstring(1, shown[i]));
                 } catch (const Error&) {
                 }
             }

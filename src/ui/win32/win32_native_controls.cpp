@@ -60,7 +60,7 @@ void CreatePeer(Control& control) {
     const wchar_t* cls = L"STATIC";
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
     DWORD exStyle = 0;
-    std::wstring text = Wide(control.Caption());
+    std::wstring text = WideShown(control.Caption());
     if (dynamic_cast<Button*>(&control)) {
         cls = L"BUTTON";
         style |= BS_PUSHBUTTON | WS_TABSTOP;
@@ -70,7 +70,7 @@ void CreatePeer(Control& control) {
     } else if (auto* edit = dynamic_cast<Edit*>(&control)) {
         cls = L"EDIT";
         style |= ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER;
-        text = Wide(edit->Text());
+        text = WideShown(edit->Text());
     } else if (auto* memo = dynamic_cast<Memo*>(&control)) {
         cls = L"EDIT";
         style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_TABSTOP;
@@ -163,7 +163,7 @@ void Win32Backend::Update(Control& control) {
     if (dynamic_cast<MediaPlayer*>(&control)) return;
     if (auto* form = dynamic_cast<Form*>(&control)) {
         if (form->Peer) {
-            SetWindowTextW(Peer(*form), Wide(form->Caption()).c_str());
+            SetWindowTextW(Peer(*form), WideShown(form->Caption()).c_str());
             EnableWindow(Peer(*form), form->Enabled());
             InvalidateRect(Peer(*form), nullptr, FALSE);
         }
@@ -187,22 +187,22 @@ void Win32Backend::Update(Control& control) {
     MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control.GetFont())), FALSE);
     if (auto* edit = dynamic_cast<Edit*>(&control)) {
-        if (Narrow([&] {
+        if (NarrowTyped([&] {
                 int length = GetWindowTextLengthW(hwnd);
                 std::wstring text(static_cast<size_t>(length) + 1, L'\0');
                 GetWindowTextW(hwnd, text.data(), length + 1);
                 text.resize(static_cast<size_t>(length));
                 return text;
             }()) != edit->Text()) {
-            SetWindowTextW(hwnd, Wide(edit->Text()).c_str());
+            SetWindowTextW(hwnd, WideShown(edit->Text()).c_str());
         }
         SendMessageW(hwnd, EM_SETREADONLY, edit->ReadOnly(), 0);
     } else if (auto* memo = dynamic_cast<Memo*>(&control)) {
-        SetWindowTextW(hwnd, Wide(memo->Text()).c_str());
+        SetWindowTextW(hwnd, WideShown(memo->Text()).c_str());
         if (memo->ShowsLastLine) SendMessageW(hwnd, EM_LINESCROLL, 0, 0x7FFFFFF);
     } else if (!IsContainer(control) && !dynamic_cast<CheckListBox*>(&control) &&
                !dynamic_cast<ShellTreeView*>(&control) && !dynamic_cast<HtmlView*>(&control)) {
-        SetWindowTextW(hwnd, Wide(control.Caption()).c_str());
+        SetWindowTextW(hwnd, WideShown(control.Caption()).c_str());
     }
     EnableWindow(hwnd, control.Enabled());
     ShowWindow(hwnd, control.Visible() ? SW_SHOWNA : SW_HIDE);

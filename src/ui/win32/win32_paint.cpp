@@ -49,7 +49,7 @@ void PaintGraphic(HDC dc, Control& control) {
         const Font& font = label->GetFont();
         SetTextColor(dc, label->Enabled() ? ColorOf(font.Color) : GetSysColor(COLOR_GRAYTEXT));
         HGDIOBJ old = SelectObject(dc, FontOf(font));
-        std::wstring text = Wide(label->Caption());
+        std::wstring text = WideShown(label->Caption());
         UINT format = label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE;
         // A label whose place was sized for its text may draw past it rather
         // than cut the text off.
@@ -117,7 +117,7 @@ void DrawCheckRow(const DRAWITEMSTRUCT& item, CheckListBox& list) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     HGDIOBJ old = SelectObject(dc, FontOf(list.GetFont()));
-    std::wstring caption = Wide(row.Caption);
+    std::wstring caption = WideShown(row.Caption);
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect, DT_SINGLELINE | DT_VCENTER);
     SelectObject(dc, old);
     if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &r);

@@ -16,8 +16,8 @@
 
 namespace setup::ui::peers {
 
-using setup::win32::Narrow;
-using setup::win32::Wide;
+using setup::win32::NarrowTyped;
+using setup::win32::WideShown;
 
 inline constexpr wchar_t kFormClass[] = L"SetupToolkitForm";
 inline constexpr wchar_t kPanelClass[] = L"SetupToolkitPanel";

@@ -13,7 +13,7 @@ namespace setup::ui::peers {
 namespace {
 
 HTREEITEM InsertNode(HWND tree, HTREEITEM parent, ShellTreeView::Node& node) {
-    std::wstring text = Wide(node.Name);
+    std::wstring text = WideShown(node.Name);
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;

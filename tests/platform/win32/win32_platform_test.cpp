@@ -11,6 +11,7 @@
 #include "platform/lnk_reader.h"
 #include "platform/os.h"
 #include "platform/text.h"
+#include "platform/win32/windows_api.h"
 
 namespace setup {
 namespace {
@@ -59,6 +60,30 @@ TEST_F(Win32PlatformTest, VersionAndFolders) {
     EXPECT_TRUE(OS().Files().FileExists(Regsvr32Path()));
     EXPECT_TRUE(OS().Files().FileExists(RegeditPath()));
     EXPECT_TRUE(EndsWithNoCase(OS().System().GetOwnExecutablePath(), ".exe"));
+}
+
+// What a user types that GBK cannot hold becomes "?" instead of ending the
+// program, and bytes that are no GBK are shown, not raised; a folder whose
+// name GBK cannot spell (a Korean user's profile) is reached through its
+// short name, and a folder listing names such an entry by it.
+TEST_F(Win32PlatformTest, TextThatGbkCannotHold) {
+    EXPECT_EQ(win32::NarrowTyped(L"\uD55C\uAD6D app"), "?? app");
+    EXPECT_EQ(win32::NarrowTyped(L"\u6F14\u793A"), "演示");
+    EXPECT_EQ(win32::WideShown("演示"), L"\u6F14\u793A");
+    EXPECT_FALSE(win32::WideShown("a\xB1").empty());
+    EXPECT_THROW(win32::Narrow(L"\uD55C"), Error);
+    std::wstring korean = win32::Wide(folder_) + L"\\\uD55C\uAD6D";
+    ASSERT_TRUE(CreateDirectoryW(korean.c_str(), nullptr));
+    std::string path = win32::NarrowPath(korean);
+    ASSERT_FALSE(path.empty());
+    EXPECT_TRUE(OS().Files().FolderExists(path)) << path;
+    bool listed = false;
+    for (const FolderEntry& e : OS().Files().ListFolder(folder_)) {
+        listed = listed || ((e.Attributes & kAttrDirectory) && OS().Files().FolderExists(folder_ + "\\" + e.Name) &&
+                            e.Name != "sub");
+    }
+    EXPECT_TRUE(listed);
+    RemoveDirectoryW(korean.c_str());
 }
 
 TEST_F(Win32PlatformTest, RegistryWriteReadAndDeleteWithSubkeys) {
