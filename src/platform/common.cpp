@@ -134,6 +134,9 @@ bool ShellOpenFile(const std::string& path, bool asUser) {
     request.Verb = "Open";
     request.File = path;
     request.Directory = FolderPart(path);
+    // A file at a drive's root works in the root, "D:\\"; "D:" would be the
+    // drive's current folder, whatever that is.
+    if (request.Directory.size() == 2 && request.Directory[1] == ':') request.Directory += "\\";
     request.Show = kSwShowNormal;
     request.AsUser = asUser;
     return OS().Shell().ShellExecuteEx(request).Ok;

@@ -74,6 +74,21 @@ TEST_F(SystemHelpersTest, RegistryFilesGoThroughThe32BitEditorOn64BitWindows) {
     EXPECT_EQ(OS().Registry().ReadString(kHkeyCurrentUser, "Software\\Imported", "v"), "1");
 }
 
+// A program opened by path works in its own folder; at a drive's root that is
+// the root itself, not the drive's current folder.
+TEST_F(SystemHelpersTest, OpenedFileWorksInItsFolder) {
+    Configure("[Drives]\nD=fixed 1000000\n");
+    OS().Files().CreateFolderTree("D:\\Apps");
+    OS().Files().Open("D:\\Apps\\a.exe", OpenMode::Create)->WriteBytes("MZ");
+    OS().Files().Open("D:\\b.exe", OpenMode::Create)->WriteBytes("MZ");
+    ShellOpenFile("D:\\Apps\\a.exe");
+    ShellOpenFile("D:\\b.exe");
+    std::vector<std::string> lines = EffectLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(Contains(lines[0], Field("directory", "D:\\Apps"))) << lines[0];
+    EXPECT_TRUE(Contains(lines[1], Field("directory", "D:\\"))) << lines[1];
+}
+
 TEST_F(SystemHelpersTest, AutoRunEntries) {
     SetAutoRun("x.exe", "C:\\P\\x.exe", AutoRunAction::Add);
     const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
