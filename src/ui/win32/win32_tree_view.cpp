@@ -76,6 +76,19 @@ bool TreeNotification(LPARAM lParam) {
         auto* view = reinterpret_cast<NMTREEVIEWW*>(lParam);
         auto* node = reinterpret_cast<ShellTreeView::Node*>(view->itemNew.lParam);
         if (node && node != tree->Selected()) Guarded([&] { tree->Select(node); });
+    } else if (header->code == NM_RCLICK) {
+        // A right click selects the item under the pointer, as in the
+        // system's own folder trees; the selection change above follows.
+        TVHITTESTINFO hit{};
+        DWORD position = GetMessagePos();
+        hit.pt.x = static_cast<short>(LOWORD(position));
+        hit.pt.y = static_cast<short>(HIWORD(position));
+        ScreenToClient(header->hwndFrom, &hit.pt);
+        auto item =
+            reinterpret_cast<HTREEITEM>(SendMessageW(header->hwndFrom, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if (item && (hit.flags & TVHT_ONITEM)) {
+            SendMessageW(header->hwndFrom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+        }
     }
     return true;
 }
