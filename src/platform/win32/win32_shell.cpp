@@ -88,11 +88,11 @@ struct WideShellExecute {
     SHELLEXECUTEINFOW info;
 };
 
-// Starts a program through the desktop's shell (the Explorer that shows the
-// desktop, running as the signed-in user, unelevated): its automation object
-// is reached through the desktop's folder view. False when there is no such
-// shell or it refuses.
-bool ShellExecuteFromDesktop(const ShellExecuteRequest& request) {
+// The automation object of the desktop's shell (the Explorer that shows the
+// desktop, running as the signed-in user, unelevated), reached through the
+// desktop's folder view: what it starts or invokes runs in Explorer, with the
+// user's rights. False when there is no such shell.
+bool DesktopShell(ComPtr<IShellDispatch2>& shell) {
     ComPtr<IShellWindows> windows;
     if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
                                 reinterpret_cast<void**>(&windows)))) {
@@ -116,7 +116,6 @@ bool ShellExecuteFromDesktop(const ShellExecuteRequest& request) {
     ComPtr<IDispatch> background;
     ComPtr<IShellFolderViewDual> folderView;
     ComPtr<IDispatch> application;
-    ComPtr<IShellDispatch2> shell;
     if (FAILED(found->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&provider))) ||
         FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, reinterpret_cast<void**>(&browser))) ||
         FAILED(browser->QueryActiveShellView(&view)) ||
@@ -126,6 +125,14 @@ bool ShellExecuteFromDesktop(const ShellExecuteRequest& request) {
         FAILED(application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(&shell)))) {
         return false;
     }
+    return true;
+}
+
+// Starts a program through the desktop's shell; false when there is none or
+// it refuses.
+bool ShellExecuteFromDesktop(const ShellExecuteRequest& request) {
+    ComPtr<IShellDispatch2> shell;
+    if (!DesktopShell(shell)) return false;
     auto text = [](const std::string& gbk) {
         VARIANT v;
         VariantInit(&v);
@@ -258,10 +265,21 @@ int Win32Shell::InvokeItemVerbs(const std::string& file, const std::string& verb
     std::string folderPath = cut == std::string::npos ? file : file.substr(0, cut);
     std::string itemName = cut == std::string::npos ? file : file.substr(cut + 1);
 
-    ComPtr<IShellDispatch> shell;
-    CheckAutomation(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_IShellDispatch,
-                                     reinterpret_cast<void**>(&shell)),
-                    "Shell.Application");
+    // An elevated process invokes the verbs in the desktop's shell, so that
+    // they run with the user's rights (and pin to the user's taskbar), and
+    // invokes none where there is no such shell.
+    ComPtr<IShellDispatch2> desktop;
+    ComPtr<IShellDispatch> own;
+    IShellDispatch* shell = nullptr;
+    if (ProcessIsElevated()) {
+        if (!DesktopShell(desktop)) return 0;
+        shell = desktop.get();
+    } else {
+        CheckAutomation(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_IShellDispatch,
+                                         reinterpret_cast<void**>(&own)),
+                        "Shell.Application");
+        shell = own.get();
+    }
     Bstr folderText(Wide(folderPath));
     VARIANT folderVariant;
     VariantInit(&folderVariant);
