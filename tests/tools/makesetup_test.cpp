@@ -765,7 +765,24 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"--set project.Colour=red", "--set project.Colour: no such setting"},
         OptionCase{"--set welcome.picture=x.png", "--set welcome.picture: names a file"}));
 
-// verify holds a package made elsewhere to the same rules and lists every
+// Writes the plan's package with the package writer alone, as another tool
+// might have: the package maker's rules are not applied.
+void WriteWithoutRules(BuildPlan& plan, const std::string& path) {
+    TCompile& m = *plan.Model;
+    std::unique_ptr<Stream> out = OpenHostFile(path, OpenMode::Create);
+    PackageWriter writer(*out);
+    writer.WriteStub(std::string_view());
+    int64_t size = 0;
+    for (size_t i = 0; i < m.FileList.size(); ++i) {
+        ItemRange range = writer.WriteItem(*OpenHostFile(plan.DataFiles[i], OpenMode::Read));
+        m.FileList[i]->DataStart = range.DataStart;
+        m.FileList[i]->DataEnd = range.DataEnd;
+        size += m.FileList[i]->FileSize;
+    }
+    writer.Finish(m, size);
+}
+
+// verify holds a package made elsewhere to the rules that protect the machine and lists every
 // violation, not only the first.
 TEST_F(MakesetupTest, VerifyListsEveryViolation) {
     Write("files/a.txt", "a");
@@ -785,19 +802,7 @@ TEST_F(MakesetupTest, VerifyListsEveryViolation) {
     // Written by hand, as another tool might have: the package maker itself
     // refuses such a model.
     std::string package = dir_ + "/p.exe";
-    {
-        std::unique_ptr<Stream> out = OpenHostFile(package, OpenMode::Create);
-        PackageWriter writer(*out);
-        writer.WriteStub(std::string_view());
-        int64_t size = 0;
-        for (size_t i = 0; i < m.FileList.size(); ++i) {
-            ItemRange range = writer.WriteItem(*OpenHostFile(plan.DataFiles[i], OpenMode::Read));
-            m.FileList[i]->DataStart = range.DataStart;
-            m.FileList[i]->DataEnd = range.DataEnd;
-            size += m.FileList[i]->FileSize;
-        }
-        writer.Finish(m, size);
-    }
+    WriteWithoutRules(plan, package);
     std::ostringstream log;
     EXPECT_THROW(BuildPackage(plan, BuildOptions{}, dir_ + "/q.exe", log), Error);
     EXPECT_FALSE(fs::exists(dir_ + "/q.exe"));
@@ -835,19 +840,7 @@ TEST_F(MakesetupTest, VerifyNotesFormatOddities) {
     link->Target = "C:\\Windows\\notepad.exe";
     m.ShotCutList.push_back(std::move(link));
     std::string package = dir_ + "/p.exe";
-    {
-        std::unique_ptr<Stream> out = OpenHostFile(package, OpenMode::Create);
-        PackageWriter writer(*out);
-        writer.WriteStub(std::string_view());
-        int64_t size = 0;
-        for (size_t i = 0; i < m.FileList.size(); ++i) {
-            ItemRange range = writer.WriteItem(*OpenHostFile(plan.DataFiles[i], OpenMode::Read));
-            m.FileList[i]->DataStart = range.DataStart;
-            m.FileList[i]->DataEnd = range.DataEnd;
-            size += m.FileList[i]->FileSize;
-        }
-        writer.Finish(m, size);
-    }
+    WriteWithoutRules(plan, package);
     int status = -1;
     std::string out = RunHost(std::string(MAKESETUP) + " verify " + package + " 2>&1", &status);
     EXPECT_EQ(status, 0) << out;

@@ -84,11 +84,7 @@ TEST_F(ChoicePagesTest, StartFolderReadOnlyAndHiddenOption) {
     Setting(igStartFolder, "默认文件夹名称", "演示");
     Setting(igStartFolder, "允许用户修改文件夹名称", "禁用");
     Setting(igStartFolder, "显示用户选择选项", "禁用");
-    auto shortcut = std::make_unique<TShotCutData>();
-    shortcut->Folder = "开始菜单\\";
-    shortcut->Name = "演示";
-    shortcut->Target = "D:\\src\\app.exe";
-    project_->ShotCutList.push_back(std::move(shortcut));
+    Shortcut("开始菜单\\", "演示", "D:\\src\\app.exe");
     EXPECT_EQ(Run("type TfrmParent TfrmStartFolder.Edit1 别的\n"), 1);
     EXPECT_TRUE(Contains(Effects("MessageBox").at(0), "is read-only"));
 
@@ -98,11 +94,7 @@ TEST_F(ChoicePagesTest, StartFolderReadOnlyAndHiddenOption) {
     Setting(igStartFolder, "默认文件夹名称", "演示");
     Setting(igStartFolder, "允许用户修改文件夹名称", "禁用");
     Setting(igStartFolder, "显示用户选择选项", "禁用");
-    shortcut = std::make_unique<TShotCutData>();
-    shortcut->Folder = "开始菜单\\";
-    shortcut->Name = "演示";
-    shortcut->Target = "D:\\src\\app.exe";
-    project_->ShotCutList.push_back(std::move(shortcut));
+    Shortcut("开始菜单\\", "演示", "D:\\src\\app.exe");
     ASSERT_EQ(Run(), 0) << output_;
     std::string page = PageBlock("TfrmStartFolder");
     EXPECT_TRUE(Contains(page, "Edit1 Edit 33,136 344x20 text \"演示\" read-only")) << page;
@@ -155,11 +147,7 @@ TEST_F(ChoicePagesTest, StartFolderThatClimbsOutIsRefused) {
     Switches({"选择开始菜单文件夹", "确认安装", "安装进程"});
     Setting(igStartFolder, "默认文件夹名称", "演示");
     Setting(igStartFolder, "显示用户选择选项", "启用");
-    auto shortcut = std::make_unique<TShotCutData>();
-    shortcut->Folder = "开始菜单\\";
-    shortcut->Name = "演示";
-    shortcut->Target = "D:\\src\\app.exe";
-    project_->ShotCutList.push_back(std::move(shortcut));
+    Shortcut("开始菜单\\", "演示", "D:\\src\\app.exe");
     ASSERT_EQ(Run("type TfrmParent TfrmStartFolder.Edit1 ..\\..\\..\\..\\..\\..\\ProgramData\\Microsoft\\Windows\\"
                   "Start Menu\\Programs\\Startup\n"
                   "click TfrmParent bNext\n"
