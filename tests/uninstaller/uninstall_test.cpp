@@ -93,8 +93,16 @@ TEST_F(UninstallPassesTest, RegistryEntries) {
     record.AddRegistryValue("2147483648", "Demo.Document\\shell\\open\\command", "");
     record.AddRegistry("2147483650", "SOFTWARE\\Vendor", "");
     record.AddRegistry("2147483649", "Software\\Z", "");
+    // A level whose second GBK byte is a backslash ("誠" is D5 5C) is one level.
+    reg.CreateKey(kHkeyCurrentUser, "Software\\誠\\誠");
+    reg.WriteString(kHkeyCurrentUser, "Software\\誠\\誠", "v", "1");
+    record.AddRegistry("2147483649", "Software\\誠", "");
+    record.AddRegistry("2147483649", "Software\\誠\\誠", "");
+    record.AddRegistry("2147483649", "Software\\誠\\誠", "v");
     auto window = Window(record);
     EXPECT_TRUE(window->RemoveEverything());
+    EXPECT_FALSE(reg.KeyExists(kHkeyCurrentUser, "Software\\誠"));
+    EXPECT_TRUE(reg.KeyExists(kHkeyCurrentUser, "Software"));
     EXPECT_FALSE(reg.KeyExists(kHkeyLocalMachine, "SOFTWARE\\X"));
     EXPECT_FALSE(reg.ReadString(kHkeyCurrentUser, "Software\\Y", "go"));
     EXPECT_EQ(reg.ReadString(kHkeyCurrentUser, "Software\\Y", "keep"), "1");
@@ -104,8 +112,8 @@ TEST_F(UninstallPassesTest, RegistryEntries) {
     EXPECT_EQ(reg.ReadString(kHkeyCurrentUser, "Software\\Z", "settings"), "the program's own");
     // The last progress event is (N, N).
     EXPECT_TRUE(window->ProcessBar.Visible());
-    EXPECT_EQ(window->ProcessBar.Position(), 14);
-    EXPECT_EQ(window->ProcessBar.Max(), 14);
+    EXPECT_EQ(window->ProcessBar.Position(), 17);
+    EXPECT_EQ(window->ProcessBar.Max(), 17);
 }
 
 // Files go unless kept; folders go bottom-up whatever their order, unless
