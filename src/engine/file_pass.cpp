@@ -88,8 +88,11 @@ void WriteNewFile(ItemInflater& inflater, size_t index, const TCompileFileData& 
 // the handle it gives) is the whole work. Where an earlier file has it, the
 // creation is refused; the data is then written under a temporary name and
 // moved over the target, so the earlier file stays whole until then. A
+// target that a running program holds is replaced when Windows restarts:
+// the new content waits under its temporary name, which is returned. A
 // failure leaves no partial file behind. Raises what went wrong.
-void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFileData& item, const std::string& target) {
+std::string WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFileData& item,
+                               const std::string& target) {
     FilesApi& files = OS().Files();
     std::unique_ptr<Stream> out;
     try {
@@ -101,7 +104,7 @@ void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFile
     }
     if (out) {
         WriteNewFile(inflater, index, item, std::move(out), target);
-        return;
+        return "";
     }
     std::string temp = TemporaryNameFor(target);
     try {
@@ -116,12 +119,14 @@ void WriteInstalledFile(ItemInflater& inflater, size_t index, const TCompileFile
             files.MoveFile(temp, target, MoveMode::ReplaceExisting);
         } catch (const Error&) {
             if (unplain) files.SetAttributes(target, *found);
+            if (files.InUse(target) && files.MoveAtRestart(temp, target)) return temp;
             throw;
         }
     } catch (const Error&) {
         if (files.FileExists(temp)) files.DeleteFile(temp);
         throw;
     }
+    return "";
 }
 
 }  // namespace
@@ -165,8 +170,15 @@ void FilePass(InstallRun& run) {
             // One file's failure (locked, disk full, damaged data) does not stop
             // the others; it is reported at the end.
             try {
-                WriteInstalledFile(inflater, index, item, target);
+                std::string waiting = WriteInstalledFile(inflater, index, item, target);
                 run.Record.AddFile(target, !item.KeepOnUninstall);
+                if (!waiting.empty()) {
+                    // The uninstaller knows the waiting file too: it is gone
+                    // after the restart, and removed with the rest before it.
+                    run.Record.AddFile(waiting, true);
+                    model.ReplacedAtRestart.push_back(target);
+                    run.FailedFiles.push_back(target);
+                }
             } catch (const Error& e) {
                 if (e.Kind() == ErrorKind::SilentAbort) throw;
                 // A COM server that could not be written is listed like any

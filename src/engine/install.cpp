@@ -1,5 +1,7 @@
 #include "engine/install.h"
 
+#include <functional>
+
 #include "engine/install_journal.h"
 
 #include "platform/common.h"
@@ -52,15 +54,31 @@ void RunSteps(TCompile& model, Stream& file) {
 void Install(TCompile& model) {
     Stream& file = model.PackageFile();
     model.Failures = model.LeftOut;
+    model.ReplacedAtRestart.clear();
+    model.RestartNeeded = false;
+    // An earlier run of this package that never came to its end is finished
+    // first: undone, or, where it had committed, cleared of its backups.
+    journal::Recovery recovery = journal::RecoverUnfinishedRun(model.PackageId);
+    for (const std::string& left : recovery.Left) model.Failures.push_back(InstallFailure{left, ""});
     // Every item's chunk lengths and small chunks are read through one buffer.
     ReadAheadStream setup(file);
-    // Everything the run changes goes through the journal until it ends.
+    // Everything the run changes goes through the journal until it ends; the
+    // journal is kept in the run's own temporary folder as well.
     InstallJournal journal;
+    // Where the run has no folder yet, the pointer to the journal is written
+    // before the folder is made, so that a run ending in between leaves
+    // nothing the next one does not find.
+    bool hasFolder = !model.TempFolders.empty();
+    std::string folder = hasFolder ? model.TempFolders.front() : model.NewRunFolderName();
+    std::function<bool()> makeFolder;
+    if (!hasFolder) makeFolder = [&model, folder] { return model.MakeRunFolder(folder); };
+    journal.KeepOnDisk(folder + "\\" + journal::kJournalFileName, model.PackageId, makeFolder);
     try {
         RunSteps(model, setup);
     } catch (const Error& e) {
         // What was collected so far has been undone with the rest.
         model.Failures.clear();
+        model.ReplacedAtRestart.clear();
         std::vector<std::string> left = journal.Rollback();
         if (left.empty()) throw;
         std::string message = std::string(e.what()) + "\r\n未能撤销的更改：";
@@ -72,6 +90,7 @@ void Install(TCompile& model) {
         throw;
     }
     journal.Commit();
+    model.RestartNeeded = recovery.RestartNeeded || journal.RestartNeeded() || !model.ReplacedAtRestart.empty();
 }
 
 }  // namespace setup

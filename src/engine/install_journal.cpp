@@ -1,5 +1,6 @@
 #include "engine/install_journal.h"
 
+#include "package/install_paths.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
 #include "platform/registry_roots.h"
@@ -22,16 +23,60 @@ std::vector<std::string> Prefixes(const std::string& path) {
     return prefixes;
 }
 
-std::string KeyText(uint32_t root, const std::string& path) { return RootKeyName(root) + "\\" + path; }
-
 }  // namespace
 
 InstallJournal::InstallJournal() : ForwardingPlatform(OS()) { SetPlatform(this); }
 
 InstallJournal::~InstallJournal() { SetPlatform(&Inner()); }
 
+bool InstallJournal::KeepOnDisk(const std::string& path, const std::string& packageId,
+                                const std::function<bool()>& makeFolder) {
+    RegistryApi& registry = Inner().Registry();
+    // The pointer comes first: a journal file nothing points at would stay
+    // for ever. A pointer to no file, or to a file cut short in its header,
+    // tells the next run that nothing was changed.
+    std::string key = UninstallKeyPath(packageId);
+    if (!registry.CreateKey(kHkeyLocalMachine, key) ||
+        !registry.WriteString(kHkeyLocalMachine, key, journal::kJournalValue, path)) {
+        journal::RemoveJournalPointer(registry, packageId);
+        return false;
+    }
+    if (makeFolder && !makeFolder()) {
+        journal::RemoveJournalPointer(registry, packageId);
+        return false;
+    }
+    try {
+        file_ = std::make_unique<journal::JournalFile>(path, packageId);
+        file_->Flush();
+    } catch (const Error& e) {
+        if (e.Kind() != ErrorKind::Os) throw;
+        file_.reset();
+        if (Inner().Files().FileExists(path)) Inner().Files().DeleteFile(path);
+        journal::RemoveJournalPointer(registry, packageId);
+        return false;
+    }
+    packageId_ = packageId;
+    return true;
+}
+
 bool InstallJournal::CreatedByRun(const std::string& path) const {
     return createdFiles_.count(AsciiLowerCase(path)) != 0;
+}
+
+void InstallJournal::MarkCreated(const std::string& path) { createdFiles_.insert(AsciiLowerCase(path)); }
+
+void InstallJournal::Note(Entry entry) {
+    if (file_) file_->Append(entry);
+    entries_.push_back(std::move(entry));
+}
+
+void InstallJournal::Forget() {
+    if (file_) file_->Append(Entry{Kind::Cancelled, ""});
+    entries_.pop_back();
+}
+
+void InstallJournal::Flush() {
+    if (file_) file_->Flush();
 }
 
 void InstallJournal::MoveAside(const std::string& path) {
@@ -39,25 +84,32 @@ void InstallJournal::MoveAside(const std::string& path) {
     std::string backup = path + ".~bak";
     // A file or a folder of that name: one query answers both.
     for (int n = 2; files.GetAttributes(backup); ++n) backup = path + ".~bak" + std::to_string(n);
-    files.MoveFile(path, backup, MoveMode::NoReplace);
     Note(Entry{Kind::FileMovedAside, path, backup});
+    try {
+        files.MoveFile(path, backup, MoveMode::NoReplace);
+    } catch (const Error&) {
+        Forget();
+        throw;
+    }
+}
+
+void InstallJournal::MoveBack(const std::string& path) {
+    Inner().Files().MoveFile(entries_.back().More().Backup, path, MoveMode::NoReplace);
+    Forget();
 }
 
 // ---- files -------------------------------------------------------------------
 
 bool InstallJournal::JournalFiles::CreateFolderTree(const std::string& path) {
     FilesApi& files = Inner();
-    std::vector<std::string> missing;
+    // The first piece is the drive, which is never created. Each missing
+    // level is noted before it is made; undoing a level that was never made
+    // finds no folder and does nothing.
     std::vector<std::string> prefixes = Prefixes(path);
-    // The first piece is the drive, which is never created.
     for (size_t i = 1; i < prefixes.size(); ++i) {
-        if (!files.FolderExists(prefixes[i])) missing.push_back(prefixes[i]);
+        if (!files.FolderExists(prefixes[i])) j_.Note(Entry{Kind::FolderCreated, prefixes[i]});
     }
-    bool ok = files.CreateFolderTree(path);
-    for (const std::string& folder : missing) {
-        if (files.FolderExists(folder)) j_.Note(Entry{Kind::FolderCreated, folder});
-    }
-    return ok;
+    return files.CreateFolderTree(path);
 }
 
 bool InstallJournal::JournalFiles::DeleteFile(const std::string& path) {
@@ -120,30 +172,31 @@ void InstallJournal::JournalFiles::MoveFile(const std::string& from, const std::
         j_.MoveAside(to);
         movedAside = true;
     }
+    // A file that was there before is moved back by the rollback; one the run
+    // made is deleted at its new name, once it is no longer at the old one.
+    j_.Note(fromCreated ? Entry{Kind::CreatedFileMoved, to, from} : Entry{Kind::FileMoved, from, to});
     try {
         files.MoveFile(from, to, movedAside ? MoveMode::NoReplace : mode);
     } catch (const Error&) {
-        if (movedAside) {
-            files.MoveFile(j_.entries_.back().More().Backup, to, MoveMode::NoReplace);
-            j_.entries_.pop_back();
-        }
+        j_.Forget();
+        if (movedAside) j_.MoveBack(to);
         throw;
     }
-    if (!fromCreated) {
-        // A file that was there before is moved back by the rollback.
-        j_.Note(Entry{Kind::FileMoved, from, to});
-        return;
-    }
+    if (!fromCreated) return;
     j_.createdFiles_.erase(AsciiLowerCase(from));
-    if (!movedAside && !j_.CreatedByRun(to)) j_.Note(Entry{Kind::FileCreated, to});
-    j_.createdFiles_.insert(AsciiLowerCase(to));
+    j_.MarkCreated(to);
 }
 
 bool InstallJournal::JournalFiles::CopyFileNoReplace(const std::string& from, const std::string& to) {
-    bool ok = Inner().CopyFileNoReplace(from, to);
+    FilesApi& files = Inner();
+    // The copy refuses an existing target, which is then no file of the run.
+    if (files.GetAttributes(to)) return files.CopyFileNoReplace(from, to);
+    j_.Note(Entry{Kind::FileCreated, to});
+    bool ok = files.CopyFileNoReplace(from, to);
     if (ok) {
-        j_.Note(Entry{Kind::FileCreated, to});
-        j_.createdFiles_.insert(AsciiLowerCase(to));
+        j_.MarkCreated(to);
+    } else if (!files.GetAttributes(to)) {
+        j_.Forget();
     }
     return ok;
 }
@@ -151,44 +204,51 @@ bool InstallJournal::JournalFiles::CopyFileNoReplace(const std::string& from, co
 std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& path, OpenMode mode) {
     FilesApi& files = Inner();
     if (mode == OpenMode::Read || mode == OpenMode::ReadLocked || j_.CreatedByRun(path)) return files.Open(path, mode);
-    if (mode == OpenMode::CreateNew || mode == OpenMode::CreateNewProtected) {
-        // The opening is refused when the name exists: a file it opens is new.
-        std::unique_ptr<Stream> stream = files.Open(path, mode);
-        j_.Note(Entry{Kind::FileCreated, path});
-        j_.createdFiles_.insert(AsciiLowerCase(path));
-        return stream;
-    }
-    if (!files.FileExists(path)) {
-        std::unique_ptr<Stream> stream = files.Open(path, mode);
-        j_.Note(Entry{Kind::FileCreated, path});
-        j_.createdFiles_.insert(AsciiLowerCase(path));
-        return stream;
-    }
+    bool createsOnly = mode == OpenMode::CreateNew || mode == OpenMode::CreateNewProtected;
     std::optional<uint32_t> attributes = files.GetAttributes(path);
-    // A read-only file refuses the opening itself; nothing to keep.
-    if (attributes && (*attributes & kAttrReadOnly)) return files.Open(path, mode);
+    if (!attributes || (*attributes & kAttrDirectory)) {
+        // Nothing of the name, or a folder the opening refuses: a file it
+        // opens is new. It is noted first, so that a run ending while it is
+        // written takes it away too.
+        if (attributes) return files.Open(path, mode);
+        j_.Note(Entry{Kind::FileCreated, path});
+        try {
+            std::unique_ptr<Stream> stream = files.Open(path, mode);
+            j_.MarkCreated(path);
+            return stream;
+        } catch (const Error&) {
+            // Refused: made by nobody, or by someone else meanwhile.
+            j_.Forget();
+            throw;
+        }
+    }
+    // A new file is refused where the name is taken; a read-only file
+    // refuses the opening itself. Nothing to keep either way.
+    if (createsOnly || (*attributes & kAttrReadOnly)) return files.Open(path, mode);
     if (mode == OpenMode::Create) {
         // The earlier file moves aside and a new one takes its name.
         j_.MoveAside(path);
         try {
             std::unique_ptr<Stream> stream = files.Open(path, mode);
-            j_.createdFiles_.insert(AsciiLowerCase(path));
+            j_.MarkCreated(path);
             return stream;
         } catch (const Error&) {
-            files.MoveFile(j_.entries_.back().More().Backup, path, MoveMode::NoReplace);
-            j_.entries_.pop_back();
+            j_.MoveBack(path);
             throw;
         }
     }
-    // Changed in place: a copy keeps the earlier content.
+    // Changed in place: a copy keeps the earlier content. The copy is noted
+    // as being made until it is whole; only a whole copy ever replaces the
+    // file on the way back.
     std::string backup = path + ".~bak";
-    for (int n = 2; files.FileExists(backup) || files.FolderExists(backup); ++n) {
-        backup = path + ".~bak" + std::to_string(n);
+    for (int n = 2; files.GetAttributes(backup); ++n) backup = path + ".~bak" + std::to_string(n);
+    j_.Note(Entry{Kind::BackupCopying, path, backup});
+    if (!files.CopyFileNoReplace(path, backup)) {
+        ThrowOsError(msg::CannotKeepCopyOfFile(path));
     }
-    if (!files.CopyFileNoReplace(path, backup)) ThrowOsError(msg::CannotKeepCopyOfFile(path));
-    std::unique_ptr<Stream> stream = files.Open(path, mode);
     j_.Note(Entry{Kind::FileMovedAside, path, backup});
-    j_.createdFiles_.insert(AsciiLowerCase(path));
+    std::unique_ptr<Stream> stream = files.Open(path, mode);
+    j_.MarkCreated(path);
     return stream;
 }
 
@@ -196,19 +256,13 @@ std::unique_ptr<Stream> InstallJournal::JournalFiles::Open(const std::string& pa
 
 bool InstallJournal::JournalRegistry::CreateKey(uint32_t root, const std::string& path) {
     RegistryApi& registry = Inner();
-    std::vector<std::string> missing;
     for (const std::string& prefix : Prefixes(path)) {
-        if (!registry.KeyExists(root, prefix)) missing.push_back(prefix);
+        if (registry.KeyExists(root, prefix)) continue;
+        Entry entry{Kind::KeyCreated, prefix};
+        entry.More().Root = root;
+        j_.Note(std::move(entry));
     }
-    bool ok = registry.CreateKey(root, path);
-    for (const std::string& key : missing) {
-        if (registry.KeyExists(root, key)) {
-            Entry entry{Kind::KeyCreated, key};
-            entry.More().Root = root;
-            j_.Note(std::move(entry));
-        }
-    }
-    return ok;
+    return registry.CreateKey(root, path);
 }
 
 void InstallJournal::JournalRegistry::NoteValue(uint32_t root, const std::string& path, const std::string& name) {
@@ -254,20 +308,21 @@ bool InstallJournal::JournalRegistry::DeleteKey(uint32_t root, const std::string
     if (!registry.KeyExists(root, path)) return registry.DeleteKey(root, path);
     // The whole tree is kept, parents before their subkeys.
     Entry entry{Kind::KeyDeleted, path};
-    Details& details = entry.More();
+    journal::Details& details = entry.More();
     details.Root = root;
     std::vector<std::string> pending{""};
     while (!pending.empty()) {
         std::string relative = pending.front();
         pending.erase(pending.begin());
         std::string full = relative.empty() ? path : path + "\\" + relative;
-        details.Keys.push_back(KeySnapshot{relative, registry.ListValues(root, full)});
+        details.Keys.push_back(journal::KeySnapshot{relative, registry.ListValues(root, full)});
         for (const std::string& sub : registry.ListSubKeys(root, full)) {
             pending.push_back(relative.empty() ? sub : relative + "\\" + sub);
         }
     }
+    j_.Note(std::move(entry));
     bool ok = registry.DeleteKey(root, path);
-    if (ok) j_.Note(std::move(entry));
+    if (!ok) j_.Forget();
     return ok;
 }
 
@@ -283,126 +338,75 @@ bool InstallJournal::JournalShell::SaveShellLink(const ShellLink& link, const st
             if (e.Kind() != ErrorKind::Os) throw;
             return false;
         }
+    } else if (!j_.CreatedByRun(linkFile)) {
+        j_.Note(Entry{Kind::FileCreated, linkFile});
     }
     bool ok = Inner().SaveShellLink(link, linkFile);
-    if (!ok && existed) {
-        files.MoveFile(j_.entries_.back().More().Backup, linkFile, MoveMode::NoReplace);
-        j_.entries_.pop_back();
+    if (!ok) {
+        if (existed) {
+            j_.MoveBack(linkFile);
+        } else if (!j_.CreatedByRun(linkFile) && !files.GetAttributes(linkFile)) {
+            j_.Forget();
+        }
         return false;
     }
-    if (ok && !existed && !j_.CreatedByRun(linkFile)) j_.Note(Entry{Kind::FileCreated, linkFile});
-    if (ok) j_.createdFiles_.insert(AsciiLowerCase(linkFile));
-    return ok;
+    j_.MarkCreated(linkFile);
+    return true;
+}
+
+ShellExecuteResult InstallJournal::JournalShell::ShellExecuteEx(const ShellExecuteRequest& request) {
+    j_.Flush();
+    return Inner().ShellExecuteEx(request);
+}
+
+ShellExecuteResult InstallJournal::JournalShell::ShellExecuteAndWait(const ShellExecuteRequest& request,
+                                                                     const std::function<void()>& pump) {
+    j_.Flush();
+    return Inner().ShellExecuteAndWait(request, pump);
+}
+
+uint32_t InstallJournal::JournalShell::WinExec(const std::string& commandLine, int show) {
+    j_.Flush();
+    return Inner().WinExec(commandLine, show);
+}
+
+bool InstallJournal::JournalShell::CreateProcessHidden(const std::string& commandLine) {
+    j_.Flush();
+    return Inner().CreateProcessHidden(commandLine);
 }
 
 // ---- rollback and commit -----------------------------------------------------
 
-bool InstallJournal::Undo(const Entry& e) {
-    FilesApi& files = Inner().Files();
-    RegistryApi& registry = Inner().Registry();
-    const Details& d = e.More();
-    try {
-        switch (e.Kind) {
-            case Kind::FolderCreated:
-                // A folder that still holds something not made by the run stays.
-                return files.RemoveFolder(e.Path) || !files.FolderExists(e.Path);
-            case Kind::FileCreated:
-                if (!files.FileExists(e.Path)) return true;
-                files.SetAttributes(e.Path, kAttrNormal);
-                return files.DeleteFile(e.Path);
-            case Kind::FileMovedAside:
-                if (files.FileExists(e.Path)) {
-                    files.SetAttributes(e.Path, kAttrNormal);
-                    files.MoveFile(d.Backup, e.Path, MoveMode::ReplaceExisting);
-                } else {
-                    files.MoveFile(d.Backup, e.Path, MoveMode::NoReplace);
-                }
-                return true;
-            case Kind::FileMoved:
-                files.MoveFile(d.Backup, e.Path, MoveMode::NoReplace);
-                return true;
-            case Kind::AttributesChanged:
-                return files.SetAttributes(e.Path, d.Attributes == 0 ? kAttrNormal : d.Attributes);
-            case Kind::FileTimeChanged:
-                return files.SetFileTime(e.Path, d.TimeKind, d.Time);
-            case Kind::KeyCreated:
-                return registry.DeleteKey(d.Root, e.Path) || !registry.KeyExists(d.Root, e.Path);
-            case Kind::ValueWritten:
-                if (d.Previous) return registry.WriteValue(d.Root, e.Path, *d.Previous);
-                return registry.DeleteValue(d.Root, e.Path, d.ValueName) ||
-                       !registry.ReadValue(d.Root, e.Path, d.ValueName);
-            case Kind::KeyDeleted: {
-                bool ok = true;
-                for (const KeySnapshot& key : d.Keys) {
-                    std::string full = key.Path.empty() ? e.Path : e.Path + "\\" + key.Path;
-                    ok = registry.CreateKey(d.Root, full) && ok;
-                    for (const RegValue& value : key.Values) ok = registry.WriteValue(d.Root, full, value) && ok;
-                }
-                return ok;
-            }
-        }
-    } catch (const Error& error) {
-        if (error.Kind() != ErrorKind::Os) throw;
-    }
-    return false;
-}
-
 std::vector<std::string> InstallJournal::Rollback() {
     std::vector<std::string> left;
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-        if (Undo(*it)) continue;
-        const Entry& e = *it;
-        switch (e.Kind) {
-            case Kind::FolderCreated:
-                left.push_back(msg::UndoneFolderCreated(e.Path));
-                break;
-            case Kind::FileCreated:
-                left.push_back(msg::UndoneFileCreated(e.Path));
-                break;
-            case Kind::FileMovedAside:
-                left.push_back(msg::UndoneFileReplaced(e.Path, e.More().Backup));
-                break;
-            case Kind::FileMoved:
-                left.push_back(msg::UndoneFileMoved(e.Path, e.More().Backup));
-                break;
-            case Kind::AttributesChanged:
-                left.push_back(msg::UndoneAttributesChanged(e.Path));
-                break;
-            case Kind::FileTimeChanged:
-                left.push_back(msg::UndoneFileTimeChanged(e.Path));
-                break;
-            case Kind::KeyCreated:
-                left.push_back(msg::UndoneKeyCreated(KeyText(e.More().Root, e.Path)));
-                break;
-            case Kind::ValueWritten: {
-                const std::string& name = e.More().ValueName;
-                left.push_back(msg::UndoneValueWritten(KeyText(e.More().Root, e.Path) + "\\" +
-                                                       (name.empty() ? std::string("(默认)") : name)));
-                break;
-            }
-            case Kind::KeyDeleted:
-                left.push_back(msg::UndoneKeyDeleted(KeyText(e.More().Root, e.Path)));
-                break;
-        }
+        if (!journal::Undo(Inner(), *it)) left.push_back(journal::Undone(*it));
     }
     entries_.clear();
     createdFiles_.clear();
+    EndOnDisk();
     return left;
 }
 
 void InstallJournal::Commit() {
-    FilesApi& files = Inner().Files();
-    for (const Entry& e : entries_) {
-        if (e.Kind != Kind::FileMovedAside || files.DeleteFile(e.More().Backup)) continue;
-        // A read-only backup is made plain first. A backup that cannot be
-        // deleted (still in use) is left behind; the installation itself is
-        // complete.
-        if (!files.FileExists(e.More().Backup)) continue;
-        files.SetAttributes(e.More().Backup, kAttrNormal);
-        files.DeleteFile(e.More().Backup);
+    // From the mark on, the next run finishes this one instead of undoing
+    // it: the backups are all that is left to delete.
+    if (file_) {
+        file_->Append(Entry{Kind::Committed, ""});
+        file_->Flush();
     }
+    if (journal::DeleteBackups(Inner(), entries_)) restartNeeded_ = true;
     entries_.clear();
     createdFiles_.clear();
+    EndOnDisk();
+}
+
+void InstallJournal::EndOnDisk() {
+    if (!file_) return;
+    std::string path = file_->Path();
+    file_.reset();
+    Inner().Files().DeleteFile(path);
+    journal::RemoveJournalPointer(Inner().Registry(), packageId_);
 }
 
 }  // namespace setup

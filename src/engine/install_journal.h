@@ -4,18 +4,23 @@
 // is first moved aside to a backup name in its own folder, and every registry
 // value is read before it is written. Rollback undoes all of it in reverse
 // order, so the machine is as it was before the run; Commit keeps the work
-// and deletes the backups. Program starts cannot be taken back and are
-// passed through unrecorded.
+// and deletes the backups. Program starts cannot be taken back: they pass
+// through unrecorded, once the journal is durable. Kept on the disk
+// (KeepOnDisk), every entry is written before its change is made, so the
+// next run of the package can undo a run that never came to its end.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/journal_entry.h"
+#include "engine/journal_file.h"
 #include "platform/forwarding_platform.h"
 
 namespace setup {
@@ -40,51 +45,22 @@ public:
     // Keeps the changes and deletes the backups; the journal is empty after.
     void Commit();
 
+    // Keeps the journal on the disk as well, at path (a new file), so that
+    // the next run of the package can finish what this one leaves undone;
+    // the package's Uninstall key points at it until the run ends. False,
+    // and the journal kept in memory only, where the machine refuses the
+    // file or the pointer (no administrator rights); nothing changed then.
+    // makeFolder, when given, makes the journal's folder once the pointer is
+    // written.
+    bool KeepOnDisk(const std::string& path, const std::string& packageId,
+                    const std::function<bool()>& makeFolder = nullptr);
+    // Whether a backup could not be deleted at Commit and goes when Windows
+    // restarts.
+    bool RestartNeeded() const { return restartNeeded_; }
+
 private:
-    enum class Kind {
-        FolderCreated,
-        FileCreated,
-        FileMovedAside,
-        FileMoved,
-        AttributesChanged,
-        FileTimeChanged,
-        KeyCreated,
-        ValueWritten,
-        KeyDeleted
-    };
-    struct KeySnapshot {
-        std::string Path;  // relative to the deleted key; empty for the key itself
-        std::vector<RegValue> Values;
-    };
-    // What an entry needs beyond its kind and path. Most entries, one for each
-    // file and folder the run creates, need none of it, so it is held apart.
-    struct Details {
-        std::string Backup;  // FileMovedAside, FileMoved: where the earlier file is kept
-        uint32_t Root = 0;
-        uint32_t Attributes = 0;
-        FileTimeKind TimeKind = FileTimeKind::LastWrite;
-        FileTime Time = 0;
-        std::optional<RegValue> Previous;  // ValueWritten: the value before, if any
-        std::string ValueName;
-        std::vector<KeySnapshot> Keys;  // KeyDeleted: the whole tree, parents first
-    };
-    struct Entry {
-        Entry(InstallJournal::Kind k, std::string p) : Kind(k), Path(std::move(p)) {}
-        Entry(InstallJournal::Kind k, std::string p, std::string backup) : Entry(k, std::move(p)) {
-            More().Backup = std::move(backup);
-        }
-        Details& More() {
-            if (!Extra) Extra = std::make_unique<Details>();
-            return *Extra;
-        }
-        const Details& More() const {
-            static const Details kNone;
-            return Extra ? *Extra : kNone;
-        }
-        InstallJournal::Kind Kind;
-        std::string Path;  // file, folder or key path
-        std::unique_ptr<Details> Extra;
-    };
+    using Kind = journal::Kind;
+    using Entry = journal::Entry;
 
     class JournalFiles : public ForwardingFiles {
     public:
@@ -125,6 +101,13 @@ private:
     public:
         explicit JournalShell(InstallJournal& journal) : ForwardingShell(journal.Inner().Shell()), j_(journal) {}
         bool SaveShellLink(const ShellLink& link, const std::string& linkFile) override;
+        // A program started cannot be taken back: the journal is made durable
+        // first.
+        ShellExecuteResult ShellExecuteEx(const ShellExecuteRequest& request) override;
+        ShellExecuteResult ShellExecuteAndWait(const ShellExecuteRequest& request,
+                                               const std::function<void()>& pump) override;
+        uint32_t WinExec(const std::string& commandLine, int show) override;
+        bool CreateProcessHidden(const std::string& commandLine) override;
 
     private:
         InstallJournal& j_;
@@ -134,9 +117,18 @@ private:
     // free backup name in its folder, and notes it. Raises an Os error when
     // the file cannot be moved (locked, read-only when readOnlyRefuses).
     void MoveAside(const std::string& path);
+    // Puts a file moved aside by the last entry back and forgets the entry.
+    void MoveBack(const std::string& path);
     bool CreatedByRun(const std::string& path) const;
-    void Note(Entry entry) { entries_.push_back(std::move(entry)); }
-    bool Undo(const Entry& entry);
+    void MarkCreated(const std::string& path);
+    // Notes a change before it is made: on the disk the entry comes first,
+    // so that a run that ends in the middle of the change is undone too.
+    void Note(Entry entry);
+    // The change of the last entry did not take place.
+    void Forget();
+    void Flush();
+    // Deletes the journal's file and the pointer to it: the run is over.
+    void EndOnDisk();
 
     JournalFiles files_{*this};
     JournalRegistry registry_{*this};
@@ -145,6 +137,9 @@ private:
     // never holds its journal twice.
     std::deque<Entry> entries_;
     std::set<std::string> createdFiles_;  // folded paths of files this run made
+    std::unique_ptr<journal::JournalFile> file_;
+    std::string packageId_;
+    bool restartNeeded_ = false;
 };
 
 }  // namespace setup

@@ -312,16 +312,7 @@ void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress
     // process makes itself, and every level below it is made new too: a
     // file or folder someone placed beforehand is never used.
     FilesApi& files = OS().Files();
-    std::string temp = GetTempFolder();
-    std::random_device random;
-    for (int attempt = 0; attempt < 16 && TempFolders.empty(); ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
-        std::string folder = temp + "~setup-" + suffix;
-        if (files.CreateFolderNew(folder, FolderAccess::Protected)) TempFolders.push_back(folder);
-    }
-    if (TempFolders.empty()) ThrowOsError(msg::CannotCreateTempFolder(temp + "~setup-*"));
-    const std::string root = TempFolders.front() + "\\";
+    const std::string root = RunFolder() + "\\";
     auto madeHere = [this](const std::string& folder) {
         for (const std::string& made : TempFolders) {
             if (EqualsNoCase(made, folder)) return true;
@@ -379,6 +370,25 @@ void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress
         TempFiles.push_back(path);
         ReadPackageData(source, *target, item.DataStart, item.DataEnd, item.FileSize);
     }
+}
+
+std::string TCompile::NewRunFolderName() const {
+    std::random_device random;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
+    return GetTempFolder() + "~setup-" + suffix;
+}
+
+bool TCompile::MakeRunFolder(const std::string& folder) {
+    if (!TempFolders.empty() || !OS().Files().CreateFolderNew(folder, FolderAccess::Protected)) return false;
+    TempFolders.push_back(folder);
+    return true;
+}
+
+const std::string& TCompile::RunFolder() {
+    for (int attempt = 0; attempt < 16 && TempFolders.empty(); ++attempt) MakeRunFolder(NewRunFolderName());
+    if (TempFolders.empty()) ThrowOsError(msg::CannotCreateTempFolder(GetTempFolder() + "~setup-*"));
+    return TempFolders.front();
 }
 
 void TCompile::DeleteTempFiles() {

@@ -187,6 +187,13 @@ public:
     // package edited by hand): every installation lists them first among
     // its failures.
     std::vector<InstallFailure> LeftOut;
+    // The files the last installation could not replace because a program
+    // held them: each waits beside its target and takes its place when
+    // Windows restarts.
+    std::vector<std::string> ReplacedAtRestart;
+    // Whether the last installation needs a restart of Windows to finish
+    // (files waiting, backups of files in use to delete).
+    bool RestartNeeded = false;
 
     bool Patched() const { return patched_; }
     void SetPatched(bool patched) { patched_ = patched; }
@@ -234,6 +241,14 @@ public:
     // can be made or an item's path would leave it; any failure propagates,
     // and what was made so far is in TempFiles and TempFolders.
     void ExtractTempFiles(Stream& source, const TExtractProgress& progress = nullptr);
+    // The run's own temporary folder, under a name nobody can predict, made
+    // by this process (protected when elevated) on first use; the first of
+    // TempFolders. Raises an Os error when it cannot be made.
+    const std::string& RunFolder();
+    // A name for the run's folder that nothing holds yet, and its making:
+    // false when the run has its folder already or the name is taken.
+    std::string NewRunFolderName() const;
+    bool MakeRunFolder(const std::string& folder);
     // Deletes every file of TempFiles that exists, then the folders of
     // TempFolders, innermost first; a folder something else wrote into stays.
     void DeleteTempFiles();

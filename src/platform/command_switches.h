@@ -17,6 +17,8 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitError = 1;
 inline constexpr int kExitCancelled = 2;
 inline constexpr int kExitDoneWithFailures = 3;
+// Installed (or removed), but files in use wait for a restart of Windows.
+inline constexpr int kExitRestartNeeded = 3010;
 inline constexpr int kExitElevationRefused = 1223;
 
 struct CommandSwitches {

@@ -11,12 +11,13 @@ namespace {
 
 // Files written under a temporary name beside their target (".~new", ".~new2")
 // and the backups of replaced files (".~bak") are steps of one change: the
-// log names the file that results, not the steps.
+// log names the file that results, not the steps. The run's journal
+// (".~jnl") is no change of the machine at all.
 bool IsStepName(const std::string& path) {
     size_t dot = FindLastChar(path, '.');
     if (dot == std::string::npos) return false;
     std::string suffix = AsciiLowerCase(path.substr(dot));
-    return suffix.rfind(".~new", 0) == 0 || suffix.rfind(".~bak", 0) == 0;
+    return suffix.rfind(".~new", 0) == 0 || suffix.rfind(".~bak", 0) == 0 || suffix == ".~jnl";
 }
 
 std::string KeyText(uint32_t root, const std::string& path) {
@@ -112,11 +113,21 @@ void DeploymentPlatform::LoggedFiles::MoveFile(const std::string& from, const st
     try {
         Inner().MoveFile(from, to, mode);
     } catch (const Error& e) {
-        if (!IsStepName(to)) LogLine("文件：" + to + "（失败：" + e.what() + "）");
+        // A written file that cannot take its place is the caller's to
+        // report: it may still take it when Windows restarts.
+        if (!IsStepName(to) && !IsStepName(from))
+            LogLine("移动文件：" + from + " -> " + to + "（失败：" + e.what() + "）");
         throw;
     }
     if (IsStepName(to)) return;  // a replaced file put aside until the run ends
     LogLine((IsStepName(from) ? "文件：" : "移动文件：" + from + " -> ") + to);
+}
+
+bool DeploymentPlatform::LoggedFiles::MoveAtRestart(const std::string& from, const std::string& to) {
+    bool ok = Inner().MoveAtRestart(from, to);
+    std::string what = to.empty() ? "重新启动后删除：" + from : "重新启动后替换：" + to + " <- " + from;
+    LogLine(what + (ok ? "" : "（失败）"));
+    return ok;
 }
 
 bool DeploymentPlatform::LoggedFiles::CopyFileNoReplace(const std::string& from, const std::string& to) {

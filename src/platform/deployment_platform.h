@@ -41,6 +41,7 @@ private:
         void MoveFile(const std::string& from, const std::string& to, MoveMode mode) override;
         bool CopyFileNoReplace(const std::string& from, const std::string& to) override;
         std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) override;
+        bool MoveAtRestart(const std::string& from, const std::string& to) override;
     };
 
     class LoggedRegistry : public ForwardingRegistry {

@@ -63,6 +63,10 @@ public:
     }
     std::vector<FolderEntry> ListFolder(const std::string& folder) override { return inner_.ListFolder(folder); }
     std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) override { return inner_.Open(path, mode); }
+    bool MoveAtRestart(const std::string& from, const std::string& to) override {
+        return inner_.MoveAtRestart(from, to);
+    }
+    bool InUse(const std::string& path) override { return inner_.InUse(path); }
 
 protected:
     FilesApi& Inner() const { return inner_; }

@@ -252,6 +252,15 @@ std::string CannotWriteUninstallValue(const std::string& name) { return "无法�
 
 // ---- the changes a rollback could not undo ------------------------------------
 
+std::string JournalEntryDamaged() { return "安装进度记录中有无法识别的内容。"; }
+std::string JournalDamaged(const std::string& path) {
+    return "安装进度记录“" + path + "”已损坏，没有按它撤销任何更改。";
+}
+std::string UnfinishedRunUndone() { return "上次未完成的安装已撤销。"; }
+std::string UnfinishedRunCompleted() { return "上次已完成的安装已清理完毕。"; }
+std::string ReplacedAtRestart() { return "文件正在使用，将在重新启动 Windows 后替换"; }
+std::string RestartNeededToFinish() { return "需要重新启动 Windows 才能完成安装。"; }
+
 std::string UndoneFolderCreated(const std::string& path) { return "新建的文件夹 " + path; }
 std::string UndoneFileCreated(const std::string& path) { return "新建的文件 " + path; }
 

@@ -188,6 +188,21 @@ std::string UndoneKeyCreated(const std::string& key);
 std::string UndoneValueWritten(const std::string& valuePath);
 std::string UndoneKeyDeleted(const std::string& key);
 
+// ---- the journal of an interrupted run ----------------------------------------
+
+inline constexpr char kWhatJournal[] = "安装进度记录";
+// An entry of the journal's file that is no entry.
+std::string JournalEntryDamaged();
+// A journal whose bytes are damaged before its end: nothing is undone on its word.
+std::string JournalDamaged(const std::string& path);
+// The log line of a run that found an earlier run of the product unfinished.
+std::string UnfinishedRunUndone();
+std::string UnfinishedRunCompleted();
+// The reason beside a file in use that replaces its target when Windows restarts.
+std::string ReplacedAtRestart();
+// The log line of a run that needs a restart of Windows to finish.
+std::string RestartNeededToFinish();
+
 // ---- items a package holds that would harm the machine -----------------------
 // Reasons beside an item the setup program left out of the installation.
 

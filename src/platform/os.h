@@ -169,6 +169,13 @@ public:
     virtual std::vector<FolderEntry> ListFolder(const std::string& folder) = 0;
     // Opens a file stream; raises an Os error naming the path on failure.
     virtual std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) = 0;
+    // Moves from over to (replacing it) when Windows next restarts, or
+    // deletes from then when to is empty; the operations are kept in the
+    // order given. False when the system refuses (no administrator rights).
+    virtual bool MoveAtRestart(const std::string& from, const std::string& to) = 0;
+    // Whether another program holds the existing file so that it can be
+    // neither written nor replaced now (a running program, an open document).
+    virtual bool InUse(const std::string& path) = 0;
 };
 
 // ---- registry ----------------------------------------------------------------

@@ -36,6 +36,11 @@ public:
         return false;
     }
 
+    // Makes what was written durable (on the disk, not only in the system's
+    // cache); false when the system refuses. Streams that are no file have
+    // nothing to do.
+    virtual bool Flush() { return true; }
+
     int64_t Position() { return Seek(0, SeekOrigin::Current); }
     int64_t Remaining() { return Size() - Position(); }
 

@@ -1,6 +1,7 @@
 #include "startup/install_session.h"
 
 #include "platform/common.h"
+#include "platform/messages.h"
 #include "engine/install.h"
 #include "platform/os.h"
 #include "platform/run_log.h"
@@ -80,6 +81,9 @@ void TInstall::LogChoices() const {
 
 void TInstall::LogFailures() const {
     for (const InstallFailure& failure : model_->Failures) LogLine("失败：" + failure.Item + "：" + failure.Reason);
+    for (const std::string& waiting : model_->ReplacedAtRestart) {
+        LogLine("等待重新启动：" + waiting + "（" + msg::ReplacedAtRestart() + "）");
+    }
 }
 
 void TInstall::RunSilently() {
@@ -103,7 +107,7 @@ void TInstall::RunSilently() {
     if (data.RunApp && !data.AppFile.empty()) LogLine("未启动（静默安装）：" + data.AppFile);
     if (data.ShowReadme && !data.ReadmeFile.empty()) LogLine("未打开（静默安装）：" + data.ReadmeFile);
     if (!data.HintMsg.empty()) ShowInfo(data.HintMsg);
-    if (data.RebootOs == kSwitchOn) {
+    if (data.RebootOs == kSwitchOn || model_->RestartNeeded) {
         if (switches_.Reboot) {
             OS().Shell().RequestRestart();
         } else {

@@ -32,6 +32,8 @@ public:
     // True when the installation ran to its end but some items failed (the
     // user has been shown them): the program ends with status 3.
     bool FinishedWithFailures() const { return !model_->Failures.empty(); }
+    // Installed, with files waiting for a restart of Windows.
+    bool FinishedNeedingRestart() const { return model_->RestartNeeded; }
     TCompile& Compile() { return *model_; }
     // The first project setting (group 0) whose key matches without regard to ASCII case.
     TCompileData* FindProjectInfo(const std::string& key) const { return model_->FindProjectInfo(key); }

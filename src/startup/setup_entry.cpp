@@ -32,6 +32,8 @@ std::string ExitStatusMeaning(int status) {
             return "安装完成，但有项目失败";
         case kExitElevationRefused:
             return "拒绝了权限提升，没有安装";
+        case kExitRestartNeeded:
+            return "安装完成，需要重新启动 Windows 才能完成";
         default:
             return "";
     }
@@ -68,6 +70,7 @@ int RunHere(const CommandSwitches& switches) {
     session.Run();
     int status = session.ExitStatus();
     if (status == kExitDone && session.FinishedWithFailures()) status = kExitDoneWithFailures;
+    if (status == kExitDone && session.FinishedNeedingRestart()) status = kExitRestartNeeded;
     return status;
 }
 

@@ -76,7 +76,7 @@ void TfrmInstall::FormCloseQuery(bool& canClose) {
         return;
     }
     canClose = true;
-    if (!failure_ && compile_->InstallData.RebootOs == kSwitchOn) {
+    if (!failure_ && (compile_->InstallData.RebootOs == kSwitchOn || compile_->RestartNeeded)) {
         if (AskYesNo("“" + compile_->ItemName + "”安装向导需要重启操作系统，方可完成安装。要自动重启吗？")) {
             OS().Shell().RequestRestart();
         }

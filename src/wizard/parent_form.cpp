@@ -248,7 +248,7 @@ void TfrmParent::FormCloseQuery(bool& canClose) {
             return;
         case FrameState::Finished:
             canClose = true;
-            if (compile_->InstallData.RebootOs == kSwitchOn &&
+            if ((compile_->InstallData.RebootOs == kSwitchOn || compile_->RestartNeeded) &&
                 AskYesNo("“" + compile_->ItemName + "”安装向导需要重启操作系统，" + "方可完成安装。要自动重启吗？")) {
                 RebootSystem();
             }

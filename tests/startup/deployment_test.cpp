@@ -168,17 +168,39 @@ TEST_F(DeploymentTest, UninstallEntryForDeploymentTools) {
     EXPECT_EQ(reg.ReadValue(kHkeyLocalMachine, Key(), "NoRepair")->Data, std::string("\x01\0\0\0", 4));
 }
 
-// A locked target: installed with failures, status 3, the failure in the log.
-TEST_F(DeploymentTest, LockedFileEndsWithStatusThree) {
-    OS().Files().CreateFolderTree(kDir);
-    OS().Files().Open(std::string(kDir) + "\\app.exe", OpenMode::Create)->WriteBytes("old");
-    Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n[Faults]\nLocked=C:\\Program Files\\演示\\app.exe\n");
+// A target that cannot be written (a folder holds its name): installed with
+// failures, status 3, the failure in the log.
+TEST_F(DeploymentTest, UnwritableFileEndsWithStatusThree) {
+    OS().Files().CreateFolderTree(std::string(kDir) + "\\app.exe");
+    Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n");
     ASSERT_EQ(Run("/S /LOG=C:\\Downloads\\setup.log"), 3) << output_;
     EXPECT_TRUE(Effects("MessageBox").empty());
     EXPECT_TRUE(OS().Files().FileExists(std::string(kDir) + "\\docs\\readme.txt"));
     std::string log = Log();
     EXPECT_TRUE(Contains(log, std::string("失败：") + kDir + "\\app.exe：")) << GbkToUtf8(log);
-    EXPECT_TRUE(Contains(log, "结果：退出代码 3")) << GbkToUtf8(log);
+    EXPECT_TRUE(Contains(log, "结果：退出代码 3（")) << GbkToUtf8(log);
+}
+
+// A target a program holds locked: the new file waits beside it and replaces
+// it when Windows restarts; the run ends with 3010 and the log says which
+// file waits. Without /REBOOT the restart is only logged.
+TEST_F(DeploymentTest, LockedFileIsReplacedAtRestartWithStatus3010) {
+    OS().Files().CreateFolderTree(kDir);
+    OS().Files().Open(std::string(kDir) + "\\app.exe", OpenMode::Create)->WriteBytes("old");
+    Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n[Faults]\nLocked=C:\\Program Files\\演示\\app.exe\n");
+    Run("/S /LOG=C:\\Downloads\\setup.log");
+    std::vector<std::string> exits = Effects("ExitCode");
+    ASSERT_EQ(exits.size(), 1u) << output_;
+    EXPECT_TRUE(Contains(exits[0], "\"status\":3010")) << exits[0];
+    EXPECT_TRUE(Effects("MessageBox").empty());
+    std::string log = Log();
+    EXPECT_TRUE(Contains(log, "重新启动后替换：" + std::string(kDir) + "\\app.exe <- ")) << GbkToUtf8(log);
+    EXPECT_TRUE(
+        Contains(log, "等待重新启动：" + std::string(kDir) + "\\app.exe（文件正在使用，将在重新启动 Windows 后替换）"))
+        << GbkToUtf8(log);
+    EXPECT_TRUE(Contains(log, "需要重新启动 Windows 才能完成安装；没有 /REBOOT，未重新启动。")) << GbkToUtf8(log);
+    EXPECT_TRUE(Contains(log, "结果：退出代码 3010（安装完成，需要重新启动 Windows 才能完成）")) << GbkToUtf8(log);
+    EXPECT_FALSE(Contains(log, "失败：")) << GbkToUtf8(log);
 }
 
 // A damaged package: status 1, nothing installed, the error in the log, no box.
@@ -243,9 +265,9 @@ TEST_F(DeploymentTest, SwitchesSurviveTheRelaunch) {
         << GbkToUtf8(Log());
 
     // The copy's status 3 reaches whoever started the first process.
-    OS().Files().CreateFolderTree("C:\\Some Folder\\应用");
-    OS().Files().Open("C:\\Some Folder\\应用\\app.exe", OpenMode::Create)->WriteBytes("old");
-    Configure("[Machine]\nOsVersion=6.1\nUser=Demo\n[Faults]\nLocked=C:\\Some Folder\\应用\\app.exe\n");
+    OS().Files().DeleteFile("C:\\Some Folder\\应用\\app.exe");
+    OS().Files().CreateFolderTree("C:\\Some Folder\\应用\\app.exe");
+    Configure("[Machine]\nOsVersion=6.1\nUser=Demo\n");
     EXPECT_EQ(Run("/S /D=C:\\Some Folder\\应用"), 3) << output_;
 }
 

@@ -190,17 +190,15 @@ TEST_F(WizardTest, InstallErrorIsReportedAndTheFrameClosable) {
 // wizard goes on to its finish page, and the run ends with status 3.
 TEST_F(WizardTest, FailedItemsAreListedAndTheStatusSaysSo) {
     AllSwitches();
-    OS().Files().CreateFolderTree("C:\\Program Files\\演示");
-    OS().Files().Open("C:\\Program Files\\演示\\b.dll", OpenMode::Create)->WriteBytes("earlier");
-    Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n[Faults]\nLocked=C:\\Program Files\\演示\\b.dll\n");
+    OS().Files().CreateFolderTree("C:\\Program Files\\演示\\b.dll");
+    Configure("[Machine]\nOsVersion=5.1\nUser=Demo\n");
     EXPECT_EQ(Run(), 3) << output_;
     std::vector<std::string> boxes = Effects("MessageBox");
     ASSERT_GE(boxes.size(), 1u);
     EXPECT_TRUE(Contains(boxes[0], "b.dll")) << boxes[0];
     EXPECT_TRUE(Contains(Transcript(), "page TfrmEndIns"));
     EXPECT_TRUE(Installed());
-    std::unique_ptr<Stream> kept = OS().Files().Open("C:\\Program Files\\演示\\b.dll", OpenMode::Read);
-    EXPECT_EQ(kept->ReadBytes(static_cast<size_t>(kept->Size())), "earlier");
+    EXPECT_TRUE(OS().Files().FolderExists("C:\\Program Files\\演示\\b.dll"));
 }
 
 // Background music of two seconds starts with the wizard and is restarted

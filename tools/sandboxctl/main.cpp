@@ -127,14 +127,21 @@ int InstallPackage(sandbox::SandboxMachine& machine, const std::string& hostPack
 
 int main(int argc, char** argv) {
     bool install = argc == 4 && std::strcmp(argv[2], "install") == 0;
-    if (!install && (argc != 3 || (std::strcmp(argv[2], "show") != 0 && std::strcmp(argv[2], "demo") != 0))) {
-        std::cerr << "usage: sandboxctl ROOT show|demo|install PACKAGE\n";
+    bool restart = argc == 3 && std::strcmp(argv[2], "restart") == 0;
+    if (!install && !restart &&
+        (argc != 3 || (std::strcmp(argv[2], "show") != 0 && std::strcmp(argv[2], "demo") != 0))) {
+        std::cerr << "usage: sandboxctl ROOT show|demo|restart|install PACKAGE\n";
         return 2;
     }
     try {
         sandbox::SandboxMachine machine(argv[1], "", {});
         SetPlatform(&machine);
         if (install) return InstallPackage(machine, argv[3]);
+        if (restart) {
+            // What a restart of Windows does to the files waiting for it.
+            for (const std::string& line : machine.ApplyPendingRenames()) Say("Restart: " + line);
+            return 0;
+        }
         return std::strcmp(argv[2], "show") == 0 ? Show(machine) : Demo();
     } catch (const Error& e) {
         std::cerr << "sandboxctl: " << GbkToUtf8(e.what()) << "\n";

@@ -1,5 +1,7 @@
 #include "platform/sandbox/host_file_stream.h"
 
+#include "platform/sandbox/change_counter.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,7 +70,9 @@ public:
             count -= static_cast<size_t>(n);
         }
         if (full) ThrowOsError(msg::CannotWriteFile(name_, msg::DiskFull()));
+        CountChange();
     }
+    bool Flush() override { return ::fsync(fd_) == 0; }
     int64_t Seek(int64_t offset, SeekOrigin origin) override {
         int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
         off_t at = lseek(fd_, offset, whence);

@@ -69,6 +69,11 @@ void ParseFault(const IniEntry& e, const std::string& fileName, FaultConfig& fau
             Fail(fileName, e.Line, "Locked is a full Windows path such as C:\\Program Files\\demo\\demo.exe");
         }
         faults.LockedFiles.push_back(value);
+    } else if (EqualsNoCase(e.Key, "InUse")) {
+        if (value.size() < 3 || value[1] != ':' || value[2] != '\\') {
+            Fail(fileName, e.Line, "InUse is a full Windows path such as C:\\Program Files\\demo\\demo.exe");
+        }
+        faults.InUseFiles.push_back(value);
     } else if (EqualsNoCase(e.Key, "ReadOnlyKey")) {
         size_t cut = value.find('\\');
         std::optional<uint32_t> root = RootKeyFromName(value.substr(0, cut), RootNameForms::LongOrShort);
@@ -93,7 +98,11 @@ std::string TrimSeparators(const std::string& path) {
 }  // namespace
 
 bool IsLockedPath(const FaultConfig& faults, const std::string& path) {
-    for (const std::string& locked : faults.LockedFiles) {
+    return MatchesPathPattern(faults.LockedFiles, path);
+}
+
+bool MatchesPathPattern(const std::vector<std::string>& patterns, const std::string& path) {
+    for (const std::string& locked : patterns) {
         if (EndsWithNoCase(locked, "\\*")) {
             std::string folder = locked.substr(0, locked.size() - 1);  // keeps the separator
             if (StartsWithNoCase(path, folder) && path.size() > folder.size()) return true;

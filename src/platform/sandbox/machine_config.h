@@ -36,6 +36,9 @@ struct FaultConfig {
     // opened for writing, deleted, renamed or replaced. A path ending in "\*"
     // locks everything below the folder.
     std::vector<std::string> LockedFiles;
+    // Files (same forms) that are running programs: they read and can be
+    // renamed, but cannot be opened for writing, replaced or deleted.
+    std::vector<std::string> InUseFiles;
     // Registry keys (root handle, subkey) that refuse writes to themselves and
     // every key below them: creating subkeys, writing and deleting values.
     std::vector<std::pair<uint32_t, std::string>> ReadOnlyKeys;
@@ -46,6 +49,8 @@ struct FaultConfig {
 
 // True when path (GBK, any ASCII case) is locked by faults.
 bool IsLockedPath(const FaultConfig& faults, const std::string& path);
+// True when path matches one of the patterns (a full path, or a folder with "\*").
+bool MatchesPathPattern(const std::vector<std::string>& patterns, const std::string& path);
 // True when the key root\subkey lies at or below a key that refuses writes.
 bool IsReadOnlyKey(const FaultConfig& faults, uint32_t root, const std::string& subkey);
 // True when a program start of this program path or command line must fail.

@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "platform/errors.h"
+#include "platform/sandbox/change_counter.h"
+#include "platform/sandbox/reg_text.h"
 #include "platform/messages.h"
 #include "platform/sandbox/host_file_stream.h"
 #include "platform/text.h"
@@ -69,6 +71,8 @@ bool HeldReadLocked(const std::string& host) {
 }  // namespace
 
 bool SandboxFiles::Locked(const std::string& path) const {
+    // Nothing is in use while the machine restarts.
+    if (restarting_) return false;
     if (faults_ != nullptr && IsLockedPath(*faults_, path)) return true;
     HostPath hp = paths_.Resolve(path);
     return hp.Valid && IsFile(hp.Host) && HeldReadLocked(hp.Host);
@@ -108,6 +112,7 @@ bool SandboxFiles::CreateFolderTree(const std::string& path) {
         if (!hp.Writable) return false;
         if (mkdir(hp.Host.c_str(), 0755) != 0) return false;
         paths_.NoteAdded(hp.Host);
+        CountChange();
     }
     return true;
 }
@@ -118,6 +123,7 @@ bool SandboxFiles::RemoveFolder(const std::string& path) {
     if (AttributesOf(hp.Host, true) & kAttrReadOnly) return false;
     if (rmdir(hp.Host.c_str()) != 0) return false;
     paths_.NoteRemoved(hp.Host);
+    CountChange();
     Forget(hp.Host);
     return true;
 }
@@ -126,11 +132,12 @@ bool SandboxFiles::DeleteFile(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
     if (!hp.Valid || !hp.Writable || !IsFile(hp.Host)) return false;
     if (AttributesOf(hp.Host, false) & kAttrReadOnly) return false;  // access denied, as on Windows
-    if (Locked(path)) return false;                                  // in use by another program
+    if (Locked(path) || Running(path)) return false;                 // in use by another program
     int64_t size = HostSize(hp.Host);
     if (unlink(hp.Host.c_str()) != 0) return false;
     if (int64_t* budget = WriteBudget(hp)) *budget += size;  // the space is free again
     paths_.NoteRemoved(hp.Host);
+    CountChange();
     Forget(hp.Host);
     return true;
 }
@@ -165,7 +172,7 @@ bool SandboxFiles::SetFileTime(const std::string& path, FileTimeKind kind, FileT
     // The file is opened for writing first: a missing or read-only file fails.
     if (!hp.Valid || !hp.Writable || !IsFile(hp.Host)) return false;
     if (AttributesOf(hp.Host, false) & kAttrReadOnly) return false;
-    if (Locked(path)) return false;
+    if (Locked(path) || Running(path)) return false;
     if (kind == FileTimeKind::Creation) {
         Metadata& m = metadata_[Key(hp.Host)];
         m.Creation = utc;
@@ -260,8 +267,13 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     // file, to this process and to every other one on the machine.
     bool readLocked = mode == OpenMode::ReadLocked;
     if (readLocked) mode = OpenMode::Read;
-    // The simulated machine has no access lists: a protected file is a new one.
-    if (mode == OpenMode::CreateNewProtected) mode = OpenMode::CreateNew;
+    // The simulated machine has no access lists: a protected file is a new
+    // one, which, as on Windows, nobody else may write or delete while it is
+    // open.
+    if (mode == OpenMode::CreateNewProtected) {
+        mode = OpenMode::CreateNew;
+        readLocked = true;
+    }
     bool writing = mode != OpenMode::Read;
     if (writing && !hp.Writable) ThrowOsError(msg::CannotOpenFileForWriting(path, msg::AccessDenied()));
     if (IsFolder(hp.Host)) ThrowOsError(msg::CannotOpenFile(path, msg::IsAFolder()));
@@ -269,7 +281,7 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     if (writing && exists && (AttributesOf(hp.Host, false) & kAttrReadOnly)) {
         ThrowOsError(msg::CannotOpenFileForWriting(path, msg::AccessDenied()));
     }
-    if (writing && Locked(path)) {
+    if (writing && (Locked(path) || Running(path))) {
         ThrowOsError(msg::CannotOpenFileForWriting(path, msg::FileInUse()));
     }
     bool creating = mode == OpenMode::Create || mode == OpenMode::CreateNew;
@@ -303,6 +315,7 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
             SaveMetadata();
         }
     }
+    if (creating) CountChange();
     return MakeHostFileStream(fd, path, writing ? WriteBudget(hp) : nullptr);
 }
 
@@ -316,6 +329,9 @@ void SandboxFiles::MoveFile(const std::string& from, const std::string& to, Move
     if (!IsFile(source.Host)) fail(msg::FileNotFound());
     if (source.DrivePart != target.DrivePart) fail(msg::NotSameDrive());
     if (Locked(from) || Locked(to)) fail(msg::FileInUse());
+    // A running program can be renamed, but nothing takes its name.
+    if (Running(to) && !EqualsNoCase(from, to)) fail(msg::AccessDenied());
+    bool running = Running(from);
     if (!IsFolder(HostParent(target.Host))) fail(msg::PathNotFound());
     bool replacing = false;
     struct stat st;
@@ -341,6 +357,43 @@ void SandboxFiles::MoveFile(const std::string& from, const std::string& to, Move
         changed = true;
     }
     if (changed) SaveMetadata();
+    CountChange();
+    if (running) {
+        // The program goes on running from its new name.
+        runningMovedAway_.insert(AsciiLowerCase(from));
+        runningMovedTo_.erase(AsciiLowerCase(from));
+        runningMovedTo_.insert(AsciiLowerCase(to));
+    }
+}
+
+bool SandboxFiles::Running(const std::string& path) const {
+    std::string folded = AsciiLowerCase(path);
+    if (!restarting_ && runningMovedTo_.count(folded)) return true;
+    if (restarting_ || faults_ == nullptr || runningMovedAway_.count(folded)) return false;
+    if (!MatchesPathPattern(faults_->InUseFiles, path)) return false;
+    HostPath hp = paths_.Resolve(path);
+    return hp.Valid && IsFile(hp.Host);
+}
+
+bool SandboxFiles::InUse(const std::string& path) { return Locked(path) || Running(path); }
+
+bool SandboxFiles::MoveAtRestart(const std::string& from, const std::string& to) {
+    if (registry_ == nullptr) return false;
+    RegistryApi& registry = *registry_;
+    const std::string key = kSessionManagerKey;
+    if (!registry.CreateKey(kHkeyLocalMachine, key)) return false;
+    // REG_MULTI_SZ: pairs of "\??\" paths, the target marked "!" where it
+    // is replaced and empty for a deletion; the list ends with an empty text.
+    std::string data;
+    if (std::optional<RegValue> old = registry.ReadValue(kHkeyLocalMachine, key, kPendingRenamesValue)) {
+        data = old->Data;
+        if (data.size() >= 2 && data.compare(data.size() - 2, 2, std::string(2, '\0')) == 0)
+            data.resize(data.size() - 2);
+    }
+    data += StringValueData("\\??\\" + from);
+    data += StringValueData(to.empty() ? std::string() : "!\\??\\" + to);
+    data += std::string(2, '\0');
+    return registry.WriteValue(kHkeyLocalMachine, key, RegValue{kPendingRenamesValue, kRegMultiSz, data});
 }
 
 void SandboxFiles::WriteWholeFile(const std::string& path, const std::string& bytes) {

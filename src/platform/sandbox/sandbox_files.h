@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/os.h"
@@ -39,6 +40,15 @@ public:
     bool CopyFileNoReplace(const std::string& from, const std::string& to) override;
     std::vector<FolderEntry> ListFolder(const std::string& folder) override;
     std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) override;
+    // Kept in the registry where Windows keeps them (PendingFileRenameOperations);
+    // ApplyPendingRenames carries them out as a restart does.
+    bool MoveAtRestart(const std::string& from, const std::string& to) override;
+    bool InUse(const std::string& path) override;
+
+    // The registry that keeps the operations waiting for a restart.
+    void SetRegistry(RegistryApi* registry) { registry_ = registry; }
+    // While set, no file is locked or running (the machine restarts).
+    void SetRestarting(bool restarting) { restarting_ = restarting; }
 
     // The injected failures: locked files, and drives that fill up. The
     // configuration must outlive this object.
@@ -57,6 +67,8 @@ private:
     };
     HostPath ResolveExisting(const std::string& path);
     bool Locked(const std::string& path) const;
+    // A running program ([Faults] InUse): it follows its file when renamed.
+    bool Running(const std::string& path) const;
     int64_t* WriteBudget(const HostPath& hp);
     std::string Key(const std::string& hostPath) const;
     uint32_t AttributesOf(const std::string& hostPath, bool isFolder) const;
@@ -72,7 +84,14 @@ private:
     bool metadataChanged_ = false;
     const FaultConfig* faults_ = nullptr;
     std::map<char, int64_t> writableBytes_;  // drive letter -> bytes this run may still write
+    RegistryApi* registry_ = nullptr;
+    bool restarting_ = false;
+    std::set<std::string> runningMovedAway_;  // folded paths a running program was renamed from
+    std::set<std::string> runningMovedTo_;    // and to
 };
+
+inline constexpr char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr char kPendingRenamesValue[] = "PendingFileRenameOperations";
 
 FileTime TimespecToFileTime(const struct timespec& ts);
 struct timespec FileTimeToTimespec(FileTime ft);

@@ -87,7 +87,48 @@ SandboxMachine::SandboxMachine(const std::string& root, const std::string& ownEx
     CreateStandardFolders();
     // Faults apply once the machine stands, so that its standard folders exist.
     files_.SetFaults(config_.Faults);
+    files_.SetRegistry(&registry_);
     registry_.SetFaults(config_.Faults);
+}
+
+std::vector<std::string> SandboxMachine::ApplyPendingRenames() {
+    std::vector<std::string> done;
+    std::optional<RegValue> value = registry_.ReadValue(kHkeyLocalMachine, kSessionManagerKey, kPendingRenamesValue);
+    if (!value) return done;
+    // The texts of the REG_MULTI_SZ, empty ones included: a deletion's target is empty.
+    std::vector<std::string> texts;
+    const std::string& data = value->Data;
+    size_t start = 0;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        if (data[i] != 0 || data[i + 1] != 0) continue;
+        texts.push_back(StringFromValueData(data.substr(start, i - start) + std::string(2, '\0')).value_or(""));
+        start = i + 2;
+    }
+    auto strip = [](std::string path) { return path.rfind("\\??\\", 0) == 0 ? path.substr(4) : path; };
+    files_.SetRestarting(true);
+    for (size_t i = 0; i + 1 < texts.size() && !texts[i].empty(); i += 2) {
+        std::string from = strip(texts[i]);
+        std::string to = texts[i + 1];
+        bool replace = !to.empty() && to[0] == '!';
+        to = strip(replace ? to.substr(1) : to);
+        try {
+            if (to.empty()) {
+                files_.SetAttributes(from, kAttrNormal);
+                if (files_.DeleteFile(from) || files_.RemoveFolder(from)) done.push_back("deleted " + from);
+            } else {
+                files_.MoveFile(from, to, replace ? MoveMode::ReplaceExisting : MoveMode::NoReplace);
+                done.push_back("moved " + from + " -> " + to);
+            }
+        } catch (const Error& e) {
+            // Windows skips an operation it cannot carry out and goes on.
+            done.push_back("skipped " + from + ": " + e.what());
+        }
+    }
+    files_.SetRestarting(false);
+    registry_.DeleteValue(kHkeyLocalMachine, kSessionManagerKey, kPendingRenamesValue);
+    effects_.Record("PendingRenames", JsonObject().Number("applied", static_cast<int64_t>(done.size())));
+    Flush();
+    return done;
 }
 
 void SandboxMachine::Flush() {

@@ -105,6 +105,10 @@ public:
     // another program starts on the machine and whenever someone else is to
     // look at them. The machine flushes by itself when it goes away.
     void Flush();
+    // What a restart of Windows does to files: carries out the renames and
+    // deletions waiting in PendingFileRenameOperations, in order, and clears
+    // the value. Returns a line (GBK) for each operation.
+    std::vector<std::string> ApplyPendingRenames();
 
     const std::string& Root() const { return root_; }
     const MachineConfig& Config() const { return config_; }

@@ -1,5 +1,9 @@
 #include "platform/sandbox/sandbox_registry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <functional>
 #include <fstream>
@@ -7,6 +11,7 @@
 
 #include "platform/errors.h"
 #include "platform/registry_roots.h"
+#include "platform/sandbox/change_counter.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
@@ -64,7 +69,7 @@ bool SandboxRegistry::CreateKey(uint32_t root, const std::string& path) {
     // Opening for writing is refused as well, as an access-denied key does.
     if (Refused(root, path)) return false;
     if (!Create(root, path)) return false;
-    if (!existed) Save();
+    if (!existed) Save("[" + KeyName(root, path) + "]\r\n");
     return true;
 }
 
@@ -90,12 +95,12 @@ bool SandboxRegistry::SetValue(uint32_t root, const std::string& path, const Reg
         if (EqualsNoCase(v.Name, value.Name)) {
             v.Type = value.Type;
             v.Data = value.Data;
-            Save();
+            Save("[" + KeyName(root, path) + "]\r\n" + FormatRegValue(value) + "\r\n");
             return true;
         }
     }
     key->Values.push_back(value);
-    Save();
+    Save("[" + KeyName(root, path) + "]\r\n" + FormatRegValue(value) + "\r\n");
     return true;
 }
 
@@ -124,8 +129,11 @@ bool SandboxRegistry::DeleteValue(uint32_t root, const std::string& path, const 
     if (!key || Refused(root, path)) return false;
     for (auto it = key->Values.begin(); it != key->Values.end(); ++it) {
         if (EqualsNoCase(it->Name, name)) {
+            // The name as a value line gives it: a DWORD's line less its data.
+            std::string line = FormatRegValue(RegValue{it->Name, kRegDword, std::string(4, '\0')});
+            line.resize(line.size() - std::string("dword:00000000").size());
             key->Values.erase(it);
-            Save();
+            Save("[" + KeyName(root, path) + "]\r\n" + line + "-\r\n");
             return true;
         }
     }
@@ -142,7 +150,7 @@ bool SandboxRegistry::DeleteKey(uint32_t root, const std::string& path) {
     for (const std::string& p : parts) parentPath += p + "\\";
     Key* parent = Find(root, parentPath);
     if (!parent || parent->Subkeys.erase(AsciiLowerCase(last)) == 0) return false;
-    Save();
+    Save("[-" + KeyName(root, path) + "]\r\n");
     return true;
 }
 
@@ -184,14 +192,74 @@ void SandboxRegistry::Apply(const std::vector<RegOperation>& operations) {
 
 void SandboxRegistry::Load() {
     std::ifstream in(file_, std::ios::binary);
-    if (!in) return;
+    if (!in) {
+        replaying_ = true;
+        ReplayChanges();
+        replaying_ = false;
+        return;
+    }
     std::stringstream bytes;
     bytes << in.rdbuf();
     bool regedit4 = false;
     std::string text = DecodeRegFile(bytes.str(), file_, regedit4);
+    replaying_ = true;
     for (const RegOperation& op : ParseRegText(text, regedit4, file_)) ApplyOne(op);
     // What was just read from the file needs no writing back.
     changed_ = false;
+    ReplayChanges();
+    replaying_ = false;
+}
+
+std::string SandboxRegistry::KeyName(uint32_t root, const std::string& path) const {
+    std::string name = RootKeyName(root);
+    for (const std::string& part : KeyParts(path)) name += "\\" + GbkToUtf8(part);
+    return name;
+}
+
+void SandboxRegistry::Save(const std::string& change) {
+    changed_ = true;
+    if (replaying_) return;  // read from the files, already in them
+    if (changes_ < 0) {
+        changes_ = ::open(ChangesFile().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (changes_ < 0) ThrowOsError("Cannot write the registry's change file " + ChangesFile());
+        struct stat st;
+        if (fstat(changes_, &st) == 0 && st.st_size == 0) {
+            std::string header = "Windows Registry Editor Version 5.00\r\n";
+            if (::write(changes_, header.data(), header.size()) < 0) ThrowOsError("Cannot write " + ChangesFile());
+        }
+    }
+    // One write a change: a program that ends in the middle leaves at most
+    // its last change cut short.
+    std::string chunk = "\r\n" + change;
+    if (::write(changes_, chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) {
+        ThrowOsError("Cannot write " + ChangesFile());
+    }
+    CountChange();
+}
+
+void SandboxRegistry::ReplayChanges() {
+    std::ifstream in(ChangesFile(), std::ios::binary);
+    if (!in) return;
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    std::string text = bytes.str();
+    // A change cut short (the program ended while writing it) is dropped;
+    // every earlier one is whole.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            std::vector<RegOperation> operations = ParseRegText(text, false, ChangesFile());
+            // The change file stays until this program changes something
+            // itself and writes the whole registry.
+            for (const RegOperation& op : operations) ApplyOne(op);
+            changed_ = false;
+            return;
+        } catch (const Error& e) {
+            if (e.Kind() != ErrorKind::Format) throw;
+            size_t cut = text.rfind("\r\n\r\n[");
+            if (attempt == 1 || cut == std::string::npos) throw;
+            text.resize(cut + 2);
+        }
+    }
 }
 
 SandboxRegistry::~SandboxRegistry() {
@@ -201,6 +269,7 @@ SandboxRegistry::~SandboxRegistry() {
         Flush();
     } catch (const Error&) {
     }
+    if (changes_ >= 0) ::close(changes_);
 }
 
 void SandboxRegistry::Flush() {
@@ -229,6 +298,10 @@ void SandboxRegistry::Write() {
         if (!f.flush()) ThrowOsError("Cannot write the registry file " + file_);
     }
     if (std::rename(temp.c_str(), file_.c_str()) != 0) ThrowOsError("Cannot replace the registry file " + file_);
+    // Every change is in the file now.
+    if (changes_ >= 0) ::close(changes_);
+    changes_ = -1;
+    ::unlink(ChangesFile().c_str());
 }
 
 }  // namespace setup::sandbox

@@ -2,8 +2,11 @@
 // <root>/registry.reg at start and written back (to a temporary file first,
 // then renamed over it) when someone else can look: before another program
 // starts, when the program ends, on an explicit flush. Writing it after every
-// change would make an installation quadratic in its values. Keys are sorted
-// in the file; names match without regard to ASCII letter case.
+// change would make an installation quadratic in its values; instead each
+// change is appended to <root>/registry.reg.changes as it is made, and read
+// after registry.reg by the next program, so that a program killed at any
+// moment leaves its changes behind as on Windows. Keys are sorted in the
+// file; names match without regard to ASCII letter case.
 #pragma once
 
 #include <map>
@@ -63,8 +66,12 @@ private:
     Key* Find(uint32_t root, const std::string& path);
     Key* Create(uint32_t root, const std::string& path);
     void Load();
-    // Notes a change; the file is written by the next Flush.
-    void Save() { changed_ = true; }
+    // Notes a change (given as the lines of a registry file); registry.reg
+    // is written by the next Flush, the change file at once.
+    void Save(const std::string& change);
+    void ReplayChanges();
+    std::string ChangesFile() const { return file_ + ".changes"; }
+    std::string KeyName(uint32_t root, const std::string& path) const;
     void Write();
     void ApplyOne(const RegOperation& op);
 
@@ -72,6 +79,8 @@ private:
 
     std::string file_;
     bool changed_ = false;
+    int changes_ = -1;  // the open change file
+    bool replaying_ = false;
     std::map<uint32_t, Key> roots_;
     const FaultConfig* faults_ = nullptr;
 };

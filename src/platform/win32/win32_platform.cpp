@@ -69,6 +69,7 @@ public:
         FILETIME ft = FromFileTime(utc);
         return ::SetFileTime(handle_, nullptr, nullptr, &ft) != 0;
     }
+    bool Flush() override { return FlushFileBuffers(handle_) != 0; }
 
 private:
     HANDLE handle_;
@@ -247,6 +248,27 @@ void Win32Files::MoveFile(const std::string& from, const std::string& to, MoveMo
     if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags)) {
         ThrowOsError(msg::CannotMoveFile(from, to, SystemMessage(GetLastError())));
     }
+}
+
+bool Win32Files::MoveAtRestart(const std::string& from, const std::string& to) {
+    // Kept by the system in PendingFileRenameOperations; administrators only.
+    if (to.empty()) return MoveFileExW(Wide(from).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) !=
+           0;
+}
+
+bool Win32Files::InUse(const std::string& path) {
+    // Opening for writing while sharing everything fails only where another
+    // handle denies it: a running program's image, a file open without
+    // write sharing.
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
 }
 
 bool Win32Files::CopyFileNoReplace(const std::string& from, const std::string& to) {

@@ -39,6 +39,8 @@ public:
     bool CopyFileNoReplace(const std::string& from, const std::string& to) override;
     std::vector<FolderEntry> ListFolder(const std::string& folder) override;
     std::unique_ptr<Stream> Open(const std::string& path, OpenMode mode) override;
+    bool MoveAtRestart(const std::string& from, const std::string& to) override;
+    bool InUse(const std::string& path) override;
 };
 
 class Win32Registry : public RegistryApi {
