@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "engine/install_journal.h"
+#include "package/install_paths.h"
 
 #include "platform/common.h"
 #include "platform/errors.h"
@@ -51,6 +52,19 @@ void RunSteps(TCompile& model, Stream& file) {
 
 }  // namespace
 
+void FinishRun(TCompile& model) {
+    std::string folder = model.TempFolders.empty() ? std::string() : model.TempFolders.front();
+    model.DeleteTempFiles();
+    if (folder.empty() || model.PackageId.empty()) return;
+    // Only the pointer to this run's journal: one to an earlier run's is
+    // for the next installation to follow.
+    std::optional<std::string> pointer =
+        OS().Registry().ReadString(kHkeyLocalMachine, UninstallKeyPath(model.PackageId), journal::kJournalValue);
+    if (pointer && EqualsNoCase(FolderPart(*pointer), folder)) {
+        journal::RemoveJournalPointer(OS().Registry(), model.PackageId);
+    }
+}
+
 void Install(TCompile& model) {
     Stream& file = model.PackageFile();
     model.Failures = model.LeftOut;
@@ -73,6 +87,7 @@ void Install(TCompile& model) {
     std::function<bool()> makeFolder;
     if (!hasFolder) makeFolder = [&model, folder] { return model.MakeRunFolder(folder); };
     journal.KeepOnDisk(folder + "\\" + journal::kJournalFileName, model.PackageId, makeFolder);
+    journal.KeepPointerAtEnd(!model.TempFiles.empty());
     try {
         RunSteps(model, setup);
     } catch (const Error& e) {

@@ -28,6 +28,11 @@ namespace setup {
 // raises the OS error kind before anything changes.
 void Install(TCompile& model);
 
+// Deletes the run's temporary files and folders (TCompile::DeleteTempFiles)
+// and then the pointer to the run's journal, in that order, so that a run
+// ending in between leaves nothing the next one does not find.
+void FinishRun(TCompile& model);
+
 // The text that reports failed items: the first twenty, each with its reason,
 // and how many more there are (GBK).
 std::string InstallFailureReport(const std::vector<InstallFailure>& failures);

@@ -406,6 +406,11 @@ void InstallJournal::EndOnDisk() {
     std::string path = file_->Path();
     file_.reset();
     Inner().Files().DeleteFile(path);
+    // While the run's folder holds files still to be used (pictures and
+    // documents of the finish page), the pointer stays: a run that ends
+    // before they are deleted leaves them to the next run (EndRun).
+    if (keepPointer_) return;
+    Inner().Files().RemoveFolder(FolderPart(path));
     journal::RemoveJournalPointer(Inner().Registry(), packageId_);
 }
 

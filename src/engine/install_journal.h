@@ -57,6 +57,9 @@ public:
     // Whether a backup could not be deleted at Commit and goes when Windows
     // restarts.
     bool RestartNeeded() const { return restartNeeded_; }
+    // Whether the pointer to the journal stays when the run ends, for the
+    // owner of the run's folder to remove once the folder is gone.
+    void KeepPointerAtEnd(bool keep) { keepPointer_ = keep; }
 
 private:
     using Kind = journal::Kind;
@@ -140,6 +143,7 @@ private:
     std::unique_ptr<journal::JournalFile> file_;
     std::string packageId_;
     bool restartNeeded_ = false;
+    bool keepPointer_ = false;
 };
 
 }  // namespace setup

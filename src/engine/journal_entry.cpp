@@ -36,7 +36,10 @@ RegValue TakeValue(MemoryStream& in) {
     return value;
 }
 
-bool HasDetails(Kind kind) { return kind != Kind::FolderCreated && kind != Kind::FileCreated; }
+bool HasDetails(Kind kind) {
+    return kind != Kind::FolderCreated && kind != Kind::FileCreated && kind != Kind::Cancelled &&
+           kind != Kind::Committed;
+}
 
 std::string KeyText(uint32_t root, const std::string& path) { return RootKeyName(root) + "\\" + path; }
 
@@ -72,7 +75,7 @@ Entry Decode(const std::string& bytes) {
                  kind == Kind::Committed;
     if (!known) ThrowDamaged(msg::JournalEntryDamaged());
     Entry entry{kind, TakeText(in)};
-    if (HasDetails(kind) && kind != Kind::Cancelled && kind != Kind::Committed) {
+    if (HasDetails(kind)) {
         Details& d = entry.More();
         d.Backup = TakeText(in);
         d.Root = in.ReadU32(kWhat);

@@ -123,9 +123,12 @@ bool DeleteBackups(Platform& platform, const std::deque<Entry>& entries) {
 void RemoveJournalPointer(RegistryApi& registry, const std::string& packageId) {
     std::string key = UninstallKeyPath(packageId);
     registry.DeleteValue(kHkeyLocalMachine, key, kJournalValue);
-    if (registry.KeyExists(kHkeyLocalMachine, key) && registry.ListValues(kHkeyLocalMachine, key).empty() &&
-        registry.ListSubKeys(kHkeyLocalMachine, key).empty()) {
-        registry.DeleteKey(kHkeyLocalMachine, key);
+    // The key, and the levels above it that the pointer may have needed (a
+    // machine without any Uninstall entry), go when nothing is in them.
+    while (!key.empty() && registry.KeyExists(kHkeyLocalMachine, key) &&
+           registry.ListValues(kHkeyLocalMachine, key).empty() &&
+           registry.ListSubKeys(kHkeyLocalMachine, key).empty() && registry.DeleteKey(kHkeyLocalMachine, key)) {
+        key = FolderPart(key);
     }
 }
 
@@ -182,7 +185,7 @@ Recovery RecoverUnfinishedRun(const std::string& packageId) {
         // whoever looks into it.
         result.Damaged = true;
         result.Left.push_back(msg::JournalDamaged(*path));
-        LogLine(msg::JournalDamaged(*path));
+        LogLine(msg::JournalDamaged(*path) + e.what());
         return result;
     }
     // A journal of another product is none of this run's business; one cut

@@ -145,7 +145,10 @@ std::unique_ptr<Stream> DeploymentPlatform::LoggedFiles::Open(const std::string&
         LogLine("文件：" + path);
         return stream;
     } catch (const Error& e) {
-        LogLine("文件：" + path + "（失败：" + e.what() + "）");
+        // A new file refused where something holds the name is how the
+        // caller learns of an earlier file; it then writes beside it.
+        bool creatingNew = mode == OpenMode::CreateNew || mode == OpenMode::CreateNewProtected;
+        if (!(creatingNew && Inner().GetAttributes(path))) LogLine("文件：" + path + "（失败：" + e.what() + "）");
         throw;
     }
 }

@@ -18,7 +18,7 @@ TInstall::TInstall() : model_(std::make_unique<TCompile>()) {}
 
 TInstall::TInstall(const CommandSwitches& switches) : model_(std::make_unique<TCompile>()), switches_(switches) {}
 
-TInstall::~TInstall() { model_->DeleteTempFiles(); }
+TInstall::~TInstall() { FinishRun(*model_); }
 
 void TInstall::Run() {
     exeName_ = OS().System().GetOwnExecutablePath();

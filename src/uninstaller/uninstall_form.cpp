@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <random>
 
+#include "engine/journal_file.h"
+#include "package/compile.h"
 #include "package/install_paths.h"
 #include "platform/common.h"
 #include "platform/errors.h"
@@ -102,8 +104,39 @@ TfrmUnInstall::TfrmUnInstall()
     recordPath_ = RecordPathFor(OS().System().GetOwnExecutablePath());
 }
 
+namespace {
+// Set in the Uninstall entry once everything the record lists is removed,
+// just before the record itself goes.
+constexpr char kRemovalFinishedValue[] = "RemovalFinished";
+}  // namespace
+
+bool TfrmUnInstall::ClearEntryOfFinishedRemoval() {
+    RegistryApi& registry = OS().Registry();
+    std::string own = OS().System().GetOwnExecutablePath();
+    std::string uninstallKeys = FolderPart(UninstallKeyPath(""));
+    for (const std::string& id : registry.ListSubKeys(kHkeyLocalMachine, uninstallKeys)) {
+        std::string key = UninstallKeyPath(id);
+        std::optional<std::string> command = registry.ReadString(kHkeyLocalMachine, key, "UninstallString");
+        if (!IsPackageIdentity(id) || !command || !EqualsNoCase(*command, "\"" + own + "\"")) continue;
+        // Only a removal that finished marks its entry so; a record lost
+        // otherwise leaves everything where it is.
+        if (!registry.ReadValue(kHkeyLocalMachine, key, kRemovalFinishedValue)) return false;
+        std::string name = registry.ReadString(kHkeyLocalMachine, key, "DisplayName").value_or("");
+        registry.DeleteKey(kHkeyLocalMachine, key);
+        exitCode_ = 0;
+        OS().Dialogs().MessageBox(msg::UninstallSucceeded(name), "", kMbIconInformation | kMbOk);
+        DeleteSelfAfterExit(own);
+        return true;
+    }
+    return false;
+}
+
 bool TfrmUnInstall::LoadRecord() {
     if (!OS().Files().FileExists(recordPath_)) {
+        // A removal that ended after deleting its record leaves only the
+        // Uninstall entry that names this program: clearing it finishes the
+        // removal.
+        if (ClearEntryOfFinishedRemoval()) return false;
         exitCode_ = 1;
         OS().Dialogs().MessageBox(msg::RecordMissing(), "", kMbIconStop | kMbOk);
         return false;
@@ -117,6 +150,18 @@ bool TfrmUnInstall::LoadRecord() {
         exitCode_ = 1;
         OS().Dialogs().MessageBox(msg::RecordDamaged(e.what()), "", kMbIconStop | kMbOk);
         return false;
+    }
+    if ((trust == TUnInstall::Trust::Genuine || trust == TUnInstall::Trust::Unvouched) &&
+        journal::RecoverUnfinishedRun(record_.PackageId()).Found) {
+        // An installation of the product that never came to its end has
+        // been undone first; the record is what it left.
+        record_.Clear();
+        if (!OS().Files().FileExists(recordPath_)) {
+            exitCode_ = 0;
+            OS().Dialogs().MessageBox(msg::UninstallSucceeded(record_.ProjectName()), "", kMbIconInformation | kMbOk);
+            return false;
+        }
+        return LoadRecord();
     }
     vouched_ = trust == TUnInstall::Trust::Genuine;
     if (trust == TUnInstall::Trust::Unvouched) {
@@ -302,7 +347,11 @@ bool TfrmUnInstall::RemoveEverything() {
         for (const TUnInsData* e : keptKeys) remaining_.AddEntry(*e);
         return false;
     }
+    // The record goes before the Uninstall entry: a removal that ends in
+    // between leaves the entry, which the next run of this program clears.
     std::string key = UninstallKeyPath(record_.PackageId());
+    registry.WriteDword(kHkeyLocalMachine, key, kRemovalFinishedValue, 1);
+    if (files.FileExists(recordPath_)) files.DeleteFile(recordPath_);
     if (registry.KeyExists(kHkeyLocalMachine, key)) registry.DeleteKey(kHkeyLocalMachine, key);
     return true;
 }

@@ -39,6 +39,9 @@ public:
     // Reads the record as the window does when shown; false (after a message
     // box) when it is missing, cannot be read, or does not match the digest
     // kept in the product's Uninstall entry. Nothing is removed then.
+    // Clears the Uninstall entry that names this program when its record is
+    // gone; true when there was one.
+    bool ClearEntryOfFinishedRemoval();
     bool LoadRecord();
     // The uninstallation without showing the window: the record is read and,
     // when it is genuine, everything is removed at once, as a press of

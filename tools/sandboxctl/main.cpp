@@ -110,10 +110,10 @@ int InstallPackage(sandbox::SandboxMachine& machine, const std::string& hostPack
     try {
         Install(model);
     } catch (...) {
-        model.DeleteTempFiles();
+        FinishRun(model);
         throw;
     }
-    model.DeleteTempFiles();
+    FinishRun(model);
     if (!model.Failures.empty()) {
         for (const InstallFailure& f : model.Failures) Say("Not installed: " + f.Item + ": " + f.Reason);
         Say("Installed with " + std::to_string(model.Failures.size()) + " failed items.");

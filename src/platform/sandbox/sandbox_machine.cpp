@@ -104,7 +104,7 @@ std::vector<std::string> SandboxMachine::ApplyPendingRenames() {
         texts.push_back(StringFromValueData(data.substr(start, i - start) + std::string(2, '\0')).value_or(""));
         start = i + 2;
     }
-    auto strip = [](std::string path) { return path.rfind("\\??\\", 0) == 0 ? path.substr(4) : path; };
+    auto strip = [](const std::string& path) { return path.rfind("\\??\\", 0) == 0 ? path.substr(4) : path; };
     files_.SetRestarting(true);
     for (size_t i = 0; i + 1 < texts.size() && !texts[i].empty(); i += 2) {
         std::string from = strip(texts[i]);

@@ -252,6 +252,7 @@ void SandboxRegistry::ReplayChanges() {
             // itself and writes the whole registry.
             for (const RegOperation& op : operations) ApplyOne(op);
             changed_ = false;
+            replayed_ = !operations.empty();
             return;
         } catch (const Error& e) {
             if (e.Kind() != ErrorKind::Format) throw;
@@ -270,6 +271,11 @@ SandboxRegistry::~SandboxRegistry() {
     } catch (const Error&) {
     }
     if (changes_ >= 0) ::close(changes_);
+}
+
+void SandboxRegistry::Compact() {
+    if (changed_ || replayed_) Write();
+    changed_ = replayed_ = false;
 }
 
 void SandboxRegistry::Flush() {

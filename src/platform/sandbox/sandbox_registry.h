@@ -31,6 +31,10 @@ public:
     // Writes registry.reg when anything changed since it was last written.
     // Raises an Os error when the file cannot be written.
     void Flush();
+    // Writes registry.reg also when only changes read from the change file
+    // are missing from it, so that the file alone shows the registry. Only
+    // for a program that knows no other one is running on the machine.
+    void Compact();
 
     bool KeyExists(uint32_t root, const std::string& path) override;
     bool CreateKey(uint32_t root, const std::string& path) override;
@@ -81,6 +85,7 @@ private:
     bool changed_ = false;
     int changes_ = -1;  // the open change file
     bool replaying_ = false;
+    bool replayed_ = false;  // changes were read from the change file
     std::map<uint32_t, Key> roots_;
     const FaultConfig* faults_ = nullptr;
 };
