@@ -315,6 +315,10 @@ std::string UninstallUnvouched(const std::string& product, const std::string& li
 std::string UninstallFailedValue(const std::string& valuePath) { return "注册表值 " + valuePath; }
 std::string UninstallFailedKey(const std::string& key) { return "注册表项 " + key; }
 std::string UninstallFailedFile(const std::string& path) { return "文件 " + path; }
+std::string UninstallFailedFolder(const std::string& path) { return "文件夹 " + path; }
+std::string UninstallBehindLink(const std::string& item, const std::string& link) {
+    return item + "（" + link + " 是链接，没有跟随）";
+}
 std::string UninstallSkippedRegistry(const std::string& path) { return "注册表 " + path; }
 
 }  // namespace setup::msg

@@ -216,6 +216,10 @@ std::string UninstallUnvouched(const std::string& product, const std::string& li
 std::string UninstallFailedValue(const std::string& valuePath);
 std::string UninstallFailedKey(const std::string& key);
 std::string UninstallFailedFile(const std::string& path);
+std::string UninstallFailedFolder(const std::string& path);
+// An item (as UninstallFailedFile or UninstallFailedFolder name it) left
+// alone because the level link on its way is a junction or symbolic link.
+std::string UninstallBehindLink(const std::string& item, const std::string& link);
 std::string UninstallSkippedRegistry(const std::string& path);
 
 }  // namespace setup::msg

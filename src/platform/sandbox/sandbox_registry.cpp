@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "platform/registry_roots.h"
+#include "platform/sandbox/machine_files.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
@@ -222,13 +223,7 @@ void SandboxRegistry::Write() {
     for (const auto& [root, key] : roots_) {
         for (const auto& [folded, sub] : key.Subkeys) write(*sub, std::string(key.Name) + "\\" + GbkToUtf8(sub->Name));
     }
-    std::string temp = file_ + ".tmp";
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        f << out;
-        if (!f.flush()) ThrowOsError("Cannot write the registry file " + file_);
-    }
-    if (std::rename(temp.c_str(), file_.c_str()) != 0) ThrowOsError("Cannot replace the registry file " + file_);
+    ReplaceMachineFile(file_, out);
 }
 
 }  // namespace setup::sandbox
