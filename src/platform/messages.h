@@ -70,6 +70,9 @@ std::string OtherArgumentsCount(size_t count);
 std::string CannotOpenFile(const std::string& path, const std::string& reason);
 std::string CannotOpenFileForWriting(const std::string& path, const std::string& reason);
 std::string CannotCreateFile(const std::string& path, const std::string& reason);
+// The reason a file is not made where its path goes through a junction or
+// symbolic link (link names that level).
+std::string PathGoesThroughLink(const std::string& link);
 std::string CannotReadFile(const std::string& path, const std::string& reason);
 std::string CannotWriteFile(const std::string& path, const std::string& reason);
 std::string CannotSeekInFile(const std::string& path, const std::string& reason);
