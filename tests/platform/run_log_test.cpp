@@ -33,8 +33,8 @@ TEST_F(RunLogTest, PathThroughAJunctionIsRefused) {
     ASSERT_TRUE(files.CreateFolderTree("C:\\Downloads\\real"));
     PlantJunction("C:\\Downloads\\logs", startup);
     PlantJunction("C:\\Downloads\\up", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs");
-    for (const std::string& log : {std::string("C:\\Downloads\\logs\\run.cmd"),
-                                   std::string("C:\\Downloads\\up\\Startup\\run.cmd")}) {
+    for (const std::string& log :
+         {std::string("C:\\Downloads\\logs\\run.cmd"), std::string("C:\\Downloads\\up\\Startup\\run.cmd")}) {
         try {
             OpenRunLog(log);
             ADD_FAILURE() << log;

@@ -15,9 +15,9 @@
 namespace setup::sandbox {
 
 struct HostPath {
-    bool Valid = false;     // false: not an absolute path of an existing drive
-    std::string Error;      // why it is not valid, as the system says it (GBK)
-    std::string Host;       // the host path (UTF-8)
+    bool Valid = false;  // false: not an absolute path of an existing drive
+    std::string Error;   // why it is not valid, as the system says it (GBK)
+    std::string Host;    // the host path (UTF-8)
     // Inside a drive of the machine, every link on the way (the last level
     // included) leading to a place inside a drive too.
     bool Writable = false;

@@ -46,8 +46,8 @@ bool SandboxFiles::WritesInsideDrives(int fd, bool created) {
     ssize_t n = readlink(where.c_str(), real, sizeof real - 1);
     std::string file = n > 0 ? std::string(real, static_cast<size_t>(n)) : std::string();
     struct stat st;
-    bool inside = !file.empty() && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
-                  paths_.InsideDrives(file);
+    bool inside =
+        !file.empty() && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && paths_.InsideDrives(file);
     if (!inside) {
         // A file this open made where it must not be is taken back.
         if (created && !file.empty()) unlink(file.c_str());
