@@ -12,7 +12,9 @@
 #   would draw the old common controls;
 # - the uninstaller, which every package carries too, links none of the
 #   picture decoders and none of the document layout: its window shows
-#   neither, and they would make up a third of it.
+#   neither, and they would make up a third of it;
+# - neither reads SETUP_LAYOUT_FILE (the layout file of the Wine tests): only
+#   the test build of the setup program, TEST_PROGRAMS/setup.exe, does.
 foreach(program setup.exe uninstall.exe)
     execute_process(COMMAND ${NM} ${BIN}/${program} OUTPUT_VARIABLE listed ERROR_VARIABLE listed)
     if(NOT listed MATCHES "no symbols")
@@ -26,6 +28,20 @@ if(PACKED)
 endif()
 if(setup_size GREATER setup_limit)
     message(FATAL_ERROR "setup.exe is ${setup_size} bytes, more than ${setup_limit}")
+endif()
+if(NOT PACKED)
+    foreach(program setup.exe uninstall.exe)
+        file(STRINGS ${BIN}/${program} names ENCODING UTF-16LE REGEX "SETUP_LAYOUT_FILE")
+        if(names)
+            message(FATAL_ERROR "${program} reads SETUP_LAYOUT_FILE; only the test build of setup.exe may")
+        endif()
+    endforeach()
+    if(TEST_PROGRAMS AND EXISTS ${TEST_PROGRAMS}/setup.exe)
+        file(STRINGS ${TEST_PROGRAMS}/setup.exe names ENCODING UTF-16LE REGEX "SETUP_LAYOUT_FILE")
+        if(NOT names)
+            message(FATAL_ERROR "the test build of setup.exe does not read SETUP_LAYOUT_FILE")
+        endif()
+    endif()
 endif()
 foreach(program setup.exe uninstall.exe)
     file(STRINGS ${BIN}/${program} marks REGEX "UPX!|requestedExecutionLevel level=\"asInvoker\"")

@@ -46,6 +46,7 @@ public:
     bool RemoveFolder(const std::string& path) override { return inner_.RemoveFolder(path); }
     bool DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
     std::optional<uint32_t> GetAttributes(const std::string& path) override { return inner_.GetAttributes(path); }
+    bool IsReparsePoint(const std::string& path) override { return inner_.IsReparsePoint(path); }
     bool SetAttributes(const std::string& path, uint32_t attributes) override {
         return inner_.SetAttributes(path, attributes);
     }

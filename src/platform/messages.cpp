@@ -103,6 +103,9 @@ std::string AccessDenied() { return "拒绝访问。"; }
 std::string FileInUse() { return "另一个程序正在使用此文件，进程无法访问。"; }
 std::string FileNotFound() { return "系统找不到指定的文件。"; }
 std::string PathNotFound() { return "系统找不到指定的路径。"; }
+std::string PathGoesThroughLink(const std::string& link) {
+    return "路径中的 " + link + " 是链接（交接点或符号链接），文件不会写到它指向的位置。";
+}
 std::string FileExists() { return "文件已存在。"; }
 std::string DiskFull() { return "磁盘空间不足。"; }
 std::string NotSameDrive() { return "系统无法将文件移到不同的磁盘驱动器。"; }
@@ -324,6 +327,10 @@ std::string UninstallUnvouched(const std::string& product, const std::string& li
 std::string UninstallFailedValue(const std::string& valuePath) { return "注册表值 " + valuePath; }
 std::string UninstallFailedKey(const std::string& key) { return "注册表项 " + key; }
 std::string UninstallFailedFile(const std::string& path) { return "文件 " + path; }
+std::string UninstallFailedFolder(const std::string& path) { return "文件夹 " + path; }
+std::string UninstallBehindLink(const std::string& item, const std::string& link) {
+    return item + "（" + link + " 是链接，没有跟随）";
+}
 std::string UninstallSkippedRegistry(const std::string& path) { return "注册表 " + path; }
 
 }  // namespace setup::msg

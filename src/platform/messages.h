@@ -70,6 +70,9 @@ std::string OtherArgumentsCount(size_t count);
 std::string CannotOpenFile(const std::string& path, const std::string& reason);
 std::string CannotOpenFileForWriting(const std::string& path, const std::string& reason);
 std::string CannotCreateFile(const std::string& path, const std::string& reason);
+// The reason a file is not made where its path goes through a junction or
+// symbolic link (link names that level).
+std::string PathGoesThroughLink(const std::string& link);
 std::string CannotReadFile(const std::string& path, const std::string& reason);
 std::string CannotWriteFile(const std::string& path, const std::string& reason);
 std::string CannotSeekInFile(const std::string& path, const std::string& reason);
@@ -231,6 +234,10 @@ std::string UninstallUnvouched(const std::string& product, const std::string& li
 std::string UninstallFailedValue(const std::string& valuePath);
 std::string UninstallFailedKey(const std::string& key);
 std::string UninstallFailedFile(const std::string& path);
+std::string UninstallFailedFolder(const std::string& path);
+// An item (as UninstallFailedFile or UninstallFailedFolder name it) left
+// alone because the level link on its way is a junction or symbolic link.
+std::string UninstallBehindLink(const std::string& item, const std::string& link);
 std::string UninstallSkippedRegistry(const std::string& path);
 
 }  // namespace setup::msg

@@ -34,4 +34,22 @@ std::optional<std::string> RegValueText(const RegValue& value) {
 
 std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode) { return OS().Files().Open(path, mode); }
 
+std::string FirstReparsePoint(const std::string& root, const std::string& path) {
+    std::string base = root;
+    while (base.size() > 3 && EndsWithChar(base, '\\')) base.pop_back();
+    if (!StartsWithNoCase(path, base)) return "";
+    std::string rest = path.substr(base.size());
+    if (!rest.empty() && rest[0] != '\\' && !EndsWithChar(base, '\\')) return "";
+    FilesApi& files = OS().Files();
+    std::string level = base;
+    if (files.IsReparsePoint(level)) return level;
+    for (const std::string& piece : SplitOn(rest, '\\')) {
+        if (piece.empty()) continue;
+        if (!EndsWithChar(level, '\\')) level += '\\';
+        level += piece;
+        if (files.IsReparsePoint(level)) return level;
+    }
+    return "";
+}
+
 }  // namespace setup

@@ -150,10 +150,17 @@ public:
     // folder, a link: it is never followed), or the folder cannot be made.
     virtual bool CreateFolderNew(const std::string& path, FolderAccess access) = 0;
     // Removes an empty folder; false when it is not empty or cannot be removed.
+    // A junction (or a symbolic link to a folder) is removed as the link, as
+    // Windows removes it, whatever its target holds; the target stays as it is.
     virtual bool RemoveFolder(const std::string& path) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
-    // Attributes of a file or folder, or nothing when it does not exist.
+    // Attributes of a file or folder, or nothing when it does not exist. A
+    // junction or symbolic link has kAttrReparsePoint besides its target's.
     virtual std::optional<uint32_t> GetAttributes(const std::string& path) = 0;
+    // Whether the last level of path is itself a reparse point (a junction or
+    // a symbolic link), looked at without following it; the levels above are
+    // followed as any access follows them. False when nothing is there.
+    virtual bool IsReparsePoint(const std::string& path) = 0;
     virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
     // Sets one of the three times (UTC); false when the file cannot be opened.
     virtual bool SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) = 0;
@@ -371,5 +378,15 @@ std::unique_ptr<Platform> CreateNativePlatform(int argc, char** argv);
 
 // Opens a file through the active platform.
 std::unique_ptr<Stream> OpenFile(const std::string& path, OpenMode mode);
+
+// The first level of path, from root itself down to path, that is a reparse
+// point, or "" when none is (or path does not lie below root). A process with
+// administrator rights that removes or restores what it recorded below a
+// folder asks this first: a junction planted at any of these levels would
+// send the operation into a folder of someone else's (the system folder,
+// another user's profile). The levels above root are the system's own (a
+// profile folder may be reached through a junction the system made) and are
+// not looked at. Paths compare without regard to ASCII case; both use "\".
+std::string FirstReparsePoint(const std::string& root, const std::string& path);
 
 }  // namespace setup

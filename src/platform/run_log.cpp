@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/os.h"
 #include "platform/text.h"
 
@@ -30,7 +31,38 @@ std::string LogText(const std::string& gbk) {
 
 }  // namespace
 
-void OpenRunLog(const std::string& path) { LogStream() = OS().Files().Open(path, OpenMode::CreateNew); }
+namespace {
+
+// The part of a full path that every level below is looked at from: "C:\\"
+// of a drive path, "\\\\server\\share" of a share's path.
+std::string PathRoot(const std::string& path) {
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') return path.substr(0, 3);
+    if (!StartsWithNoCase(path, "\\\\")) return "";
+    size_t at = 2;
+    for (int piece = 0; piece < 2 && at != std::string::npos; ++piece) at = FindText(path, "\\", at + 1);
+    return at == std::string::npos ? "" : path.substr(0, at);
+}
+
+}  // namespace
+
+void OpenRunLog(const std::string& path) {
+    // The user who starts the program may be able to write the log's folder,
+    // or a folder above it, while this process runs with administrator
+    // rights: a junction at any level would put the log wherever it leads
+    // (the all-users Startup folder). A path with one is refused, looked at
+    // before the file is made and again once it is: a junction put in place
+    // meanwhile is caught then. The file made through it is left alone, since
+    // deleting it by its path would follow the junction again.
+    std::string root = PathRoot(path);
+    auto refuseLink = [&](const std::string& upTo) {
+        std::string link = root.empty() ? std::string() : FirstReparsePoint(root, upTo);
+        if (!link.empty()) ThrowOsError(msg::CannotCreateFile(path, msg::PathGoesThroughLink(link)));
+    };
+    refuseLink(FolderPart(path));
+    std::unique_ptr<Stream> log = OS().Files().Open(path, OpenMode::CreateNew);
+    refuseLink(path);
+    LogStream() = std::move(log);
+}
 
 void CloseRunLog() { LogStream().reset(); }
 

@@ -83,6 +83,22 @@ bool RemovalGuard::FolderProtected(const std::string& path) const {
     return folders_.count(Join(normal, normal.Pieces.size())) != 0;
 }
 
+std::string RemovalGuard::RootAbove(const std::string& path, const std::string& installDir) const {
+    if (!OnDrive(Normalize(path)) || path.size() < 3 || path[2] != '\\') return "";
+    // Always a leading part of path as it is spelled, so that the levels
+    // below it are exactly the ones path goes through.
+    std::string install = NormalFolderPath(installDir);
+    bool protectedInstall = FolderProtected(installDir);
+    std::string root = path.substr(0, 3);
+    for (size_t i = 3; i < path.size(); i += CharLengthAt(path, i)) {
+        if (path[i] != '\\' || CharLengthAt(path, i) != 1) continue;
+        std::string folder = path.substr(0, i);
+        if (!protectedInstall && !install.empty() && NormalFolderPath(folder) == install) return folder;
+        if (FolderProtected(folder)) root = folder;
+    }
+    return root;
+}
+
 namespace {
 
 // The system's own keys, folded, each under the view it is named in. The

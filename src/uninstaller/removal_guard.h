@@ -24,6 +24,12 @@ public:
     // user's hive under HKEY_USERS. A key a product created directly under a
     // root (a file type under HKEY_CLASSES_ROOT) is not protected.
     static bool KeyProtected(uint32_t root, const std::string& subkey);
+    // The folder below which nothing on the way to path may be a link before
+    // path is removed, as path spells it: installDir (itself included) when
+    // path lies in it, else the deepest folder above path that is protected
+    // (a special folder, at least the drive root "C:\\"). Empty for a path
+    // on no drive.
+    std::string RootAbove(const std::string& path, const std::string& installDir) const;
 
 private:
     std::unordered_set<std::string> folders_;  // normalised (see NormalFolderPath)

@@ -212,11 +212,19 @@ void TfrmUnInstall::ShowProgress(int position, int maximum) {
 
 void RemoveEmptyTree(const std::string& folder, const RemovalGuard& guard) {
     if (guard.FolderProtected(folder)) return;
-    for (const FolderEntry& entry : OS().Files().ListFolder(folder)) {
+    FilesApi& files = OS().Files();
+    // A junction is never entered: what it leads to is someone else's (the
+    // system folder, another user's profile). It goes as the link, which
+    // leaves its target and everything in it as they are.
+    if (files.IsReparsePoint(folder)) {
+        files.RemoveFolder(folder);
+        return;
+    }
+    for (const FolderEntry& entry : files.ListFolder(folder)) {
         if (!(entry.Attributes & kAttrDirectory)) return;  // a file: this folder stays
         RemoveEmptyTree(folder + "\\" + entry.Name, guard);
     }
-    OS().Files().RemoveFolder(folder);  // fails silently when something is left
+    files.RemoveFolder(folder);  // fails silently when something is left
 }
 
 bool TfrmUnInstall::RemoveEverything() {
@@ -322,17 +330,39 @@ bool TfrmUnInstall::RemoveEverything() {
             }
         }
     }
+    // A recorded path is removed only when no level on its way below the
+    // installation folder (or below the special folder it lies in) is a
+    // junction: one planted there by someone who may write the folder would
+    // have this process delete a file of the same name wherever it leads.
+    std::string installFolder = FolderPart(recordPath_);
+    auto linkOnTheWay = [&](const std::string& path) {
+        std::string root = guard.RootAbove(path, installFolder);
+        return root.empty() ? std::string() : FirstReparsePoint(root, path);
+    };
     for (const auto& e : entries) {
         if (e->EntryKind != ukFile) continue;
-        if (e->DeleteFlag != 0 && !skipped(*e) && files.FileExists(e->Path) && !files.DeleteFile(e->Path) &&
-            files.FileExists(e->Path)) {
-            failed(*e, msg::UninstallFailedFile(e->Path));
+        if (e->DeleteFlag != 0 && !skipped(*e)) {
+            std::string link = linkOnTheWay(e->Path);
+            if (!link.empty()) {
+                failed(*e, msg::UninstallBehindLink(msg::UninstallFailedFile(e->Path), link));
+            } else if (files.FileExists(e->Path) && !files.DeleteFile(e->Path) && files.FileExists(e->Path)) {
+                failed(*e, msg::UninstallFailedFile(e->Path));
+            }
         }
         ShowProgress(++counter, total);
     }
     for (const auto& e : entries) {
         if (e->EntryKind != ukFolder) continue;
-        if (e->DeleteFlag != 0 && !skipped(*e)) RemoveEmptyTree(e->Path, guard);
+        if (e->DeleteFlag != 0 && !skipped(*e)) {
+            // The recorded folder itself may be a junction (removed as the
+            // link); one above it keeps the folder from being looked at.
+            std::string link = linkOnTheWay(e->Path);
+            if (link.empty() || EqualsNoCase(link, e->Path)) {
+                RemoveEmptyTree(e->Path, guard);
+            } else {
+                failed(*e, msg::UninstallBehindLink(msg::UninstallFailedFolder(e->Path), link));
+            }
+        }
         ShowProgress(++counter, total);
     }
     if (!failures_.empty()) {

@@ -257,8 +257,11 @@ rm -f "$layout"
 # tested on the simulated machine.
 cp -r "$out/project" "$out/project-silent"
 sed -i '/^BakMusic = /d' "$out/project-silent/project.toml"
+# The wizard runs on the test build of setup.exe, the one that writes the
+# layout file SETUP_LAYOUT_FILE names; the shipped one ignores the variable.
+[ -f "$win_build/test-programs/setup.exe" ] || fail "no test build of setup.exe in $win_build/test-programs"
 "$linux_build/bin/makesetup" build "$out/project-silent/project.toml" -o "$out/wizard-setup.exe" \
-    --stub "$bin/setup.exe" --uninstaller "$bin/uninstall.exe" >/dev/null
+    --stub "$win_build/test-programs/setup.exe" --uninstaller "$bin/uninstall.exe" >/dev/null
 cp "$out/wizard-setup.exe" "$WINEPREFIX/drive_c/wizard-setup.exe"
 pages_seen=0
 wizard_pages=()

@@ -1,6 +1,7 @@
 #include "platform/sandbox/effects.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -81,8 +82,15 @@ void Effects::Record(const std::string& effect, const JsonObject& fields) {
     std::string body = fields.Line();
     std::string line = "{\"effect\":" + JsonEscape(effect) + ",\"pid\":" + std::to_string(getpid()) +
                        (body.size() > 2 ? "," + body.substr(1) : "}") + "\n";
-    int fd = ::open(file_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Never through a link planted at the name, never into a file with a
+    // second name: the machine writes only inside its root.
+    int fd = ::open(file_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) ThrowOsError("Cannot write the effects file " + file_);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || st.st_nlink != 1) {
+        ::close(fd);
+        ThrowOsError("Cannot write the effects file " + file_ + ": it has another name (a hard link)");
+    }
     ssize_t n = ::write(fd, line.data(), line.size());
     ::close(fd);
     if (n != static_cast<ssize_t>(line.size())) ThrowOsError("Cannot write the effects file " + file_);

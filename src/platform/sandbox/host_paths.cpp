@@ -1,6 +1,8 @@
 #include "platform/sandbox/host_paths.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
 
 #include <vector>
 
@@ -78,13 +80,22 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
 
     std::string current = base;
     bool existing = true;
-    bool throughLink = false;
+    bool leavesDrives = false;
+    bool lastIsLink = false;
+    bool parentLeaves = false;
+    // A link met on the way is followed by the host; it keeps the path
+    // writable only when where it leads lies inside a drive.
+    auto notePart = [&](const std::string& host, const struct stat& st) {
+        parentLeaves = leavesDrives;
+        lastIsLink = S_ISLNK(st.st_mode);
+        if (lastIsLink && !InsideDrives(host)) leavesDrives = true;
+    };
     for (const std::string& part : parts) {
         std::string candidate = current + "/" + part;
         if (existing) {
             struct stat st;
             if (lstat(candidate.c_str(), &st) == 0) {
-                throughLink = throughLink || S_ISLNK(st.st_mode);
+                notePart(candidate, st);
                 current = std::move(candidate);
                 continue;
             }
@@ -92,18 +103,34 @@ HostPath HostPaths::Resolve(const std::string& windowsPath) {
             if (!actual.empty()) {
                 current += "/" + actual;
                 struct stat linkStat;
-                if (lstat(current.c_str(), &linkStat) == 0) throughLink = throughLink || S_ISLNK(linkStat.st_mode);
+                if (lstat(current.c_str(), &linkStat) == 0) notePart(current, linkStat);
                 continue;
             }
             existing = false;
         }
+        parentLeaves = leavesDrives;
+        lastIsLink = false;
         current = std::move(candidate);
     }
     if (current.empty()) current = hostDrive ? "/" : base;
     result.Valid = true;
     result.Host = current;
-    result.Writable = !hostDrive && !throughLink;
+    result.Writable = !hostDrive && !leavesDrives;
+    result.EntryWritable = !hostDrive && !parentLeaves;
+    result.LastIsLink = lastIsLink;
     return result;
+}
+
+bool HostPaths::InsideDrives(const std::string& hostPath) const {
+    char resolved[PATH_MAX];
+    if (realpath(hostPath.c_str(), resolved) == nullptr) return false;  // a link to nowhere
+    std::string real = resolved;
+    std::string prefix = root_ + "/";
+    if (real.compare(0, prefix.size(), prefix) != 0 || real.size() == prefix.size()) return false;
+    char letter = real[prefix.size()];
+    if (real.size() > prefix.size() + 1 && real[prefix.size() + 1] != '/') return false;
+    auto drive = config_.Drives.find(letter);
+    return letter != 'Z' && drive != config_.Drives.end() && !drive->second.Missing;
 }
 
 std::string HostPaths::ToWindows(const std::string& hostPath) const {

@@ -15,10 +15,18 @@
 namespace setup::sandbox {
 
 struct HostPath {
-    bool Valid = false;     // false: not an absolute path of an existing drive
-    std::string Error;      // why it is not valid, as the system says it (GBK)
-    std::string Host;       // the host path (UTF-8)
-    bool Writable = false;  // inside the sandbox root and not through a link
+    bool Valid = false;  // false: not an absolute path of an existing drive
+    std::string Error;   // why it is not valid, as the system says it (GBK)
+    std::string Host;    // the host path (UTF-8)
+    // Inside a drive of the machine, every link on the way (the last level
+    // included) leading to a place inside a drive too.
+    bool Writable = false;
+    // The entry itself, its last level not followed, lies inside a drive: a
+    // link there may be removed even where its target may not be written.
+    bool EntryWritable = false;
+    // The last level exists and is a host symbolic link: the machine's
+    // junction (or symbolic link), a reparse point.
+    bool LastIsLink = false;
     std::string DrivePart;  // "C:" of the Windows path
 };
 
@@ -27,8 +35,16 @@ public:
     HostPaths(std::string root, const MachineConfig& config);
 
     // Resolves a GBK Windows path. Existing components are matched without
-    // regard to case; the rest keep the spelling given.
+    // regard to case; the rest keep the spelling given. A host symbolic link
+    // inside a drive is a junction: it is followed, and what lies behind it
+    // may be written when its target lies inside a drive of the machine; a
+    // link leading out of the drives (or nowhere) may be read through, never
+    // written through.
     HostPath Resolve(const std::string& windowsPath);
+
+    // Whether a host path, resolved by the host, lies inside a drive folder of
+    // the machine (the drive folder itself included).
+    bool InsideDrives(const std::string& hostPath) const;
 
     // The Windows path of a host path: a path inside a drive folder maps to
     // that drive, anything else to Z:.

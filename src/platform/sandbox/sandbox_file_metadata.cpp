@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/sandbox/sandbox_files.h"
+#include "platform/sandbox/machine_files.h"
 
 namespace setup::sandbox {
 
@@ -66,16 +67,13 @@ void SandboxFiles::WriteMetadata() {
         std::remove(metadataFile_.c_str());
         return;
     }
-    std::string temp = metadataFile_ + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        for (const auto& [key, m] : metadata_) {
-            char attributes[16];
-            std::snprintf(attributes, sizeof attributes, "%02x", m.Attributes);
-            out << attributes << '\t' << (m.Creation ? std::to_string(*m.Creation) : "-") << '\t' << key << '\n';
-        }
+    std::string out;
+    for (const auto& [key, m] : metadata_) {
+        char attributes[16];
+        std::snprintf(attributes, sizeof attributes, "%02x", m.Attributes);
+        out += std::string(attributes) + '\t' + (m.Creation ? std::to_string(*m.Creation) : "-") + '\t' + key + '\n';
     }
-    std::rename(temp.c_str(), metadataFile_.c_str());
+    ReplaceMachineFile(metadataFile_, out);
 }
 
 }  // namespace setup::sandbox

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +38,25 @@ bool IsFile(const std::string& host) {
 }
 
 }  // namespace
+
+bool SandboxFiles::WritesInsideDrives(int fd, bool created) {
+    // Where the open file really lies, whatever the folders on the way were
+    // swapped for after the path was resolved; and a file with a second name
+    // (a hard link) might be someone's file outside the machine.
+    std::string where = "/proc/self/fd/" + std::to_string(fd);
+    char real[PATH_MAX];
+    ssize_t n = readlink(where.c_str(), real, sizeof real - 1);
+    std::string file = n > 0 ? std::string(real, static_cast<size_t>(n)) : std::string();
+    struct stat st;
+    bool inside =
+        !file.empty() && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && paths_.InsideDrives(file);
+    if (!inside) {
+        // A file this open made where it must not be is taken back.
+        if (created && !file.empty()) unlink(file.c_str());
+        ::close(fd);
+    }
+    return inside;
+}
 
 SandboxFiles::SandboxFiles(HostPaths& paths, std::string metadataFile)
     : paths_(paths), metadataFile_(std::move(metadataFile)) {
@@ -119,6 +139,14 @@ bool SandboxFiles::CreateFolderTree(const std::string& path) {
 
 bool SandboxFiles::RemoveFolder(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
+    if (hp.Valid && hp.LastIsLink) {
+        // A junction goes as the link; its target and what it holds stay. A
+        // link to a file is no folder, as on Windows.
+        if (!hp.EntryWritable || IsFile(hp.Host) || unlink(hp.Host.c_str()) != 0) return false;
+        paths_.NoteRemoved(hp.Host);
+        Forget(hp.Host);
+        return true;
+    }
     if (!hp.Valid || !hp.Writable || !IsFolder(hp.Host)) return false;
     if (AttributesOf(hp.Host, true) & kAttrReadOnly) return false;
     if (rmdir(hp.Host.c_str()) != 0) return false;
@@ -130,6 +158,14 @@ bool SandboxFiles::RemoveFolder(const std::string& path) {
 
 bool SandboxFiles::DeleteFile(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
+    if (hp.Valid && hp.LastIsLink) {
+        // A symbolic link to a file is deleted as the link, its target stays;
+        // a junction is a folder, which DeleteFile refuses.
+        if (!hp.EntryWritable || !IsFile(hp.Host) || unlink(hp.Host.c_str()) != 0) return false;
+        paths_.NoteRemoved(hp.Host);
+        Forget(hp.Host);
+        return true;
+    }
     if (!hp.Valid || !hp.Writable || !IsFile(hp.Host)) return false;
     if (AttributesOf(hp.Host, false) & kAttrReadOnly) return false;  // access denied, as on Windows
     if (Locked(path) || Running(path)) return false;                 // in use by another program
@@ -146,11 +182,21 @@ std::optional<uint32_t> SandboxFiles::GetAttributes(const std::string& path) {
     HostPath hp = paths_.Resolve(path);
     if (!hp.Valid) return std::nullopt;
     struct stat st;
-    if (stat(hp.Host.c_str(), &st) != 0) return std::nullopt;
+    if (stat(hp.Host.c_str(), &st) != 0) {
+        // A junction whose target is gone still answers, as the link.
+        if (hp.LastIsLink) return kAttrDirectory | kAttrReparsePoint;
+        return std::nullopt;
+    }
     uint32_t attributes = AttributesOf(hp.Host, S_ISDIR(st.st_mode));
     // Files of the host drive cannot be written: they read as read-only.
     if (!hp.Writable && !S_ISDIR(st.st_mode)) attributes |= kAttrReadOnly;
+    if (hp.LastIsLink) attributes |= kAttrReparsePoint;
     return attributes;
+}
+
+bool SandboxFiles::IsReparsePoint(const std::string& path) {
+    HostPath hp = paths_.Resolve(path);
+    return hp.Valid && hp.LastIsLink;
 }
 
 bool SandboxFiles::SetAttributes(const std::string& path, uint32_t attributes) {
@@ -291,12 +337,23 @@ std::unique_ptr<Stream> SandboxFiles::Open(const std::string& path, OpenMode mod
     }
     int64_t truncated = mode == OpenMode::Create && exists ? HostSize(hp.Host) : 0;
     int flags = mode == OpenMode::Read        ? O_RDONLY
-                : mode == OpenMode::Create    ? (O_RDWR | O_CREAT | O_TRUNC)
+                : mode == OpenMode::Create    ? (O_RDWR | O_CREAT)
                 : mode == OpenMode::CreateNew ? (O_RDWR | O_CREAT | O_EXCL)
                                               : O_RDWR;
-    int fd = ::open(hp.Host.c_str(), flags | O_CLOEXEC, 0644);
+    // A name that was no link when resolved is not followed should a link
+    // appear there meanwhile.
+    int fd = ::open(hp.Host.c_str(), flags | O_CLOEXEC | (hp.LastIsLink ? 0 : O_NOFOLLOW), 0644);
     if (fd < 0) {
         ThrowOsError(msg::CannotOpenFile(path, HostReason(errno)));
+    }
+    if (writing && !WritesInsideDrives(fd, !exists)) {
+        ThrowOsError(msg::CannotOpenFileForWriting(path, msg::AccessDenied()));
+    }
+    // Truncated only once it is known to be the machine's own file.
+    if (mode == OpenMode::Create && ftruncate(fd, 0) != 0) {
+        int reason = errno;
+        ::close(fd);
+        ThrowOsError(msg::CannotOpenFile(path, HostReason(reason)));
     }
     if (readLocked && flock(fd, LOCK_SH) != 0) {
         int reason = errno;

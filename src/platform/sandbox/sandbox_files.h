@@ -33,6 +33,7 @@ public:
     bool RemoveFolder(const std::string& path) override;
     bool DeleteFile(const std::string& path) override;
     std::optional<uint32_t> GetAttributes(const std::string& path) override;
+    bool IsReparsePoint(const std::string& path) override;
     bool SetAttributes(const std::string& path, uint32_t attributes) override;
     bool SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) override;
     std::optional<FileTime> GetFileTime(const std::string& path, FileTimeKind kind) override;
@@ -66,6 +67,9 @@ private:
         std::optional<FileTime> Creation;
     };
     HostPath ResolveExisting(const std::string& path);
+    // Whether the file open for writing at fd lies inside a drive and has no
+    // other name; when not, fd is closed (and a file it created removed).
+    bool WritesInsideDrives(int fd, bool created);
     bool Locked(const std::string& path) const;
     // A running program ([Faults] InUse): it follows its file when renamed.
     bool Running(const std::string& path) const;

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/errors.h"
+#include "platform/sandbox/machine_files.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
@@ -25,6 +26,8 @@ std::string PrepareRoot(const std::string& root) {
         if (!path.empty()) mkdir(path.c_str(), 0755);
         path += "/";
     }
+    // Checked before anything in it is read or written.
+    RefuseLinkedMachineFiles(root);
     char resolved[PATH_MAX];
     if (realpath(root.c_str(), resolved) == nullptr) ThrowOsError("Cannot create the sandbox folder " + root);
     return resolved;
@@ -189,8 +192,9 @@ void SandboxMachine::SetPinned(const std::string& path, bool pinned) {
         }
     }
     if (pinned) lines.push_back(GbkToUtf8(path));
-    std::ofstream out(root_ + "/taskbar.txt", std::ios::binary | std::ios::trunc);
-    for (const std::string& line : lines) out << line << "\n";
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    ReplaceMachineFile(root_ + "/taskbar.txt", text);
 }
 
 // ---- system ------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "platform/errors.h"
 #include "platform/registry_roots.h"
 #include "platform/sandbox/change_counter.h"
+#include "platform/sandbox/machine_files.h"
 #include "platform/text.h"
 
 namespace setup::sandbox {
@@ -220,7 +221,7 @@ void SandboxRegistry::Save(const std::string& change) {
     changed_ = true;
     if (replaying_) return;  // read from the files, already in them
     if (changes_ < 0) {
-        changes_ = ::open(ChangesFile().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        changes_ = ::open(ChangesFile().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (changes_ < 0) ThrowOsError("Cannot write the registry's change file " + ChangesFile());
         struct stat st;
         if (fstat(changes_, &st) == 0 && st.st_size == 0) {
@@ -297,13 +298,7 @@ void SandboxRegistry::Write() {
     for (const auto& [root, key] : roots_) {
         for (const auto& [folded, sub] : key.Subkeys) write(*sub, std::string(key.Name) + "\\" + GbkToUtf8(sub->Name));
     }
-    std::string temp = file_ + ".tmp";
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        f << out;
-        if (!f.flush()) ThrowOsError("Cannot write the registry file " + file_);
-    }
-    if (std::rename(temp.c_str(), file_.c_str()) != 0) ThrowOsError("Cannot replace the registry file " + file_);
+    ReplaceMachineFile(file_, out);
     // Every change is in the file now.
     if (changes_ >= 0) ::close(changes_);
     changes_ = -1;

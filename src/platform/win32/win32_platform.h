@@ -32,6 +32,7 @@ public:
     bool RemoveFolder(const std::string& path) override;
     bool DeleteFile(const std::string& path) override;
     std::optional<uint32_t> GetAttributes(const std::string& path) override;
+    bool IsReparsePoint(const std::string& path) override;  // win32_reparse.cpp
     bool SetAttributes(const std::string& path, uint32_t attributes) override;
     bool SetFileTime(const std::string& path, FileTimeKind kind, FileTime utc) override;
     std::optional<FileTime> GetFileTime(const std::string& path, FileTimeKind kind) override;

@@ -1,8 +1,11 @@
 // The layout file of the Wine tests: every shown form's control tree, one
-// control a line, bounds relative to the form's client area, in UTF-8.
+// control a line, bounds relative to the form's client area, in UTF-8. Only
+// the test build of the setup program names a file; the shipped programs
+// never write one.
 #include "platform/win32/windows_api.h"
 
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,11 +14,20 @@
 
 namespace setup::ui::peers {
 
+namespace {
+
+std::wstring& LayoutFile() {
+    static std::wstring path;
+    return path;
+}
+
+}  // namespace
+
+void SetLayoutFile(const std::wstring& path) { LayoutFile() = path; }
+
 void WriteLayout(Form& form, const std::string& note) {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetEnvironmentVariableW(L"SETUP_LAYOUT_FILE", path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    FILE* file = _wfopen(path, L"ab");
+    if (LayoutFile().empty()) return;
+    FILE* file = _wfopen(LayoutFile().c_str(), L"ab");
     if (!file) return;
     auto utf8 = [](const std::string& gbk) {
         std::wstring wide = WideShown(gbk);

@@ -116,7 +116,10 @@ bool TreeNotification(LPARAM lParam);
 // ---- the layout file (win32_layout_dump.cpp) --------------------------------
 
 // Appends the form's control tree to the layout file of the Wine tests, when
-// the environment names one.
+// one was set; does nothing otherwise.
 void WriteLayout(Form& form, const std::string& note);
+// Names the layout file (empty: none). Only the test build of the setup
+// program calls it, from the environment; the shipped programs never do.
+void SetLayoutFile(const std::wstring& path);
 
 }  // namespace setup::ui::peers

@@ -142,6 +142,19 @@ TEST_F(Win32PlatformTest, FilesAttributesAndTimes) {
     EXPECT_THROW(files.Open(folder_ + "\\missing.txt", OpenMode::Read), Error);
 }
 
+// Plain files and folders, a drive root and a missing name are no reparse
+// points, with or without a trailing backslash; their attributes say so too.
+TEST_F(Win32PlatformTest, PlainEntriesAreNoReparsePoints) {
+    FilesApi& files = OS().Files();
+    files.Open(folder_ + "\\sub\\a.txt", OpenMode::Create)->WriteBytes("a");
+    for (const std::string& path : {folder_, folder_ + "\\sub\\", folder_ + "\\sub\\a.txt", std::string("C:\\"),
+                                    folder_ + "\\missing", folder_ + "\\missing\\deeper"}) {
+        EXPECT_FALSE(files.IsReparsePoint(path)) << path;
+        EXPECT_FALSE(files.GetAttributes(path).value_or(0) & kAttrReparsePoint) << path;
+    }
+    EXPECT_EQ(FirstReparsePoint(folder_, folder_ + "\\sub\\a.txt"), "");
+}
+
 // A batch file held open for locked reading can neither be changed nor
 // deleted by anyone else, and still starts (a handle with write access would
 // keep the system from starting it).
