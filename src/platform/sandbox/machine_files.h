@@ -11,7 +11,7 @@
 namespace setup::sandbox {
 
 // The names of the machine's own files in its root.
-extern const char* const kMachineFiles[5];
+extern const char* const kMachineFiles[6];
 
 // Raises an Os error naming the first of the root (a host path, its last
 // level not followed), its drive folders and its machine files that is a
