@@ -11,12 +11,13 @@
 
 namespace setup::ui::peers {
 
-HFONT FontOf(const Font& font) {
+HFONT FontOf(const Font& font, int dpi) {
     static std::map<std::tuple<int, bool, bool>, HFONT> fonts;
-    auto key = std::make_tuple(font.Height, font.Bold, font.Underline);
+    const int height = Scaled(font.Height, dpi);
+    auto key = std::make_tuple(height, font.Bold, font.Underline);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;
-    HFONT handle = CreateFontW(-font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, font.Underline, FALSE,
+    HFONT handle = CreateFontW(-height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, font.Underline, FALSE,
                                GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                DEFAULT_PITCH | FF_DONTCARE, L"宋体");
     fonts[key] = handle;
@@ -40,7 +41,9 @@ namespace {
 void PaintGraphic(HDC dc, Control& control) {
     RECT r = RectOf(control);
     if (auto* image = dynamic_cast<Image*>(&control)) {
-        if (const Picture* picture = image->GetPicture()) DrawPicture(dc, r, *picture, image->Stretch);
+        if (const Picture* picture = image->GetPicture()) {
+            DrawPicture(dc, r, *picture, image->Stretch, DpiOf(control));
+        }
     } else if (dynamic_cast<Bevel*>(&control)) {
         RECT line{r.left, r.top, r.right, r.top + 2};
         DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
@@ -48,14 +51,13 @@ void PaintGraphic(HDC dc, Control& control) {
         SetBkMode(dc, TRANSPARENT);
         const Font& font = label->GetFont();
         SetTextColor(dc, label->Enabled() ? ColorOf(font.Color) : GetSysColor(COLOR_GRAYTEXT));
-        HGDIOBJ old = SelectObject(dc, FontOf(font));
+        HGDIOBJ old = SelectObject(dc, FontOf(control));
         std::wstring text = WideShown(label->Caption());
         UINT format = label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE;
-        // A label whose place was sized for its text may draw past it rather
-        // than cut the text off.
+        // A label draws inside its box only: text longer than the box is cut
+        // off there rather than drawn over its neighbours.
         RECT area = r;
-        if (!label->WordWrap) area.right = area.left + 2000;
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, format | DT_NOCLIP);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, format);
         SelectObject(dc, old);
     }
 }
@@ -73,7 +75,7 @@ void PaintGauge(HWND hwnd, Gauge& gauge) {
     wchar_t text[16];
     wsprintfW(text, L"%d%%", percent);
     SetBkMode(dc, TRANSPARENT);
-    SelectObject(dc, FontOf(gauge.GetFont()));
+    SelectObject(dc, FontOf(gauge));
     DrawTextW(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
     EndPaint(hwnd, &ps);
@@ -111,12 +113,13 @@ void DrawCheckRow(const DRAWITEMSTRUCT& item, CheckListBox& list) {
     RECT r = item.rcItem;
     bool selected = (item.itemState & ODS_SELECTED) != 0;
     FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-    RECT box{r.left + 2, r.top + (r.bottom - r.top - 13) / 2, r.left + 15, r.top + (r.bottom - r.top - 13) / 2 + 13};
+    const int dpi = DpiOf(list), side = Scaled(13, dpi), top = r.top + (r.bottom - r.top - side) / 2;
+    RECT box{r.left + Scaled(2, dpi), top, r.left + Scaled(2, dpi) + side, top + side};
     DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | (row.Checked ? DFCS_CHECKED : 0));
-    RECT textRect{r.left + 20, r.top, r.right, r.bottom};
+    RECT textRect{r.left + Scaled(20, dpi), r.top, r.right, r.bottom};
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    HGDIOBJ old = SelectObject(dc, FontOf(list.GetFont()));
+    HGDIOBJ old = SelectObject(dc, FontOf(list));
     std::wstring caption = WideShown(row.Caption);
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect, DT_SINGLELINE | DT_VCENTER);
     SelectObject(dc, old);
