@@ -3,6 +3,7 @@
 // of a check list; and the fonts and brushes they are drawn with.
 #include "platform/win32/windows_api.h"
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -38,6 +39,45 @@ HBRUSH BrushOf(uint32_t color) {
 
 namespace {
 
+// Word-wrapped text, a line at a time: each line as much of the text as fits
+// the width (broken after a blank where the line has one), lines one em
+// apart as the layout tables were made with (宋体 has no leading), so that
+// a font with more leading does not push the last line out of the box.
+// Drawing stops at the box's bottom.
+void DrawWrapped(HDC dc, const std::wstring& text, const RECT& area) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int pitch = metrics.tmHeight - metrics.tmInternalLeading > 0 ? metrics.tmHeight - metrics.tmInternalLeading : 1;
+    const int width = area.right - area.left;
+    int top = area.top;
+    size_t start = 0;
+    while (start <= text.size() && top < area.bottom) {
+        // A line ends at CR LF, a lone CR or a lone LF, as DrawText has it.
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring paragraph = text.substr(start, end - start);
+        if (end + 1 < text.size() && text[end] == L'\r' && text[end + 1] == L'\n') ++end;
+        size_t at = 0;
+        do {
+            int fit = 0;
+            SIZE size;
+            const int rest = static_cast<int>(paragraph.size() - at);
+            GetTextExtentExPointW(dc, paragraph.c_str() + at, rest, width, &fit, nullptr, &size);
+            size_t count = fit > 0 ? static_cast<size_t>(fit) : 1;
+            if (static_cast<int>(count) < rest) {
+                size_t blank = paragraph.rfind(L' ', at + count);
+                if (blank != std::wstring::npos && blank > at) count = blank + 1 - at;
+            }
+            RECT line{area.left, top, area.right, area.bottom};
+            DrawTextW(dc, paragraph.c_str() + at, static_cast<int>(std::min(count, paragraph.size() - at)), &line,
+                      DT_SINGLELINE);
+            at += count;
+            top += pitch;
+        } while (at < paragraph.size() && top < area.bottom);
+        start = end + 1;
+    }
+}
+
 void PaintGraphic(HDC dc, Control& control) {
     RECT r = RectOf(control);
     if (auto* image = dynamic_cast<Image*>(&control)) {
@@ -53,11 +93,18 @@ void PaintGraphic(HDC dc, Control& control) {
         SetTextColor(dc, label->Enabled() ? ColorOf(font.Color) : GetSysColor(COLOR_GRAYTEXT));
         HGDIOBJ old = SelectObject(dc, FontOf(control));
         std::wstring text = WideShown(label->Caption());
-        UINT format = label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE;
-        // A label draws inside its box only: text longer than the box is cut
-        // off there rather than drawn over its neighbours.
+        // A word-wrapped label has a fixed box and draws inside it only: text
+        // longer than the box is cut off there rather than drawn over the
+        // controls below. A single-line label's box is sized for its text in
+        // the layout's font; where the system's font is wider it may draw past
+        // the box's right edge rather than lose the end of the text.
         RECT area = r;
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, format);
+        if (label->WordWrap) {
+            DrawWrapped(dc, text, area);
+        } else {
+            area.right = area.left + Scaled(2000, DpiOf(control));
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_SINGLELINE);
+        }
         SelectObject(dc, old);
     }
 }
