@@ -37,8 +37,6 @@ HBRUSH BrushOf(uint32_t color) {
     return brush;
 }
 
-namespace {
-
 // Word-wrapped text, a line at a time: each line as much of the text as fits
 // the width (broken after a blank where the line has one), lines one em
 // apart as the layout tables were made with (宋体 has no leading), so that
@@ -77,6 +75,8 @@ void DrawWrapped(HDC dc, const std::wstring& text, const RECT& area) {
         start = end + 1;
     }
 }
+
+namespace {
 
 void PaintGraphic(HDC dc, Control& control) {
     RECT r = RectOf(control);

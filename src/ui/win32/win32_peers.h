@@ -90,6 +90,10 @@ COLORREF ColorOf(uint32_t color);
 // A solid brush of the colour, made once and kept.
 HBRUSH BrushOf(uint32_t color);
 
+// Word-wrapped text in the device context's font inside area: lines break at
+// CR LF, a lone CR or LF, and where the width is full (after a blank if the
+// line has one); they are one em apart; nothing is drawn below area.
+void DrawWrapped(HDC dc, const std::wstring& text, const RECT& area);
 // A container draws its background and its graphic children in their order.
 void PaintContainer(HWND hwnd, Control& container);
 // One row of a check list: a check box and the caption.
