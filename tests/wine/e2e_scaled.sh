@@ -44,13 +44,15 @@ on_scaled_step() {
         TfrmSelComponent) click_at "$frame" "$(px $((16 + 1 + 8)))" "$(px $((95 + 1 + 2 * 18 + 9)))" ;;  # "fonts"
         TfrmSelectInstallDir)
             click_at "$frame" "$(px $((33 + 100)))" "$(px $((148 + 10)))"
-            # Hangul typed first: GBK cannot hold it, and the setup goes on.
-            xdotool key End
+            # Hangul typed in the middle: GBK cannot hold it, so the edit
+            # refuses it and the folder is C:\DemoApp as if it was never
+            # typed (checked once the installation has ended).
+            xdotool key End shift+Home
+            xdotool type --delay 50 'C:\Demo'
             xdotool type --delay 50 '한글'
             sleep 0.5
             shot "scaled-$dpi-hangul"
-            xdotool key End shift+Home
-            xdotool type --delay 50 'C:\DemoApp'
+            xdotool type --delay 50 'App'
             ;;
         esac
     fi
@@ -106,7 +108,8 @@ scaled_pass
 scaled_choices=""
 close_while_installing=""
 [ "$closes_sent" = 1 ] || fail "no close request was sent while the wizard installed on 64-bit Windows"
-[ -f "$WINEPREFIX/drive_c/DemoApp/demo.exe" ] || fail "the typed folder was not used on 64-bit Windows"
+[ -f "$WINEPREFIX/drive_c/DemoApp/demo.exe" ] ||
+    fail "the typed folder was not used on 64-bit Windows (or the Hangul typed into it was kept)"
 [ ! -e "$WINEPREFIX/drive_c/windows/fonts/demo.fon" ] || fail "the unticked component was installed on 64-bit Windows"
 # The .reg file's key and the package's registry values, in the one view a
 # 32-bit program sees: the 64-bit view holds neither.

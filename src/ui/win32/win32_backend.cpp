@@ -74,6 +74,26 @@ void SetHovered(Control* control) {
     if (control) Guarded([&] { control->MouseEnter(); });
 }
 
+// Text typed or pasted into an edit that GBK cannot hold (Hangul, an emoji)
+// is refused there: the edit shows its text from before again, the caret
+// where the input went, and a tip says why.
+void RefuseTyped(HWND window, const Edit& edit, int typedLength) {
+    DWORD caret = 0;
+    SendMessageW(window, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    std::wstring before = WideShown(edit.Text());
+    int added = typedLength - static_cast<int>(before.size());
+    int at = static_cast<int>(caret) - (added > 0 ? added : 0);
+    if (at < 0) at = 0;
+    updatingPeer = true;
+    SetWindowTextW(window, before.c_str());
+    SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(at), static_cast<LPARAM>(at));
+    updatingPeer = false;
+    std::wstring title = WideShown("无法输入的字符");
+    std::wstring tip = WideShown("安装程序只能使用简体中文(GBK)字符集中的字符。");
+    EDITBALLOONTIP balloon{sizeof balloon, title.c_str(), tip.c_str(), TTI_WARNING};
+    SendMessageW(window, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&balloon));
+}
+
 // Messages every container (form, panel, page) handles alike: notifications
 // of its child windows, their colours, the graphic controls' painting and
 // pointer.
@@ -87,11 +107,17 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
                 if (auto* box = dynamic_cast<CheckBox*>(child)) Guarded([&] { box->Toggle(); });
             } else if (HIWORD(wParam) == EN_CHANGE && !updatingPeer) {
                 if (auto* edit = dynamic_cast<Edit*>(child)) {
-                    int length = GetWindowTextLengthW(reinterpret_cast<HWND>(lParam));
+                    HWND window = reinterpret_cast<HWND>(lParam);
+                    int length = GetWindowTextLengthW(window);
                     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-                    GetWindowTextW(reinterpret_cast<HWND>(lParam), text.data(), length + 1);
+                    GetWindowTextW(window, text.data(), length + 1);
                     text.resize(static_cast<size_t>(length));
-                    Guarded([&] { edit->SetText(NarrowTyped(text)); });
+                    std::string typed = NarrowTyped(text);
+                    if (WideShown(typed) != text) {
+                        RefuseTyped(window, *edit, length);
+                    } else {
+                        Guarded([&] { edit->SetText(typed); });
+                    }
                 }
             }
             result = 0;
