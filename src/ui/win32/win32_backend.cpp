@@ -55,7 +55,8 @@ bool busyCursor = false;
 // message's lParam), topmost first.
 Control* GraphicAt(Control& container, LPARAM point) {
     const int dpi = DpiOf(container);
-    const int x = Unscaled(static_cast<short>(LOWORD(point)), dpi), y = Unscaled(static_cast<short>(HIWORD(point)), dpi);
+    const int x = Unscaled(static_cast<short>(LOWORD(point)), dpi),
+              y = Unscaled(static_cast<short>(HIWORD(point)), dpi);
     const std::vector<Control*>& children = container.Children();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         Control* c = *it;

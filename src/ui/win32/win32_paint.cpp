@@ -18,9 +18,9 @@ HFONT FontOf(const Font& font, int dpi) {
     auto key = std::make_tuple(height, font.Bold, font.Underline);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;
-    HFONT handle = CreateFontW(-height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, font.Underline, FALSE,
-                               GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    HFONT handle =
+        CreateFontW(-height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, font.Underline, FALSE, GB2312_CHARSET,
+                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
     fonts[key] = handle;
     return handle;
 }
@@ -45,7 +45,8 @@ HBRUSH BrushOf(uint32_t color) {
 void DrawWrapped(HDC dc, const std::wstring& text, const RECT& area) {
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
-    const int pitch = metrics.tmHeight - metrics.tmInternalLeading > 0 ? metrics.tmHeight - metrics.tmInternalLeading : 1;
+    const int pitch =
+        metrics.tmHeight - metrics.tmInternalLeading > 0 ? metrics.tmHeight - metrics.tmInternalLeading : 1;
     const int width = area.right - area.left;
     int top = area.top;
     size_t start = 0;
