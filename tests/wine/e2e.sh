@@ -30,7 +30,7 @@ for tool in Xvfb xdotool import lnkinfo python3 openssl osslsigncode; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/bootstrap.sh installs it)"
 done
 
-rm -rf "$out/prefix" "$out/home" "$out/screens" "$out/project" "$out/project-silent" "$out/sandbox"
+rm -rf "$out/prefix" "$out/home" "$out/prefix64" "$out/home64" "$out/screens" "$out/project" "$out/project-silent" "$out/sandbox"
 mkdir -p "$out/screens"
 # The Wine machine the benchmarks use too: a screen, a window manager, and a
 # prefix of the run's own (32-bit for the 32-bit programs).
@@ -49,6 +49,9 @@ wine_prefix_create "$WINEPREFIX"
 # A copy of the fresh machine for the run through the wizard's choices.
 rm -rf "$out/prefix-fresh"
 cp -a "$WINEPREFIX" "$out/prefix-fresh"
+# And one for the runs at other DPIs.
+rm -rf "$out/prefix-pristine"
+cp -a "$WINEPREFIX" "$out/prefix-pristine"
 
 # Screenshots: one per window title, in the order they appeared.
 shots=0
@@ -97,6 +100,11 @@ watch_windows() {
     [ -f "$done_flag" ] || { kill "$waiter" 2>/dev/null; fail "the programs did not end within 4 minutes (windows seen: $seen)"; }
     wait "$waiter" 2>/dev/null || true
 }
+# The wizard's tables are in 96-dpi units; the windows are scaled by the
+# prefix's DPI.
+dpi=96
+px() { echo $((($1 * dpi + 48) / 96)); }
+frame_size() { echo "$(px 508)x$(px 331)"; }
 press_return() {
     xdotool windowactivate --sync "$1" 2>/dev/null || true
     xdotool key Return
@@ -135,8 +143,10 @@ on_install_window() {
     # The wizard's own boxes carry its caption; the wizard and the background
     # window behind it are larger.
     *安装向导)
-        case "$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p')" in
-        508x331 | [0-9][0-9][0-9][0-9]x*) ;;
+        local size
+        size=$(xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p')
+        case "$size" in
+        "$(frame_size)" | [0-9][0-9][0-9][0-9]x*) ;;
         *) press_return "$1" ;;
         esac
         ;;
@@ -286,18 +296,34 @@ on_wizard_step() {
         python3 "$here/layout_check.py" "$layout" "$shown" || fail "the $shown page does not match its layout"
     done
     local frame
-    frame=$(xdotool search --onlyvisible --name '^“演示程序”安装向导$' 2>/dev/null | while read -r w; do
-        [ "$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: //p')" = 508x331 ] && echo "$w"
-    done | head -1)
-    [ -n "$frame" ] || fail "no wizard window of 508 x 331"
+    frame=$(frame_window)
+    [ -n "$frame" ] || fail "no wizard window of $(frame_size)"
     case "$page" in
-    TfrmBeginIns) ;;  # the installation runs; the wizard moves on by itself
-    TfrmEndIns) xdotool mousemove --window "$frame" $((424 + 37)) $((304 + 11)) click 1 ;;  # 完成(&F)
-    *) xdotool mousemove --window "$frame" $((336 + 37)) $((304 + 11)) click 1 ;;            # 下一步(&N)->
+    TfrmBeginIns)
+        # The installation runs (slowed down by the test-only pause); a close
+        # request now is refused and the finish page follows.
+        if [ -n "${close_while_installing:-}" ]; then
+            xdotool windowactivate --sync "$frame" 2>/dev/null || true
+            xdotool key alt+F4
+            closes_sent=$((closes_sent + 1))
+        fi
+        ;;
+    TfrmEndIns) xdotool mousemove --window "$frame" "$(px $((424 + 37)))" "$(px $((304 + 11)))" click 1 ;;  # 完成(&F)
+    *) xdotool mousemove --window "$frame" "$(px $((336 + 37)))" "$(px $((304 + 11)))" click 1 ;;            # 下一步(&N)->
     esac
 }
-SETUP_LAYOUT_FILE="$(winepath -w "$layout" 2>/dev/null)" "$wine" 'C:\wizard-setup.exe' >/dev/null 2>&1 &
+frame_window() {
+    xdotool search --onlyvisible --name '^“演示程序”安装向导$' 2>/dev/null | while read -r w; do
+        [ "$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: //p')" = "$(frame_size)" ] && echo "$w"
+    done | head -1
+}
+closes_sent=0
+close_while_installing=yes
+SETUP_TEST_PROGRESS_PAUSE=150 SETUP_LAYOUT_FILE="$(winepath -w "$layout" 2>/dev/null)" \
+    "$wine" 'C:\wizard-setup.exe' >/dev/null 2>&1 &
 watch_windows on_install_window on_wizard_step
+close_while_installing=""
+[ "$closes_sent" = 1 ] || fail "no close request was sent while the wizard installed"
 all_pages="TfrmFist TfrmProtocol TfrmSoftExplaion TfrmStartFolder TfrmSelComponent TfrmSelectInstallDir"
 all_pages="$all_pages TfrmAddonsTask TfrmReadyIns TfrmBeginIns TfrmEndIns"
 [ "${wizard_pages[*]}" = "$all_pages" ] || fail "the wizard showed the pages ${wizard_pages[*]}"
@@ -381,11 +407,6 @@ cp "$out/wizard-setup.exe" "$WINEPREFIX/drive_c/wizard-setup.exe"
 rm -f "$layout"
 pages_seen=0
 wizard_pages=()
-frame_window() {
-    xdotool search --onlyvisible --name '^“演示程序”安装向导$' 2>/dev/null | while read -r w; do
-        [ "$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: //p')" = 508x331 ] && echo "$w"
-    done | head -1
-}
 click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.5; }
 next_at() { click_at "$1" $((336 + 37)) $((304 + 11)); }
 on_choice_step() {
@@ -399,7 +420,7 @@ on_choice_step() {
     page=${wizard_pages[-1]}
     sleep 1
     frame=$(frame_window)
-    [ -n "$frame" ] || fail "no wizard window of 508 x 331"
+    [ -n "$frame" ] || fail "no wizard window of $(frame_size)"
     case "$page" in
     TfrmStartFolder)
         click_at "$frame" $((384 + 40)) $((134 + 11))  # 浏览(&B)...
@@ -444,6 +465,8 @@ grep -q 'demo.fon' "$out/wine-choices.txt" && fail "the unticked component was i
 grep -q 'desktop/演示程序.lnk' "$out/wine-choices.txt" && fail "the unticked desktop shortcut was made"
 grep -q 'demotools/' "$out/wine-choices.txt" || fail "the Start-menu folder typed in the picker was not used"
 echo "   the choices agree on both machines: $(wc -l <"$out/wine-choices.txt") lines"
+
+source "$here/e2e_scaled.sh"
 
 echo "e2e: passed; $shots screenshots in $out/screens"
 ls "$out/screens"

@@ -5,11 +5,15 @@ under Wine with their layout tables.
     layout_check.py LAYOUT_FILE PAGECLASS
 
 LAYOUT_FILE is what the Win32 backend writes when SETUP_LAYOUT_FILE is set:
-a "form CLASS NOTE" line whenever a form is shown or moves to another page,
-then one line per control: NAME KIND LEFT TOP WIDTH HEIGHT visible|hidden
-enabled|disabled "TEXT", bounds relative to the form's client area. The last
-block of the page is checked: every control of the page's table (and of the
-frame around it) must be there at its place and size; a control marked
+a "form CLASS NOTE dpi DPI" line whenever a form is shown or moves to another
+page, then one line per control: NAME KIND LEFT TOP WIDTH HEIGHT
+visible|hidden enabled|disabled "TEXT", bounds in pixels relative to the
+form's client area. The tables are in 96-dpi units: a form shown at another
+DPI must have every control at the table's place and size times DPI / 96
+(rounded; a pixel either way for sizes, two for places, which add up the
+rounding of the containers around them). The last block of the page is
+checked: every control of the page's table (and of the frame around it) must
+be there at its place and size; a control marked
 optional may be hidden, since the project decides whether it shows. A
 document view's TEXT is the start of what its window shows: the views of the
 agreement and readme pages must show some.
@@ -149,16 +153,23 @@ def last_block(path, page):
             if line.startswith("form "):
                 current = None
                 if line.startswith(header):
+                    words = line.split()
+                    dpi = int(words[-1]) if len(words) >= 2 and words[-2] == "dpi" else 96
                     current = []
-                    blocks.append(current)
+                    blocks.append((dpi, current))
             elif current is not None:
                 current.append(line)
-    return blocks[-1] if blocks else None
+    return blocks[-1] if blocks else (None, None)
+
+
+def scaled(value, dpi):
+    """The table's value at the DPI, rounded half away from zero as MulDiv does."""
+    return (value * dpi + 48) // 96
 
 
 def main():
     path, page = sys.argv[1], sys.argv[2]
-    block = last_block(path, page)
+    dpi, block = last_block(path, page)
     if block is None:
         print(f"layout: {page} was never shown")
         return 1
@@ -188,13 +199,17 @@ def main():
         if name in SHOWS_TEXT and not got[5]:
             faults.append(f"{name} shows no text")
         want = (left, top, width, height)
-        for label, w, g in zip(("left", "top", "width", "height"), want, got[:4]):
-            if w is not None and w != g:
-                faults.append(f"{name}: {label} {g}, the layout says {w}")
+        for index, (label, w, g) in enumerate(zip(("left", "top", "width", "height"), want, got[:4])):
+            if w is None:
+                continue
+            slack = 0 if dpi == 96 else (2 if index < 2 else 1)
+            if abs(scaled(w, dpi) - g) > slack:
+                at = "" if dpi == 96 else f" ({scaled(w, dpi)} at {dpi} dpi)"
+                faults.append(f"{name}: {label} {g}, the layout says {w}{at}")
     if faults:
         print(f"layout of {page}: " + "; ".join(faults))
         return 1
-    print(f"   layout of {page}: {len(expected)} controls in place")
+    print(f"   layout of {page}: {len(expected)} controls in place at {dpi} dpi")
     return 0
 
 

@@ -51,8 +51,12 @@ namespace {
 
 bool busyCursor = false;
 
-// The graphic child under a point of the container, topmost first.
-Control* GraphicAt(Control& container, int x, int y) {
+// The graphic child under a point of the container's window (a mouse
+// message's lParam), topmost first.
+Control* GraphicAt(Control& container, LPARAM point) {
+    const int dpi = DpiOf(container);
+    const int x = Unscaled(static_cast<short>(LOWORD(point)), dpi),
+              y = Unscaled(static_cast<short>(HIWORD(point)), dpi);
     const std::vector<Control*>& children = container.Children();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         Control* c = *it;
@@ -71,6 +75,26 @@ void SetHovered(Control* control) {
     if (control) Guarded([&] { control->MouseEnter(); });
 }
 
+// Text typed or pasted into an edit that GBK cannot hold (Hangul, an emoji)
+// is refused there: the edit shows its text from before again, the caret
+// where the input went, and a tip says why.
+void RefuseTyped(HWND window, const Edit& edit, int typedLength) {
+    DWORD caret = 0;
+    SendMessageW(window, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    std::wstring before = WideShown(edit.Text());
+    int added = typedLength - static_cast<int>(before.size());
+    int at = static_cast<int>(caret) - (added > 0 ? added : 0);
+    if (at < 0) at = 0;
+    updatingPeer = true;
+    SetWindowTextW(window, before.c_str());
+    SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(at), static_cast<LPARAM>(at));
+    updatingPeer = false;
+    std::wstring title = WideShown("无法输入的字符");
+    std::wstring tip = WideShown("安装程序只能使用简体中文(GBK)字符集中的字符。");
+    EDITBALLOONTIP balloon{sizeof balloon, title.c_str(), tip.c_str(), TTI_WARNING};
+    SendMessageW(window, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&balloon));
+}
+
 // Messages every container (form, panel, page) handles alike: notifications
 // of its child windows, their colours, the graphic controls' painting and
 // pointer.
@@ -84,11 +108,17 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
                 if (auto* box = dynamic_cast<CheckBox*>(child)) Guarded([&] { box->Toggle(); });
             } else if (HIWORD(wParam) == EN_CHANGE && !updatingPeer) {
                 if (auto* edit = dynamic_cast<Edit*>(child)) {
-                    int length = GetWindowTextLengthW(reinterpret_cast<HWND>(lParam));
+                    HWND window = reinterpret_cast<HWND>(lParam);
+                    int length = GetWindowTextLengthW(window);
                     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-                    GetWindowTextW(reinterpret_cast<HWND>(lParam), text.data(), length + 1);
+                    GetWindowTextW(window, text.data(), length + 1);
                     text.resize(static_cast<size_t>(length));
-                    Guarded([&] { edit->SetText(NarrowTyped(text)); });
+                    std::string typed = NarrowTyped(text);
+                    if (WideShown(typed) != text) {
+                        RefuseTyped(window, *edit, length);
+                    } else {
+                        Guarded([&] { edit->SetText(typed); });
+                    }
                 }
             }
             result = 0;
@@ -126,8 +156,7 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
             result = 0;
             return true;
         case WM_MOUSEMOVE: {
-            Control* under =
-                GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            Control* under = GraphicAt(container, lParam);
             SetHovered(under);
             if (under) {
                 TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
@@ -139,8 +168,7 @@ bool ContainerMessage(HWND hwnd, Control& container, UINT message, WPARAM wParam
             SetHovered(nullptr);
             return false;
         case WM_LBUTTONUP: {
-            Control* under =
-                GraphicAt(container, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            Control* under = GraphicAt(container, lParam);
             if (auto* label = dynamic_cast<Label*>(under)) Guarded([&] { label->Click(); });
             return false;
         }
@@ -173,6 +201,9 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
         case WM_CLOSE:
             if (form && form->CloseBox) Guarded([&] { form->Close(); });
+            return 0;
+        case WM_DPICHANGED:
+            if (form) ApplyDpi(*form, hwnd, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_TIMER:
             if (form) {
@@ -215,6 +246,24 @@ void PrepareWindowClasses() {
     registerClass(GaugeProc, kGaugeClass, nullptr);
 }
 
+// The keys the dialog manager would take for a dialog's default and cancel
+// buttons, which the toolkit's forms do not have: Enter presses the push
+// button that has the focus, Escape does nothing. True when the key was
+// taken (it then reaches neither the dialog manager nor the control).
+bool DialogKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE)) return false;
+    // Only keys for the toolkit's own forms: the system's dialogs (message
+    // boxes, the file dialogs) keep theirs.
+    wchar_t cls[64] = {};
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (!root || !GetClassNameW(root, cls, 64) || lstrcmpW(cls, kFormClass) != 0) return false;
+    if (msg.wParam == VK_ESCAPE) return true;
+    auto* button = dynamic_cast<Button*>(ControlOf(msg.hwnd));
+    if (!button || !IsWindowEnabled(msg.hwnd)) return false;
+    Guarded([&] { button->Click(); });
+    return true;
+}
+
 // The modal forms, innermost last. A close box pressed while work runs inside
 // the innermost one (an installation reporting progress) is decided at once,
 // as the user sees it: a refusal is forgotten, not kept for the moment the
@@ -235,34 +284,47 @@ void Win32Backend::RunModal(Form& form) {
     if (form.MinimizeBox) style |= WS_MINIMIZEBOX;
     if (form.Border == BorderStyle::Sizeable) style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     if (form.Border == BorderStyle::Dialog) exStyle |= WS_EX_DLGMODALFRAME;
+    // The monitor the form appears on: that of the window it is shown over,
+    // else the primary one; its DPI is the form's scale.
+    HWND previous = GetActiveWindow();
+    HMONITOR monitor = previous ? MonitorFromWindow(previous, MONITOR_DEFAULTTOPRIMARY)
+                                : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO screen{};
+    screen.cbSize = sizeof screen;
+    GetMonitorInfoW(monitor, &screen);
+    int dpi = MonitorDpi(monitor);
+    SetFormDpi(form, dpi);
     const Rect& b = form.Bounds();
-    RECT r{0, 0, b.Width, b.Height};
-    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    RECT r = FrameFor(Scaled(b.Width, dpi), Scaled(b.Height, dpi), style, exStyle, dpi);
     int width = r.right - r.left, height = r.bottom - r.top;
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int x = b.Left, y = b.Top;
+    const RECT& work = screen.rcWork;
+    int x = Scaled(b.Left, dpi), y = Scaled(b.Top, dpi);
     if (form.Position == FormPosition::ScreenCenter) {
-        x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-        y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        x = (screen.rcMonitor.left + screen.rcMonitor.right - width) / 2;
+        y = (screen.rcMonitor.top + screen.rcMonitor.bottom - height) / 2;
     } else if (form.Position == FormPosition::WorkArea) {
         x = work.left;
         y = work.top;
         width = work.right - work.left;
         height = work.bottom - work.top;
     }
-    HWND previous = GetActiveWindow();
     HWND hwnd = CreateWindowExW(exStyle, kFormClass, WideShown(form.Caption()).c_str(), style, x, y, width, height,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd) return;
+    if (!hwnd) {
+        ForgetFormDpi(form);
+        return;
+    }
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
     form.Peer = hwnd;
-    if (form.Position == FormPosition::WorkArea) {
-        // The form's own size is its client area, which its children align to.
-        RECT client;
-        GetClientRect(hwnd, &client);
-        form.SetBounds(b.Left, b.Top, client.right, client.bottom);
+    // The system may know better which monitor's DPI the window has.
+    if (int actual = WindowDpi(hwnd, dpi); actual != dpi && form.Position != FormPosition::WorkArea) {
+        dpi = actual;
+        SetFormDpi(form, dpi);
+        r = FrameFor(Scaled(b.Width, dpi), Scaled(b.Height, dpi), style, exStyle, dpi);
+        SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     }
+    // The form's own size is its client area, which its children align to.
+    if (form.Position == FormPosition::WorkArea) FitWorkArea(form, hwnd);
     CreatePeers(form);
     form.SetShowing(true);
     for (Timer* timer : form.Timers()) Update(*timer);
@@ -278,6 +340,7 @@ void Win32Backend::RunModal(Form& form) {
         DestroyWindow(hwnd);
         shownDocuments.clear();
         ForgetPeers(form);
+        ForgetFormDpi(form);
         if (previous) SetActiveWindow(previous);
     };
     try {
@@ -309,6 +372,7 @@ void Win32Backend::RunModal(Form& form) {
                 Guarded([&] { form.OnKeyDown(key); });
                 continue;
             }
+            if (DialogKey(msg)) continue;
             if (!IsDialogMessageW(hwnd, &msg)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
@@ -321,7 +385,36 @@ void Win32Backend::RunModal(Form& form) {
     cleanup();
 }
 
+namespace {
+
+// Milliseconds that every pumping inside long work lasts at least: the Wine
+// tests slow an installation down with SETUP_TEST_PROGRESS_PAUSE so that its
+// progress page can be photographed and a close request sent while it runs.
+// Unset (as for every user), nothing waits.
+DWORD ProgressPause() {
+    static const DWORD pause = [] {
+        wchar_t text[16];
+        DWORD n = GetEnvironmentVariableW(L"SETUP_TEST_PROGRESS_PAUSE", text, 16);
+        return n > 0 && n < 16 ? static_cast<DWORD>(_wtoi(text)) : 0;
+    }();
+    return pause;
+}
+
+}  // namespace
+
 void Win32Backend::ProcessMessages() {
+    if (DWORD pause = ProgressPause()) {
+        // Input and painting are served throughout the pause.
+        DWORD start = GetTickCount();
+        for (DWORD waited = 0; waited < pause; waited = GetTickCount() - start) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, pause - waited, QS_ALLINPUT);
+            PumpMessages();
+        }
+    }
+    PumpMessages();
+}
+
+void Win32Backend::PumpMessages() {
     // Windows are painted at most about 30 times a second: an installation
     // reports every file, and painting for each costs more than writing a
     // small file. Input, posted and sent messages are served at every call.
@@ -340,6 +433,7 @@ void Win32Backend::ProcessMessages() {
             return;
         }
         HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+        if (DialogKey(msg)) continue;
         if (!top || !IsDialogMessageW(top, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

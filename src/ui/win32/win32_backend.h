@@ -21,6 +21,10 @@ public:
     void Reorder(Control& control) override;
     void Snapshot(Form& form, const std::string& note) override;
     void SetScreenCursor(Cursor cursor) override;
+
+private:
+    // Serves the messages waiting now, as ProcessMessages does once.
+    void PumpMessages();
 };
 
 }  // namespace setup::ui

@@ -1,7 +1,8 @@
 // The layout file of the Wine tests: every shown form's control tree, one
-// control a line, bounds relative to the form's client area, in UTF-8. Only
-// the test build of the setup program names a file; the shipped programs
-// never write one.
+// control a line, bounds in pixels relative to the form's client area as
+// they were written to the windows (scaled to the form's DPI, which the
+// header line names), in UTF-8. Only the test build of the setup program
+// names a file; the shipped programs never write one.
 #include "platform/win32/windows_api.h"
 
 #include <cstdio>
@@ -38,7 +39,8 @@ void WriteLayout(Form& form, const std::string& note) {
                             nullptr);
         return out;
     };
-    std::string header = "form " + form.ClassName() + " " + note + "\n";
+    const int dpi = DpiOf(form);
+    std::string header = "form " + form.ClassName() + " " + note + " dpi " + std::to_string(dpi) + "\n";
     std::fputs(utf8(header).c_str(), file);
     std::vector<std::pair<Control*, std::pair<int, int>>> pending;
     for (Control* child : form.Children()) pending.push_back({child, {0, 0}});
@@ -48,7 +50,15 @@ void WriteLayout(Form& form, const std::string& note) {
         if (dynamic_cast<Timer*>(control) || dynamic_cast<MediaPlayer*>(control)) continue;
         // Pages behind the current one are not part of what the user sees.
         if (dynamic_cast<Page*>(control) && !control->ShowingToUser()) continue;
-        const Rect& b = control->Bounds();
+        // The place as the backend wrote it; the size of a control with a
+        // window as its window has it.
+        const RECT r = RectOf(*control);
+        int width = r.right - r.left, height = r.bottom - r.top;
+        RECT shown;
+        if (control->Peer && GetWindowRect(Peer(*control), &shown)) {
+            width = shown.right - shown.left;
+            height = shown.bottom - shown.top;
+        }
         // Controls of a page are named as scripts name them: PAGECLASS.NAME.
         std::string name = control->Name();
         if (auto* page = dynamic_cast<Page*>(control)) {
@@ -81,15 +91,15 @@ void WriteLayout(Form& form, const std::string& note) {
         for (char& c : text) {
             if (c == '\r' || c == '\n' || c == '\t') c = ' ';
         }
-        std::string geometry = " " + std::to_string(origin.first + b.Left) + " " +
-                               std::to_string(origin.second + b.Top) + " " + std::to_string(b.Width) + " " +
-                               std::to_string(b.Height) + (control->ShowingToUser() ? " visible" : " hidden") +
+        std::string geometry = " " + std::to_string(origin.first + r.left) + " " +
+                               std::to_string(origin.second + r.top) + " " + std::to_string(width) + " " +
+                               std::to_string(height) + (control->ShowingToUser() ? " visible" : " hidden") +
                                (control->Enabled() ? " enabled " : " disabled ");
         std::string line = name + " " + control->Kind() + geometry + "\"" + text + "\"";
         if (auto* box = dynamic_cast<CheckBox*>(control)) line += box->Checked() ? " ticked" : " unticked";
         std::fputs(utf8(line + "\n").c_str(), file);
         for (Control* child : control->Children()) {
-            pending.push_back({child, {origin.first + b.Left, origin.second + b.Top}});
+            pending.push_back({child, {origin.first + r.left, origin.second + r.top}});
         }
     }
     std::fclose(file);

@@ -30,7 +30,7 @@ LRESULT CALLBACK CheckListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     if (list && (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)) {
         LRESULT hit = SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lParam);
         int x = static_cast<short>(LOWORD(lParam));
-        if (HIWORD(hit) == 0 && (message == WM_LBUTTONDBLCLK || x < 18)) toggle = LOWORD(hit);
+        if (HIWORD(hit) == 0 && (message == WM_LBUTTONDBLCLK || x < Scaled(18, DpiOf(*list)))) toggle = LOWORD(hit);
     } else if (list && message == WM_KEYDOWN && wParam == VK_SPACE) {
         toggle = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
     }
@@ -89,7 +89,7 @@ void CreatePeer(Control& control) {
     } else if (dynamic_cast<HtmlView*>(&control)) {
         // The document viewer makes its own window (a rich-edit control).
         RECT bounds = RectOf(control);
-        HWND view = CreateDocumentView(Peer(*container), bounds, FontOf(control.GetFont()));
+        HWND view = CreateDocumentView(Peer(*container), bounds, FontOf(control));
         if (!view) return;
         SetWindowLongPtrW(view, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&control));
         control.Peer = view;
@@ -110,7 +110,7 @@ void CreatePeer(Control& control) {
                                 Peer(*container), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&control));
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control.GetFont())), FALSE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control)), FALSE);
     if (dynamic_cast<CheckListBox*>(&control)) {
         auto original = SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CheckListProc));
         SetPropW(hwnd, kOriginalProc, reinterpret_cast<HANDLE>(original));
@@ -185,7 +185,7 @@ void Win32Backend::Update(Control& control) {
     updatingPeer = true;
     RECT r = RectOf(control);
     MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control.GetFont())), FALSE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control)), FALSE);
     if (auto* edit = dynamic_cast<Edit*>(&control)) {
         if (NarrowTyped([&] {
                 int length = GetWindowTextLengthW(hwnd);
@@ -217,7 +217,7 @@ void Win32Backend::Update(Control& control) {
             SendMessageW(hwnd, LB_ADDSTRING, 0, 0);
             ++count;
         }
-        SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, list->RowHeight);
+        SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, Scaled(list->RowHeight, DpiOf(*list)));
         InvalidateRect(hwnd, nullptr, FALSE);
     }
     if (auto* tree = dynamic_cast<ShellTreeView*>(&control)) SyncTree(hwnd, *tree);

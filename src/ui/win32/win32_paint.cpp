@@ -3,6 +3,7 @@
 // of a check list; and the fonts and brushes they are drawn with.
 #include "platform/win32/windows_api.h"
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -11,14 +12,15 @@
 
 namespace setup::ui::peers {
 
-HFONT FontOf(const Font& font) {
+HFONT FontOf(const Font& font, int dpi) {
     static std::map<std::tuple<int, bool, bool>, HFONT> fonts;
-    auto key = std::make_tuple(font.Height, font.Bold, font.Underline);
+    const int height = Scaled(font.Height, dpi);
+    auto key = std::make_tuple(height, font.Bold, font.Underline);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;
-    HFONT handle = CreateFontW(-font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, font.Underline, FALSE,
-                               GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    HFONT handle =
+        CreateFontW(-height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, font.Underline, FALSE, GB2312_CHARSET,
+                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
     fonts[key] = handle;
     return handle;
 }
@@ -35,12 +37,54 @@ HBRUSH BrushOf(uint32_t color) {
     return brush;
 }
 
+// Word-wrapped text, a line at a time: each line as much of the text as fits
+// the width (broken after a blank where the line has one), lines one em
+// apart as the layout tables were made with (宋体 has no leading), so that
+// a font with more leading does not push the last line out of the box.
+// Drawing stops at the box's bottom.
+void DrawWrapped(HDC dc, const std::wstring& text, const RECT& area) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int pitch =
+        metrics.tmHeight - metrics.tmInternalLeading > 0 ? metrics.tmHeight - metrics.tmInternalLeading : 1;
+    const int width = area.right - area.left;
+    int top = area.top;
+    size_t start = 0;
+    while (start <= text.size() && top < area.bottom) {
+        // A line ends at CR LF, a lone CR or a lone LF, as DrawText has it.
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring paragraph = text.substr(start, end - start);
+        if (end + 1 < text.size() && text[end] == L'\r' && text[end + 1] == L'\n') ++end;
+        size_t at = 0;
+        do {
+            int fit = 0;
+            SIZE size;
+            const int rest = static_cast<int>(paragraph.size() - at);
+            GetTextExtentExPointW(dc, paragraph.c_str() + at, rest, width, &fit, nullptr, &size);
+            size_t count = fit > 0 ? static_cast<size_t>(fit) : 1;
+            if (static_cast<int>(count) < rest) {
+                size_t blank = paragraph.rfind(L' ', at + count);
+                if (blank != std::wstring::npos && blank > at) count = blank + 1 - at;
+            }
+            RECT line{area.left, top, area.right, area.bottom};
+            DrawTextW(dc, paragraph.c_str() + at, static_cast<int>(std::min(count, paragraph.size() - at)), &line,
+                      DT_SINGLELINE);
+            at += count;
+            top += pitch;
+        } while (at < paragraph.size() && top < area.bottom);
+        start = end + 1;
+    }
+}
+
 namespace {
 
 void PaintGraphic(HDC dc, Control& control) {
     RECT r = RectOf(control);
     if (auto* image = dynamic_cast<Image*>(&control)) {
-        if (const Picture* picture = image->GetPicture()) DrawPicture(dc, r, *picture, image->Stretch);
+        if (const Picture* picture = image->GetPicture()) {
+            DrawPicture(dc, r, *picture, image->Stretch, DpiOf(control));
+        }
     } else if (dynamic_cast<Bevel*>(&control)) {
         RECT line{r.left, r.top, r.right, r.top + 2};
         DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
@@ -48,14 +92,20 @@ void PaintGraphic(HDC dc, Control& control) {
         SetBkMode(dc, TRANSPARENT);
         const Font& font = label->GetFont();
         SetTextColor(dc, label->Enabled() ? ColorOf(font.Color) : GetSysColor(COLOR_GRAYTEXT));
-        HGDIOBJ old = SelectObject(dc, FontOf(font));
+        HGDIOBJ old = SelectObject(dc, FontOf(control));
         std::wstring text = WideShown(label->Caption());
-        UINT format = label->WordWrap ? DT_WORDBREAK : DT_SINGLELINE;
-        // A label whose place was sized for its text may draw past it rather
-        // than cut the text off.
+        // A word-wrapped label has a fixed box and draws inside it only: text
+        // longer than the box is cut off there rather than drawn over the
+        // controls below. A single-line label's box is sized for its text in
+        // the layout's font; where the system's font is wider it may draw past
+        // the box's right edge rather than lose the end of the text.
         RECT area = r;
-        if (!label->WordWrap) area.right = area.left + 2000;
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, format | DT_NOCLIP);
+        if (label->WordWrap) {
+            DrawWrapped(dc, text, area);
+        } else {
+            area.right = area.left + Scaled(2000, DpiOf(control));
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_SINGLELINE);
+        }
         SelectObject(dc, old);
     }
 }
@@ -73,7 +123,7 @@ void PaintGauge(HWND hwnd, Gauge& gauge) {
     wchar_t text[16];
     wsprintfW(text, L"%d%%", percent);
     SetBkMode(dc, TRANSPARENT);
-    SelectObject(dc, FontOf(gauge.GetFont()));
+    SelectObject(dc, FontOf(gauge));
     DrawTextW(dc, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
     EndPaint(hwnd, &ps);
@@ -111,12 +161,13 @@ void DrawCheckRow(const DRAWITEMSTRUCT& item, CheckListBox& list) {
     RECT r = item.rcItem;
     bool selected = (item.itemState & ODS_SELECTED) != 0;
     FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-    RECT box{r.left + 2, r.top + (r.bottom - r.top - 13) / 2, r.left + 15, r.top + (r.bottom - r.top - 13) / 2 + 13};
+    const int dpi = DpiOf(list), side = Scaled(13, dpi), top = r.top + (r.bottom - r.top - side) / 2;
+    RECT box{r.left + Scaled(2, dpi), top, r.left + Scaled(2, dpi) + side, top + side};
     DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | (row.Checked ? DFCS_CHECKED : 0));
-    RECT textRect{r.left + 20, r.top, r.right, r.bottom};
+    RECT textRect{r.left + Scaled(20, dpi), r.top, r.right, r.bottom};
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    HGDIOBJ old = SelectObject(dc, FontOf(list.GetFont()));
+    HGDIOBJ old = SelectObject(dc, FontOf(list));
     std::wstring caption = WideShown(row.Caption);
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect, DT_SINGLELINE | DT_VCENTER);
     SelectObject(dc, old);

@@ -54,16 +54,46 @@ void RaisePending();
 // Timer ids are the timer's index among the form's timers, plus one.
 UINT_PTR TimerId(Timer& timer);
 
+// ---- the scale (win32_dpi.cpp) ---------------------------------------------
+
+// Forms and controls are laid out in units of a 96-dpi screen; a form shown on
+// a monitor of another DPI has every place, size and font scaled by DPI / 96.
+inline constexpr int kBaseDpi = 96;
+inline int Scaled(int value, int dpi) { return MulDiv(value, dpi, kBaseDpi); }
+inline int Unscaled(int value, int dpi) { return MulDiv(value, kBaseDpi, dpi); }
+
+// The DPI the control's form is drawn at (96 before it is shown).
+int DpiOf(const Control& control);
+void SetFormDpi(const Form& form, int dpi);
+void ForgetFormDpi(const Form& form);
+// The DPI of a monitor (the system's DPI where the system has no per-monitor
+// DPI), and that of a shown window (fallback where the system cannot say).
+int MonitorDpi(HMONITOR monitor);
+int WindowDpi(HWND hwnd, int fallback);
+// The window rectangle around a client area of the size, frame parts at dpi.
+RECT FrameFor(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, int dpi);
+// A form filling the work area takes its client area, in 96-dpi units, as its
+// size, which its children align to.
+void FitWorkArea(Form& form, HWND hwnd);
+// The form moved to a monitor of another DPI (WM_DPICHANGED): its window goes
+// to the suggested place at the new size and every control is placed again.
+void ApplyDpi(Form& form, HWND hwnd, int dpi, const RECT& suggested);
+
 // ---- fonts, colours and painting (win32_paint.cpp) --------------------------
 
-// The font of a control: "宋体" at its height with the GB2312 character set,
-// made once for each height and style.
-HFONT FontOf(const Font& font);
+// The font of a control: "宋体" at its height scaled to dpi with the GB2312
+// character set, made once for each height and style.
+HFONT FontOf(const Font& font, int dpi);
+inline HFONT FontOf(const Control& control) { return FontOf(control.GetFont(), DpiOf(control)); }
 // A colour of the toolkit (system colours by their index) as GDI takes it.
 COLORREF ColorOf(uint32_t color);
 // A solid brush of the colour, made once and kept.
 HBRUSH BrushOf(uint32_t color);
 
+// Word-wrapped text in the device context's font inside area: lines break at
+// CR LF, a lone CR or LF, and where the width is full (after a blank if the
+// line has one); they are one em apart; nothing is drawn below area.
+void DrawWrapped(HDC dc, const std::wstring& text, const RECT& area);
 // A container draws its background and its graphic children in their order.
 void PaintContainer(HWND hwnd, Control& container);
 // One row of a check list: a check box and the caption.
@@ -77,9 +107,12 @@ inline HWND Peer(const Control& control) { return static_cast<HWND>(control.Peer
 
 inline Control* ControlOf(HWND hwnd) { return reinterpret_cast<Control*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
+// The control's place in its container's window, at its form's scale. Edges
+// are scaled, not sizes, so that controls that meet in the table still meet.
 inline RECT RectOf(const Control& control) {
     const Rect& b = control.Bounds();
-    return RECT{b.Left, b.Top, b.Left + b.Width, b.Top + b.Height};
+    int dpi = DpiOf(control);
+    return RECT{Scaled(b.Left, dpi), Scaled(b.Top, dpi), Scaled(b.Left + b.Width, dpi), Scaled(b.Top + b.Height, dpi)};
 }
 
 // Controls without a window of their own: their container draws them.

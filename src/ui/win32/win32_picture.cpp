@@ -39,7 +39,7 @@ std::vector<uint32_t> OverButtonFace(const std::vector<uint32_t>& pixels) {
     return out;
 }
 
-void DrawPixels(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+void DrawPixels(HDC dc, const RECT& target, const Picture& picture, bool stretch, int dpi) {
     if (picture.Width <= 0 || picture.Height <= 0 ||
         picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height)) {
         return;
@@ -66,18 +66,18 @@ void DrawPixels(HDC dc, const RECT& target, const Picture& picture, bool stretch
     info.bmiHeader.biCompression = BI_RGB;
 
     ClipTo clip(dc, target);
-    if (stretch) {
+    const int width = stretch ? target.right - target.left : MulDiv(picture.Width, dpi, 96);
+    const int height = stretch ? target.bottom - target.top : MulDiv(picture.Height, dpi, 96);
+    if (width != picture.Width || height != picture.Height) {
+        // Resampled smoothly rather than by dropping or repeating pixels.
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr);
-        StretchDIBits(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, 0, 0,
-                      picture.Width, picture.Height, bits, &info, DIB_RGB_COLORS, SRCCOPY);
-    } else {
-        StretchDIBits(dc, target.left, target.top, picture.Width, picture.Height, 0, 0, picture.Width, picture.Height,
-                      bits, &info, DIB_RGB_COLORS, SRCCOPY);
     }
+    StretchDIBits(dc, target.left, target.top, width, height, 0, 0, picture.Width, picture.Height, bits, &info,
+                  DIB_RGB_COLORS, SRCCOPY);
 }
 
-void DrawIconPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+void DrawIconPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch, int dpi) {
     std::vector<IconEntry> entries = IconEntries(picture.Bytes);
     // The largest image, and of those the one with the most colours.
     const IconEntry* best = &entries.front();
@@ -85,8 +85,8 @@ void DrawIconPicture(HDC dc, const RECT& target, const Picture& picture, bool st
         const int area = entry.Width * entry.Height, bestArea = best->Width * best->Height;
         if (area > bestArea || (area == bestArea && entry.BitCount > best->BitCount)) best = &entry;
     }
-    const int width = stretch ? target.right - target.left : best->Width;
-    const int height = stretch ? target.bottom - target.top : best->Height;
+    const int width = stretch ? target.right - target.left : MulDiv(best->Width, dpi, 96);
+    const int height = stretch ? target.bottom - target.top : MulDiv(best->Height, dpi, 96);
     if (width <= 0 || height <= 0) return;
     // The resource bytes are only read.
     BYTE* resource = reinterpret_cast<BYTE*>(const_cast<char*>(picture.Bytes.data())) + best->Offset;
@@ -101,13 +101,13 @@ void DrawIconPicture(HDC dc, const RECT& target, const Picture& picture, bool st
     DestroyIcon(icon);
 }
 
-void PlayMetafile(HDC dc, const RECT& target, const Picture& picture, bool stretch, HENHMETAFILE metafile) {
+void PlayMetafile(HDC dc, const RECT& target, const Picture& picture, bool stretch, int dpi, HENHMETAFILE metafile) {
     // A metafile the system cannot read is not drawn.
     if (metafile == nullptr) return;
     RECT frame = target;
     if (!stretch && picture.Width > 0 && picture.Height > 0) {
-        frame.right = target.left + picture.Width;
-        frame.bottom = target.top + picture.Height;
+        frame.right = target.left + MulDiv(picture.Width, dpi, 96);
+        frame.bottom = target.top + MulDiv(picture.Height, dpi, 96);
     }
     {
         ClipTo clip(dc, target);
@@ -116,13 +116,13 @@ void PlayMetafile(HDC dc, const RECT& target, const Picture& picture, bool stret
     DeleteEnhMetaFile(metafile);
 }
 
-void DrawEmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+void DrawEmf(HDC dc, const RECT& target, const Picture& picture, bool stretch, int dpi) {
     HENHMETAFILE metafile = SetEnhMetaFileBits(static_cast<UINT>(picture.Bytes.size()),
                                                reinterpret_cast<const BYTE*>(picture.Bytes.data()));
-    PlayMetafile(dc, target, picture, stretch, metafile);
+    PlayMetafile(dc, target, picture, stretch, dpi, metafile);
 }
 
-void DrawWmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+void DrawWmf(HDC dc, const RECT& target, const Picture& picture, bool stretch, int dpi) {
     const std::string& bytes = picture.Bytes;
     const bool placeable = bytes.size() >= kPlaceableWmfHeaderSize &&
                            static_cast<unsigned char>(bytes[0]) == (kPlaceableWmfKey & 0xFF) &&
@@ -138,12 +138,12 @@ void DrawWmf(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
     HENHMETAFILE metafile =
         SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), reinterpret_cast<const BYTE*>(bytes.data()) + skip,
                            nullptr, sized ? &size : nullptr);
-    PlayMetafile(dc, target, picture, stretch, metafile);
+    PlayMetafile(dc, target, picture, stretch, dpi, metafile);
 }
 
 }  // namespace
 
-void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch) {
+void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch, int dpi) {
     if (target.right <= target.left || target.bottom <= target.top) return;
     // Painting happens inside window procedures, which no exception may
     // leave; a picture decoded by DecodePicture has passed these checks.
@@ -152,16 +152,16 @@ void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretc
             case PictureFormat::Bmp:
             case PictureFormat::Jpeg:
             case PictureFormat::Png:
-                DrawPixels(dc, target, picture, stretch);
+                DrawPixels(dc, target, picture, stretch, dpi);
                 break;
             case PictureFormat::Ico:
-                DrawIconPicture(dc, target, picture, stretch);
+                DrawIconPicture(dc, target, picture, stretch, dpi);
                 break;
             case PictureFormat::Emf:
-                DrawEmf(dc, target, picture, stretch);
+                DrawEmf(dc, target, picture, stretch, dpi);
                 break;
             case PictureFormat::Wmf:
-                DrawWmf(dc, target, picture, stretch);
+                DrawWmf(dc, target, picture, stretch, dpi);
                 break;
         }
     } catch (const Error&) {

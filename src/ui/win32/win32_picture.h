@@ -9,10 +9,11 @@
 namespace setup::ui {
 
 // Draws the picture into target. Without stretch it is drawn at its own size
-// from target's top-left corner and clipped to target; with stretch it fills
-// target, the aspect ratio not kept. A metafile that does not say its size
-// always fills target. Transparent pixels show the button-face colour. Draws
-// nothing (and raises nothing) for bytes the system refuses.
-void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch);
+// scaled by dpi / 96 (smoothly) from target's top-left corner and clipped to
+// target; with stretch it fills target, the aspect ratio not kept. A metafile
+// that does not say its size always fills target. Transparent pixels show the
+// button-face colour. Draws nothing (and raises nothing) for bytes the system
+// refuses.
+void DrawPicture(HDC dc, const RECT& target, const Picture& picture, bool stretch, int dpi = 96);
 
 }  // namespace setup::ui

@@ -77,6 +77,26 @@ TEST(DrawPictureTest, UnscaledPixelsStartAtTheCornerAndAreClipped) {
     EXPECT_EQ(canvas.At(0, 0), kUntouched);
 }
 
+// On a screen of another DPI a picture's own size is scaled: 3 x 2 pixels
+// cover 6 x 4 at 192 dpi, a 32-pixel icon 48 at 144 dpi; the rest of the
+// target stays as it was.
+TEST(DrawPictureTest, UnstretchedPicturesAreScaledByTheDpi) {
+    {
+        Canvas canvas(8, 8);
+        DrawPicture(canvas.Dc(), RECT{0, 0, 8, 8}, Load("rgb24.bmp", PictureFormat::Bmp), false, 192);
+        EXPECT_TRUE(Near(canvas.At(0, 0), 0xFF0000u, 64)) << std::hex << canvas.At(0, 0);
+        EXPECT_TRUE(Near(canvas.At(5, 0), 0x0000FFu, 64)) << std::hex << canvas.At(5, 0);
+        EXPECT_EQ(canvas.At(6, 0), kUntouched);
+        EXPECT_EQ(canvas.At(0, 4), kUntouched);
+    }
+    {
+        Canvas canvas(60, 60);
+        DrawPicture(canvas.Dc(), RECT{0, 0, 60, 60}, Load("icon.ico", PictureFormat::Ico), false, 144);
+        EXPECT_EQ(canvas.At(47, 47), 0x0000FFu);
+        EXPECT_EQ(canvas.At(48, 48), kUntouched);
+    }
+}
+
 TEST(DrawPictureTest, StretchedPixelsFillTheTarget) {
     Canvas canvas(8, 8);
     RECT target{0, 0, 6, 4};
