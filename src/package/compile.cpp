@@ -315,8 +315,8 @@ void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress
     std::string temp = GetTempFolder();
     std::random_device random;
     for (int attempt = 0; attempt < 16 && TempFolders.empty(); ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
+        std::string suffix = HexDigits8(random());
+        suffix += HexDigits8(random());
         std::string folder = temp + "~setup-" + suffix;
         if (files.CreateFolderNew(folder, FolderAccess::Protected)) TempFolders.push_back(folder);
     }
