@@ -1,9 +1,10 @@
 # Checks the shipped Windows programs of a build:
 # cmake -DNM=<nm> -DOBJDUMP=<objdump> -DBIN=<build>/bin -DPACKED=<0|1> -P shipped_programs_check.cmake
 # - both programs are stripped: their symbols are in PROGRAM.debug only;
-# - setup.exe, which every package carries whole, stays within 1,500,000
-#   bytes plain and within 500,000 packed: a bound against code or data
-#   linked by mistake, well above what the program is today;
+# - setup.exe, which every package carries whole, stays within 800,000
+#   bytes plain and within 500,000 packed, and the uninstaller within
+#   400,000 plain: every package carries both, and code or data linked by
+#   mistake shows here first;
 # - the programs are packed exactly when the build says so, and a plain one
 #   has no section that is writable and executable at once;
 # - both carry their manifest as plain text, which Windows reads before any
@@ -22,12 +23,17 @@ foreach(program setup.exe uninstall.exe)
     endif()
 endforeach()
 file(SIZE ${BIN}/setup.exe setup_size)
-set(setup_limit 1500000)
+file(SIZE ${BIN}/uninstall.exe uninstall_size)
+set(setup_limit 800000)
+set(uninstall_limit 400000)
 if(PACKED)
     set(setup_limit 500000)
 endif()
 if(setup_size GREATER setup_limit)
     message(FATAL_ERROR "setup.exe is ${setup_size} bytes, more than ${setup_limit}")
+endif()
+if(NOT PACKED AND uninstall_size GREATER uninstall_limit)
+    message(FATAL_ERROR "uninstall.exe is ${uninstall_size} bytes, more than ${uninstall_limit}")
 endif()
 if(NOT PACKED)
     foreach(program setup.exe uninstall.exe)
@@ -90,5 +96,4 @@ endforeach()
 if(faults)
     message(FATAL_ERROR "uninstall.exe links what its window never shows:${faults}")
 endif()
-file(SIZE ${BIN}/uninstall.exe uninstall_size)
 message(STATUS "setup.exe ${setup_size} bytes, uninstall.exe ${uninstall_size} bytes (compressed: ${PACKED}), no decoders in the uninstaller")

@@ -374,8 +374,8 @@ void TCompile::ExtractTempFiles(Stream& source, const TExtractProgress& progress
 
 std::string TCompile::NewRunFolderName() const {
     std::random_device random;
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
+    std::string suffix = HexDigits8(random());
+    suffix += HexDigits8(random());
     return GetTempFolder() + "~setup-" + suffix;
 }
 

@@ -163,6 +163,12 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+std::string HexDigits8(uint32_t value) {
+    std::string digits(8, '0');
+    for (int at = 7; at >= 0; --at, value >>= 4) digits[at] = "0123456789abcdef"[value & 15];
+    return digits;
+}
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());

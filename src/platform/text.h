@@ -7,6 +7,7 @@
 // the sandbox's own files.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,10 @@ std::vector<std::string> SplitOn(std::string_view text, char separator);
 
 // Leading and trailing blanks, tabs, carriage returns and line feeds removed.
 std::string_view TrimBlanks(std::string_view text);
+
+// The eight lowercase hexadecimal digits of value, leading zeros included
+// (what printf's %08x makes, without the C99 formatter in the programs).
+std::string HexDigits8(uint32_t value);
 
 // Conversions. Invalid input raises a ConversionError naming the encoding;
 // none of them ever substitutes characters silently.

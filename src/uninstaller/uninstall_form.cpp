@@ -460,8 +460,8 @@ void DeleteSelfAfterExit(const std::string& ownPath) {
     std::random_device random;
     std::string folder = GetTempFolder();
     for (int attempt = 0; attempt < 16 && !held; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
+        std::string suffix = HexDigits8(random());
+        suffix += HexDigits8(random());
         std::string path = folder + "_deleteme-" + suffix + ".bat";
         try {
             // A file or folder that holds the name already is left alone. The

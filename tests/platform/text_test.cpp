@@ -37,6 +37,12 @@ TEST(TextTest, SplitOnKeepsEmptyParts) {
     EXPECT_EQ(TrimBlanks(" \t a b \r\n"), "a b");
 }
 
+TEST(TextTest, HexDigits8KeepsLeadingZerosAndTheTopNibble) {
+    EXPECT_EQ(HexDigits8(0), "00000000");
+    EXPECT_EQ(HexDigits8(0xAF), "000000af");
+    EXPECT_EQ(HexDigits8(0xFEDCBA98u), "fedcba98");
+}
+
 // Characters whose second byte is "\" (誠 D5 5C), "|" (墊 89 7C) or a letter
 // (丄 81 41, 乤 81 61, 奪 8A 5A, 妟 8A 7A): no helper takes that byte for a
 // character of its own.
