@@ -4,8 +4,22 @@
 # runs N seeds (default 10000) split over the processors, every tenth one
 # through the setup and uninstall programs as processes, and prints the
 # figures of each share. A failing seed is printed with its replay command.
+#   scripts/soak.sh --kill N
+# kills an upgrade at a random moment, then the run that heals it, N times
+# (two killed runs a round), and checks each time that the next run leaves
+# every file at the new version and no temporary or backup name anywhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = "--kill" ]; then
+    export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux --target startup_tests setup uninstall sandboxctl >/dev/null
+    start=$(date +%s)
+    SETUP_KILL_SOAK=${2:-500} build/linux/bin/startup_tests \
+        --gtest_filter='CrashSafetyTest.UpgradeAndItsHealingKilledAtRandomMoments'
+    echo "in $(( $(date +%s) - start )) s"
+    exit 0
+fi
 count=${1:-10000}
 first=${2:-1}
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1

@@ -48,6 +48,12 @@ JournalFile::JournalFile(std::string path, const std::string& packageId) : path_
     stream_->WriteBytes(header);
 }
 
+JournalFile::JournalFile(std::string path, int64_t wholeBytes) : path_(std::move(path)) {
+    stream_ = OS().Files().Open(path_, OpenMode::ReadWrite);
+    stream_->SetSize(wholeBytes);
+    stream_->Seek(0, SeekOrigin::End);
+}
+
 void JournalFile::Append(const Entry& entry) {
     std::string payload = Encode(entry);
     std::string record;
@@ -77,6 +83,7 @@ JournalContents ReadJournal(Stream& in) {
     if (idSize > 64) ThrowDamaged(msg::JournalEntryDamaged());
     if (idSize > in.Remaining()) return contents;
     contents.PackageId = in.ReadBytes(idSize, what);
+    contents.WholeBytes = in.Position();
     std::string payload;
     while (in.Remaining() > 0) {
         if (in.Remaining() < 8) break;  // the header of the last record, cut short
@@ -99,6 +106,7 @@ JournalContents ReadJournal(Stream& in) {
             if (contents.Committed) ThrowDamaged(msg::JournalEntryDamaged());
             contents.Entries.push_back(std::move(entry));
         }
+        contents.WholeBytes = in.Position();
     }
     return contents;
 }
@@ -171,8 +179,8 @@ Recovery RecoverUnfinishedRun(const std::string& packageId) {
     if (path->empty() || !EqualsNoCase(FileNamePart(*path), kJournalFileName) || !files.FileExists(*path)) {
         // The run ended after its journal was deleted, or before it was
         // written: only the pointer is left.
-        RemoveJournalPointer(registry, packageId);
         if (!path->empty() && files.FolderExists(FolderPart(*path))) RemoveRunFolder(files, FolderPart(*path));
+        RemoveJournalPointer(registry, packageId);
         return result;
     }
     JournalContents contents;
@@ -196,13 +204,24 @@ Recovery RecoverUnfinishedRun(const std::string& packageId) {
     if (contents.Committed) {
         result.RestartNeeded = DeleteBackups(platform, contents.Entries);
     } else {
+        // Each change undone is noted in the journal as it is, so that a
+        // rollback that ends in the middle is taken up where it stopped.
+        std::unique_ptr<JournalFile> progress;
+        try {
+            if (contents.WholeBytes > 0) progress = std::make_unique<JournalFile>(*path, contents.WholeBytes);
+        } catch (const Error& e) {
+            if (e.Kind() != ErrorKind::Os) throw;
+        }
         for (auto it = contents.Entries.rbegin(); it != contents.Entries.rend(); ++it) {
             if (!Undo(platform, *it, it == contents.Entries.rbegin())) result.Left.push_back(Undone(*it));
+            if (progress) progress->Append(Entry{Kind::Cancelled, ""});
         }
     }
+    // The pointer goes last: a run ending before it leaves the next one a
+    // pointer to no file, which it clears along with the folder.
     files.DeleteFile(*path);
-    RemoveJournalPointer(registry, packageId);
     RemoveRunFolder(files, FolderPart(*path));
+    RemoveJournalPointer(registry, packageId);
     LogLine(contents.Committed ? msg::UnfinishedRunCompleted() : msg::UnfinishedRunUndone());
     for (const std::string& line : result.Left) LogLine(line);
     return result;

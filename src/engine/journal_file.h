@@ -32,6 +32,9 @@ public:
     // Creates the file new (protected when elevated) and writes its header;
     // raises an Os error when it cannot.
     JournalFile(std::string path, const std::string& packageId);
+    // Opens an existing journal to note the progress of its rollback; what
+    // follows its last whole record (a record cut short) is cut off first.
+    JournalFile(std::string path, int64_t wholeBytes);
     void Append(const Entry& entry);
     // Makes everything appended so far durable.
     void Flush();
@@ -46,6 +49,7 @@ struct JournalContents {
     std::string PackageId;
     std::deque<Entry> Entries;  // without the markers; Cancelled ones are taken out
     bool Committed = false;
+    int64_t WholeBytes = 0;  // the bytes up to the end of the last whole record
 };
 
 // Reads a journal file; raises Damaged for damage before its end. A file

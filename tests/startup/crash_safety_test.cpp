@@ -4,8 +4,11 @@
 // name is left anywhere, and the uninstaller then leaves the machine as it
 // was before the first installation. Files held by running programs are
 // replaced when the machine restarts, with status 3010.
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <random>
 
 #include "platform/host_files.h"
 #include "platform/sandbox/sandbox_files.h"
@@ -191,6 +194,38 @@ TEST_F(CrashSafetyTest, UpgradeKilledAtEveryMomentHealsOnTheNextRun) {
         if (HasFailure()) break;
     }
     EXPECT_GT(killed, 20);
+    fs::remove_all(v1);
+}
+
+// An upgrade killed at a random moment, the run that heals it killed at a
+// random moment too, then run to its end: the machine is healed all the same.
+// SETUP_KILL_SOAK=N runs N such rounds (scripts/soak.sh --kill N); a few by
+// default.
+TEST_F(CrashSafetyTest, UpgradeAndItsHealingKilledAtRandomMoments) {
+    const char* soak = std::getenv("SETUP_KILL_SOAK");
+    long rounds = soak ? std::strtol(soak, nullptr, 10) : 4;
+    unsigned seed = static_cast<unsigned>(std::random_device{}());
+    std::mt19937 random(seed);
+    Place(Package());
+    ASSERT_EQ(Setup(), 0) << output_;
+    MakeVersion2();
+    Place(Package());
+    std::string v1 = root_ + ".v1";
+    SaveMachine(v1);
+    ASSERT_EQ(Setup(), 0) << output_;
+    std::map<std::string, std::string> upgraded = Snapshot();
+    long kills = 0;
+    for (long round = 0; round < rounds && !HasFailure(); ++round) {
+        RestoreMachine(v1);
+        long first = std::uniform_int_distribution<long>(1, 200)(random);
+        long second = std::uniform_int_distribution<long>(1, 250)(random);
+        kills += Setup(first) == 128 + 9;
+        kills += Setup(second) == 128 + 9;
+        ASSERT_EQ(Setup(), 0) << "seed " << seed << ", kills after " << first << " and " << second << "\n" << Log();
+        EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << "seed " << seed << ", round " << round;
+        EXPECT_EQ(Differences(Snapshot(), upgraded), "") << "seed " << seed << ", round " << round;
+    }
+    std::printf("%ld rounds, %ld killed runs, seed %u\n", rounds, kills, seed);
     fs::remove_all(v1);
 }
 
