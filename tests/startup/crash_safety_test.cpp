@@ -152,6 +152,17 @@ protected:
         std::unique_ptr<Stream> s = OS().Files().Open(path, OpenMode::Read);
         return s->ReadBytes(static_cast<size_t>(s->Size()));
     }
+    // Installs version 1, keeps the machine with version 2 placed at copy,
+    // upgrades once undisturbed and returns the machine as that leaves it.
+    std::map<std::string, std::string> UpgradeOnce(const std::string& copy) {
+        Place(Package());
+        EXPECT_EQ(Setup(), 0) << output_;
+        MakeVersion2();
+        Place(Package());
+        SaveMachine(copy);
+        EXPECT_EQ(Setup(), 0) << output_;
+        return Snapshot();
+    }
     // A snapshot less what the uninstaller cannot take from itself: its file
     // and the folder that holds it, deleted by a program started after it ends.
     static std::map<std::string, std::string> WithoutUninstaller(std::map<std::string, std::string> snapshot) {
@@ -169,14 +180,9 @@ protected:
 // the machine as it was before v1.
 TEST_F(CrashSafetyTest, UpgradeKilledAtEveryMomentHealsOnTheNextRun) {
     std::map<std::string, std::string> pristine = WithoutUninstaller(Snapshot());
-    Place(Package());
-    ASSERT_EQ(Setup(), 0) << output_;
-    MakeVersion2();
-    Place(Package());
     std::string v1 = root_ + ".v1";
-    SaveMachine(v1);
-    ASSERT_EQ(Setup(), 0) << output_;
-    std::map<std::string, std::string> upgraded = Snapshot();
+    std::map<std::string, std::string> upgraded = UpgradeOnce(v1);
+    ASSERT_FALSE(HasFailure());
     ASSERT_EQ(Read(kDir + "\\app.exe"), "MZ app 1 v2");
 
     int killed = 0;
@@ -206,14 +212,9 @@ TEST_F(CrashSafetyTest, UpgradeAndItsHealingKilledAtRandomMoments) {
     long rounds = soak ? std::strtol(soak, nullptr, 10) : 4;
     unsigned seed = static_cast<unsigned>(std::random_device{}());
     std::mt19937 random(seed);
-    Place(Package());
-    ASSERT_EQ(Setup(), 0) << output_;
-    MakeVersion2();
-    Place(Package());
     std::string v1 = root_ + ".v1";
-    SaveMachine(v1);
-    ASSERT_EQ(Setup(), 0) << output_;
-    std::map<std::string, std::string> upgraded = Snapshot();
+    std::map<std::string, std::string> upgraded = UpgradeOnce(v1);
+    ASSERT_FALSE(HasFailure());
     long kills = 0;
     for (long round = 0; round < rounds && !HasFailure(); ++round) {
         RestoreMachine(v1);
